@@ -1,0 +1,32 @@
+# Installation: the libraries, the public headers under include/vexlith/, the
+# tool, a CMake package (find_package(vexlith) gives vexlith::vexlith) and a
+# pkg-config file.
+include(CMakePackageConfigHelpers)
+
+set_target_properties(pellund PROPERTIES EXPORT_NAME pellund)
+set_target_properties(corvane PROPERTIES EXPORT_NAME corvane)
+set_target_properties(pellund_headers PROPERTIES EXPORT_NAME pellund_headers)
+
+install(TARGETS vexlith pellund corvane pellund_headers
+    EXPORT vexlith-targets
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+    PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vexlith)
+install(FILES toolkit/pellund/pellund.h toolkit/corvane/corvane.h
+    DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vexlith)
+
+set(VEXLITH_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/vexlith)
+install(EXPORT vexlith-targets NAMESPACE vexlith:: DESTINATION ${VEXLITH_CMAKE_DIR})
+configure_package_config_file(cmake/vexlith-config.cmake.in
+    ${CMAKE_CURRENT_BINARY_DIR}/vexlith-config.cmake
+    INSTALL_DESTINATION ${VEXLITH_CMAKE_DIR})
+write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/vexlith-config-version.cmake
+    COMPATIBILITY SameMinorVersion)
+install(FILES
+    ${CMAKE_CURRENT_BINARY_DIR}/vexlith-config.cmake
+    ${CMAKE_CURRENT_BINARY_DIR}/vexlith-config-version.cmake
+    DESTINATION ${VEXLITH_CMAKE_DIR})
+
+configure_file(cmake/vexlith.pc.in ${CMAKE_CURRENT_BINARY_DIR}/vexlith.pc @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/vexlith.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -1,0 +1,381 @@
+// Buffered files over plain descriptors.
+//
+// Reading keeps one large buffer per handle. Reads of a few bytes, lines,
+// qfio_Tell and seeks back into the buffer are memory operations; the system
+// is asked for data only when the buffer runs dry. When the buffer is refilled
+// the last kHistory bytes before the position are kept, so a reader that
+// pushes back the group it has just read never causes a system call either.
+//
+// Writing collects bytes in the same kind of buffer. The first write of a
+// handle goes straight to the system, so that a target that takes no data at
+// all (a full disk, /dev/full) fails at once, at the group that was written,
+// instead of at qfio_Close.
+#include <algorithm>
+#include <cerrno>
+#include <cstdarg>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#if defined(_WIN32)
+#include <io.h>
+#define read _read
+#define write _write
+#define close _close
+#define lseek _lseeki64
+#define open _open
+#define fstat _fstat64
+#define stat _stat64
+#define S_ISDIR(mode) (((mode)&_S_IFMT) == _S_IFDIR)
+#define S_ISREG(mode) (((mode)&_S_IFMT) == _S_IFREG)
+#define O_CLOEXEC 0
+using ssize_t = long long;
+#else
+#include <unistd.h>
+#define O_BINARY 0
+#endif
+
+#include "internal.h"
+
+namespace {
+
+constexpr std::size_t kCapacity = std::size_t{1} << 20;
+constexpr std::size_t kHistory = std::size_t{64} << 10;
+
+}  // namespace
+
+struct qfio_File {
+    int fd;
+    bool writing;
+    bool atEnd;      // reading: the descriptor has delivered its last byte
+    bool failed;     // writing: a write failed, so every later one fails too
+    bool wroteOnce;  // writing: the first write has gone through unbuffered
+    char *buffer;
+    std::size_t length;         // reading: bytes held; writing: bytes waiting
+    std::size_t cursor;         // reading: index of the next byte
+    qfio_Position bufferStart;  // file offset of buffer[0]
+};
+
+namespace {
+
+qerr_Report *ErrnoReport(const char *function, int error) {
+    return pellund::SystemReport(function, "%s", std::strerror(error));
+}
+
+void SetReport(qerr_Report **report, qerr_Report *value) {
+    if (report) {
+        *report = value;
+    } else {
+        qerr_ReportFree(value);
+    }
+}
+
+// Appends more data behind what the buffer holds, keeping kHistory bytes
+// before the cursor for push back. Returns false on a read error.
+bool Refill(qfio_File *file, int *error) {
+    if (file->atEnd) return true;
+    std::size_t keepFrom = file->cursor > kHistory ? file->cursor - kHistory : 0;
+    if (keepFrom > 0) {
+        std::memmove(file->buffer, file->buffer + keepFrom, file->length - keepFrom);
+        file->bufferStart += static_cast<qfio_Position>(keepFrom);
+        file->length -= keepFrom;
+        file->cursor -= keepFrom;
+    }
+    while (file->length < kCapacity) {
+        ssize_t got = read(file->fd, file->buffer + file->length,
+                           static_cast<unsigned>(kCapacity - file->length));
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            *error = errno;
+            return false;
+        }
+        if (got == 0) file->atEnd = true;
+        file->length += static_cast<std::size_t>(got);
+        break;
+    }
+    return true;
+}
+
+bool WriteAll(qfio_File *file, const char *data, std::size_t count, int *error) {
+    while (count > 0) {
+        ssize_t put = write(file->fd, data, static_cast<unsigned>(std::min(count, kCapacity)));
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            *error = errno;
+            file->failed = true;
+            return false;
+        }
+        data += put;
+        count -= static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+bool Flush(qfio_File *file, int *error) {
+    if (file->length == 0) return true;
+    std::size_t count = file->length;
+    file->length = 0;
+    file->bufferStart += static_cast<qfio_Position>(count);
+    return WriteAll(file, file->buffer, count, error);
+}
+
+// The write behind qfio_WriteSeq and qfio_Fprintf; counted once by them.
+qerr_Report *WriteBytes(qfio_File *file, const char *data, std::size_t count) {
+    if (!file || !file->writing)
+        return pellund::SystemReport("qfio_WriteSeq", "Not open for writing");
+    if (file->failed) return pellund::SystemReport("qfio_WriteSeq", "An earlier write failed");
+    int error = 0;
+    if (!file->wroteOnce) {
+        file->wroteOnce = true;
+        if (!WriteAll(file, data, count, &error)) return ErrnoReport("qfio_WriteSeq", error);
+        file->bufferStart += static_cast<qfio_Position>(count);
+        return nullptr;
+    }
+    if (count > kCapacity - file->length && !Flush(file, &error)) {
+        return ErrnoReport("qfio_WriteSeq", error);
+    }
+    if (count >= kCapacity) {
+        if (!WriteAll(file, data, count, &error)) return ErrnoReport("qfio_WriteSeq", error);
+        file->bufferStart += static_cast<qfio_Position>(count);
+        return nullptr;
+    }
+    std::memcpy(file->buffer + file->length, data, count);
+    file->length += count;
+    return nullptr;
+}
+
+// Moves a reading handle to `position`: inside the buffer by moving the
+// cursor, elsewhere by discarding the buffer.
+bool SeekRead(qfio_File *file, qfio_Position position, int *error) {
+    if (position >= file->bufferStart &&
+        position <= file->bufferStart + static_cast<qfio_Position>(file->length)) {
+        file->cursor = static_cast<std::size_t>(position - file->bufferStart);
+        return true;
+    }
+    if (position < 0 || lseek(file->fd, position, SEEK_SET) < 0) {
+        *error = position < 0 ? EINVAL : errno;
+        return false;
+    }
+    file->bufferStart = position;
+    file->length = 0;
+    file->cursor = 0;
+    file->atEnd = false;
+    return true;
+}
+
+bool SeekWrite(qfio_File *file, qfio_Position position, int *error) {
+    if (!Flush(file, error)) return false;
+    if (position < 0 || lseek(file->fd, position, SEEK_SET) < 0) {
+        *error = position < 0 ? EINVAL : errno;
+        return false;
+    }
+    file->bufferStart = position;
+    return true;
+}
+
+}  // namespace
+
+extern "C" {
+
+qfio_File *qfio_Open(const char *name, const char *mode, qerr_Report **report) {
+    if (report) *report = nullptr;
+    if (!name || !mode || (mode[0] != 'r' && mode[0] != 'w')) {
+        SetReport(report, pellund::SystemReport("qfio_Open", "Invalid file name or mode"));
+        return nullptr;
+    }
+    bool writing = mode[0] == 'w';
+    int flags = writing ? O_WRONLY | O_CREAT | O_TRUNC : O_RDONLY;
+    int fd = open(name, flags | O_BINARY | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        SetReport(report, ErrnoReport("qfio_Open", errno));
+        return nullptr;
+    }
+    struct stat status;
+    if (!writing && fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
+        close(fd);
+        SetReport(report, ErrnoReport("qfio_Open", EISDIR));
+        return nullptr;
+    }
+    auto *file = static_cast<qfio_File *>(pellund::Allocate(sizeof(qfio_File), true));
+    char *buffer = file ? static_cast<char *>(pellund::Allocate(kCapacity, false)) : nullptr;
+    if (!buffer) {
+        pellund::Release(file);
+        close(fd);
+        SetReport(report, pellund::SystemReport("qfio_Open", "Out of memory"));
+        return nullptr;
+    }
+    file->fd = fd;
+    file->writing = writing;
+    file->buffer = buffer;
+    pellund::CountHandle(1);
+    return file;
+}
+
+void qfio_Close(qfio_File *file, qerr_Report **report) {
+    if (report) *report = nullptr;
+    if (!file) return;
+    qerr_Report *failure = nullptr;
+    int error = 0;
+    if (file->writing && !file->failed) {
+        if (pellund::FailThisWrite()) {
+            failure = pellund::SystemReport("qfio_Close", "Injected write failure");
+        } else if (!Flush(file, &error)) {
+            failure = ErrnoReport("qfio_Close", error);
+        }
+    }
+    if (close(file->fd) != 0 && !failure && file->writing)
+        failure = ErrnoReport("qfio_Close", errno);
+    pellund::Release(file->buffer);
+    pellund::Release(file);
+    pellund::CountHandle(-1);
+    SetReport(report, failure);
+}
+
+void qfio_ReadSeq(qfio_File *file, void *buffer, size_t count, qerr_Report **report) {
+    if (report) *report = nullptr;
+    if (pellund::FailThisRead()) {
+        SetReport(report, pellund::SystemReport("qfio_ReadSeq", "Injected read failure"));
+        return;
+    }
+    if (!file || file->writing) {
+        SetReport(report, pellund::SystemReport("qfio_ReadSeq", "Not open for reading"));
+        return;
+    }
+    auto *target = static_cast<char *>(buffer);
+    while (count > 0) {
+        std::size_t available = file->length - file->cursor;
+        if (available == 0) {
+            int error = 0;
+            if (!Refill(file, &error)) {
+                SetReport(report, ErrnoReport("qfio_ReadSeq", error));
+                return;
+            }
+            available = file->length - file->cursor;
+            if (available == 0) {
+                SetReport(report, pellund::SystemReport("qfio_ReadSeq", "Unexpected end of file"));
+                return;
+            }
+        }
+        std::size_t take = std::min(available, count);
+        std::memcpy(target, file->buffer + file->cursor, take);
+        file->cursor += take;
+        target += take;
+        count -= take;
+    }
+}
+
+void qfio_WriteSeq(qfio_File *file, const void *buffer, size_t count, qerr_Report **report) {
+    if (report) *report = nullptr;
+    if (pellund::FailThisWrite()) {
+        SetReport(report, pellund::SystemReport("qfio_WriteSeq", "Injected write failure"));
+        return;
+    }
+    SetReport(report, WriteBytes(file, static_cast<const char *>(buffer), count));
+}
+
+char *qfio_Fgets(char *buffer, int size, qfio_File *file, qerr_Report **report) {
+    if (report) *report = nullptr;
+    if (pellund::FailThisRead()) {
+        SetReport(report, pellund::SystemReport("qfio_Fgets", "Injected read failure"));
+        return nullptr;
+    }
+    if (!file || file->writing || !buffer || size < 2) {
+        SetReport(report, pellund::SystemReport("qfio_Fgets", "Not open for reading"));
+        return nullptr;
+    }
+    std::size_t limit = static_cast<std::size_t>(size) - 1;
+    std::size_t copied = 0;
+    for (;;) {
+        const char *start = file->buffer + file->cursor;
+        std::size_t take = std::min(file->length - file->cursor, limit - copied);
+        if (const void *newline = std::memchr(start, '\n', take)) {
+            take = static_cast<std::size_t>(static_cast<const char *>(newline) - start) + 1;
+            std::memcpy(buffer + copied, start, take);
+            file->cursor += take;
+            copied += take;
+            break;
+        }
+        std::memcpy(buffer + copied, start, take);
+        file->cursor += take;
+        copied += take;
+        if (copied == limit || file->atEnd) break;
+        int error = 0;
+        if (!Refill(file, &error)) {
+            SetReport(report, ErrnoReport("qfio_Fgets", error));
+            return nullptr;
+        }
+        if (file->cursor == file->length && file->atEnd) break;
+    }
+    if (copied == 0) return nullptr;
+    buffer[copied] = '\0';
+    return buffer;
+}
+
+int qfio_Fprintf(qfio_File *file, const char *format, ...) {
+    if (pellund::FailThisWrite()) return 0;
+    char stack[512];
+    std::size_t length = 0;
+    va_list arguments;
+    va_start(arguments, format);
+    char *text = pellund::FormatToBuffer(stack, sizeof stack, &length, format, arguments);
+    va_end(arguments);
+    if (!text) return 0;
+    qerr_Report *failure = WriteBytes(file, text, length);
+    if (text != stack) pellund::Release(text);
+    qerr_ReportFree(failure);
+    return failure ? 0 : 1;
+}
+
+qfio_Position qfio_Tell(qfio_File *file, qerr_Report **report) {
+    if (report) *report = nullptr;
+    if (!file) {
+        SetReport(report, pellund::SystemReport("qfio_Tell", "No file"));
+        return -1;
+    }
+    return file->bufferStart +
+           static_cast<qfio_Position>(file->writing ? file->length : file->cursor);
+}
+
+int qfio_CompatibleFseek(qfio_File *file, qfio_Position position, int origin) {
+    if (!file || origin != 0) return -1;
+    int error = 0;
+    bool moved =
+        file->writing ? SeekWrite(file, position, &error) : SeekRead(file, position, &error);
+    return moved ? 0 : -1;
+}
+
+void qfio_Seek(qfio_File *file, qfio_Position offset, int origin, qerr_Report **report) {
+    if (report) *report = nullptr;
+    if (!file || origin < 0 || origin > 2) {
+        SetReport(report, pellund::SystemReport("qfio_Seek", "Invalid seek"));
+        return;
+    }
+    qfio_Position base = 0;
+    if (origin == 1) base = qfio_Tell(file, nullptr);
+    if (origin == 2) {
+        struct stat status;
+        if (fstat(file->fd, &status) != 0) {
+            SetReport(report, ErrnoReport("qfio_Seek", errno));
+            return;
+        }
+        base = static_cast<qfio_Position>(status.st_size);
+    }
+    int error = 0;
+    bool moved = file->writing ? SeekWrite(file, base + offset, &error)
+                               : SeekRead(file, base + offset, &error);
+    if (!moved) SetReport(report, ErrnoReport("qfio_Seek", error));
+}
+
+qfio_Position qfio_FileSizeGet(const char *name, qerr_Report **report) {
+    if (report) *report = nullptr;
+    struct stat status;
+    if (!name || stat(name, &status) != 0) {
+        SetReport(report, ErrnoReport("qfio_FileSizeGet", name ? errno : EINVAL));
+        return 0;
+    }
+    return S_ISREG(status.st_mode) ? static_cast<qfio_Position>(status.st_size) : 0;
+}
+
+}  // extern "C"

@@ -1,0 +1,128 @@
+// Heap, text copies and comparisons, and the fault hooks of the test build.
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+
+#include "internal.h"
+
+#if defined(PELLUND_TESTING)
+#include "pellund_testing.h"
+#endif
+
+namespace pellund {
+
+#if defined(PELLUND_TESTING)
+namespace {
+
+struct Countdown {
+    std::atomic<long> calls{0};
+    std::atomic<long> failAt{0};
+
+    bool Next() {
+        long call = ++calls;
+        long target = failAt.load();
+        return target > 0 && call == target;
+    }
+    void Arm(long n) { failAt = n > 0 ? calls.load() + n : 0; }
+    void Reset() {
+        calls = 0;
+        failAt = 0;
+    }
+};
+
+Countdown allocations, reads, writes;
+std::atomic<long> liveBlocks{0};
+std::atomic<int> openHandles{0};
+
+}  // namespace
+
+bool FailThisAllocation() {
+    return allocations.Next();
+}
+bool FailThisRead() {
+    return reads.Next();
+}
+bool FailThisWrite() {
+    return writes.Next();
+}
+void CountHandle(int delta) {
+    openHandles += delta;
+}
+#endif
+
+void *Allocate(std::size_t size, bool zeroFill) {
+    if (FailThisAllocation()) return nullptr;
+    // A request for 0 bytes still gets a distinct block of its own.
+    if (size == 0) size = 1;
+    void *block = zeroFill ? std::calloc(1, size) : std::malloc(size);
+#if defined(PELLUND_TESTING)
+    if (block) ++liveBlocks;
+#endif
+    return block;
+}
+
+void Release(void *block) {
+    if (!block) return;
+#if defined(PELLUND_TESTING)
+    --liveBlocks;
+#endif
+    std::free(block);
+}
+
+}  // namespace pellund
+
+extern "C" {
+
+void *qmsc_HeapMalloc(size_t size) {
+    return pellund::Allocate(size, true);
+}
+
+void qmsc_HeapFree(void *block) {
+    pellund::Release(block);
+}
+
+char *qstr_Duplicate(const char *text) {
+    if (!text) return nullptr;
+    size_t size = std::strlen(text) + 1;
+    auto *copy = static_cast<char *>(pellund::Allocate(size, false));
+    if (copy) std::memcpy(copy, text, size);
+    return copy;
+}
+
+int qtxt_Text_strcmp(const char *a, const char *b) {
+    return std::strcmp(a, b);
+}
+
+#if defined(PELLUND_TESTING)
+void pellund_TestReset(void) {
+    pellund::allocations.Reset();
+    pellund::reads.Reset();
+    pellund::writes.Reset();
+}
+void pellund_TestFailAllocation(long n) {
+    pellund::allocations.Arm(n);
+}
+void pellund_TestFailRead(long n) {
+    pellund::reads.Arm(n);
+}
+void pellund_TestFailWrite(long n) {
+    pellund::writes.Arm(n);
+}
+long pellund_TestAllocationCount(void) {
+    return pellund::allocations.calls;
+}
+long pellund_TestReadCount(void) {
+    return pellund::reads.calls;
+}
+long pellund_TestWriteCount(void) {
+    return pellund::writes.calls;
+}
+long pellund_TestLiveBlocks(void) {
+    return pellund::liveBlocks;
+}
+int pellund_TestOpenHandles(void) {
+    return pellund::openHandles;
+}
+#endif
+
+}  // extern "C"

@@ -1,0 +1,52 @@
+// Shared by the pellund sources: the counting allocator every service uses,
+// the report helper for the toolkit's own failures, and the fault hooks that
+// only the test build (PELLUND_TESTING) compiles in.
+#ifndef PELLUND_INTERNAL_H
+#define PELLUND_INTERNAL_H
+
+#include <cstdarg>
+#include <cstddef>
+
+#include "pellund.h"
+
+namespace pellund {
+
+// Every block the toolkit hands out or keeps comes from here, so that the
+// test build can fail any one of them.
+void *Allocate(std::size_t size, bool zeroFill);
+void Release(void *block);
+
+// A report of the toolkit's own, class 1, without an inner report.
+qerr_Report *SystemReport(const char *function, const char *format, ...) PELLUND_PRINTF(2, 3);
+
+// vsnprintf in the C locale whatever the host's locale is: decimal points in
+// messages, dumps and files never depend on the host's settings.
+int FormatC(char *buffer, std::size_t size, const char *format, va_list arguments);
+
+// Formats into `stack` when it fits, else into a new block that the caller
+// releases with Release. Returns the text (null when the heap is exhausted)
+// and its length.
+char *FormatToBuffer(char *stack, std::size_t stackSize, std::size_t *length, const char *format,
+                     va_list arguments);
+
+#if defined(PELLUND_TESTING)
+bool FailThisAllocation();
+bool FailThisRead();
+bool FailThisWrite();
+void CountHandle(int delta);
+#else
+inline bool FailThisAllocation() {
+    return false;
+}
+inline bool FailThisRead() {
+    return false;
+}
+inline bool FailThisWrite() {
+    return false;
+}
+inline void CountHandle(int) {}
+#endif
+
+}  // namespace pellund
+
+#endif
