@@ -1,0 +1,96 @@
+// Number conversions of the ASCII form, as atoi and atof would do them in the
+// C locale, without their undefined behaviour on overflow.
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <system_error>
+
+#include "codec/group.h"
+
+namespace vexlith {
+namespace {
+
+bool IsSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+const char *SkipSpace(const char *text) {
+    while (IsSpace(*text))
+        ++text;
+    return text;
+}
+
+// A value beyond the double range: the decimal exponent of its leading digit
+// decides between overflow (infinity) and underflow (zero), as strtod does.
+double OutOfRange(const char *number) {
+    long long scale = 0;  // digits before the point, from the first non-zero one
+    bool significant = false;
+    const char *p = number;
+    for (; IsDigit(*p); ++p) {
+        if (*p != '0') significant = true;
+        if (significant) ++scale;
+    }
+    if (*p == '.') {
+        for (++p; IsDigit(*p); ++p) {
+            if (significant) continue;
+            if (*p != '0') {
+                significant = true;
+            } else {
+                --scale;
+            }
+        }
+    }
+    long long exponent = 0;
+    if (*p == 'e' || *p == 'E') {
+        ++p;
+        bool negative = *p == '-';
+        if (*p == '+' || *p == '-') ++p;
+        for (; IsDigit(*p) && exponent < 100000; ++p)
+            exponent = exponent * 10 + (*p - '0');
+        if (negative) exponent = -exponent;
+    }
+    return scale + exponent > 0 ? HUGE_VAL : 0.0;
+}
+
+}  // namespace
+
+int ParseInteger(const char *text) {
+    const char *p = SkipSpace(text);
+    bool negative = *p == '-';
+    if (*p == '+' || *p == '-') ++p;
+    const char *end = p;
+    while (IsDigit(*end))
+        ++end;
+    if (end == p) return 0;
+    unsigned long long magnitude = 0;
+    auto [stop, error] = std::from_chars(p, end, magnitude);
+    (void)stop;
+    constexpr unsigned long long kLimit = static_cast<unsigned long long>(INT_MAX) + 1;
+    if (error == std::errc::result_out_of_range || magnitude >= kLimit) {
+        return negative ? INT_MIN : INT_MAX;
+    }
+    int value = static_cast<int>(magnitude);
+    return negative ? -value : value;
+}
+
+double ParseReal(const char *text) {
+    const char *p = SkipSpace(text);
+    bool negative = *p == '-';
+    if (*p == '+' || *p == '-') ++p;
+    // A second sign is not part of a number ("+-1" reads 0, as atof does).
+    if (*p == '+' || *p == '-') return 0.0;
+    double value = 0.0;
+    auto [stop, error] = std::from_chars(p, p + std::strlen(p), value, std::chars_format::general);
+    if (error == std::errc::result_out_of_range) {
+        value = OutOfRange(p);
+    } else if (error != std::errc{} || stop == p) {
+        return 0.0;
+    }
+    return negative ? -value : value;
+}
+
+}  // namespace vexlith

@@ -1,0 +1,36 @@
+// The state of the read in progress, shared by the group reader and every
+// section reader. One per thread: reads on different threads do not meet.
+#ifndef VEXLITH_CODEC_READ_STATE_H
+#define VEXLITH_CODEC_READ_STATE_H
+
+#include "runtime/toolkit.h"
+
+namespace vexlith {
+
+// An entity kind already reported as ignored during this read.
+struct Qdxf_IgnoredType {
+    Qdxf_IgnoredType *next;
+    Qdxf_IgnoredType *prev;
+    char *name;
+};
+
+struct Qdxf_ReadState {
+    rt::File *file;
+    const char *fileName;    // the caller's text, valid during the read
+    const rt::Meter *meter;  // null: no progress is shown
+    int binary;
+    int twoByteCodes;
+    long long progressTotal;  // lines (ASCII) or bytes (binary) at 100 %
+    int lineNumber;           // the next ASCII line to be read, from 1
+    bool positionLost;        // a push back could not return; nothing more can be read
+    Qdxf_IgnoredType *ignoredTypes;
+};
+
+extern thread_local Qdxf_ReadState readState;
+
+// Releases the ignored kinds and empties the list.
+void FreeIgnoredTypes();
+
+}  // namespace vexlith
+
+#endif

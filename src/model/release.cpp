@@ -1,0 +1,132 @@
+// Release of a drawing and of every record it owns, and list appends for
+// hosts. Records are freed member by member in a fixed order; references
+// (layer, ltype, block) are never followed.
+#include "model/release.h"
+
+#include "runtime/toolkit.h"
+
+namespace vexlith {
+namespace {
+
+template <typename T, void (*FreeOne)(T *)>
+void FreeList(T *record) {
+    while (record) {
+        T *next = record->next;
+        FreeOne(record);
+        record = next;
+    }
+}
+
+}  // namespace
+
+void FreeHeader(Qdxf_Header *header) {
+    if (!header) return;
+    rt::Free(header->acadver);
+    rt::Free(header->celtype);
+    rt::Free(header->clayer);
+    rt::Free(header->extmax);
+    rt::Free(header->extmin);
+    rt::Free(header->textstyle);
+    rt::Free(header);
+}
+
+void FreeLtype(Qdxf_Ltype *ltype) {
+    if (!ltype) return;
+    rt::Free(ltype->name);
+    rt::Free(ltype->handle);
+    rt::Free(ltype->text);
+    rt::Free(ltype->dashLength);
+    rt::Free(ltype);
+}
+
+void FreeLayer(Qdxf_Layer *layer) {
+    if (!layer) return;
+    rt::Free(layer->name);
+    rt::Free(layer->handle);
+    rt::Free(layer->ltypeName);
+    rt::Free(layer);
+}
+
+void FreeStyle(Qdxf_Style *style) {
+    if (!style) return;
+    rt::Free(style->name);
+    rt::Free(style->handle);
+    rt::Free(style->primaryFontFile);
+    rt::Free(style->bigFontFile);
+    rt::Free(style);
+}
+
+void FreeTables(Qdxf_Tables *tables) {
+    if (!tables) return;
+    FreeList<Qdxf_Ltype, FreeLtype>(tables->ltypes);
+    FreeList<Qdxf_Layer, FreeLayer>(tables->layers);
+    FreeList<Qdxf_Style, FreeStyle>(tables->styles);
+    rt::Free(tables);
+}
+
+void FreeEntity(Qdxf_Entity *entity) {
+    if (!entity) return;
+    rt::Free(entity->layerName);
+    rt::Free(entity->handle);
+    rt::Free(entity->ltypeName);
+    switch (entity->type) {
+        case QDXF_TEXT:
+            rt::Free(entity->data.text.text);
+            rt::Free(entity->data.text.style);
+            rt::Free(entity->data.text.alignmentPoint);
+            break;
+        case QDXF_INSERT:
+            rt::Free(entity->data.insert.blockName);
+            break;
+        case QDXF_POLYLINE:
+        case QDXF_3DFACE: {
+            Qdxf_Polyline &polyline = entity->data.polyline;
+            for (int i = 0; i < polyline.count; ++i)
+                rt::Free(polyline.vertices[i].ltypeName);
+            rt::Free(polyline.vertices);
+            break;
+        }
+        default:
+            break;
+    }
+    rt::Free(entity);
+}
+
+void FreeEntityList(Qdxf_Entity *list) {
+    FreeList<Qdxf_Entity, FreeEntity>(list);
+}
+
+void FreeBlock(Qdxf_Block *block) {
+    if (!block) return;
+    rt::Free(block->layerName);
+    rt::Free(block->handle);
+    rt::Free(block->ltypeName);
+    rt::Free(block->name);
+    rt::Free(block->xrefPath);
+    FreeEntityList(block->entities);
+    rt::Free(block);
+}
+
+void FreeBlockList(Qdxf_Block *list) {
+    FreeList<Qdxf_Block, FreeBlock>(list);
+}
+
+}  // namespace vexlith
+
+extern "C" {
+
+VEXLITH_API void qdxf_InfoFree(Qdxf_Info *info) {
+    if (!info) return;
+    vexlith::FreeHeader(info->header);
+    vexlith::FreeTables(info->tables);
+    vexlith::FreeBlockList(info->blocks);
+    vexlith::FreeEntityList(info->entities);
+    vexlith::rt::Free(info->colorTable);
+    vexlith::rt::Free(info);
+}
+
+VEXLITH_API void *qdxf_AddToList(void *list, void *record) {
+    return vexlith::rt::AddToList<void>(list, record);
+}
+
+}  // extern "C"

@@ -1,0 +1,369 @@
+/*
+ * vexlith: reads and writes DXF drawings, ASCII and binary.
+ *
+ * A host reads a file with qdxf_Read and gets one Qdxf_Info, the drawing; it
+ * may inspect it, change or extend it (qdxf_AddToList), write it with
+ * qdxf_Write, print it with the dump exports, and releases it with
+ * qdxf_InfoFree.
+ *
+ * Ownership, once for all records:
+ *  - A drawing returned by qdxf_Read belongs to the caller until qdxf_InfoFree.
+ *  - Every text, array and separately allocated coordinate reachable from a
+ *    drawing belongs to the record that holds it, and so to the drawing. Each
+ *    is its own block from qmsc_HeapMalloc or qstr_Duplicate; a record the host
+ *    builds must follow the same rule and leave unused members 0 or null.
+ *  - References (Qdxf_Layer.ltype, Qdxf_Block.layer, Qdxf_Entity.layer,
+ *    Qdxf_Entity.block) point into the same drawing and are never freed
+ *    through the referring record.
+ *  - qdxf_Write and the dump exports only read the drawing.
+ *  - A report handed out through a report parameter belongs to the caller,
+ *    who releases the whole chain with qerr_ReportFree (pellund.h).
+ *
+ * Lists are pointers to their first record, null when empty; every list
+ * record begins with the links next and prev; records keep file order.
+ */
+#ifndef VEXLITH_H
+#define VEXLITH_H
+
+#include "pellund.h"
+
+#if defined(_WIN32)
+#if defined(VEXLITH_BUILDING)
+#define VEXLITH_API __declspec(dllexport)
+#else
+#define VEXLITH_API __declspec(dllimport)
+#endif
+#else
+#define VEXLITH_API __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ===========================================================================
+ * Records
+ * ========================================================================= */
+
+/* A 3-D coordinate. */
+typedef struct Qdxf_Coord {
+    double x;
+    double y;
+    double z;
+} Qdxf_Coord;
+
+/* One entry of the colour table: intensities 0.0 to 1.0. */
+typedef struct Qdxf_ColorEntry {
+    double red;
+    double green;
+    double blue;
+    double spare1;
+    double spare2;
+} Qdxf_ColorEntry;
+
+/* Indexed directly by DXF colour number; entries 0 (by block) and 256 (by
+ * layer) have no colour of their own and read 0.0. */
+typedef struct Qdxf_ColorTable {
+    Qdxf_ColorEntry entries[257];
+} Qdxf_ColorTable;
+
+/* The header variables the library knows; a member is the variable's name
+ * without "$" in lower case. Angles are stored as read. */
+typedef struct Qdxf_Header {
+    char *acadver;
+    double angbase;
+    int angdir;
+    int aunits;
+    int auprec;
+    int cecolor;
+    char *celtype;
+    char *clayer;
+    Qdxf_Coord *extmax; /* null when absent */
+    Qdxf_Coord *extmin; /* null when absent */
+    int fillmode;
+    double ltscale;
+    int lunits;
+    int luprec;
+    int plinegen;
+    double plinewid;
+    double tdcreate;
+    double textsize;
+    char *textstyle;
+    double tracewid;
+} Qdxf_Header;
+
+/* One LTYPE table entry. dashLength has exactly numDashItems elements. */
+typedef struct Qdxf_Ltype {
+    struct Qdxf_Ltype *next;
+    struct Qdxf_Ltype *prev;
+    char *name;
+    char *handle;
+    int flags;
+    char *text;
+    int alignment;
+    int numDashItems;
+    double patternLength;
+    double *dashLength; /* null when numDashItems is 0 */
+} Qdxf_Ltype;
+
+/* One LAYER table entry. */
+typedef struct Qdxf_Layer {
+    struct Qdxf_Layer *next;
+    struct Qdxf_Layer *prev;
+    char *name;
+    char *handle;
+    int flags;
+    int color; /* as read; negative when the layer is off */
+    char *ltypeName;
+    struct Qdxf_Ltype *ltype; /* reference: the line type named ltypeName, or null */
+} Qdxf_Layer;
+
+/* One STYLE table entry. obliqueAngle is in radians. */
+typedef struct Qdxf_Style {
+    struct Qdxf_Style *next;
+    struct Qdxf_Style *prev;
+    char *name;
+    char *handle;
+    int flags;
+    double fixedTextHeight;
+    double widthFactor;
+    double obliqueAngle;
+    int textGenFlags;
+    double lastHeightUsed;
+    char *primaryFontFile;
+    char *bigFontFile;
+} Qdxf_Style;
+
+/* The three symbol tables the library reads. */
+typedef struct Qdxf_Tables {
+    Qdxf_Ltype *ltypes;
+    Qdxf_Layer *layers;
+    Qdxf_Style *styles;
+} Qdxf_Tables;
+
+struct Qdxf_Entity;
+
+/* One block definition. */
+typedef struct Qdxf_Block {
+    struct Qdxf_Block *next;
+    struct Qdxf_Block *prev;
+    struct Qdxf_Layer *layer; /* reference; null for a block without entities */
+    char *layerName;
+    char *handle;
+    char *ltypeName;
+    double elevation;
+    double thickness;
+    int color; /* 256: by layer */
+    int space; /* 0 model space, 1 paper space */
+    char *name;
+    int typeFlag;
+    Qdxf_Coord basePoint;
+    char *xrefPath;
+    struct Qdxf_Entity *entities; /* each entity's block points back here */
+} Qdxf_Block;
+
+/* The kind of an entity. */
+typedef enum Qdxf_EntityType {
+    QDXF_INVALID = 0, /* a kind the reader does not know: common members only */
+    QDXF_LINE = 1,
+    QDXF_POINT = 2,
+    QDXF_CIRCLE = 3,
+    QDXF_ARC = 4,
+    QDXF_TRACE = 5,
+    QDXF_SOLID = 6,
+    QDXF_TEXT = 7,
+    QDXF_INSERT = 8,
+    QDXF_POLYLINE = 9,
+    QDXF_3DFACE = 10 /* uses data.polyline: count and vertices only */
+} Qdxf_EntityType;
+
+/* One polyline vertex (an array element, not a list record). */
+typedef struct Qdxf_Vertex {
+    char *ltypeName; /* never set by the reader */
+    Qdxf_Coord location;
+    double startingWidth;
+    double endingWidth;
+    double bulge;
+    int flags;
+    double tangentDir; /* degrees, as read */
+} Qdxf_Vertex;
+
+/* Angles of the per-type records are in radians. */
+typedef struct Qdxf_Line {
+    Qdxf_Coord start;
+    Qdxf_Coord end;
+} Qdxf_Line;
+
+typedef struct Qdxf_Point {
+    Qdxf_Coord location;
+} Qdxf_Point;
+
+typedef struct Qdxf_Circle {
+    Qdxf_Coord center;
+    double radius;
+} Qdxf_Circle;
+
+typedef struct Qdxf_Arc {
+    Qdxf_Coord center;
+    double radius;
+    double startAngle;
+    double endAngle;
+} Qdxf_Arc;
+
+/* TRACE and SOLID. */
+typedef struct Qdxf_Trace {
+    Qdxf_Coord corner[4];
+} Qdxf_Trace;
+
+typedef struct Qdxf_Text {
+    Qdxf_Coord insertionPoint;
+    double height;
+    char *text;
+    double angle;
+    double xScale;
+    double obliqueAngle;
+    char *style;
+    int flags;
+    int horizJust;
+    int vertJust;
+    Qdxf_Coord *alignmentPoint; /* owned; null when the entity has none */
+} Qdxf_Text;
+
+typedef struct Qdxf_Insert {
+    int attributesFollow;
+    char *blockName;
+    Qdxf_Coord insertionPoint;
+    double xScale;
+    double yScale;
+    double zScale;
+    double rotationAngle;
+    int columnCount;
+    int rowCount;
+    double columnSpacing;
+    double rowSpacing;
+} Qdxf_Insert;
+
+/* POLYLINE, and the corners of a 3DFACE (count and vertices only). */
+typedef struct Qdxf_Polyline {
+    double elevation;
+    int flag;
+    double defaultStartingWidth;
+    double defaultEndingWidth;
+    int meshVertexCount[2];
+    int smoothSurfaceDensity[2];
+    int type;
+    int count;
+    Qdxf_Vertex *vertices; /* owned array of count vertices */
+} Qdxf_Polyline;
+
+/* One entity: common members, the kind, and the per-type data. */
+typedef struct Qdxf_Entity {
+    struct Qdxf_Entity *next;
+    struct Qdxf_Entity *prev;
+    struct Qdxf_Layer *layer; /* reference: the layer named layerName, or null */
+    struct Qdxf_Block *block; /* reference: the owning block, null in ENTITIES */
+    char *layerName;
+    char *handle;
+    char *ltypeName;
+    double elevation;
+    double thickness;
+    int color; /* 256: by layer, 0: by block */
+    int space; /* 0 model space, 1 paper space */
+    Qdxf_EntityType type;
+    union {
+        Qdxf_Line line;
+        Qdxf_Point point;
+        Qdxf_Circle circle;
+        Qdxf_Arc arc;
+        Qdxf_Trace trace;
+        Qdxf_Trace solid;
+        Qdxf_Text text;
+        Qdxf_Insert insert;
+        Qdxf_Polyline polyline;
+    } data;
+} Qdxf_Entity;
+
+/* The drawing. Every member is owned. */
+typedef struct Qdxf_Info {
+    Qdxf_ColorTable *colorTable; /* set on every drawing read */
+    Qdxf_Header *header;         /* null when the file had no HEADER section */
+    Qdxf_Tables *tables;         /* null when the file had no TABLES section */
+    Qdxf_Block *blocks;
+    Qdxf_Entity *entities;
+} Qdxf_Info;
+
+/* ===========================================================================
+ * Reading and writing
+ * ========================================================================= */
+
+/*
+ * Reads a DXF file, ASCII or binary (told apart by the binary sentinel).
+ * @param fileName  the file to read.
+ * @param meter     the host's progress meter, called after every group with the
+ *                  percentage read; null for no progress.
+ * @param report    receives null on success, or the chain of reports of the
+ *                  failure (outermost first), which the caller releases with
+ *                  qerr_ReportFree; may be null.
+ * @return the drawing, owned by the caller and released with qdxf_InfoFree; null
+ *         on failure, when nothing is left behind (the file is closed and
+ *         everything read so far released).
+ * Numbers are read as in the C locale whatever locale the host has set. One
+ * read at a time per thread.
+ */
+VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *meter, qerr_Report **report);
+
+/*
+ * Writes a drawing as a DXF file.
+ * @param info      the drawing, only read; null reports "Null drawing" and
+ *                  creates no file.
+ * @param binary    1 for the binary form, any other value for ASCII.
+ * @param reserved  ignored.
+ * @param report    receives null on success or the chain of the failure; may
+ *                  be null.
+ * A failed write closes the file; what was written stays on disk.
+ */
+VEXLITH_API void qdxf_Write(const Qdxf_Info *info, const char *fileName, int binary, int reserved,
+                            qerr_Report **report);
+
+/* ===========================================================================
+ * Release and lists
+ * ========================================================================= */
+
+/* Releases a drawing and everything it owns; null does nothing. */
+VEXLITH_API void qdxf_InfoFree(Qdxf_Info *info);
+
+/*
+ * Links `record` (a Qdxf_Ltype, Qdxf_Layer, Qdxf_Style, Qdxf_Block or
+ * Qdxf_Entity) at the end of `list` and returns the list, which the caller
+ * stores as the new list. A null list gives the record itself, a null record
+ * the list unchanged. The record becomes owned by the drawing holding the list.
+ */
+VEXLITH_API void *qdxf_AddToList(void *list, void *record);
+
+/* ===========================================================================
+ * Colour table
+ * ========================================================================= */
+
+/* A new colour table, owned by the caller (release with qmsc_HeapFree), or
+ * null with a report when the heap is exhausted. */
+VEXLITH_API Qdxf_ColorTable *qdxf_ColorTableCreate(qerr_Report **report);
+
+/* ===========================================================================
+ * Dump: readable text through qfio_Printf (see qfio_SetPrintSink)
+ * ========================================================================= */
+
+VEXLITH_API void qdxf_HeaderPrint(const Qdxf_Header *header);
+VEXLITH_API void qdxf_LtypePrint(const Qdxf_Ltype *ltype);
+VEXLITH_API void qdxf_LayerPrint(const Qdxf_Layer *layer);
+VEXLITH_API void qdxf_StylePrint(const Qdxf_Style *style);
+/* Null prints nothing. */
+VEXLITH_API void qdxf_TablesPrint(const Qdxf_Tables *tables);
+VEXLITH_API void qdxf_EntityPrint(const Qdxf_Entity *entity);
+VEXLITH_API void qdxf_EntityPrintQuick(const Qdxf_Entity *entity);
+VEXLITH_API void qdxf_BlockPrint(const Qdxf_Block *block);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VEXLITH_H */

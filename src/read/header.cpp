@@ -1,0 +1,248 @@
+// The HEADER section: variable after variable, each a group 9 with its name
+// and one or more value groups; twenty known variables are copied into the
+// drawing's header, every other one is dropped.
+#include <cstddef>
+
+#include "codec/read_state.h"
+#include "read/readers.h"
+
+namespace vexlith {
+namespace {
+
+enum class Copy { String, Int, Float, Point };
+
+struct KnownVariable {
+    const char *name;
+    Copy copy;
+    std::size_t member;  // offset of the member in Qdxf_Header
+};
+
+constexpr KnownVariable kKnownVariables[] = {
+    {"ACADVER", Copy::String, offsetof(Qdxf_Header, acadver)},
+    {"ANGBASE", Copy::Float, offsetof(Qdxf_Header, angbase)},
+    {"ANGDIR", Copy::Int, offsetof(Qdxf_Header, angdir)},
+    {"AUNITS", Copy::Int, offsetof(Qdxf_Header, aunits)},
+    {"AUPREC", Copy::Int, offsetof(Qdxf_Header, auprec)},
+    {"CECOLOR", Copy::Int, offsetof(Qdxf_Header, cecolor)},
+    {"CELTYPE", Copy::String, offsetof(Qdxf_Header, celtype)},
+    {"CLAYER", Copy::String, offsetof(Qdxf_Header, clayer)},
+    {"EXTMAX", Copy::Point, offsetof(Qdxf_Header, extmax)},
+    {"EXTMIN", Copy::Point, offsetof(Qdxf_Header, extmin)},
+    {"LTSCALE", Copy::Float, offsetof(Qdxf_Header, ltscale)},
+    {"LUNITS", Copy::Int, offsetof(Qdxf_Header, lunits)},
+    {"FILLMODE", Copy::Int, offsetof(Qdxf_Header, fillmode)},
+    {"LUPREC", Copy::Int, offsetof(Qdxf_Header, luprec)},
+    {"PLINEGEN", Copy::Int, offsetof(Qdxf_Header, plinegen)},
+    {"PLINEWID", Copy::Float, offsetof(Qdxf_Header, plinewid)},
+    {"TDCREATE", Copy::Float, offsetof(Qdxf_Header, tdcreate)},
+    {"TEXTSIZE", Copy::Float, offsetof(Qdxf_Header, textsize)},
+    {"TEXTSTYLE", Copy::String, offsetof(Qdxf_Header, textstyle)},
+    {"TRACEWID", Copy::Float, offsetof(Qdxf_Header, tracewid)},
+};
+
+template <typename T>
+T &MemberOf(Qdxf_Header *header, std::size_t offset) {
+    return *reinterpret_cast<T *>(reinterpret_cast<char *>(header) + offset);
+}
+
+// Copies one known variable into its member; a text or point replaces the
+// value it held. Fails with the copy's report and leaves the member as it was.
+void StoreVariable(rt::Report **report, Qdxf_Header *header, const KnownVariable &known,
+                   const Qdxf_Variable *variable) {
+    switch (known.copy) {
+        case Copy::String:
+            if (char *text = StringVarCopy(report, variable)) {
+                char *&member = MemberOf<char *>(header, known.member);
+                rt::Free(member);
+                member = text;
+            }
+            break;
+        case Copy::Int: {
+            int value = IntVarCopy(report, variable);
+            if (!*report) MemberOf<int>(header, known.member) = value;
+            break;
+        }
+        case Copy::Float: {
+            double value = FloatVarCopy(report, variable);
+            if (!*report) MemberOf<double>(header, known.member) = value;
+            break;
+        }
+        case Copy::Point:
+            if (Qdxf_Coord *point = PointVarCopy(report, variable)) {
+                Qdxf_Coord *&member = MemberOf<Qdxf_Coord *>(header, known.member);
+                rt::Free(member);
+                member = point;
+            }
+            break;
+    }
+}
+
+}  // namespace
+
+void FreeVariable(Qdxf_Variable *variable) {
+    if (!variable) return;
+    rt::Free(variable->name);
+    FreeGroupList(variable->groups);
+    rt::Free(variable);
+}
+
+Qdxf_Variable *ReadVariable(rt::Report **report, rt::File *file, int *end) {
+    rt::ReportOut out(report);
+    rt::Report *inner = nullptr;
+    Qdxf_Group nameGroup;
+    ReadKnownGroup(&inner, file, &nameGroup, 9);
+    if (inner) {
+        VX_FAIL(out, inner, "Error reading group values");
+        return nullptr;
+    }
+    if (nameGroup.value.text[0] != '$') {
+        VX_FAIL(out, nullptr, "Variable name does not begin with \"$\"");
+        return nullptr;
+    }
+    auto *variable = rt::New<Qdxf_Variable>();
+    if (variable) variable->name = rt::Duplicate(nameGroup.value.text + 1);
+    if (!variable || !variable->name) {
+        FreeVariable(variable);
+        VX_FAIL(out, nullptr, "Memory allocation error");
+        return nullptr;
+    }
+    rt::ListAppender<Qdxf_Group> groups(&variable->groups);
+    for (;;) {
+        GroupMark mark = MarkGroup(file);
+        Qdxf_Group *group = NewGroup();
+        if (!group) {
+            FreeVariable(variable);
+            VX_FAIL(out, nullptr, "Memory allocation error");
+            return nullptr;
+        }
+        ReadGroup(&inner, file, group);
+        if (inner) {
+            rt::Free(group);
+            FreeVariable(variable);
+            VX_FAIL(out, inner, "Error reading group values");
+            return nullptr;
+        }
+        if (group->code == 9) {
+            PushBackGroup(file, mark);
+            rt::Free(group);
+            break;
+        }
+        if (IsTag(*group, "ENDSEC")) {
+            *end = 1;
+            rt::Free(group);
+            break;
+        }
+        groups.Append(group);
+    }
+    if (rt::Count(variable->groups) == 0) {
+        FreeVariable(variable);
+        VX_FAIL(out, nullptr, "Not enough groups for variable assignment");
+        return nullptr;
+    }
+    return variable;
+}
+
+char *StringVarCopy(rt::Report **report, const Qdxf_Variable *variable) {
+    rt::ReportOut out(report);
+    const Qdxf_Group *first = variable->groups;
+    if (first->kind != QDXF_VALUE_TEXT) {
+        VX_FAIL(out, nullptr, "Variable assignment does not contain string data");
+        return nullptr;
+    }
+    char *copy = rt::Duplicate(first->value.text);
+    if (!copy) VX_FAIL(out, nullptr, "Memory allocation error");
+    return copy;
+}
+
+int IntVarCopy(rt::Report **report, const Qdxf_Variable *variable) {
+    rt::ReportOut out(report);
+    const Qdxf_Group *first = variable->groups;
+    if (first->kind != QDXF_VALUE_INT) {
+        VX_FAIL(out, nullptr, "Variable assignment does not contain integer data");
+        return 0;
+    }
+    return first->value.integer;
+}
+
+double FloatVarCopy(rt::Report **report, const Qdxf_Variable *variable) {
+    rt::ReportOut out(report);
+    const Qdxf_Group *first = variable->groups;
+    if (first->kind != QDXF_VALUE_REAL) {
+        VX_FAIL(out, nullptr, "Variable assignment does not contain floating point data");
+        return 0.0;
+    }
+    return first->value.real;
+}
+
+Qdxf_Coord *PointVarCopy(rt::Report **report, const Qdxf_Variable *variable) {
+    rt::ReportOut out(report);
+    auto *point = rt::New<Qdxf_Coord>();
+    if (!point) {
+        VX_FAIL(out, nullptr, "Memory allocation error");
+        return nullptr;
+    }
+    for (const Qdxf_Group *group = variable->groups; group; group = group->next) {
+        if (group->kind != QDXF_VALUE_REAL) continue;
+        switch (group->code) {
+            case 10:
+            case 11:
+            case 12:
+            case 13:
+                point->x = group->value.real;
+                break;
+            case 20:
+            case 21:
+            case 22:
+            case 23:
+                point->y = group->value.real;
+                break;
+            case 30:
+            case 31:
+            case 32:
+            case 33:
+                point->z = group->value.real;
+                break;
+            default:
+                break;
+        }
+    }
+    return point;
+}
+
+void ReadHeader(rt::Report **report, Qdxf_Info *drawing) {
+    rt::ReportOut out(report);
+    rt::File *file = readState.file;
+    if (!drawing->header) {
+        drawing->header = rt::New<Qdxf_Header>();
+        if (!drawing->header) return VX_FAIL(out, nullptr, "Memory allocation error");
+    }
+    rt::Report *inner = nullptr;
+    // An empty section, (0, "ENDSEC") right after the name, leaves the header
+    // as it is. Anything else is given back to be read as a variable.
+    GroupMark mark = MarkGroup(file);
+    Qdxf_Group first;
+    ReadGroup(&inner, file, &first);
+    if (!inner && IsTag(first, "ENDSEC")) return;
+    rt::Discard(inner);
+    inner = nullptr;
+    PushBackGroup(file, mark);
+
+    int end = 0;
+    while (!end) {
+        Qdxf_Variable *variable = ReadVariable(&inner, file, &end);
+        if (inner) return VX_FAIL(out, inner, "Error reading variable");
+        for (const KnownVariable &known : kKnownVariables) {
+            if (!rt::TextEqual(variable->name, known.name)) continue;
+            StoreVariable(&inner, drawing->header, known, variable);
+            if (inner) {
+                VX_FAIL(out, inner, "Error processing variable \"%s\"", variable->name);
+                FreeVariable(variable);
+                return;
+            }
+            break;
+        }
+        FreeVariable(variable);
+    }
+}
+
+}  // namespace vexlith

@@ -1,0 +1,223 @@
+// qdxf_Read: opens the file, tells ASCII from binary, sets up the read state
+// and reads section after section up to the EOF tag.
+#include <cstring>
+
+#include "codec/read_state.h"
+#include "model/release.h"
+#include "read/readers.h"
+
+namespace vexlith {
+namespace {
+
+constexpr char kSentinel[] = "AutoCAD Binary DXF\r\n\x1a";  // and its NUL: 22 bytes
+constexpr std::size_t kSentinelSize = sizeof kSentinel;
+static_assert(kSentinelSize == 22);
+
+// Lines of an ASCII file as the group reader will meet them: every piece of
+// at most kLineSize - 1 characters that a line read returns counts once.
+// Counted from large blocks when the file's size is known; line by line when
+// it is not (a pipe, a device).
+long long CountLines(rt::File *file, const char *fileName) {
+    constexpr long long kPiece = rt::kLineSize - 1;
+    long long lines = 0;
+    long long size = rt::FileSize(fileName);
+    if (size > 0) {
+        char block[32 * 1024];
+        long long pending = 0;  // characters of the current line not yet counted
+        for (long long done = 0; done < size;) {
+            std::size_t count = static_cast<std::size_t>(
+                size - done < static_cast<long long>(sizeof block) ? size - done : sizeof block);
+            rt::Report *failure = nullptr;
+            rt::ReadSeq(file, block, count, &failure);
+            if (failure) {
+                // The file changed under us: count what is really there.
+                rt::Discard(failure);
+                rt::Rewind(file, &failure);
+                rt::Discard(failure);
+                lines = 0;
+                size = 0;
+                break;
+            }
+            const char *cursor = block;
+            const char *end = block + count;
+            while (const void *found =
+                       std::memchr(cursor, '\n', static_cast<std::size_t>(end - cursor))) {
+                auto *newline = static_cast<const char *>(found);
+                long long length = pending + (newline - cursor) + 1;
+                lines += (length + kPiece - 1) / kPiece;
+                pending = 0;
+                cursor = newline + 1;
+            }
+            pending += end - cursor;
+            done += static_cast<long long>(count);
+        }
+        if (size > 0) return lines + (pending + kPiece - 1) / kPiece;
+    }
+    char line[rt::kLineSize];
+    while (rt::ReadLine(line, file))
+        ++lines;
+    return lines;
+}
+
+}  // namespace
+
+void SkipSection(rt::File *file, rt::Report **report) {
+    rt::ReportOut out(report);
+    Qdxf_Group group{};
+    do {
+        rt::Report *inner = nullptr;
+        ReadGroup(&inner, file, &group);
+        if (inner) return VX_FAIL(out, inner, "Error reading group values");
+    } while (!IsTag(group, "ENDSEC"));
+}
+
+int ReadSection(rt::Report **report, Qdxf_Info *drawing) {
+    rt::ReportOut out(report);
+    rt::File *file = readState.file;
+    rt::Report *inner = nullptr;
+    Qdxf_Group group{};
+    ReadKnownGroup(&inner, file, &group, 0);
+    if (inner) {
+        VX_FAIL(out, inner, "Error reading group values");
+        return 0;
+    }
+    if (IsTag(group, "EOF")) return 1;
+    if (!IsTag(group, "SECTION")) {
+        VX_FAIL(out, nullptr, "Expected SECTION or EOF tag");
+        return 0;
+    }
+    ReadKnownGroup(&inner, file, &group, 2);
+    if (inner) {
+        VX_FAIL(out, inner, "Error reading group values");
+        return 0;
+    }
+    const char *name = group.kind == QDXF_VALUE_TEXT ? group.value.text : "";
+    if (rt::TextEqual(name, "HEADER")) {
+        ReadHeader(&inner, drawing);
+        if (inner) VX_FAIL(out, inner, "Error reading HEADER section");
+    } else if (rt::TextEqual(name, "TABLES")) {
+        ReadTables(&inner, drawing);
+        if (inner) VX_FAIL(out, inner, "Error reading TABLES section");
+    } else if (rt::TextEqual(name, "BLOCKS")) {
+        ReadBlockList(&inner, drawing);
+        if (inner) VX_FAIL(out, inner, "Error reading BLOCKS section");
+    } else if (rt::TextEqual(name, "ENTITIES")) {
+        ReadEntityList(&inner, drawing, nullptr);
+        if (inner) VX_FAIL(out, inner, "Error reading ENTITIES section");
+    } else {
+        SkipSection(file, &inner);
+        if (inner) VX_FAIL(out, inner, "Error skipping section");
+    }
+    return 0;
+}
+
+}  // namespace vexlith
+
+using namespace vexlith;
+
+namespace {
+
+// Everything a read holds that a failure must give back: the drawing being
+// built, the open file and the read state's own records.
+class ReadScope {
+public:
+    ~ReadScope() {
+        FreeIgnoredTypes();
+        if (readState.file) rt::CloseQuietly(readState.file);
+        readState = {};
+        qdxf_InfoFree(drawing);
+    }
+    // Hands the drawing over; the scope no longer releases it.
+    Qdxf_Info *Release() {
+        Qdxf_Info *result = drawing;
+        drawing = nullptr;
+        return result;
+    }
+
+    Qdxf_Info *drawing = nullptr;
+};
+
+}  // namespace
+
+extern "C" VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *meter,
+                                            qerr_Report **report) {
+    rt::ReportOut out(report);
+    rt::Report *inner = nullptr;
+    ReadScope scope;
+    readState = {};
+    scope.drawing = rt::New<Qdxf_Info>();
+    if (!scope.drawing) {
+        VX_FAIL(out, nullptr, "Memory allocation error");
+        return nullptr;
+    }
+    rt::File *file = rt::Open(fileName, "r", &inner);
+    if (!file || inner) {
+        if (file) rt::CloseQuietly(file);
+        VX_FAIL(out, inner, "Error opening file %s", fileName);
+        return nullptr;
+    }
+    readState.file = file;
+    readState.fileName = fileName;
+    readState.meter = meter;
+    readState.lineNumber = 1;
+
+    // A file too short to hold the sentinel cannot be binary: it is read as
+    // ASCII from its first byte (the smallest drawing, "0" and "EOF", has six).
+    unsigned char head[kSentinelSize];
+    rt::ReadSeq(file, head, kSentinelSize, &inner);
+    bool tooShort = inner != nullptr;
+    rt::Discard(inner);
+    inner = nullptr;
+    readState.binary = !tooShort && std::memcmp(head, kSentinel, kSentinelSize) == 0;
+    if (readState.binary) {
+        // Two zero bytes after the sentinel are the first code 0 written in two
+        // bytes; otherwise a one-byte code 0 is followed by "SECTION".
+        rt::Position start = rt::Tell(file);
+        unsigned char probe[2];
+        rt::ReadSeq(file, probe, 2, &inner);
+        if (inner) {
+            VX_FAIL(out, inner, "Error reading binary group code");
+            return nullptr;
+        }
+        readState.twoByteCodes = probe[0] == 0 && probe[1] == 0;
+        rt::SeekTo(file, start);
+    } else {
+        rt::Rewind(file, &inner);
+        if (inner) {
+            VX_FAIL(out, inner, "Error reading file %s", fileName);
+            return nullptr;
+        }
+    }
+
+    if (meter) {
+        if (readState.binary) {
+            readState.progressTotal = rt::FileSize(fileName);
+            if (readState.progressTotal == 0) readState.progressTotal = 50000;
+        } else {
+            readState.progressTotal = CountLines(file, fileName);
+            rt::Rewind(file, &inner);
+            if (inner) {
+                VX_FAIL(out, inner, "Error reading file %s", fileName);
+                return nullptr;
+            }
+            if (readState.progressTotal == 0) readState.progressTotal = 5000;
+        }
+    }
+
+    while (!ReadSection(&inner, scope.drawing)) {
+        if (inner) {
+            VX_FAIL(out, inner, "Error reading section");
+            return nullptr;
+        }
+    }
+
+    rt::Close(file, &inner);
+    readState.file = nullptr;
+    rt::Discard(inner);
+    scope.drawing->colorTable = qdxf_ColorTableCreate(&inner);
+    if (!scope.drawing->colorTable) {
+        VX_FAIL(out, inner, "Error creating colour table");
+        return nullptr;
+    }
+    return scope.Release();
+}

@@ -1,0 +1,13 @@
+// Placeholder until the section is read: the section is skipped whole.
+#include "codec/read_state.h"
+#include "read/readers.h"
+
+namespace vexlith {
+
+void ReadTables(rt::Report **report, Qdxf_Info *drawing) {
+    (void)drawing;
+
+    SkipSection(readState.file, report);
+}
+
+}  // namespace vexlith

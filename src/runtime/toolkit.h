@@ -1,0 +1,202 @@
+// The library's one way to the toolkit runtime (pellund, corvane). Every
+// other subsystem reaches files, heap, texts, lists, reports, messages and
+// the progress meter through these wrappers, so the toolkit's calling
+// conventions live in this one place.
+#ifndef VEXLITH_RUNTIME_TOOLKIT_H
+#define VEXLITH_RUNTIME_TOOLKIT_H
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+
+#include "corvane.h"
+#include "pellund.h"
+
+namespace vexlith::rt {
+
+using File = qfio_File;
+using Position = qfio_Position;
+using Report = qerr_Report;
+using Meter = qmet_Meter;
+
+// ---------------------------------------------------------------------------
+// Reports
+// ---------------------------------------------------------------------------
+
+// The report out-parameter of a fallible operation. It is set to null on
+// entry; when the caller passed null, a local report takes its place and is
+// released when the operation returns, so failures inside are still seen.
+class ReportOut {
+public:
+    explicit ReportOut(Report **out) : out_(out ? out : &local_) { *out_ = nullptr; }
+    ~ReportOut() { qerr_ReportFree(local_); }
+    ReportOut(const ReportOut &) = delete;
+    ReportOut &operator=(const ReportOut &) = delete;
+
+    void Set(Report *report) { *out_ = report; }
+    bool Failed() const { return *out_ != nullptr; }
+
+private:
+    Report **out_;
+    Report *local_ = nullptr;
+};
+
+// Fails the calling operation: a report named after the function it is
+// written in, class 2, wrapping `inner` (may be null), printf-formatted.
+#define VX_FAIL(out, inner, ...) \
+    (out).Set(::qerr_CreateErrorReport(__func__, __LINE__, 2, (inner), __VA_ARGS__))
+
+// Releases a report the library has looked at and decided to drop.
+inline void Discard(Report *report) {
+    qerr_ReportFree(report);
+}
+
+// ---------------------------------------------------------------------------
+// Heap and texts
+// ---------------------------------------------------------------------------
+
+// A zero-filled record of type T, or null when the heap is exhausted.
+template <typename T>
+T *New() {
+    return static_cast<T *>(qmsc_HeapMalloc(sizeof(T)));
+}
+
+// A zero-filled array of `count` T, or null when the heap is exhausted or the
+// size cannot be expressed. A count of 0 gives a valid block.
+template <typename T>
+T *NewArray(std::size_t count) {
+    if (count > std::numeric_limits<std::size_t>::max() / sizeof(T)) return nullptr;
+    return static_cast<T *>(qmsc_HeapMalloc(count * sizeof(T)));
+}
+
+inline void Free(void *block) {
+    qmsc_HeapFree(block);
+}
+
+// A heap copy of `text`, or null when the heap is exhausted.
+inline char *Duplicate(const char *text) {
+    return qstr_Duplicate(text);
+}
+
+// Two non-null texts are equal.
+inline bool TextEqual(const char *a, const char *b) {
+    return qtxt_Text_strcmp(a, b) == 0;
+}
+
+// Names match when they are the same pointer (both null included) or equal texts.
+inline bool SameName(const char *a, const char *b) {
+    return a == b || (a && b && TextEqual(a, b));
+}
+
+// ---------------------------------------------------------------------------
+// Lists
+// ---------------------------------------------------------------------------
+
+// Appends `record` to `list` and returns the list (the record for a null list).
+template <typename T>
+T *AddToList(T *list, T *record) {
+    return static_cast<T *>(qllm_AddToList(list, QLLM_DOUBLY_LINKED, record));
+}
+
+// Appends `record` after `last`, which must be the last record of its list.
+inline void AppendAfter(void *last, void *record) {
+    qllm_Add(last, QLLM_DOUBLY_LINKED, record);
+}
+
+inline int Count(const void *list) {
+    return qllm_Count(list);
+}
+
+// A list built in file order without walking it: the head that the drawing
+// stores and the last record, after which the next one is linked.
+template <typename T>
+class ListAppender {
+public:
+    explicit ListAppender(T **head) : head_(head), last_(*head) {
+        if (last_) {
+            while (last_->next)
+                last_ = last_->next;
+        }
+    }
+    void Append(T *record) {
+        if (!record) return;
+        if (last_) {
+            AppendAfter(last_, record);
+        } else {
+            *head_ = AddToList<T>(nullptr, record);
+        }
+        last_ = record;
+    }
+
+private:
+    T **head_;
+    T *last_;
+};
+
+// ---------------------------------------------------------------------------
+// Files and output
+// ---------------------------------------------------------------------------
+
+inline File *Open(const char *name, const char *mode, Report **report) {
+    return qfio_Open(name, mode, report);
+}
+inline void Close(File *file, Report **report) {
+    qfio_Close(file, report);
+}
+inline void CloseQuietly(File *file) {
+    Report *report = nullptr;
+    qfio_Close(file, &report);
+    Discard(report);
+}
+inline void ReadSeq(File *file, void *buffer, std::size_t count, Report **report) {
+    qfio_ReadSeq(file, buffer, count, report);
+}
+inline void WriteSeq(File *file, const void *buffer, std::size_t count, Report **report) {
+    qfio_WriteSeq(file, buffer, count, report);
+}
+inline bool WriteText(File *file, const char *text) {
+    return qfio_Fprintf(file, "%s", text) != 0;
+}
+
+// One line of at most kLineSize - 1 characters, newline included; null at the
+// end of the file or on an error.
+constexpr int kLineSize = 500;
+inline char *ReadLine(char (&buffer)[kLineSize], File *file) {
+    return qfio_Fgets(buffer, kLineSize, file, nullptr);
+}
+
+inline Position Tell(File *file) {
+    return qfio_Tell(file, nullptr);
+}
+inline bool SeekTo(File *file, Position position) {
+    return qfio_CompatibleFseek(file, position, 0) == 0;
+}
+inline void Rewind(File *file, Report **report) {
+    qfio_Seek(file, 0, 0, report);
+}
+inline Position FileSize(const char *name) {
+    Report *report = nullptr;
+    Position size = qfio_FileSizeGet(name, &report);
+    Discard(report);
+    return size;
+}
+
+// printf-style output to the toolkit's standard output.
+#define VX_PRINT(...) ::qfio_Printf(__VA_ARGS__)
+
+// ---------------------------------------------------------------------------
+// Messages and progress
+// ---------------------------------------------------------------------------
+
+#define VX_LOG_MESSAGE(report, ...) ::qsmg_LogMessage(0, (report), __VA_ARGS__)
+
+// Shows progress on the host's meter; the meter's own report is not needed.
+inline void ShowProgress(const Meter *meter, double percent) {
+    Report *report = nullptr;
+    qmet_MeterInfoPrint(meter, percent, &report);
+    Discard(report);
+}
+
+}  // namespace vexlith::rt
+
+#endif
