@@ -1,0 +1,79 @@
+// Command-line arguments: operands and --options, checked against what the
+// command accepts, with a one-line hint for anything else.
+#include <cstdio>
+
+#include "cli.h"
+
+namespace cli {
+
+int UsageError(std::string_view command, const std::string &message) {
+    std::string help =
+        command.empty() ? "vexlith --help" : "vexlith " + std::string(command) + " --help";
+    std::fprintf(stderr, "vexlith: %s (see '%s')\n", message.c_str(), help.c_str());
+    return kUsage;
+}
+
+std::optional<Arguments> Arguments::Parse(std::string_view command,
+                                          const std::vector<std::string_view> &args,
+                                          const std::vector<OptionSpec> &specs) {
+    Arguments parsed;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string_view arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg.substr(0, 2) != "--") {
+            if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
+                UsageError(command, "unknown option '" + std::string(arg) + "'");
+                return std::nullopt;
+            }
+            parsed.operands_.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        std::string_view name = arg.substr(2);
+        std::optional<std::string_view> inlineValue;
+        if (auto equals = name.find('='); equals != std::string_view::npos) {
+            inlineValue = name.substr(equals + 1);
+            name = name.substr(0, equals);
+        }
+        const OptionSpec *spec = nullptr;
+        for (const OptionSpec &candidate : specs) {
+            if (candidate.name == name) spec = &candidate;
+        }
+        if (!spec) {
+            UsageError(command, "unknown option '--" + std::string(name) + "'");
+            return std::nullopt;
+        }
+        if (spec->valueName.empty()) {
+            if (inlineValue) {
+                UsageError(command, "option '--" + std::string(name) + "' takes no value");
+                return std::nullopt;
+            }
+            parsed.options_.emplace_back(name, std::string_view{});
+        } else if (inlineValue) {
+            parsed.options_.emplace_back(name, *inlineValue);
+        } else if (i + 1 < args.size()) {
+            parsed.options_.emplace_back(name, args[++i]);
+        } else {
+            UsageError(command, "option '--" + std::string(name) + "' needs a value");
+            return std::nullopt;
+        }
+    }
+    return parsed;
+}
+
+bool Arguments::Has(std::string_view name) const {
+    return Value(name).has_value();
+}
+
+std::optional<std::string_view> Arguments::Value(std::string_view name) const {
+    std::optional<std::string_view> found;
+    for (const auto &[option, value] : options_) {
+        if (option == name) found = value;  // the last one given wins
+    }
+    return found;
+}
+
+}  // namespace cli

@@ -1,0 +1,63 @@
+// The vexlith tool: commands, their arguments and what they share.
+#ifndef VEXLITH_TOOLS_CLI_H
+#define VEXLITH_TOOLS_CLI_H
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "vexlith.h"
+
+namespace cli {
+
+// Exit statuses of the tool.
+enum Exit : int {
+    kSuccess = 0,
+    kFailure = 1,  // a read or write failed; the report chain is on stderr
+    kUsage = 2,    // the command line was wrong; a one-line hint is on stderr
+};
+
+// An option a command accepts: --name, with a value when `valueName` is set.
+struct OptionSpec {
+    std::string_view name;
+    std::string_view valueName;  // empty for a flag
+    std::string_view help;
+};
+
+// A command line split into operands and options, checked against the specs.
+class Arguments {
+public:
+    // Parses `args` (without the program and command names). On a usage error
+    // returns nullopt after printing the hint.
+    static std::optional<Arguments> Parse(std::string_view command,
+                                          const std::vector<std::string_view> &args,
+                                          const std::vector<OptionSpec> &specs);
+    bool Has(std::string_view name) const;
+    std::optional<std::string_view> Value(std::string_view name) const;
+    const std::vector<std::string_view> &Operands() const { return operands_; }
+
+private:
+    std::vector<std::string_view> operands_;
+    std::vector<std::pair<std::string_view, std::string_view>> options_;
+};
+
+// Prints "vexlith: <message> (see 'vexlith <command> --help')" on stderr and
+// returns kUsage.
+int UsageError(std::string_view command, const std::string &message);
+
+// Prints the report chain on stderr, one level a line, outermost first, and
+// releases it.
+void PrintReportChain(qerr_Report *report);
+
+// The form of a DXF file as its first bytes tell it.
+enum class FileForm { Ascii, BinaryOneByte, BinaryTwoByte, Unreadable };
+FileForm DetectForm(const char *fileName);
+const char *FormName(FileForm form);
+
+int RunInfo(const std::vector<std::string_view> &args);
+
+}  // namespace cli
+
+#endif
