@@ -17,9 +17,9 @@
 
 namespace vexlith {
 
-thread_local Qdxf_ReadState readState{};
-
 namespace {
+
+thread_local Qdxf_ReadState readState{};
 
 // How a binary file encodes the value of a code.
 enum class BinaryValue : std::uint8_t {
@@ -171,6 +171,10 @@ int ClampToInt(long long value) {
 }
 
 }  // namespace
+
+Qdxf_ReadState &ThreadReadState() {
+    return readState;
+}
 
 Qdxf_ValueKind GetGroupKind(int code) {
     int r = code % 1000;

@@ -26,7 +26,8 @@ struct Qdxf_ReadState {
     Qdxf_IgnoredType *ignoredTypes;
 };
 
-extern thread_local Qdxf_ReadState readState;
+// The state of the read in progress on the calling thread.
+Qdxf_ReadState &ThreadReadState();
 
 // Releases the ignored kinds and empties the list.
 void FreeIgnoredTypes();

@@ -69,7 +69,7 @@ void FreeEntity(Qdxf_Entity *entity) {
     rt::Free(entity->layerName);
     rt::Free(entity->handle);
     rt::Free(entity->ltypeName);
-    switch (entity->type) {
+    switch (EntityKind(*entity)) {
         case QDXF_TEXT:
             rt::Free(entity->data.text.text);
             rt::Free(entity->data.text.style);

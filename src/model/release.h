@@ -3,9 +3,21 @@
 #ifndef VEXLITH_MODEL_RELEASE_H
 #define VEXLITH_MODEL_RELEASE_H
 
+#include <cstring>
+
 #include "vexlith.h"
 
 namespace vexlith {
+
+// The kind of an entity as an int. A host writing C may store any int in
+// `type`; read as the enum, a value outside its range would be undefined in
+// C++, so every switch over the kind reads it through here.
+inline int EntityKind(const Qdxf_Entity &entity) {
+    int kind;
+    static_assert(sizeof kind == sizeof entity.type);
+    std::memcpy(&kind, &entity.type, sizeof kind);
+    return kind;
+}
 
 void FreeHeader(Qdxf_Header *header);
 void FreeTables(Qdxf_Tables *tables);

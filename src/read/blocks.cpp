@@ -7,7 +7,7 @@ namespace vexlith {
 void ReadBlockList(rt::Report **report, Qdxf_Info *drawing) {
     (void)drawing;
 
-    SkipSection(readState.file, report);
+    SkipSection(ThreadReadState().file, report);
 }
 
 }  // namespace vexlith

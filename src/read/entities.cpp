@@ -7,7 +7,7 @@ namespace vexlith {
 void ReadEntityList(rt::Report **report, Qdxf_Info *drawing, Qdxf_Block *block) {
     (void)drawing;
     (void)block;
-    SkipSection(readState.file, report);
+    SkipSection(ThreadReadState().file, report);
 }
 
 }  // namespace vexlith

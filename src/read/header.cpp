@@ -211,7 +211,7 @@ Qdxf_Coord *PointVarCopy(rt::Report **report, const Qdxf_Variable *variable) {
 
 void ReadHeader(rt::Report **report, Qdxf_Info *drawing) {
     rt::ReportOut out(report);
-    rt::File *file = readState.file;
+    rt::File *file = ThreadReadState().file;
     if (!drawing->header) {
         drawing->header = rt::New<Qdxf_Header>();
         if (!drawing->header) return VX_FAIL(out, nullptr, "Memory allocation error");

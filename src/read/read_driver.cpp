@@ -73,7 +73,7 @@ void SkipSection(rt::File *file, rt::Report **report) {
 
 int ReadSection(rt::Report **report, Qdxf_Info *drawing) {
     rt::ReportOut out(report);
-    rt::File *file = readState.file;
+    rt::File *file = ThreadReadState().file;
     rt::Report *inner = nullptr;
     Qdxf_Group group{};
     ReadKnownGroup(&inner, file, &group, 0);
@@ -123,8 +123,9 @@ class ReadScope {
 public:
     ~ReadScope() {
         FreeIgnoredTypes();
-        if (readState.file) rt::CloseQuietly(readState.file);
-        readState = {};
+        Qdxf_ReadState &state = ThreadReadState();
+        if (state.file) rt::CloseQuietly(state.file);
+        state = {};
         qdxf_InfoFree(drawing);
     }
     // Hands the drawing over; the scope no longer releases it.
@@ -144,7 +145,8 @@ extern "C" VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *me
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
     ReadScope scope;
-    readState = {};
+    Qdxf_ReadState &state = ThreadReadState();
+    state = {};
     scope.drawing = rt::New<Qdxf_Info>();
     if (!scope.drawing) {
         VX_FAIL(out, nullptr, "Memory allocation error");
@@ -156,10 +158,10 @@ extern "C" VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *me
         VX_FAIL(out, inner, "Error opening file %s", fileName);
         return nullptr;
     }
-    readState.file = file;
-    readState.fileName = fileName;
-    readState.meter = meter;
-    readState.lineNumber = 1;
+    state.file = file;
+    state.fileName = fileName;
+    state.meter = meter;
+    state.lineNumber = 1;
 
     // A file too short to hold the sentinel cannot be binary: it is read as
     // ASCII from its first byte (the smallest drawing, "0" and "EOF", has six).
@@ -168,8 +170,8 @@ extern "C" VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *me
     bool tooShort = inner != nullptr;
     rt::Discard(inner);
     inner = nullptr;
-    readState.binary = !tooShort && std::memcmp(head, kSentinel, kSentinelSize) == 0;
-    if (readState.binary) {
+    state.binary = !tooShort && std::memcmp(head, kSentinel, kSentinelSize) == 0;
+    if (state.binary) {
         // Two zero bytes after the sentinel are the first code 0 written in two
         // bytes; otherwise a one-byte code 0 is followed by "SECTION".
         rt::Position start = rt::Tell(file);
@@ -179,7 +181,7 @@ extern "C" VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *me
             VX_FAIL(out, inner, "Error reading binary group code");
             return nullptr;
         }
-        readState.twoByteCodes = probe[0] == 0 && probe[1] == 0;
+        state.twoByteCodes = probe[0] == 0 && probe[1] == 0;
         rt::SeekTo(file, start);
     } else {
         rt::Rewind(file, &inner);
@@ -190,17 +192,17 @@ extern "C" VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *me
     }
 
     if (meter) {
-        if (readState.binary) {
-            readState.progressTotal = rt::FileSize(fileName);
-            if (readState.progressTotal == 0) readState.progressTotal = 50000;
+        if (state.binary) {
+            state.progressTotal = rt::FileSize(fileName);
+            if (state.progressTotal == 0) state.progressTotal = 50000;
         } else {
-            readState.progressTotal = CountLines(file, fileName);
+            state.progressTotal = CountLines(file, fileName);
             rt::Rewind(file, &inner);
             if (inner) {
                 VX_FAIL(out, inner, "Error reading file %s", fileName);
                 return nullptr;
             }
-            if (readState.progressTotal == 0) readState.progressTotal = 5000;
+            if (state.progressTotal == 0) state.progressTotal = 5000;
         }
     }
 
@@ -212,7 +214,7 @@ extern "C" VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *me
     }
 
     rt::Close(file, &inner);
-    readState.file = nullptr;
+    state.file = nullptr;
     rt::Discard(inner);
     scope.drawing->colorTable = qdxf_ColorTableCreate(&inner);
     if (!scope.drawing->colorTable) {

@@ -1,0 +1,35 @@
+# Runs TOOL with ARGUMENTS ("|"-separated) in WORKDIR and compares stdout,
+# stderr and the exit status with EXPECTED.stdout, .stderr and .status.
+# Timings vary from run to run and are masked. With -DUPDATE=1 the expected
+# files are written from this run instead.
+string(REPLACE "|" ";" arguments "${ARGUMENTS}")
+execute_process(COMMAND ${TOOL} ${arguments}
+    WORKING_DIRECTORY ${WORKDIR}
+    OUTPUT_VARIABLE stdout
+    ERROR_VARIABLE stderr
+    RESULT_VARIABLE status)
+string(REGEX REPLACE "read in: +[0-9.]+ ms" "read in: (time)" stdout "${stdout}")
+
+set(mismatch "")
+foreach(stream stdout stderr status)
+    if(UPDATE)
+        # An empty stream needs no file: a missing file stands for nothing.
+        if("${${stream}}" STREQUAL "")
+            file(REMOVE ${EXPECTED}.${stream})
+        else()
+            file(WRITE ${EXPECTED}.${stream} "${${stream}}")
+        endif()
+        continue()
+    endif()
+    if(EXISTS ${EXPECTED}.${stream})
+        file(READ ${EXPECTED}.${stream} expected)
+    else()
+        set(expected "")
+    endif()
+    if(NOT "${${stream}}" STREQUAL "${expected}")
+        string(APPEND mismatch "--- expected ${stream}:\n${expected}\n--- actual ${stream}:\n${${stream}}\n")
+    endif()
+endforeach()
+if(mismatch)
+    message(FATAL_ERROR "vexlith ${arguments}: output differs\n${mismatch}")
+endif()

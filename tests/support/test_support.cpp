@@ -1,0 +1,125 @@
+#include "test_support.h"
+
+#include <atomic>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+#include <unistd.h>
+
+namespace testing_support {
+
+std::vector<std::string> Messages(const qerr_Report *report) {
+    std::vector<std::string> messages;
+    for (; report; report = qerr_ReportInner(report))
+        messages.emplace_back(qerr_ReportMessage(report));
+    return messages;
+}
+
+std::vector<std::string> Levels(const qerr_Report *report) {
+    std::vector<std::string> levels;
+    for (; report; report = qerr_ReportInner(report)) {
+        levels.push_back(std::string(qerr_ReportFunction(report)) + ": " +
+                         qerr_ReportMessage(report));
+    }
+    return levels;
+}
+
+TempFile::TempFile(std::string_view contents, std::string_view name) {
+    static std::atomic<int> counter{0};
+    directory_ = std::filesystem::temp_directory_path() /
+                 ("vexlith-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    std::filesystem::create_directories(directory_);
+    path_ = (directory_ / name).string();
+    std::ofstream out(path_, std::ios::binary);
+    out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
+}
+
+TempFile::~TempFile() {
+    std::error_code ignored;
+    std::filesystem::remove_all(directory_, ignored);
+}
+
+std::string TempFile::Contents() const {
+    return ReadWholeFile(path_);
+}
+
+std::string ReadWholeFile(const std::filesystem::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream contents;
+    contents << in.rdbuf();
+    return contents.str();
+}
+
+ReadOutcome ReadFile(const std::string &path, qmet_Meter *meter) {
+    qerr_Report *report = nullptr;
+    Qdxf_Info *info = qdxf_Read(path.c_str(), meter, &report);
+    return {DrawingPtr(info), ReportPtr(report)};
+}
+
+ReadOutcome ReadContents(std::string_view contents, qmet_Meter *meter) {
+    TempFile file(contents);
+    return ReadFile(file.path(), meter);
+}
+
+std::string Ascii(const std::vector<Group> &groups) {
+    std::string text;
+    char line[64];
+    for (const Group &group : groups) {
+        std::snprintf(line, sizeof line, "%3d\n", group.code);
+        text += line;
+        if (auto *s = std::get_if<std::string>(&group.value)) {
+            text += *s;
+        } else if (auto *i = std::get_if<int>(&group.value)) {
+            text += std::to_string(*i);
+        } else {
+            std::snprintf(line, sizeof line, "%.17g", std::get<double>(group.value));
+            text += line;
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+const std::string kSentinel("AutoCAD Binary DXF\r\n\x1a\0", 22);
+
+std::string LittleEndian(long long value, int width) {
+    std::string bytes;
+    for (int i = 0; i < width; ++i)
+        bytes += static_cast<char>((value >> (8 * i)) & 0xff);
+    return bytes;
+}
+
+std::string DoubleBytes(double value) {
+    std::uint64_t raw;
+    std::memcpy(&raw, &value, sizeof raw);
+    return LittleEndian(static_cast<long long>(raw), 8);
+}
+
+std::string Binary(const std::vector<Group> &groups, bool twoByteCodes) {
+    std::string bytes = kSentinel;
+    for (const Group &group : groups) {
+        bytes += LittleEndian(group.code, twoByteCodes ? 2 : 1);
+        if (auto *s = std::get_if<std::string>(&group.value)) {
+            bytes += *s;
+            bytes += '\0';
+        } else if (auto *i = std::get_if<int>(&group.value)) {
+            bytes += LittleEndian(*i, 2);
+        } else {
+            bytes += DoubleBytes(std::get<double>(group.value));
+        }
+    }
+    return bytes;
+}
+
+std::filesystem::path TestDataDir() {
+    return VEXLITH_TEST_DATA_DIR;
+}
+
+std::filesystem::path CorpusDir() {
+    std::filesystem::path corpus = VEXLITH_CORPUS_DIR;
+    return std::filesystem::exists(corpus / "MANIFEST.tsv") ? corpus : std::filesystem::path{};
+}
+
+}  // namespace testing_support

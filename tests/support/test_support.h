@@ -1,0 +1,87 @@
+// Shared by the test suites: report chains as text, temporary files, DXF
+// text and bytes built group by group, and drawings that free themselves.
+#ifndef VEXLITH_TESTS_SUPPORT_H
+#define VEXLITH_TESTS_SUPPORT_H
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "vexlith.h"
+
+namespace testing_support {
+
+// The messages of a report chain, outermost first.
+std::vector<std::string> Messages(const qerr_Report *report);
+// "function: message" per level, outermost first.
+std::vector<std::string> Levels(const qerr_Report *report);
+
+struct ReportDeleter {
+    void operator()(qerr_Report *report) const { qerr_ReportFree(report); }
+};
+using ReportPtr = std::unique_ptr<qerr_Report, ReportDeleter>;
+
+struct DrawingDeleter {
+    void operator()(Qdxf_Info *info) const { qdxf_InfoFree(info); }
+};
+using DrawingPtr = std::unique_ptr<Qdxf_Info, DrawingDeleter>;
+
+// A file in a fresh temporary directory, removed with the object.
+class TempFile {
+public:
+    explicit TempFile(std::string_view contents = {}, std::string_view name = "drawing.dxf");
+    ~TempFile();
+    TempFile(const TempFile &) = delete;
+    TempFile &operator=(const TempFile &) = delete;
+
+    const std::string &path() const { return path_; }
+    const char *c_str() const { return path_.c_str(); }
+    std::string Contents() const;
+
+private:
+    std::filesystem::path directory_;
+    std::string path_;
+};
+
+std::string ReadWholeFile(const std::filesystem::path &path);
+
+// The outcome of qdxf_Read: the drawing or the report chain.
+struct ReadOutcome {
+    DrawingPtr drawing;
+    ReportPtr report;
+    std::vector<std::string> messages() const { return Messages(report.get()); }
+};
+ReadOutcome ReadFile(const std::string &path, qmet_Meter *meter = nullptr);
+// Writes `contents` to a temporary file and reads it.
+ReadOutcome ReadContents(std::string_view contents, qmet_Meter *meter = nullptr);
+
+// One group for the builders below.
+struct Group {
+    int code;
+    std::variant<std::string, int, double> value;
+};
+
+// ASCII DXF text: "%3d" code lines and plain value lines.
+std::string Ascii(const std::vector<Group> &groups);
+
+// Binary DXF bytes after the 22-byte sentinel; codes in one or two bytes,
+// integers in two bytes, reals in eight, texts NUL-terminated.
+std::string Binary(const std::vector<Group> &groups, bool twoByteCodes = false);
+extern const std::string kSentinel;
+
+// Little-endian bytes of an integer of `width` bytes, or of a double.
+std::string LittleEndian(long long value, int width);
+std::string DoubleBytes(double value);
+
+// Where the test data lives.
+std::filesystem::path TestDataDir();
+// The corpus of drawings from other producers; empty when it is not there.
+std::filesystem::path CorpusDir();
+
+}  // namespace testing_support
+
+#endif
