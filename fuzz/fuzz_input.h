@@ -1,0 +1,37 @@
+// Shared by the fuzz targets: the library reads files, so each input is put
+// into a file of its own first (in memory-backed storage where there is one).
+#ifndef VEXLITH_FUZZ_INPUT_H
+#define VEXLITH_FUZZ_INPUT_H
+
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace fuzzing {
+
+// A scratch file name for this process, in /dev/shm when it exists.
+inline std::string ScratchName(const char *suffix) {
+    const char *directory = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+    return std::string(directory) + "/vexlith-fuzz-" + std::to_string(getpid()) + suffix;
+}
+
+inline bool WriteFile(const std::string &name, const std::uint8_t *data, std::size_t size) {
+    std::FILE *file = std::fopen(name.c_str(), "wb");
+    if (!file) return false;
+    bool ok = std::fwrite(data, 1, size, file) == size;
+    return std::fclose(file) == 0 && ok;
+}
+
+// Aborts with a message: a broken invariant is a finding.
+[[noreturn]] inline void Finding(const char *what) {
+    std::fprintf(stderr, "fuzz finding: %s\n", what);
+    std::abort();
+}
+
+}  // namespace fuzzing
+
+#endif

@@ -1,0 +1,69 @@
+// Reads arbitrary bytes as a DXF file, ASCII or (through the sentinel)
+// binary, with a progress meter attached, then walks whatever drawing came
+// back. Crashes, leaks and hangs are findings; so is a read that fails
+// without a report or succeeds with one, and a drawing whose records break
+// their own invariants.
+#include <cmath>
+
+#include "fuzz_input.h"
+#include "vexlith.h"
+
+namespace {
+
+struct Progress {
+    double last = -1;
+    long calls = 0;
+};
+
+void Show(void *context, double percent) {
+    auto *progress = static_cast<Progress *>(context);
+    if (std::isnan(percent)) fuzzing::Finding("the meter was shown NaN");
+    progress->last = percent;
+    ++progress->calls;
+}
+
+void CheckEntities(const Qdxf_Entity *entity, const Qdxf_Block *owner) {
+    for (const Qdxf_Entity *previous = nullptr; entity; previous = entity, entity = entity->next) {
+        if (entity->prev != previous) fuzzing::Finding("entity list links are broken");
+        if (entity->block != owner) fuzzing::Finding("an entity names the wrong block");
+        if (entity->type == QDXF_POLYLINE || entity->type == QDXF_3DFACE) {
+            const Qdxf_Polyline &polyline = entity->data.polyline;
+            if (polyline.count < 0 || (polyline.count > 0 && !polyline.vertices)) {
+                fuzzing::Finding("a vertex array does not match its count");
+            }
+            for (int i = 0; i < polyline.count; ++i) {
+                if (polyline.vertices[i].ltypeName) fuzzing::Finding("a vertex has a line type");
+            }
+        }
+    }
+}
+
+void CheckDrawing(const Qdxf_Info &drawing) {
+    if (!drawing.colorTable) fuzzing::Finding("a drawing without colour table");
+    if (drawing.tables) {
+        for (const Qdxf_Ltype *ltype = drawing.tables->ltypes; ltype; ltype = ltype->next) {
+            if (ltype->numDashItems > 0 && !ltype->dashLength)
+                fuzzing::Finding("dash array missing");
+        }
+    }
+    for (const Qdxf_Block *block = drawing.blocks; block; block = block->next) {
+        CheckEntities(block->entities, block);
+    }
+    CheckEntities(drawing.entities, nullptr);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    static const std::string name = fuzzing::ScratchName(".dxf");
+    if (!fuzzing::WriteFile(name, data, size)) return 0;
+    Progress progress;
+    qmet_Meter meter{Show, &progress};
+    qerr_Report *report = nullptr;
+    Qdxf_Info *drawing = qdxf_Read(name.c_str(), &meter, &report);
+    if (!drawing == !report) fuzzing::Finding("a read must give either a drawing or a report");
+    if (drawing) CheckDrawing(*drawing);
+    qdxf_InfoFree(drawing);
+    qerr_ReportFree(report);
+    return 0;
+}
