@@ -13,6 +13,15 @@ int UsageError(std::string_view command, const std::string &message) {
     return kUsage;
 }
 
+void PrintOptions(const std::vector<OptionSpec> &specs) {
+    for (const OptionSpec &spec : specs) {
+        std::string option("--");
+        option += spec.name;
+        if (!spec.valueName.empty()) option.append(" ").append(spec.valueName);
+        std::printf("  %-16s %s\n", option.c_str(), std::string(spec.help).c_str());
+    }
+}
+
 std::optional<Arguments> Arguments::Parse(std::string_view command,
                                           const std::vector<std::string_view> &args,
                                           const std::vector<OptionSpec> &specs) {

@@ -47,6 +47,9 @@ private:
 // returns kUsage.
 int UsageError(std::string_view command, const std::string &message);
 
+// Prints the options of a command's help, one a line: name, value and help.
+void PrintOptions(const std::vector<OptionSpec> &specs);
+
 // Prints the report chain on stderr, one level a line, outermost first, and
 // releases it.
 void PrintReportChain(qerr_Report *report);
@@ -56,6 +59,7 @@ enum class FileForm { Ascii, BinaryOneByte, BinaryTwoByte, Unreadable };
 FileForm DetectForm(const char *fileName);
 const char *FormName(FileForm form);
 
+int RunDump(const std::vector<std::string_view> &args);
 int RunInfo(const std::vector<std::string_view> &args);
 
 }  // namespace cli

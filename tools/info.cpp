@@ -3,20 +3,25 @@
 #include <cstdio>
 
 #include "cli.h"
+#include "progress.h"
 
 namespace cli {
 namespace {
 
 const std::vector<OptionSpec> kInfoOptions = {
+    {"progress", "", "show a progress bar on stderr even when it is not a terminal"},
     {"help", "", "show this help"},
 };
 
 void PrintInfoHelp() {
     std::printf(
-        "usage: vexlith info FILE\n"
+        "usage: vexlith info FILE [--progress]\n"
         "\n"
         "Reads FILE and prints its form (ASCII or binary), its DXF version and the\n"
-        "header variables read.\n");
+        "header variables read.\n"
+        "\n"
+        "Options:\n");
+    PrintOptions(kInfoOptions);
 }
 
 const char *OrNone(const char *text) {
@@ -73,7 +78,7 @@ int RunInfo(const std::vector<std::string_view> &args) {
 
     auto started = std::chrono::steady_clock::now();
     qerr_Report *report = nullptr;
-    Qdxf_Info *drawing = qdxf_Read(fileName.c_str(), nullptr, &report);
+    Qdxf_Info *drawing = ReadDrawing(fileName, parsed->Has("progress"), &report);
     auto elapsed =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started);
     if (!drawing) {

@@ -13,6 +13,7 @@ struct Command {
 };
 
 const Command kCommands[] = {
+    {"dump", "print a drawing's header, tables, blocks and entities", cli::RunDump},
     {"info", "summarise a drawing: form, version, header variables", cli::RunInfo},
 };
 

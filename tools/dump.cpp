@@ -1,0 +1,122 @@
+// vexlith dump FILE: everything the library read from a drawing, printed by
+// its own dump exports, part by part under short titles.
+#include <cstdio>
+#include <string>
+
+#include "cli.h"
+#include "progress.h"
+
+namespace cli {
+namespace {
+
+const std::vector<OptionSpec> kDumpOptions = {
+    {"quick", "", "print each entity in the short form: its geometry alone"},
+    {"only", "PART", "print one part: header, tables, blocks or entities"},
+    {"progress", "", "show a progress bar on stderr even when it is not a terminal"},
+    {"help", "", "show this help"},
+};
+
+void PrintDumpHelp() {
+    std::printf(
+        "usage: vexlith dump FILE [--quick] [--only PART] [--progress]\n"
+        "\n"
+        "Reads FILE and prints what was read: the header variables, the line types,\n"
+        "layers and text styles, each block with its entities, and each entity.\n"
+        "\n"
+        "Options:\n");
+    PrintOptions(kDumpOptions);
+}
+
+enum Part : unsigned { kHeader = 1, kTables = 2, kBlocks = 4, kEntities = 8, kAll = 15 };
+
+struct PartName {
+    std::string_view name;
+    Part part;
+};
+constexpr PartName kPartNames[] = {
+    {"header", kHeader}, {"tables", kTables}, {"blocks", kBlocks}, {"entities", kEntities}};
+
+template <typename T>
+int Length(const T *list) {
+    int count = 0;
+    for (; list; list = list->next)
+        ++count;
+    return count;
+}
+
+// The parts are printed in the order of the file's sections, each under a
+// title; a blank line separates them.
+void Dump(const Qdxf_Info &drawing, unsigned parts, bool quick) {
+    const char *separator = "";
+    if (parts & kHeader) {
+        std::printf("== HEADER ==\n");
+        if (drawing.header) {
+            qdxf_HeaderPrint(drawing.header);
+        } else {
+            std::printf("(no HEADER section read)\n");
+        }
+        separator = "\n";
+    }
+    if (parts & kTables) {
+        std::printf("%s== TABLES ==\n", separator);
+        if (drawing.tables) {
+            qdxf_TablesPrint(drawing.tables);
+        } else {
+            std::printf("(no TABLES section read)\n");
+        }
+        separator = "\n";
+    }
+    if (parts & kBlocks) {
+        std::printf("%s== BLOCKS (%d) ==\n", separator, Length(drawing.blocks));
+        for (const Qdxf_Block *block = drawing.blocks; block; block = block->next) {
+            qdxf_BlockPrint(block);
+        }
+        separator = drawing.blocks ? "" : "\n";  // a block's dump ends with a blank line
+    }
+    if (parts & kEntities) {
+        std::printf("%s== ENTITIES (%d) ==\n", separator, Length(drawing.entities));
+        for (const Qdxf_Entity *entity = drawing.entities; entity; entity = entity->next) {
+            if (quick) {
+                qdxf_EntityPrintQuick(entity);
+            } else {
+                qdxf_EntityPrint(entity);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+int RunDump(const std::vector<std::string_view> &args) {
+    auto parsed = Arguments::Parse("dump", args, kDumpOptions);
+    if (!parsed) return kUsage;
+    if (parsed->Has("help")) {
+        PrintDumpHelp();
+        return kSuccess;
+    }
+    unsigned parts = kAll;
+    if (auto only = parsed->Value("only")) {
+        parts = 0;
+        for (const PartName &candidate : kPartNames) {
+            if (candidate.name == *only) parts = candidate.part;
+        }
+        if (!parts) {
+            return UsageError("dump", "unknown part '" + std::string(*only) +
+                                          "' for --only: use header, tables, blocks or entities");
+        }
+    }
+    if (parsed->Operands().size() != 1) return UsageError("dump", "dump takes one FILE");
+    std::string fileName(parsed->Operands()[0]);
+
+    qerr_Report *report = nullptr;
+    Qdxf_Info *drawing = ReadDrawing(fileName, parsed->Has("progress"), &report);
+    if (!drawing) {
+        PrintReportChain(report);
+        return kFailure;
+    }
+    Dump(*drawing, parts, parsed->Has("quick"));
+    qdxf_InfoFree(drawing);
+    return kSuccess;
+}
+
+}  // namespace cli
