@@ -57,6 +57,7 @@ FileForm DetectForm(const char *fileName);
 const char *FormName(FileForm form);
 
 int RunInfo(const std::vector<std::string_view> &args);
+int RunConvert(const std::vector<std::string_view> &args);
 
 }  // namespace cli
 

@@ -14,6 +14,7 @@ struct Command {
 
 const Command kCommands[] = {
     {"info", "summarise a drawing: form, version, header variables", cli::RunInfo},
+    {"convert", "write a drawing again, in ASCII or binary form", cli::RunConvert},
 };
 
 void PrintHelp() {
