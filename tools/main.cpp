@@ -15,6 +15,7 @@ struct Command {
 const Command kCommands[] = {
     {"dump", "print a drawing's header, tables, blocks and entities", cli::RunDump},
     {"info", "summarise a drawing: form, version, header variables", cli::RunInfo},
+    {"convert", "write a drawing again, in ASCII or binary form", cli::RunConvert},
 };
 
 void PrintHelp() {

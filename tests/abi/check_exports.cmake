@@ -1,6 +1,5 @@
 # Compares the dynamic symbols LIBRARY defines (nm -D --defined-only) with the
-# VEXLITH_API functions of HEADER. Names in NOT_YET_BUILT may be missing; one
-# of them that is exported fails the test so that the list is cleaned up.
+# VEXLITH_API functions of HEADER.
 # Libraries that are not ELF, or a missing nm, skip the check.
 set(kExpectedCount 13)
 
@@ -48,12 +47,8 @@ list(SORT exported)
 set(problems "")
 foreach(name IN LISTS declared)
     list(FIND exported ${name} found)
-    list(FIND NOT_YET_BUILT ${name} pending)
-    if(found EQUAL -1 AND pending EQUAL -1)
+    if(found EQUAL -1)
         string(APPEND problems "declared but not exported: ${name}\n")
-    elseif(NOT found EQUAL -1 AND NOT pending EQUAL -1)
-        string(APPEND problems "${name} is exported now: remove it from "
-            "VEXLITH_EXPORTS_NOT_YET_BUILT in tests/abi/CMakeLists.txt\n")
     endif()
 endforeach()
 foreach(name IN LISTS exported)

@@ -1,7 +1,12 @@
 # Runs TOOL with ARGUMENTS ("|"-separated) in WORKDIR and compares stdout,
 # stderr and the exit status with EXPECTED.stdout, .stderr and .status.
-# Timings vary from run to run and are masked. With -DUPDATE=1 the expected
-# files are written from this run instead.
+# Timings vary from run to run and are masked, and so is OUTDIR, the folder
+# for files the tool writes, shown as "(out)". With -DUPDATE=1, or with
+# VEXLITH_UPDATE_EXPECTED=1 in the environment of ctest, the expected files
+# are written from this run instead.
+if(DEFINED ENV{VEXLITH_UPDATE_EXPECTED})
+    set(UPDATE ON)
+endif()
 string(REPLACE "|" ";" arguments "${ARGUMENTS}")
 execute_process(COMMAND ${TOOL} ${arguments}
     WORKING_DIRECTORY ${WORKDIR}
@@ -9,6 +14,10 @@ execute_process(COMMAND ${TOOL} ${arguments}
     ERROR_VARIABLE stderr
     RESULT_VARIABLE status)
 string(REGEX REPLACE "read in: +[0-9.]+ ms" "read in: (time)" stdout "${stdout}")
+if(OUTDIR)
+    string(REPLACE "${OUTDIR}" "(out)" stdout "${stdout}")
+    string(REPLACE "${OUTDIR}" "(out)" stderr "${stderr}")
+endif()
 
 set(mismatch "")
 foreach(stream stdout stderr status)

@@ -1,0 +1,151 @@
+// The group writer: every group of a write goes out through here, as two text
+// lines in the ASCII form or as packed little-endian bytes in the binary form.
+//
+// Numbers are spelled as in the C locale whatever locale the host has set:
+// codes and integers are right-aligned decimal ("%3d", "%6d"), reals take the
+// shortest of fixed and exponent notation with 8 significant digits ("%-.8g").
+// Every group is written as two writes, its code and then its value, so that a
+// failure after the code leaves the code in the file and no value after it.
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+
+#include "codec/group_writer.h"
+
+namespace vexlith {
+namespace {
+
+thread_local Qdxf_WriteState writeState{};
+
+// Room for the longest number line: "%.8g" of a double takes at most 15
+// characters ("-1.2345678e-308"), an int at most 11, then the newline.
+constexpr std::size_t kNumberLine = 32;
+
+// Texts up to this length go out with their newline in one write.
+constexpr std::size_t kTextLine = 1024;
+
+// `value` in decimal, right-aligned in `width` columns (more when it needs
+// them), and a newline. Returns the length of the line.
+std::size_t IntegerLine(char (&line)[kNumberLine], int value, std::size_t width) {
+    char digits[12];
+    char *end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    std::size_t length = static_cast<std::size_t>(end - digits);
+    std::size_t pad = length < width ? width - length : 0;
+    std::memset(line, ' ', pad);
+    std::memcpy(line + pad, digits, length);
+    line[pad + length] = '\n';
+    return pad + length + 1;
+}
+
+// `value` as "%-.8g" prints it in the C locale, and a newline.
+std::size_t RealLine(char (&line)[kNumberLine], double value) {
+    char *end =
+        std::to_chars(line, line + kNumberLine - 1, value, std::chars_format::general, 8).ptr;
+    *end = '\n';
+    return static_cast<std::size_t>(end - line) + 1;
+}
+
+// Writes `count` bytes. On failure `*inner` receives the toolkit's report in
+// the binary form; the ASCII form reports only the file, so it is dropped.
+bool Put(const Qdxf_WriteState &state, const void *bytes, std::size_t count, rt::Report **inner) {
+    rt::WriteSeq(state.file, bytes, count, inner);
+    if (!*inner) return true;
+    if (!state.binary) {
+        rt::Discard(*inner);
+        *inner = nullptr;
+    }
+    return false;
+}
+
+bool PutCode(const Qdxf_WriteState &state, int code, rt::Report **inner) {
+    if (state.binary) {
+        // One-byte codes: the low 8 bits.
+        unsigned char byte = static_cast<unsigned char>(code & 0xff);
+        return Put(state, &byte, 1, inner);
+    }
+    char line[kNumberLine];
+    return Put(state, line, IntegerLine(line, code, 3), inner);
+}
+
+bool PutInt(const Qdxf_WriteState &state, int value, rt::Report **inner) {
+    if (state.binary) {
+        // Two bytes: the low 16 bits, two's complement.
+        auto bits = static_cast<std::uint32_t>(value);
+        unsigned char bytes[2] = {static_cast<unsigned char>(bits & 0xff),
+                                  static_cast<unsigned char>((bits >> 8) & 0xff)};
+        return Put(state, bytes, sizeof bytes, inner);
+    }
+    char line[kNumberLine];
+    return Put(state, line, IntegerLine(line, value, 6), inner);
+}
+
+bool PutReal(const Qdxf_WriteState &state, double value, rt::Report **inner) {
+    if (state.binary) {
+        std::uint64_t bits;
+        static_assert(sizeof bits == sizeof value);
+        std::memcpy(&bits, &value, sizeof bits);
+        unsigned char bytes[8];
+        for (unsigned char &byte : bytes) {
+            byte = static_cast<unsigned char>(bits & 0xff);
+            bits >>= 8;
+        }
+        return Put(state, bytes, sizeof bytes, inner);
+    }
+    char line[kNumberLine];
+    return Put(state, line, RealLine(line, value), inner);
+}
+
+bool PutText(const Qdxf_WriteState &state, const char *text, rt::Report **inner) {
+    std::size_t length = std::strlen(text);
+    // Binary: the characters and their NUL.
+    if (state.binary) return Put(state, text, length + 1, inner);
+    if (length < kTextLine) {
+        char line[kTextLine];
+        std::memcpy(line, text, length);
+        line[length] = '\n';
+        return Put(state, line, length + 1, inner);
+    }
+    return Put(state, text, length, inner) && Put(state, "\n", 1, inner);
+}
+
+}  // namespace
+
+Qdxf_WriteState &ThreadWriteState() {
+    return writeState;
+}
+
+void WriteIntGroup(int code, rt::Report **report, int value) {
+    rt::ReportOut out(report);
+    const Qdxf_WriteState &state = writeState;
+    rt::Report *inner = nullptr;
+    if (PutCode(state, code, &inner) && PutInt(state, value, &inner)) return;
+    VX_FAIL(out, inner, "Error writing to %s", state.fileName);
+}
+
+void WriteFloatGroup(int code, rt::Report **report, double value) {
+    rt::ReportOut out(report);
+    const Qdxf_WriteState &state = writeState;
+    rt::Report *inner = nullptr;
+    if (PutCode(state, code, &inner) && PutReal(state, value, &inner)) return;
+    VX_FAIL(out, inner, "Error writing to %s", state.fileName);
+}
+
+void WriteStringGroup(int code, rt::Report **report, const char *text) {
+    rt::ReportOut out(report);
+    const Qdxf_WriteState &state = writeState;
+    rt::Report *inner = nullptr;
+    if (PutCode(state, code, &inner) && PutText(state, text, &inner)) return;
+    VX_FAIL(out, inner, "Error writing to %s", state.fileName);
+}
+
+void WritePointGroups(rt::Report **report, const Qdxf_Coord *point, int base) {
+    rt::ReportOut out(report);
+    rt::Report *inner = nullptr;
+    const double values[3] = {point->x, point->y, point->z};
+    for (int axis = 0; axis < 3; ++axis) {
+        WriteFloatGroup(base + 10 * (axis + 1), &inner, values[axis]);
+        if (inner) return VX_FAIL(out, inner, "Error writing group");
+    }
+}
+
+}  // namespace vexlith

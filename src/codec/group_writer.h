@@ -1,0 +1,36 @@
+// The group writer: one DXF group at a time into the file of the write in
+// progress, in the ASCII or the binary form, and the state of that write.
+#ifndef VEXLITH_CODEC_GROUP_WRITER_H
+#define VEXLITH_CODEC_GROUP_WRITER_H
+
+#include "runtime/toolkit.h"
+#include "vexlith.h"
+
+namespace vexlith {
+
+// The write in progress: set afresh by qdxf_Write before the first group and
+// read by every group written during it. One per thread.
+struct Qdxf_WriteState {
+    char *fileName;  // heap copy of the output file's name, used only in messages
+    rt::File *file;  // the open output file
+    int binary;      // non-zero: binary form; zero: ASCII form
+};
+
+// The state of the write in progress on the calling thread.
+Qdxf_WriteState &ThreadWriteState();
+
+// One group each. The caller picks the operation that fits the value kind of
+// the code; the code is not checked against it. Failure only through the
+// report ("Error writing to %s"); a code already written stays in the file
+// and no value follows it.
+void WriteIntGroup(int code, rt::Report **report, int value);
+void WriteFloatGroup(int code, rt::Report **report, double value);
+// `text` must not be null.
+void WriteStringGroup(int code, rt::Report **report, const char *text);
+// The three real groups of a point: x under base + 10, y under base + 20 and
+// z under base + 30. Groups written before a failure stay in the file.
+void WritePointGroups(rt::Report **report, const Qdxf_Coord *point, int base);
+
+}  // namespace vexlith
+
+#endif

@@ -1,0 +1,123 @@
+// qdxf_Write: opens the file, writes the binary sentinel when the binary form
+// is asked for, then the HEADER section with the few variables the writer
+// knows, an empty TABLES section, the BLOCKS and ENTITIES sections and EOF.
+#include "write/writers.h"
+
+namespace vexlith {
+namespace {
+
+// The binary sentinel: "AutoCAD Binary DXF", CR, LF, SUB and its NUL.
+constexpr char kSentinel[] = "AutoCAD Binary DXF\r\n\x1a";
+constexpr std::size_t kSentinelSize = sizeof kSentinel;
+static_assert(kSentinelSize == 22);
+
+}  // namespace
+
+void WriteEmptySection(rt::Report **report, const char *name) {
+    rt::ReportOut out(report);
+    GroupRun run;
+    run.Text(0, "SECTION");
+    run.Text(2, name);
+    run.Text(0, "ENDSEC");
+    if (run.Failed()) VX_FAIL(out, run.TakeFailure(), "Error writing group");
+}
+
+void WriteHeader(rt::Report **report, const Qdxf_Header *header) {
+    rt::ReportOut out(report);
+    GroupRun run;
+    if (!header) {
+        run.Call(WriteEmptySection, "HEADER");
+        if (run.Failed()) VX_FAIL(out, run.TakeFailure(), "Error writing section");
+        return;
+    }
+    run.Text(0, "SECTION");
+    run.Text(2, "HEADER");
+    // Angles in a DXF file are measured from east whatever $ANGBASE says (it
+    // only changes how programs show them); the writer always gives it 0.
+    run.Text(9, "$ANGBASE");
+    run.Float(50, 0.0);
+    // The extents go together or not at all.
+    if (header->extmin && header->extmax) {
+        run.Text(9, "$EXTMIN");
+        run.Point(*header->extmin, 0);
+        run.Text(9, "$EXTMAX");
+        run.Point(*header->extmax, 0);
+    }
+    run.Text(0, "ENDSEC");
+    if (run.Failed()) VX_FAIL(out, run.TakeFailure(), "Error writing group");
+}
+
+void WriteTables(rt::Report **report) {
+    rt::ReportOut out(report);
+    rt::Report *inner = nullptr;
+    WriteEmptySection(&inner, "TABLES");
+    if (inner) VX_FAIL(out, inner, "Error writing section");
+}
+
+}  // namespace vexlith
+
+using namespace vexlith;
+
+namespace {
+
+// Everything a write holds: the open file and the copy of its name. Both are
+// given back when the write ends, whether it succeeded or not, and the state
+// is cleared so that nothing of this write reaches the next one.
+class WriteScope {
+public:
+    WriteScope() { ThreadWriteState() = {}; }
+    ~WriteScope() {
+        Qdxf_WriteState &state = ThreadWriteState();
+        if (state.file) rt::CloseQuietly(state.file);
+        rt::Free(state.fileName);
+        state = {};
+    }
+    WriteScope(const WriteScope &) = delete;
+    WriteScope &operator=(const WriteScope &) = delete;
+};
+
+}  // namespace
+
+extern "C" VEXLITH_API void qdxf_Write(const Qdxf_Info *info, const char *fileName, int binary,
+                                       int reserved, qerr_Report **report) {
+    (void)reserved;
+    rt::ReportOut out(report);
+    rt::Report *inner = nullptr;
+    // Nothing to write: no file is created.
+    if (!info) return VX_FAIL(out, nullptr, "Null drawing");
+    const char *shownName = fileName ? fileName : "(null)";
+
+    WriteScope scope;
+    Qdxf_WriteState &state = ThreadWriteState();
+    if (fileName) {
+        state.fileName = rt::Duplicate(fileName);
+        if (!state.fileName) return VX_FAIL(out, nullptr, "Memory allocation error");
+    }
+    rt::File *file = rt::Open(fileName, "w", &inner);
+    if (!file || inner) {
+        if (file) rt::CloseQuietly(file);
+        return VX_FAIL(out, inner, "Error opening file %s", shownName);
+    }
+    state.file = file;
+    state.binary = binary == 1 ? 1 : 0;
+    if (state.binary) {
+        rt::WriteSeq(file, kSentinel, kSentinelSize, &inner);
+        if (inner) return VX_FAIL(out, inner, "Error writing to file %s", shownName);
+    }
+
+    WriteHeader(&inner, info->header);
+    if (inner) return VX_FAIL(out, inner, "Error writing HEADER section");
+    WriteTables(&inner);
+    if (inner) return VX_FAIL(out, inner, "Error writing TABLES section");
+    WriteBlockList(&inner, info->blocks);
+    if (inner) return VX_FAIL(out, inner, "Error writing BLOCKS section");
+    WriteEntitySection(&inner, info->entities);
+    if (inner) return VX_FAIL(out, inner, "Error writing ENTITIES section");
+    WriteStringGroup(0, &inner, "EOF");
+    if (inner) return VX_FAIL(out, inner, "Error writing group");
+
+    // The handle is released by the close, failed or not.
+    state.file = nullptr;
+    rt::Close(file, &inner);
+    if (inner) return VX_FAIL(out, inner, "Error closing file %s", shownName);
+}

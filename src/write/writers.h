@@ -1,0 +1,79 @@
+// The section writers behind qdxf_Write. Each takes the report out-parameter
+// first, writes through the group writer into the file of the write in
+// progress and stops at its first failed group; what was written stays.
+#ifndef VEXLITH_WRITE_WRITERS_H
+#define VEXLITH_WRITE_WRITERS_H
+
+#include "codec/group_writer.h"
+#include "vexlith.h"
+
+namespace vexlith {
+
+// HEADER ($ANGBASE and both extents), the always empty TABLES section, and
+// the three framing groups of a section with nothing in it.
+void WriteHeader(rt::Report **report, const Qdxf_Header *header);
+void WriteTables(rt::Report **report);
+void WriteEmptySection(rt::Report **report, const char *name);
+
+// Entities: the groups every entity begins with, one writer per writable
+// kind, a list in order (kinds that cannot be written are passed over), and
+// the ENTITIES section.
+void WriteCommon(rt::Report **report, const Qdxf_Entity *entity);
+void WriteLine(rt::Report **report, const Qdxf_Entity *entity);
+void WritePoint(rt::Report **report, const Qdxf_Entity *entity);
+void WriteCircle(rt::Report **report, const Qdxf_Entity *entity);
+void WriteArc(rt::Report **report, const Qdxf_Entity *entity);
+void WriteTrace(rt::Report **report, const Qdxf_Entity *entity);
+void WriteSolid(rt::Report **report, const Qdxf_Entity *entity);
+void WriteText(rt::Report **report, const Qdxf_Entity *entity);
+void WriteInsert(rt::Report **report, const Qdxf_Entity *entity);
+void WritePolyline(rt::Report **report, const Qdxf_Entity *entity);
+void WriteEntityList(rt::Report **report, const Qdxf_Entity *list);
+void WriteEntitySection(rt::Report **report, const Qdxf_Entity *list);
+
+// The BLOCKS section: every block definition with its entities.
+void WriteBlockList(rt::Report **report, const Qdxf_Block *list);
+
+// A run of groups written by one operation: each call writes its group
+// unless an earlier call of the run failed, so the operation tests once at
+// the end and fails wrapping the report of the first call that failed.
+class GroupRun {
+public:
+    GroupRun() = default;
+    ~GroupRun() { rt::Discard(failure_); }
+    GroupRun(const GroupRun &) = delete;
+    GroupRun &operator=(const GroupRun &) = delete;
+
+    void Int(int code, int value) {
+        if (!failure_) WriteIntGroup(code, &failure_, value);
+    }
+    void Float(int code, double value) {
+        if (!failure_) WriteFloatGroup(code, &failure_, value);
+    }
+    void Text(int code, const char *text) {
+        if (!failure_) WriteStringGroup(code, &failure_, text);
+    }
+    void Point(const Qdxf_Coord &point, int base) {
+        if (!failure_) WritePointGroups(&failure_, &point, base);
+    }
+    // Another operation of the writer, called with the run's report.
+    template <typename Operation, typename... Arguments>
+    void Call(Operation operation, Arguments... arguments) {
+        if (!failure_) operation(&failure_, arguments...);
+    }
+
+    bool Failed() const { return failure_ != nullptr; }
+    // The report of the failed call, handed to the caller.
+    rt::Report *TakeFailure() {
+        rt::Report *failure = failure_;
+        failure_ = nullptr;
+        return failure;
+    }
+
+private:
+    rt::Report *failure_ = nullptr;
+};
+
+}  // namespace vexlith
+
+#endif

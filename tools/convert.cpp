@@ -1,0 +1,68 @@
+// vexlith convert IN OUT [--binary | --ascii]: reads a drawing and writes it
+// again, in the form asked for or in the form of the input.
+#include <cstdio>
+
+#include "cli.h"
+#include "progress.h"
+
+namespace cli {
+namespace {
+
+const std::vector<OptionSpec> kConvertOptions = {
+    {"binary", "", "write the binary form"},
+    {"ascii", "", "write the ASCII form"},
+    {"progress", "", "show a progress bar while reading, even when stderr is no terminal"},
+    {"help", "", "show this help"},
+};
+
+void PrintConvertHelp() {
+    std::printf(
+        "usage: vexlith convert IN OUT [--binary | --ascii]\n"
+        "\n"
+        "Reads the drawing IN and writes it to OUT: in the binary form with --binary,\n"
+        "in the ASCII form with --ascii, otherwise in the form of IN. What is written\n"
+        "is the header's extents, the block definitions and the entities of the kinds\n"
+        "LINE, POINT, CIRCLE, ARC, TRACE, SOLID, TEXT, INSERT and POLYLINE; symbol\n"
+        "tables, other header variables and other kinds are left out.\n"
+        "\n"
+        "Options:\n");
+    PrintOptions(kConvertOptions);
+}
+
+}  // namespace
+
+int RunConvert(const std::vector<std::string_view> &args) {
+    auto parsed = Arguments::Parse("convert", args, kConvertOptions);
+    if (!parsed) return kUsage;
+    if (parsed->Has("help")) {
+        PrintConvertHelp();
+        return kSuccess;
+    }
+    if (parsed->Operands().size() != 2) return UsageError("convert", "convert takes IN and OUT");
+    if (parsed->Has("binary") && parsed->Has("ascii")) {
+        return UsageError("convert", "--binary and --ascii exclude each other");
+    }
+    std::string input(parsed->Operands()[0]);
+    std::string output(parsed->Operands()[1]);
+
+    qerr_Report *report = nullptr;
+    Qdxf_Info *drawing = ReadDrawing(input, parsed->Has("progress"), &report);
+    if (!drawing) {
+        PrintReportChain(report);
+        return kFailure;
+    }
+    bool binary = parsed->Has("binary");
+    if (!binary && !parsed->Has("ascii")) {
+        FileForm form = DetectForm(input.c_str());
+        binary = form == FileForm::BinaryOneByte || form == FileForm::BinaryTwoByte;
+    }
+    qdxf_Write(drawing, output.c_str(), binary ? 1 : 0, 0, &report);
+    qdxf_InfoFree(drawing);
+    if (report) {
+        PrintReportChain(report);
+        return kFailure;
+    }
+    return kSuccess;
+}
+
+}  // namespace cli
