@@ -1,0 +1,135 @@
+// Timed reads and writes of one drawing through the public API.
+//
+//     vexlith_bench read FILE [--meter] [--repeat N]
+//     vexlith_bench write FILE OUT [--binary] [--repeat N]
+//
+// Prints one line: the operation, the size in MB, the best time of N runs,
+// MB/s, the peak resident memory of the process above what it held before the
+// first run, that peak over the file size, and the heap the drawing itself
+// holds once read (the floor for any reader that builds these records).
+#include <malloc.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "vexlith.h"
+
+namespace {
+
+double ResidentMegabytes() {
+    long pages = 0, resident = 0;
+    if (std::FILE *statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(statm);
+    }
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1e6;
+}
+
+double PeakMegabytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1e3;  // kilobytes on Linux
+}
+
+double HeapMegabytes() {
+    return static_cast<double>(mallinfo2().uordblks) / 1e6;
+}
+
+double FileMegabytes(const char *name) {
+    std::FILE *file = std::fopen(name, "rb");
+    if (!file) return 0;
+    std::fseek(file, 0, SEEK_END);
+    double size = static_cast<double>(std::ftell(file)) / 1e6;
+    std::fclose(file);
+    return size;
+}
+
+void CountCalls(void *context, double) {
+    ++*static_cast<long *>(context);
+}
+
+int Fail(qerr_Report *report) {
+    for (const qerr_Report *level = report; level; level = qerr_ReportInner(level)) {
+        std::fprintf(stderr, "%s: %s\n", qerr_ReportFunction(level), qerr_ReportMessage(level));
+    }
+    qerr_ReportFree(report);
+    return 1;
+}
+
+using Clock = std::chrono::steady_clock;
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    if (argc < 3) {
+        std::fprintf(stderr,
+                     "usage: vexlith_bench read FILE [--meter] [--repeat N]\n"
+                     "       vexlith_bench write FILE OUT [--binary] [--repeat N]\n");
+        return 2;
+    }
+    std::string operation = argv[1];
+    const char *input = argv[2];
+    const char *output = operation == "write" && argc > 3 ? argv[3] : nullptr;
+    bool meter = false, binary = false;
+    int repeat = 3;
+    for (int i = output ? 4 : 3; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--meter"))
+            meter = true;
+        else if (!std::strcmp(argv[i], "--binary"))
+            binary = true;
+        else if (!std::strcmp(argv[i], "--repeat") && i + 1 < argc)
+            repeat = std::atoi(argv[++i]);
+    }
+    double baseline = ResidentMegabytes();
+    double heapBefore = HeapMegabytes();
+    long calls = 0;
+    qmet_Meter progress{CountCalls, &calls};
+    double best = 1e300, megabytes = 0, drawingHeap = 0;
+
+    if (operation == "read") {
+        megabytes = FileMegabytes(input);
+        for (int run = 0; run < repeat; ++run) {
+            qerr_Report *report = nullptr;
+            auto start = Clock::now();
+            Qdxf_Info *drawing = qdxf_Read(input, meter ? &progress : nullptr, &report);
+            double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+            if (!drawing) return Fail(report);
+            drawingHeap = HeapMegabytes() - heapBefore;
+            qdxf_InfoFree(drawing);
+            if (seconds < best) best = seconds;
+        }
+    } else if (operation == "write" && output) {
+        qerr_Report *report = nullptr;
+        Qdxf_Info *drawing = qdxf_Read(input, nullptr, &report);
+        if (!drawing) return Fail(report);
+        baseline = ResidentMegabytes();
+        for (int run = 0; run < repeat; ++run) {
+            auto start = Clock::now();
+            qdxf_Write(drawing, output, binary ? 1 : 0, 0, &report);
+            double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+            if (report) {
+                qdxf_InfoFree(drawing);
+                return Fail(report);
+            }
+            if (seconds < best) best = seconds;
+        }
+        qdxf_InfoFree(drawing);
+        megabytes = FileMegabytes(output);
+    } else {
+        std::fprintf(stderr, "vexlith_bench: unknown operation %s\n", operation.c_str());
+        return 2;
+    }
+    double peak = PeakMegabytes() - baseline;
+    std::printf(
+        "%-5s %s%s %.1f MB  best %.3f s  %.0f MB/s  peak %.1f MB (%.2fx)  drawing %.1f MB\n",
+        operation.c_str(), operation == "read" ? input : output,
+        meter    ? " (meter)"
+        : binary ? " (binary)"
+                 : "",
+        megabytes, best, megabytes / best, peak, peak / megabytes, drawingHeap);
+    return 0;
+}
