@@ -51,6 +51,10 @@ void ReadBinaryGroup(rt::Report **report, rt::File *file, Qdxf_Group *group);
 void ReadGroup(rt::Report **report, rt::File *file, Qdxf_Group *group);
 // ReadGroup, failing unless the group's code is `expectedCode`.
 void ReadKnownGroup(rt::Report **report, rt::File *file, Qdxf_Group *group, int expectedCode);
+// The same, but a code-0 group with the text `acceptedTag` is taken instead of
+// the expected code: then it returns true, without a report.
+bool ReadKnownGroup(rt::Report **report, rt::File *file, Qdxf_Group *group, int expectedCode,
+                    const char *acceptedTag);
 
 // The place of a group in the file, taken just before it is read, so that a
 // reader that has read a group it does not own can give it back. The line

@@ -363,19 +363,30 @@ void ReadGroup(rt::Report **report, rt::File *file, Qdxf_Group *group) {
     if (inner) return VX_FAIL(out, inner, "Error reading group");
 }
 
-void ReadKnownGroup(rt::Report **report, rt::File *file, Qdxf_Group *group, int expectedCode) {
+bool ReadKnownGroup(rt::Report **report, rt::File *file, Qdxf_Group *group, int expectedCode,
+                    const char *acceptedTag) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
     ReadGroup(&inner, file, group);
-    if (inner) return VX_FAIL(out, inner, "Error reading group values");
-    if (group->code == expectedCode) return;
-    if (readState.binary) {
-        return VX_FAIL(out, nullptr,
-                       "Byte offset %lld: Expected group code of %d, group code %d encountered",
-                       rt::Tell(file), expectedCode, group->code);
+    if (inner) {
+        VX_FAIL(out, inner, "Error reading group values");
+        return false;
     }
-    return VX_FAIL(out, nullptr, "Line %d: Expected group code of %d, group code %d encountered",
-                   readState.lineNumber - 1, expectedCode, group->code);
+    if (group->code == expectedCode) return false;
+    if (acceptedTag && IsTag(*group, acceptedTag)) return true;
+    if (readState.binary) {
+        VX_FAIL(out, nullptr,
+                "Byte offset %lld: Expected group code of %d, group code %d encountered",
+                rt::Tell(file), expectedCode, group->code);
+    } else {
+        VX_FAIL(out, nullptr, "Line %d: Expected group code of %d, group code %d encountered",
+                readState.lineNumber - 1, expectedCode, group->code);
+    }
+    return false;
+}
+
+void ReadKnownGroup(rt::Report **report, rt::File *file, Qdxf_Group *group, int expectedCode) {
+    ReadKnownGroup(report, file, group, expectedCode, nullptr);
 }
 
 void FreeIgnoredTypes() {

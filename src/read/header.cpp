@@ -90,7 +90,12 @@ Qdxf_Variable *ReadVariable(rt::Report **report, rt::File *file, int *end) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
     Qdxf_Group nameGroup;
-    ReadKnownGroup(&inner, file, &nameGroup, 9);
+    // (0, "ENDSEC") can only stand here as the first group of the section (after
+    // a variable the value groups take it): an empty section, which ends here.
+    if (ReadKnownGroup(&inner, file, &nameGroup, 9, "ENDSEC")) {
+        *end = 1;
+        return nullptr;
+    }
     if (inner) {
         VX_FAIL(out, inner, "Error reading group values");
         return nullptr;
@@ -217,20 +222,11 @@ void ReadHeader(rt::Report **report, Qdxf_Info *drawing) {
         if (!drawing->header) return VX_FAIL(out, nullptr, "Memory allocation error");
     }
     rt::Report *inner = nullptr;
-    // An empty section, (0, "ENDSEC") right after the name, leaves the header
-    // as it is. Anything else is given back to be read as a variable.
-    GroupMark mark = MarkGroup(file);
-    Qdxf_Group first;
-    ReadGroup(&inner, file, &first);
-    if (!inner && IsTag(first, "ENDSEC")) return;
-    rt::Discard(inner);
-    inner = nullptr;
-    PushBackGroup(file, mark);
-
     int end = 0;
     while (!end) {
         Qdxf_Variable *variable = ReadVariable(&inner, file, &end);
         if (inner) return VX_FAIL(out, inner, "Error reading variable");
+        if (!variable) return;  // an empty section
         for (const KnownVariable &known : kKnownVariables) {
             if (!rt::TextEqual(variable->name, known.name)) continue;
             StoreVariable(&inner, drawing->header, known, variable);

@@ -1,5 +1,6 @@
 // qdxf_Read: opens the file, tells ASCII from binary, sets up the read state
 // and reads section after section up to the EOF tag.
+#include <algorithm>
 #include <cstring>
 
 #include "codec/read_state.h"
@@ -16,47 +17,37 @@ static_assert(kSentinelSize == 22);
 // Lines of an ASCII file as the group reader will meet them: every piece of
 // at most kLineSize - 1 characters that a line read returns counts once.
 // Counted from large blocks when the file's size is known; line by line when
-// it is not (a pipe, a device).
-long long CountLines(rt::File *file, const char *fileName) {
+// it is not (a device, a pipe). A failed read fails the count: the file is
+// not what it was a moment ago, or cannot be read at all.
+long long CountLines(rt::File *file, const char *fileName, rt::Report **failure) {
     constexpr long long kPiece = rt::kLineSize - 1;
     long long lines = 0;
     long long size = rt::FileSize(fileName);
-    if (size > 0) {
-        char block[32 * 1024];
-        long long pending = 0;  // characters of the current line not yet counted
-        for (long long done = 0; done < size;) {
-            std::size_t count = static_cast<std::size_t>(
-                size - done < static_cast<long long>(sizeof block) ? size - done : sizeof block);
-            rt::Report *failure = nullptr;
-            rt::ReadSeq(file, block, count, &failure);
-            if (failure) {
-                // The file changed under us: count what is really there.
-                rt::Discard(failure);
-                rt::Rewind(file, &failure);
-                rt::Discard(failure);
-                lines = 0;
-                size = 0;
-                break;
-            }
-            const char *cursor = block;
-            const char *end = block + count;
-            while (const void *found =
-                       std::memchr(cursor, '\n', static_cast<std::size_t>(end - cursor))) {
-                auto *newline = static_cast<const char *>(found);
-                long long length = pending + (newline - cursor) + 1;
-                lines += (length + kPiece - 1) / kPiece;
-                pending = 0;
-                cursor = newline + 1;
-            }
-            pending += end - cursor;
-            done += static_cast<long long>(count);
-        }
-        if (size > 0) return lines + (pending + kPiece - 1) / kPiece;
+    if (size == 0) {
+        char line[rt::kLineSize];
+        while (rt::ReadLine(line, file, failure))
+            ++lines;
+        return lines;
     }
-    char line[rt::kLineSize];
-    while (rt::ReadLine(line, file))
-        ++lines;
-    return lines;
+    char block[32 * 1024];
+    long long pending = 0;  // characters of the current line not yet counted
+    for (long long done = 0; done < size;) {
+        auto count = static_cast<std::size_t>(std::min<long long>(size - done, sizeof block));
+        rt::ReadSeq(file, block, count, failure);
+        if (*failure) return 0;
+        const char *cursor = block;
+        const char *end = block + count;
+        while (const void *found =
+                   std::memchr(cursor, '\n', static_cast<std::size_t>(end - cursor))) {
+            auto *newline = static_cast<const char *>(found);
+            lines += (pending + (newline - cursor) + 1 + kPiece - 1) / kPiece;
+            pending = 0;
+            cursor = newline + 1;
+        }
+        pending += end - cursor;
+        done += static_cast<long long>(count);
+    }
+    return lines + (pending + kPiece - 1) / kPiece;
 }
 
 }  // namespace
@@ -168,6 +159,10 @@ extern "C" VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *me
     unsigned char head[kSentinelSize];
     rt::ReadSeq(file, head, kSentinelSize, &inner);
     bool tooShort = inner != nullptr;
+    if (tooShort && rt::FileSize(fileName) >= static_cast<rt::Position>(kSentinelSize)) {
+        VX_FAIL(out, inner, "Error reading file %s", fileName);
+        return nullptr;
+    }
     rt::Discard(inner);
     inner = nullptr;
     state.binary = !tooShort && std::memcmp(head, kSentinel, kSentinelSize) == 0;
@@ -196,8 +191,8 @@ extern "C" VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *me
             state.progressTotal = rt::FileSize(fileName);
             if (state.progressTotal == 0) state.progressTotal = 50000;
         } else {
-            state.progressTotal = CountLines(file, fileName);
-            rt::Rewind(file, &inner);
+            state.progressTotal = CountLines(file, fileName, &inner);
+            if (!inner) rt::Rewind(file, &inner);
             if (inner) {
                 VX_FAIL(out, inner, "Error reading file %s", fileName);
                 return nullptr;

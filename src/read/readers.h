@@ -19,6 +19,7 @@ struct Qdxf_Variable {
     Qdxf_Group *groups;  // the value groups in file order
 };
 void ReadHeader(rt::Report **report, Qdxf_Info *drawing);
+// Null without a report, and *end set, for an empty section.
 Qdxf_Variable *ReadVariable(rt::Report **report, rt::File *file, int *end);
 void FreeVariable(Qdxf_Variable *variable);
 char *StringVarCopy(rt::Report **report, const Qdxf_Variable *variable);

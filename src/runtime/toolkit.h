@@ -164,6 +164,10 @@ constexpr int kLineSize = 500;
 inline char *ReadLine(char (&buffer)[kLineSize], File *file) {
     return qfio_Fgets(buffer, kLineSize, file, nullptr);
 }
+// The same, telling an error (set in *failure) from the end of the file.
+inline char *ReadLine(char (&buffer)[kLineSize], File *file, Report **failure) {
+    return qfio_Fgets(buffer, kLineSize, file, failure);
+}
 
 inline Position Tell(File *file) {
     return qfio_Tell(file, nullptr);

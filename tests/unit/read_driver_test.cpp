@@ -168,6 +168,19 @@ TEST(ReadDriver, ReportsCarryTheFunctionThatFailed) {
     }
 }
 
+TEST(ReadDriver, AFailedFirstReadIsAnErrorUnlessTheFileIsTooShort) {
+    // Six bytes cannot hold the sentinel: the file is ASCII. A file long
+    // enough to hold it whose first read fails is an error, not ASCII.
+    TempFile file(Ascii(kSmallDrawing));
+    pellund_TestReset();
+    pellund_TestFailRead(1);
+    ReadOutcome outcome = ReadFile(file.path());
+    pellund_TestReset();
+    EXPECT_EQ(Levels(outcome.report.get()),
+              (Chain{"qdxf_Read: Error reading file " + file.path(),
+                     "qfio_ReadSeq: Injected read failure"}));
+}
+
 TEST(ReadDriver, ANullReportParameterStillFailsCleanly) {
     TempFile file("nonsense");
     EXPECT_EQ(qdxf_Read(file.c_str(), nullptr, nullptr), nullptr);

@@ -1,0 +1,70 @@
+// Every allocation and every file read of reading a drawing is made to fail in
+// turn. Each time the read must fail with a report (never report success),
+// and leave nothing allocated and no file open.
+#include <gtest/gtest.h>
+
+#include "pellund_testing.h"
+#include "test_support.h"
+
+using namespace testing_support;
+
+namespace {
+
+struct Fault {
+    const char *name;
+    void (*arm)(long n);
+    long (*count)();
+};
+
+const Fault kFaults[] = {
+    {"allocation", pellund_TestFailAllocation, pellund_TestAllocationCount},
+    {"read", pellund_TestFailRead, pellund_TestReadCount},
+};
+
+void NoProgress(void *, double) {}
+
+// The example drawing (every entity kind, tables and blocks) in both forms.
+std::vector<std::pair<std::string, std::string>> Drawings() {
+    std::string ascii = ReadWholeFile(std::filesystem::path(VEXLITH_SOURCE_DIR) / "examples/house.dxf");
+    ReadOutcome read = ReadContents(ascii);
+    EXPECT_TRUE(read.drawing);
+    TempFile binary;
+    qerr_Report *report = nullptr;
+    qdxf_Write(read.drawing.get(), binary.c_str(), 1, 0, &report);
+    EXPECT_EQ(report, nullptr);
+    qerr_ReportFree(report);
+    return {{"ASCII", ascii}, {"binary", binary.Contents()}};
+}
+
+TEST(FaultInjection, EveryFailedAllocationOrReadFailsTheReadCleanly) {
+    for (const auto &[form, contents] : Drawings()) {
+        TempFile file(contents);
+        for (bool withMeter : {false, true}) {
+            qmet_Meter meter{NoProgress, nullptr};
+            qmet_Meter *progress = withMeter ? &meter : nullptr;
+            for (const Fault &fault : kFaults) {
+                // How many calls of this kind a clean read makes: each one fails once.
+                pellund_TestReset();
+                ASSERT_TRUE(ReadFile(file.path(), progress).drawing);
+                long calls = fault.count();
+                ASSERT_GT(calls, 0);
+                long liveBefore = pellund_TestLiveBlocks();
+                for (long n = 1; n <= calls; ++n) {
+                    pellund_TestReset();
+                    fault.arm(n);
+                    ReadOutcome outcome = ReadFile(file.path(), progress);
+                    pellund_TestReset();
+                    std::string where = std::string(form) + (withMeter ? " with meter" : "") +
+                                        ", failing " + fault.name + " " + std::to_string(n);
+                    EXPECT_EQ(outcome.drawing, nullptr) << where;
+                    EXPECT_NE(outcome.report, nullptr) << where;
+                    outcome = {};
+                    EXPECT_EQ(pellund_TestLiveBlocks(), liveBefore) << where;
+                    EXPECT_EQ(pellund_TestOpenHandles(), 0) << where;
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
