@@ -13,7 +13,7 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"info", "summarise a drawing: form, version, header variables", cli::RunInfo},
+    {"info", "summarise a drawing: form, version, header, blocks, entities, layers", cli::RunInfo},
 };
 
 void PrintHelp() {
