@@ -131,9 +131,12 @@ void PrintEntities(const Qdxf_Entity *entities, const IgnoredKinds &ignored) {
     }
     if (perKind[0]) std::printf("  %-11s %d (unknown kinds)\n", "invalid", perKind[0]);
     if (!ignored.names.empty()) {
-        std::printf("unknown kinds (in blocks or entities):");
-        for (const std::string &name : ignored.names)
-            std::printf(" %s", name.c_str());
+        std::printf("kinds not read (in blocks or entities):");
+        const char *separator = " ";
+        for (const std::string &name : ignored.names) {
+            std::printf("%s%s", separator, name.c_str());
+            separator = ", ";
+        }
         std::printf("\n");
     }
 }
@@ -151,7 +154,7 @@ void PrintLayers(const Qdxf_Info &drawing) {
     for (const Qdxf_Layer *layer = layers; layer; layer = layer->next) {
         std::printf("  %-11s %d entities\n", layer->name ? layer->name : "(no name)", on[layer]);
     }
-    if (on[nullptr]) std::printf("  %-11s %d entities\n", "(not in the table)", on[nullptr]);
+    if (on[nullptr]) std::printf("  and %d entities on layers not in the table\n", on[nullptr]);
 }
 
 }  // namespace

@@ -16,7 +16,6 @@
 #include <cmath>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <set>
 #include <sstream>
 
@@ -342,13 +341,18 @@ struct PairComparison {
 // Pairs named by the manifest's notes ("same drawing as F", "pair of F").
 std::vector<std::pair<std::string, std::string>> SavePairs(const std::vector<Row> &manifest) {
     std::set<std::pair<std::string, std::string>> pairs;
-    const std::regex named(R"((?:same drawing as|pair of) ((?:ascii-[a-z0-9]+|binary)/[^ ;|]+))");
     for (const Row &row : manifest) {
-        std::smatch match;
-        if (row.size() < 9 || !std::regex_search(row[8], match, named)) continue;
-        std::string ascii = row[0], binary = match[1];
-        if (ascii.starts_with("binary/")) std::swap(ascii, binary);
-        pairs.emplace(ascii, binary);
+        if (row.size() < 9) continue;
+        for (const std::string phrase : {"same drawing as ", "pair of "}) {
+            std::size_t at = row[8].find(phrase);
+            if (at == std::string::npos) continue;
+            at += phrase.size();
+            std::string other = row[8].substr(at, row[8].find_first_of(" ;|", at) - at);
+            if (!other.ends_with(".dxf")) continue;
+            std::string ascii = row[0], binary = other;
+            if (ascii.starts_with("binary/")) std::swap(ascii, binary);
+            pairs.emplace(ascii, binary);
+        }
     }
     return {pairs.begin(), pairs.end()};
 }
