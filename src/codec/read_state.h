@@ -27,6 +27,13 @@ struct Qdxf_ReadState {
     long long fileSize;       // bytes; 0 when unknown (not a regular file)
     long long dashLengths;    // dash lengths of line types allocated so far
     Qdxf_IgnoredType *ignoredTypes;
+    // A hash index over ignoredTypes (open addressing, a power of two of
+    // slots, at most half of them used), so that a file of many different
+    // kinds is not searched record by record for every entity.
+    Qdxf_IgnoredType *lastIgnoredType;
+    Qdxf_IgnoredType **ignoredIndex;
+    std::size_t ignoredSlots;
+    std::size_t ignoredCount;
     // The last record of each list of the drawing being read: records are
     // appended after it, however many sections fill the list.
     Qdxf_Ltype *lastLtype;
@@ -39,7 +46,7 @@ struct Qdxf_ReadState {
 // The state of the read in progress on the calling thread.
 Qdxf_ReadState &ThreadReadState();
 
-// Releases the ignored kinds and empties the list.
+// Releases the ignored kinds and their index, and empties the list.
 void FreeIgnoredTypes();
 
 }  // namespace vexlith

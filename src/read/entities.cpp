@@ -139,25 +139,56 @@ constexpr Kind kKinds[] = {
 
 enum class Noted { Already, Now, NoMemory };
 
+std::size_t HashOf(const char *name) {
+    std::size_t hash = 14695981039346656037ull;  // FNV-1a
+    for (; *name; ++name)
+        hash = (hash ^ static_cast<unsigned char>(*name)) * 1099511628211ull;
+    return hash;
+}
+
+// The slot of `name` in the index: the slot holding it, or the free slot
+// where it would go.
+Qdxf_IgnoredType **SlotOf(Qdxf_IgnoredType **index, std::size_t slots, const char *name) {
+    std::size_t at = HashOf(name) & (slots - 1);
+    while (index[at] && !rt::TextEqual(index[at]->name, name))
+        at = (at + 1) & (slots - 1);
+    return &index[at];
+}
+
+// Makes room in the index for one more kind; false when the heap is exhausted.
+bool GrowIgnoredIndex(Qdxf_ReadState &state) {
+    if (2 * (state.ignoredCount + 1) <= state.ignoredSlots) return true;
+    std::size_t slots = state.ignoredSlots ? 2 * state.ignoredSlots : 16;
+    auto *index = rt::NewArray<Qdxf_IgnoredType *>(slots);
+    if (!index) return false;
+    for (std::size_t i = 0; i < state.ignoredSlots; ++i) {
+        if (Qdxf_IgnoredType *type = state.ignoredIndex[i])
+            *SlotOf(index, slots, type->name) = type;
+    }
+    rt::Free(state.ignoredIndex);
+    state.ignoredIndex = index;
+    state.ignoredSlots = slots;
+    return true;
+}
+
 // Records an unknown kind in the read state, unless it is there already.
+// The records keep the order in which the kinds were met.
 Noted NoteIgnoredType(const char *name) {
     Qdxf_ReadState &state = ThreadReadState();
-    Qdxf_IgnoredType *last = nullptr;
-    for (Qdxf_IgnoredType *type = state.ignoredTypes; type; type = type->next) {
-        if (rt::SameName(type->name, name)) return Noted::Already;
-        last = type;
+    if (state.ignoredSlots && *SlotOf(state.ignoredIndex, state.ignoredSlots, name)) {
+        return Noted::Already;
     }
+    if (!GrowIgnoredIndex(state)) return Noted::NoMemory;
     auto *type = rt::New<Qdxf_IgnoredType>();
     if (type) type->name = rt::Duplicate(name);
     if (!type || !type->name) {
         rt::Free(type);
         return Noted::NoMemory;
     }
-    if (last) {
-        rt::AppendAfter(last, type);
-    } else {
-        state.ignoredTypes = rt::AddToList<Qdxf_IgnoredType>(nullptr, type);
-    }
+    *SlotOf(state.ignoredIndex, state.ignoredSlots, name) = type;
+    ++state.ignoredCount;
+    rt::ListAppender<Qdxf_IgnoredType> types(&state.ignoredTypes, &state.lastIgnoredType);
+    types.Append(type);
     return Noted::Now;
 }
 
