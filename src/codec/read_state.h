@@ -27,10 +27,10 @@ struct Qdxf_ReadState {
     long long fileSize;       // bytes; 0 when unknown (not a regular file)
     long long dashLengths;    // dash lengths of line types allocated so far
     Qdxf_IgnoredType *ignoredTypes;
+    Qdxf_IgnoredType *lastIgnoredType;
     // A hash index over ignoredTypes (open addressing, a power of two of
     // slots, at most half of them used), so that a file of many different
     // kinds is not searched record by record for every entity.
-    Qdxf_IgnoredType *lastIgnoredType;
     Qdxf_IgnoredType **ignoredIndex;
     std::size_t ignoredSlots;
     std::size_t ignoredCount;
