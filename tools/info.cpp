@@ -1,8 +1,13 @@
 // vexlith info FILE: what a drawing holds, in a few lines.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <set>
+#include <unordered_map>
 
 #include "cli.h"
+#include "corvane.h"
 #include "progress.h"
 
 namespace cli {
@@ -17,8 +22,10 @@ void PrintInfoHelp() {
     std::printf(
         "usage: vexlith info FILE [--progress]\n"
         "\n"
-        "Reads FILE and prints its form (ASCII or binary), its DXF version and the\n"
-        "header variables read.\n"
+        "Reads FILE and prints its form (ASCII or binary), its DXF version, the\n"
+        "header variables read, the drawing's extents, its blocks, its entities per\n"
+        "kind and its layers with the entities on each. Entities of kinds the\n"
+        "library does not read are counted as invalid; their kinds are named.\n"
         "\n"
         "Options:\n");
     PrintOptions(kInfoOptions);
@@ -64,6 +71,97 @@ void PrintHeader(const Qdxf_Header *header) {
     std::printf("  %-11s %g\n", "$TRACEWID", header->tracewid);
 }
 
+constexpr const char *kKindNames[] = {
+    "invalid", "LINE", "POINT",  "CIRCLE",   "ARC",    "TRACE",
+    "SOLID",   "TEXT", "INSERT", "POLYLINE", "3DFACE",
+};
+constexpr int kKinds = static_cast<int>(sizeof kKindNames / sizeof kKindNames[0]);
+
+// The kinds the library reported as ignored, from its log messages
+// ("NAME entity ignored").
+struct IgnoredKinds {
+    std::set<std::string> names;
+
+    static void Collect(void *context, const char *message) {
+        static constexpr char kSuffix[] = " entity ignored";
+        std::size_t length = std::strlen(message);
+        std::size_t suffix = sizeof kSuffix - 1;
+        auto *kinds = static_cast<IgnoredKinds *>(context);
+        if (length > suffix && std::strcmp(message + length - suffix, kSuffix) == 0) {
+            kinds->names.emplace(message, length - suffix);
+        } else {
+            std::fprintf(stderr, "%s\n", message);
+        }
+    }
+};
+
+int KindOf(const Qdxf_Entity &entity) {
+    int kind;
+    std::memcpy(&kind, &entity.type, sizeof kind);  // a host may store any int there
+    return kind >= 0 && kind < kKinds ? kind : 0;
+}
+
+void PrintExtents(const Qdxf_Header *header) {
+    if (!header || !header->extmin || !header->extmax) {
+        std::printf("extents:     (none in the header)\n");
+        return;
+    }
+    const Qdxf_Coord &low = *header->extmin;
+    const Qdxf_Coord &high = *header->extmax;
+    std::printf("extents:     %g, %g, %g to %g, %g, %g\n", low.x, low.y, low.z, high.x, high.y,
+                high.z);
+}
+
+void PrintBlocks(const Qdxf_Block *blocks) {
+    int count = 0;
+    int entities = 0;
+    for (const Qdxf_Block *block = blocks; block; block = block->next) {
+        ++count;
+        for (const Qdxf_Entity *entity = block->entities; entity; entity = entity->next)
+            ++entities;
+    }
+    std::printf("blocks:      %d (%d entities in them)\n", count, entities);
+}
+
+void PrintEntities(const Qdxf_Entity *entities, const IgnoredKinds &ignored) {
+    int perKind[kKinds] = {};
+    int total = 0;
+    for (const Qdxf_Entity *entity = entities; entity; entity = entity->next) {
+        ++perKind[KindOf(*entity)];
+        ++total;
+    }
+    std::printf("entities:    %d\n", total);
+    for (int kind = 1; kind < kKinds; ++kind) {
+        if (perKind[kind]) std::printf("  %-11s %d\n", kKindNames[kind], perKind[kind]);
+    }
+    if (perKind[0]) std::printf("  %-11s %d (unknown kinds)\n", "invalid", perKind[0]);
+    if (!ignored.names.empty()) {
+        std::printf("kinds not read (in blocks or entities):");
+        const char *separator = " ";
+        for (const std::string &name : ignored.names) {
+            std::printf("%s%s", separator, name.c_str());
+            separator = ", ";
+        }
+        std::printf("\n");
+    }
+}
+
+// Each layer of the table with the entities of the ENTITIES section on it.
+void PrintLayers(const Qdxf_Info &drawing) {
+    int count = 0;
+    const Qdxf_Layer *layers = drawing.tables ? drawing.tables->layers : nullptr;
+    for (const Qdxf_Layer *layer = layers; layer; layer = layer->next)
+        ++count;
+    std::printf("layers:      %d\n", count);
+    std::unordered_map<const Qdxf_Layer *, int> on;
+    for (const Qdxf_Entity *entity = drawing.entities; entity; entity = entity->next)
+        ++on[entity->layer];
+    for (const Qdxf_Layer *layer = layers; layer; layer = layer->next) {
+        std::printf("  %-11s %d entities\n", layer->name ? layer->name : "(no name)", on[layer]);
+    }
+    if (on[nullptr]) std::printf("  and %d entities on layers not in the table\n", on[nullptr]);
+}
+
 }  // namespace
 
 int RunInfo(const std::vector<std::string_view> &args) {
@@ -78,7 +176,10 @@ int RunInfo(const std::vector<std::string_view> &args) {
 
     auto started = std::chrono::steady_clock::now();
     qerr_Report *report = nullptr;
+    IgnoredKinds ignored;
+    qsmg_SetSink(IgnoredKinds::Collect, &ignored);
     Qdxf_Info *drawing = ReadDrawing(fileName, parsed->Has("progress"), &report);
+    qsmg_SetSink(nullptr, nullptr);
     auto elapsed =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started);
     if (!drawing) {
@@ -89,6 +190,10 @@ int RunInfo(const std::vector<std::string_view> &args) {
     std::printf("form:        %s\n", FormName(DetectForm(fileName.c_str())));
     std::printf("version:     %s\n", drawing->header ? OrNone(drawing->header->acadver) : "(none)");
     PrintHeader(drawing->header);
+    PrintExtents(drawing->header);
+    PrintBlocks(drawing->blocks);
+    PrintEntities(drawing->entities, ignored);
+    PrintLayers(*drawing);
     std::printf("read in:     %.1f ms\n", elapsed.count());
     qdxf_InfoFree(drawing);
     return kSuccess;

@@ -13,8 +13,8 @@ struct Command {
 };
 
 const Command kCommands[] = {
+    {"info", "summarise a drawing: form, version, header, blocks, entities, layers", cli::RunInfo},
     {"dump", "print a drawing's header, tables, blocks and entities", cli::RunDump},
-    {"info", "summarise a drawing: form, version, header variables", cli::RunInfo},
     {"convert", "write a drawing again, in ASCII or binary form", cli::RunConvert},
 };
 

@@ -398,6 +398,11 @@ void FreeIgnoredTypes() {
         type = next;
     }
     readState.ignoredTypes = nullptr;
+    readState.lastIgnoredType = nullptr;
+    rt::Free(readState.ignoredIndex);
+    readState.ignoredIndex = nullptr;
+    readState.ignoredSlots = 0;
+    readState.ignoredCount = 0;
 }
 
 }  // namespace vexlith

@@ -4,6 +4,7 @@
 #define VEXLITH_CODEC_READ_STATE_H
 
 #include "runtime/toolkit.h"
+#include "vexlith.h"
 
 namespace vexlith {
 
@@ -23,13 +24,29 @@ struct Qdxf_ReadState {
     long long progressTotal;  // lines (ASCII) or bytes (binary) at 100 %
     int lineNumber;           // the next ASCII line to be read, from 1
     bool positionLost;        // a push back could not return; nothing more can be read
+    long long fileSize;       // bytes; 0 when unknown (not a regular file)
+    long long dashLengths;    // dash lengths of line types allocated so far
     Qdxf_IgnoredType *ignoredTypes;
+    Qdxf_IgnoredType *lastIgnoredType;
+    // A hash index over ignoredTypes (open addressing, a power of two of
+    // slots, at most half of them used), so that a file of many different
+    // kinds is not searched record by record for every entity.
+    Qdxf_IgnoredType **ignoredIndex;
+    std::size_t ignoredSlots;
+    std::size_t ignoredCount;
+    // The last record of each list of the drawing being read: records are
+    // appended after it, however many sections fill the list.
+    Qdxf_Ltype *lastLtype;
+    Qdxf_Layer *lastLayer;
+    Qdxf_Style *lastStyle;
+    Qdxf_Block *lastBlock;
+    Qdxf_Entity *lastEntity;
 };
 
 // The state of the read in progress on the calling thread.
 Qdxf_ReadState &ThreadReadState();
 
-// Releases the ignored kinds and empties the list.
+// Releases the ignored kinds and their index, and empties the list.
 void FreeIgnoredTypes();
 
 }  // namespace vexlith

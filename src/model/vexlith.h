@@ -92,7 +92,8 @@ typedef struct Qdxf_Header {
     double tracewid;
 } Qdxf_Header;
 
-/* One LTYPE table entry. dashLength has exactly numDashItems elements. */
+/* One LTYPE table entry. dashLength has numDashItems elements when that is
+ * positive (group 73); a count of 0 or below asks for no array. */
 typedef struct Qdxf_Ltype {
     struct Qdxf_Ltype *next;
     struct Qdxf_Ltype *prev;
@@ -103,7 +104,7 @@ typedef struct Qdxf_Ltype {
     int alignment;
     int numDashItems;
     double patternLength;
-    double *dashLength; /* null when numDashItems is 0 */
+    double *dashLength; /* null unless a positive count was read */
 } Qdxf_Ltype;
 
 /* One LAYER table entry. */

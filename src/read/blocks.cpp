@@ -1,13 +1,147 @@
-// Placeholder until the section is read: the section is skipped whole.
+// The BLOCKS section: block definitions, each (0, "BLOCK") with its header
+// groups, its entities and (0, "ENDBLK") with groups of its own, up to the
+// section's (0, "ENDSEC").
 #include "codec/read_state.h"
+#include "model/release.h"
 #include "read/readers.h"
 
 namespace vexlith {
+namespace {
+
+// A text member takes a copy of the group's text; a later group replaces it.
+bool SetText(char **member, const char *text) {
+    char *copy = rt::Duplicate(text);
+    if (!copy) return false;
+    rt::Free(*member);
+    *member = copy;
+    return true;
+}
+
+// Applies one header group to the block; false when the heap is exhausted.
+bool ApplyBlockGroup(Qdxf_Block &block, const Qdxf_Group &group) {
+    switch (group.code) {
+        case 1:
+            return SetText(&block.xrefPath, group.value.text);
+        case 2:
+            return SetText(&block.name, group.value.text);
+        case 5:
+            return SetText(&block.handle, group.value.text);
+        case 6:
+            return SetText(&block.ltypeName, group.value.text);
+        case 8:
+            return SetText(&block.layerName, group.value.text);
+        case 10:
+        case 11:
+        case 12:
+        case 13:
+            block.basePoint.x = group.value.real;
+            break;
+        case 20:
+        case 21:
+        case 22:
+        case 23:
+            block.basePoint.y = group.value.real;
+            break;
+        case 30:
+        case 31:
+        case 32:
+        case 33:
+            block.basePoint.z = group.value.real;
+            break;
+        case 38:
+            block.elevation = group.value.real;
+            break;
+        case 39:
+            block.thickness = group.value.real;
+            break;
+        case 62:
+            block.color = group.value.integer;
+            break;
+        case 67:
+            block.space = group.value.integer;
+            break;
+        case 70:
+            block.typeFlag = group.value.integer;
+            break;
+        default:
+            break;
+    }
+    return true;
+}
+
+}  // namespace
+
+Qdxf_Block *ReadBlock(rt::Report **report, Qdxf_Info *drawing) {
+    rt::ReportOut out(report);
+    rt::File *file = ThreadReadState().file;
+    rt::Report *inner = nullptr;
+    Qdxf_Group group;
+    // Groups before the next code-0 group are skipped: after the first block,
+    // these are the groups of the previous block's ENDBLK.
+    do {
+        ReadGroup(&inner, file, &group);
+        if (inner) {
+            VX_FAIL(out, inner, "Error reading group");
+            return nullptr;
+        }
+    } while (group.code != 0);
+    if (IsTag(group, "ENDSEC")) return nullptr;
+    if (!IsTag(group, "BLOCK")) {
+        VX_FAIL(out, nullptr, "Error reading BLOCK section");
+        return nullptr;
+    }
+
+    auto *block = rt::New<Qdxf_Block>();
+    if (!block) {
+        VX_FAIL(out, nullptr, "Memory allocation error");
+        return nullptr;
+    }
+    block->color = 256;
+    GroupMark mark;
+    for (;;) {
+        mark = MarkGroup(file);
+        ReadGroup(&inner, file, &group);
+        if (inner) {
+            FreeBlock(block);
+            VX_FAIL(out, inner, "Error reading entity data group");
+            return nullptr;
+        }
+        if (group.code == 0) break;
+        if (!ApplyBlockGroup(*block, group)) {
+            FreeBlock(block);
+            VX_FAIL(out, nullptr, "Memory allocation error");
+            return nullptr;
+        }
+    }
+    // A block without entities keeps a null layer: it is not looked up.
+    if (IsTag(group, "ENDBLK")) return block;
+    PushBackGroup(file, mark);
+
+    rt::ListAppender<Qdxf_Entity> entities(&block->entities);
+    for (;;) {
+        Qdxf_Entity *entity = ReadEntity(&inner, drawing, block);
+        if (inner) {
+            FreeBlock(block);
+            VX_FAIL(out, inner, "Error reading entity");
+            return nullptr;
+        }
+        if (!entity) break;
+        entities.Append(entity);
+    }
+    block->layer = FindLayer(drawing, block->layerName);
+    return block;
+}
 
 void ReadBlockList(rt::Report **report, Qdxf_Info *drawing) {
-    (void)drawing;
-
-    SkipSection(ThreadReadState().file, report);
+    rt::ReportOut out(report);
+    rt::Report *inner = nullptr;
+    rt::ListAppender<Qdxf_Block> blocks(&drawing->blocks, &ThreadReadState().lastBlock);
+    for (;;) {
+        Qdxf_Block *block = ReadBlock(&inner, drawing);
+        if (inner) return VX_FAIL(out, inner, "Error reading entity");
+        if (!block) return;
+        blocks.Append(block);
+    }
 }
 
 }  // namespace vexlith

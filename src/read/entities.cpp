@@ -1,13 +1,637 @@
-// Placeholder until the section is read: the section is skipped whole.
+// The ENTITIES section, and the entities of every block definition. An entity
+// is read in two passes: its groups are gathered into a list, from its type
+// group up to the next code-0 group that does not belong to it (pushed back),
+// then the record is built from the list: the common members, the members of
+// its kind, its layer.
+//
+// Ten kinds are understood. An entity of any other kind is kept with its
+// common members only, as type QDXF_INVALID, and its kind is reported once by
+// a log message.
+#include <cstring>
+
 #include "codec/read_state.h"
+#include "model/release.h"
 #include "read/readers.h"
 
 namespace vexlith {
+namespace {
+
+// A gathered copy of `group`, with its text (if any) in the same block.
+EntityGroup *Gather(const Qdxf_Group &group) {
+    std::size_t textSize = group.kind == QDXF_VALUE_TEXT ? std::strlen(group.value.text) + 1 : 0;
+    auto *block = rt::NewArray<char>(sizeof(EntityGroup) + textSize);
+    if (!block) return nullptr;
+    auto *gathered = reinterpret_cast<EntityGroup *>(block);
+    gathered->code = group.code;
+    gathered->kind = group.kind;
+    switch (group.kind) {
+        case QDXF_VALUE_INT:
+            gathered->value.integer = group.value.integer;
+            break;
+        case QDXF_VALUE_REAL:
+            gathered->value.real = group.value.real;
+            break;
+        case QDXF_VALUE_TEXT: {
+            char *text = block + sizeof(EntityGroup);
+            std::memcpy(text, group.value.text, textSize);
+            gathered->value.text = text;
+            break;
+        }
+        case QDXF_VALUE_NONE:
+            break;
+    }
+    return gathered;
+}
+
+// The gathered groups of the entity being read; released with the scope.
+class GroupList {
+public:
+    GroupList() = default;
+    ~GroupList() { FreeEntityGroups(head_); }
+    GroupList(const GroupList &) = delete;
+    GroupList &operator=(const GroupList &) = delete;
+
+    const EntityGroup *head() const { return head_; }
+    // Appends a copy of `group`; false when the heap is exhausted.
+    bool Add(const Qdxf_Group &group) {
+        EntityGroup *gathered = Gather(group);
+        if (!gathered) return false;
+        if (last_) {
+            rt::AppendAfter(last_, gathered);
+        } else {
+            head_ = gathered;
+        }
+        last_ = gathered;
+        return true;
+    }
+
+private:
+    EntityGroup *head_ = nullptr;
+    EntityGroup *last_ = nullptr;
+};
+
+bool IsTag(const EntityGroup &group, const char *text) {
+    return group.code == 0 && group.kind == QDXF_VALUE_TEXT &&
+           rt::TextEqual(group.value.text, text);
+}
+
+// Text members are copied once, from the last group of their code.
+bool CopyText(char **member, const char *text) {
+    if (!text) return true;
+    *member = rt::Duplicate(text);
+    return *member != nullptr;
+}
+
+// Codes 10 to 13, 20 to 23 and 30 to 33 set x, y or z of a point.
+bool SetAnyCoordinate(Qdxf_Coord &point, const EntityGroup &group) {
+    switch (group.code) {
+        case 10:
+        case 11:
+        case 12:
+        case 13:
+            point.x = group.value.real;
+            return true;
+        case 20:
+        case 21:
+        case 22:
+        case 23:
+            point.y = group.value.real;
+            return true;
+        case 30:
+        case 31:
+        case 32:
+        case 33:
+            point.z = group.value.real;
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Codes `base`, `base` + 10 and `base` + 20 set x, y and z of a point.
+bool SetCoordinate(Qdxf_Coord &point, const EntityGroup &group, int base) {
+    if (group.code == base) {
+        point.x = group.value.real;
+    } else if (group.code == base + 10) {
+        point.y = group.value.real;
+    } else if (group.code == base + 20) {
+        point.z = group.value.real;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+using TypeReader = void (*)(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list);
+
+struct Kind {
+    const char *name;
+    TypeReader read;
+};
+
+// In the order the kinds are tried.
+constexpr Kind kKinds[] = {
+    {"LINE", ReadLine},     {"POINT", ReadPoint},   {"CIRCLE", ReadCircle},
+    {"ARC", ReadArc},       {"TRACE", ReadTrace},   {"SOLID", ReadSolid},
+    {"TEXT", ReadText},     {"INSERT", ReadInsert}, {"POLYLINE", ReadPolyline},
+    {"3DFACE", Read3DFACE},
+};
+
+enum class Noted { Already, Now, NoMemory };
+
+std::size_t HashOf(const char *name) {
+    std::size_t hash = 14695981039346656037ull;  // FNV-1a
+    for (; *name; ++name)
+        hash = (hash ^ static_cast<unsigned char>(*name)) * 1099511628211ull;
+    return hash;
+}
+
+// The slot of `name` in the index: the slot holding it, or the free slot
+// where it would go.
+Qdxf_IgnoredType **SlotOf(Qdxf_IgnoredType **index, std::size_t slots, const char *name) {
+    std::size_t at = HashOf(name) & (slots - 1);
+    while (index[at] && !rt::TextEqual(index[at]->name, name))
+        at = (at + 1) & (slots - 1);
+    return &index[at];
+}
+
+// Makes room in the index for one more kind; false when the heap is exhausted.
+bool GrowIgnoredIndex(Qdxf_ReadState &state) {
+    if (2 * (state.ignoredCount + 1) <= state.ignoredSlots) return true;
+    std::size_t slots = state.ignoredSlots ? 2 * state.ignoredSlots : 16;
+    auto *index = rt::NewArray<Qdxf_IgnoredType *>(slots);
+    if (!index) return false;
+    for (std::size_t i = 0; i < state.ignoredSlots; ++i) {
+        if (Qdxf_IgnoredType *type = state.ignoredIndex[i])
+            *SlotOf(index, slots, type->name) = type;
+    }
+    rt::Free(state.ignoredIndex);
+    state.ignoredIndex = index;
+    state.ignoredSlots = slots;
+    return true;
+}
+
+// Records an unknown kind in the read state, unless it is there already.
+// The records keep the order in which the kinds were met.
+Noted NoteIgnoredType(const char *name) {
+    Qdxf_ReadState &state = ThreadReadState();
+    if (state.ignoredSlots && *SlotOf(state.ignoredIndex, state.ignoredSlots, name)) {
+        return Noted::Already;
+    }
+    if (!GrowIgnoredIndex(state)) return Noted::NoMemory;
+    auto *type = rt::New<Qdxf_IgnoredType>();
+    if (type) type->name = rt::Duplicate(name);
+    if (!type || !type->name) {
+        rt::Free(type);
+        return Noted::NoMemory;
+    }
+    *SlotOf(state.ignoredIndex, state.ignoredSlots, name) = type;
+    ++state.ignoredCount;
+    rt::ListAppender<Qdxf_IgnoredType> types(&state.ignoredTypes, &state.lastIgnoredType);
+    types.Append(type);
+    return Noted::Now;
+}
+
+}  // namespace
+
+void FreeEntityGroups(EntityGroup *list) {
+    while (list) {
+        EntityGroup *next = list->next;
+        rt::Free(list);
+        list = next;
+    }
+}
+
+Qdxf_Layer *FindLayer(const Qdxf_Info *drawing, const char *name) {
+    if (!drawing->tables) return nullptr;
+    for (Qdxf_Layer *layer = drawing->tables->layers; layer; layer = layer->next) {
+        if (rt::SameName(layer->name, name)) return layer;
+    }
+    return nullptr;
+}
+
+Qdxf_Entity *ReadCommon(rt::Report **report, const EntityGroup *list) {
+    rt::ReportOut out(report);
+    auto *entity = rt::New<Qdxf_Entity>();
+    if (!entity) {
+        VX_FAIL(out, nullptr, "Memory allocation error");
+        return nullptr;
+    }
+    entity->color = 256;
+    entity->type = QDXF_INVALID;
+    const char *handle = nullptr;
+    const char *ltypeName = nullptr;
+    const char *layerName = nullptr;
+    for (const EntityGroup *group = list->next; group; group = group->next) {
+        switch (group->code) {
+            case 5:
+                handle = group->value.text;
+                break;
+            case 6:
+                ltypeName = group->value.text;
+                break;
+            case 8:
+                layerName = group->value.text;
+                break;
+            case 38:
+                entity->elevation = group->value.real;
+                break;
+            case 39:
+                entity->thickness = group->value.real;
+                break;
+            case 62:
+                entity->color = group->value.integer;
+                break;
+            case 67:
+                entity->space = group->value.integer;
+                break;
+            default:
+                break;
+        }
+    }
+    if (!CopyText(&entity->handle, handle) || !CopyText(&entity->ltypeName, ltypeName) ||
+        !CopyText(&entity->layerName, layerName)) {
+        FreeEntity(entity);
+        VX_FAIL(out, nullptr, "Memory allocation error");
+        return nullptr;
+    }
+    return entity;
+}
+
+void ReadLine(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list) {
+    rt::ReportOut out(report);
+    entity->type = QDXF_LINE;
+    Qdxf_Line &line = entity->data.line;
+    for (const EntityGroup *group = list->next; group; group = group->next) {
+        if (!SetCoordinate(line.start, *group, 10)) {
+            // 11 to 13, 21 to 23, 31 to 33: the end point.
+            int code = group->code;
+            if ((code >= 11 && code <= 13) || (code >= 21 && code <= 23) ||
+                (code >= 31 && code <= 33)) {
+                SetAnyCoordinate(line.end, *group);
+            }
+        }
+    }
+}
+
+void ReadPoint(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list) {
+    rt::ReportOut out(report);
+    entity->type = QDXF_POINT;
+    for (const EntityGroup *group = list->next; group; group = group->next)
+        SetCoordinate(entity->data.point.location, *group, 10);
+}
+
+void ReadCircle(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list) {
+    rt::ReportOut out(report);
+    entity->type = QDXF_CIRCLE;
+    Qdxf_Circle &circle = entity->data.circle;
+    for (const EntityGroup *group = list->next; group; group = group->next) {
+        if (group->code == 40) {
+            circle.radius = group->value.real;
+        } else {
+            SetCoordinate(circle.center, *group, 10);
+        }
+    }
+}
+
+void ReadArc(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list) {
+    rt::ReportOut out(report);
+    entity->type = QDXF_ARC;
+    Qdxf_Arc &arc = entity->data.arc;
+    for (const EntityGroup *group = list->next; group; group = group->next) {
+        switch (group->code) {
+            case 40:
+                arc.radius = group->value.real;
+                break;
+            case 50:
+                arc.startAngle = Radians(group->value.real);
+                break;
+            case 51:
+                arc.endAngle = Radians(group->value.real);
+                break;
+            default:
+                SetCoordinate(arc.center, *group, 10);
+                break;
+        }
+    }
+}
+
+namespace {
+
+// TRACE and SOLID: the last digit of the code chooses the corner.
+void ReadCorners(Qdxf_Trace &trace, const EntityGroup *list) {
+    for (const EntityGroup *group = list->next; group; group = group->next) {
+        int code = group->code;
+        if ((code >= 10 && code <= 13) || (code >= 20 && code <= 23) ||
+            (code >= 30 && code <= 33)) {
+            SetAnyCoordinate(trace.corner[code % 10], *group);
+        }
+    }
+}
+
+}  // namespace
+
+void ReadTrace(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list) {
+    rt::ReportOut out(report);
+    entity->type = QDXF_TRACE;
+    ReadCorners(entity->data.trace, list);
+}
+
+void ReadSolid(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list) {
+    rt::ReportOut out(report);
+    entity->type = QDXF_SOLID;
+    ReadCorners(entity->data.solid, list);
+}
+
+void ReadText(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list) {
+    rt::ReportOut out(report);
+    entity->type = QDXF_TEXT;
+    Qdxf_Text &text = entity->data.text;
+    const char *string = nullptr;
+    const char *style = nullptr;
+    for (const EntityGroup *group = list->next; group; group = group->next) {
+        switch (group->code) {
+            case 1:
+                string = group->value.text;
+                break;
+            case 7:
+                style = group->value.text;
+                break;
+            case 11:
+            case 21:
+            case 31:
+                // The first of these groups brings the point into being.
+                if (!text.alignmentPoint && !(text.alignmentPoint = rt::New<Qdxf_Coord>())) {
+                    return VX_FAIL(out, nullptr, "Memory allocation error");
+                }
+                SetCoordinate(*text.alignmentPoint, *group, 11);
+                break;
+            case 40:
+                text.height = group->value.real;
+                break;
+            case 41:
+                text.xScale = group->value.real;
+                break;
+            case 50:
+                text.angle = Radians(group->value.real);
+                break;
+            case 51:
+                text.obliqueAngle = Radians(group->value.real);
+                break;
+            case 71:
+                text.flags = group->value.integer;
+                break;
+            case 72:
+                text.horizJust = group->value.integer;
+                break;
+            case 73:
+                text.vertJust = group->value.integer;
+                break;
+            default:
+                SetCoordinate(text.insertionPoint, *group, 10);
+                break;
+        }
+    }
+    if (!CopyText(&text.text, string) || !CopyText(&text.style, style)) {
+        VX_FAIL(out, nullptr, "Memory allocation error");
+    }
+}
+
+void ReadInsert(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list) {
+    rt::ReportOut out(report);
+    entity->type = QDXF_INSERT;
+    Qdxf_Insert &insert = entity->data.insert;
+    insert.xScale = insert.yScale = insert.zScale = 1.0;
+    insert.columnCount = insert.rowCount = 1;
+    const char *blockName = nullptr;
+    for (const EntityGroup *group = list->next; group; group = group->next) {
+        switch (group->code) {
+            case 2:
+                blockName = group->value.text;
+                break;
+            case 41:
+                insert.xScale = group->value.real;
+                break;
+            case 42:
+                insert.yScale = group->value.real;
+                break;
+            case 43:
+                insert.zScale = group->value.real;
+                break;
+            case 44:
+                insert.columnSpacing = group->value.real;
+                break;
+            case 45:
+                insert.rowSpacing = group->value.real;
+                break;
+            case 50:
+                insert.rotationAngle = Radians(group->value.real);
+                break;
+            case 70:
+                insert.columnCount = group->value.integer;
+                break;
+            case 71:
+                insert.rowCount = group->value.integer;
+                break;
+            default:
+                SetCoordinate(insert.insertionPoint, *group, 10);
+                break;
+        }
+    }
+    if (!CopyText(&insert.blockName, blockName)) VX_FAIL(out, nullptr, "Memory allocation error");
+}
+
+const EntityGroup *ReadVertex(rt::Report **report, Qdxf_Entity *entity, int index,
+                              const EntityGroup *vertex) {
+    rt::ReportOut out(report);
+    Qdxf_Vertex &target = entity->data.polyline.vertices[index];
+    for (const EntityGroup *group = vertex->next; group; group = group->next) {
+        switch (group->code) {
+            case 0:
+                return group->prev;
+            case 40:
+                target.startingWidth = group->value.real;
+                break;
+            case 41:
+                target.endingWidth = group->value.real;
+                break;
+            case 42:
+                target.bulge = group->value.real;
+                break;
+            case 50:
+                target.tangentDir = group->value.real;  // as read, in degrees
+                break;
+            case 70:
+                target.flags = group->value.integer;
+                break;
+            default:
+                SetAnyCoordinate(target.location, *group);
+                break;
+        }
+    }
+    return nullptr;
+}
+
+void ReadPolyline(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list) {
+    rt::ReportOut out(report);
+    entity->type = QDXF_POLYLINE;
+    Qdxf_Polyline &polyline = entity->data.polyline;
+    int count = 0;
+    for (const EntityGroup *group = list->next; group; group = group->next)
+        count += IsTag(*group, "VERTEX");
+    polyline.vertices = rt::NewArray<Qdxf_Vertex>(static_cast<std::size_t>(count));
+    if (!polyline.vertices) return VX_FAIL(out, nullptr, "Error allocating vertex list");
+    polyline.count = count;
+
+    rt::Report *inner = nullptr;
+    int index = 0;
+    for (const EntityGroup *group = list->next; group;) {
+        if (IsTag(*group, "VERTEX")) {
+            const EntityGroup *last = ReadVertex(&inner, entity, index++, group);
+            if (inner) return VX_FAIL(out, inner, "Error reading vertex data");
+            if (!last) break;
+            group = last->next;
+            continue;
+        }
+        // The polyline's own groups, and those of its SEQEND.
+        switch (group->code) {
+            case 30:
+                polyline.elevation = group->value.real;
+                break;
+            case 40:
+                polyline.defaultStartingWidth = group->value.real;
+                break;
+            case 41:
+                polyline.defaultEndingWidth = group->value.real;
+                break;
+            case 70:
+                polyline.flag = group->value.integer;
+                break;
+            case 71:
+            case 72:
+                polyline.meshVertexCount[group->code - 71] = group->value.integer;
+                break;
+            case 73:
+            case 74:
+                polyline.smoothSurfaceDensity[group->code - 73] = group->value.integer;
+                break;
+            case 75:
+                polyline.type = group->value.integer;
+                break;
+            default:
+                break;
+        }
+        group = group->next;
+    }
+}
+
+void Read3DFACE(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list) {
+    rt::ReportOut out(report);
+    entity->type = QDXF_3DFACE;
+    Qdxf_Polyline &face = entity->data.polyline;
+    int count = 0;
+    for (const EntityGroup *group = list->next; group; group = group->next)
+        count += group->code >= 10 && group->code <= 13;
+    face.vertices = rt::NewArray<Qdxf_Vertex>(static_cast<std::size_t>(count));
+    if (!face.vertices) return VX_FAIL(out, nullptr, "Error allocating vertex list");
+    face.count = count;
+    // Corners are filled in the order their groups come, each z group
+    // closing one; the code's last digit does not choose the corner. Groups
+    // past the last corner (more z groups than x groups) are ignored.
+    int index = 0;
+    for (const EntityGroup *group = list->next; group && index < count; group = group->next) {
+        if (SetAnyCoordinate(face.vertices[index].location, *group) && group->code >= 30) {
+            ++index;
+        }
+    }
+}
+
+Qdxf_Entity *ReadEntity(rt::Report **report, Qdxf_Info *drawing, Qdxf_Block *block) {
+    rt::ReportOut out(report);
+    rt::File *file = ThreadReadState().file;
+    rt::Report *inner = nullptr;
+    Qdxf_Group group;
+    ReadKnownGroup(&inner, file, &group, 0);
+    if (inner) {
+        VX_FAIL(out, inner, "Error reading entity type group");
+        return nullptr;
+    }
+    // Either end group ends the list, in a block or in the ENTITIES section.
+    if (IsTag(group, "ENDSEC") || IsTag(group, "ENDBLK")) return nullptr;
+
+    GroupList list;
+    if (!list.Add(group)) {
+        VX_FAIL(out, nullptr, "Memory allocation error");
+        return nullptr;
+    }
+    const char *name = list.head()->value.text;
+    // A POLYLINE gathers its VERTEX records and its SEQEND record too.
+    bool polyline = rt::TextEqual(name, "POLYLINE");
+    for (;;) {
+        GroupMark mark = MarkGroup(file);
+        ReadGroup(&inner, file, &group);
+        if (inner) {
+            VX_FAIL(out, inner, "Error reading entity data group");
+            return nullptr;
+        }
+        if (group.code == 0 && !(polyline && (IsTag(group, "VERTEX") || IsTag(group, "SEQEND")))) {
+            PushBackGroup(file, mark);
+            break;
+        }
+        if (!list.Add(group)) {
+            VX_FAIL(out, nullptr, "Memory allocation error");
+            return nullptr;
+        }
+    }
+
+    Qdxf_Entity *entity = ReadCommon(&inner, list.head());
+    if (inner) {
+        VX_FAIL(out, inner, "Error reading common groups");
+        return nullptr;
+    }
+    TypeReader read = nullptr;
+    for (const Kind &kind : kKinds) {
+        if (rt::TextEqual(name, kind.name)) {
+            read = kind.read;
+            break;
+        }
+    }
+    if (read) {
+        read(&inner, entity, list.head());
+    } else {
+        switch (NoteIgnoredType(name)) {
+            case Noted::Already:
+                break;
+            case Noted::Now:
+                VX_LOG_MESSAGE(&inner, "%s entity ignored", name);
+                break;
+            case Noted::NoMemory:
+                FreeEntity(entity);
+                VX_FAIL(out, nullptr, "Memory allocation error");
+                return nullptr;
+        }
+    }
+    if (inner) {
+        FreeEntity(entity);
+        VX_FAIL(out, inner, "Error reading entity");
+        return nullptr;
+    }
+    entity->layer = FindLayer(drawing, entity->layerName);
+    entity->block = block;
+    return entity;
+}
 
 void ReadEntityList(rt::Report **report, Qdxf_Info *drawing, Qdxf_Block *block) {
-    (void)drawing;
-    (void)block;
-    SkipSection(ThreadReadState().file, report);
+    rt::ReportOut out(report);
+    rt::Report *inner = nullptr;
+    rt::ListAppender<Qdxf_Entity> entities(&drawing->entities, &ThreadReadState().lastEntity);
+    for (;;) {
+        Qdxf_Entity *entity = ReadEntity(&inner, drawing, block);
+        if (inner) return VX_FAIL(out, inner, "Error reading entity");
+        if (!entity) break;
+        entities.Append(entity);
+    }
+    FreeIgnoredTypes();
 }
 
 }  // namespace vexlith

@@ -153,6 +153,7 @@ extern "C" VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *me
     state.fileName = fileName;
     state.meter = meter;
     state.lineNumber = 1;
+    state.fileSize = rt::FileSize(fileName);
 
     // A file too short to hold the sentinel cannot be binary: it is read as
     // ASCII from its first byte (the smallest drawing, "0" and "EOF", has six).
@@ -188,7 +189,7 @@ extern "C" VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *me
 
     if (meter) {
         if (state.binary) {
-            state.progressTotal = rt::FileSize(fileName);
+            state.progressTotal = state.fileSize;
             if (state.progressTotal == 0) state.progressTotal = 50000;
         } else {
             state.progressTotal = CountLines(file, fileName, &inner);

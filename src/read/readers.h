@@ -27,10 +27,73 @@ int IntVarCopy(rt::Report **report, const Qdxf_Variable *variable);
 double FloatVarCopy(rt::Report **report, const Qdxf_Variable *variable);
 Qdxf_Coord *PointVarCopy(rt::Report **report, const Qdxf_Variable *variable);
 
-// TABLES, BLOCKS, ENTITIES.
+// Angles of groups 50 and 51 are held in radians.
+constexpr double Radians(double degrees) {
+    return degrees * 3.141592653589793 / 180;
+}
+
+// TABLES: the LTYPE, LAYER and STYLE tables are read entry by entry, every
+// other table is skipped.
 void ReadTables(rt::Report **report, Qdxf_Info *drawing);
-void ReadBlockList(rt::Report **report, Qdxf_Info *drawing);
+void SkipTable(rt::Report **report, rt::File *file);
+void ReadLtypeTable(rt::Report **report, Qdxf_Info *drawing);
+void ReadLayerTable(rt::Report **report, Qdxf_Info *drawing);
+void ReadStyleTable(rt::Report **report, Qdxf_Info *drawing);
+// One entry after its type group: the new record, or null when the entry has
+// no groups or on failure.
+Qdxf_Ltype *ReadSingleLtype(rt::Report **report);
+Qdxf_Layer *ReadSingleLayer(rt::Report **report, Qdxf_Info *drawing);
+Qdxf_Style *ReadSingleStyle(rt::Report **report);
+
+// ENTITIES. An entity is read in two passes: its groups are gathered into a
+// list, then the record is built from the list.
+
+// One gathered group, in a block sized to its value: a text lives right
+// behind the record. An entity of many groups (a POLYLINE with all its
+// vertices) thus costs memory in proportion to its size in the file.
+struct EntityGroup {
+    EntityGroup *next;
+    EntityGroup *prev;
+    std::int32_t code;
+    Qdxf_ValueKind kind;
+    union {
+        std::int32_t integer;
+        double real;
+        const char *text;
+    } value;
+};
+void FreeEntityGroups(EntityGroup *list);
+
 void ReadEntityList(rt::Report **report, Qdxf_Info *drawing, Qdxf_Block *block);
+// The next entity, owned by the caller; null with a null report at the end of
+// the list (ENDSEC or ENDBLK, consumed).
+Qdxf_Entity *ReadEntity(rt::Report **report, Qdxf_Info *drawing, Qdxf_Block *block);
+// A new entity with the common members of the groups after the list's head.
+Qdxf_Entity *ReadCommon(rt::Report **report, const EntityGroup *list);
+// The type readers: `type` and the per-type members.
+void ReadLine(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list);
+void ReadPoint(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list);
+void ReadCircle(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list);
+void ReadArc(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list);
+void ReadTrace(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list);
+void ReadSolid(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list);
+void ReadText(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list);
+void ReadInsert(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list);
+void ReadPolyline(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list);
+void Read3DFACE(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list);
+// Fills vertex `index` of a polyline from the groups after `vertex`; returns
+// the last group of the vertex, or null when the list ends inside it.
+const EntityGroup *ReadVertex(rt::Report **report, Qdxf_Entity *entity, int index,
+                              const EntityGroup *vertex);
+// The first layer of the drawing's LAYER table named `name` (both null
+// included), or null.
+Qdxf_Layer *FindLayer(const Qdxf_Info *drawing, const char *name);
+
+// BLOCKS.
+void ReadBlockList(rt::Report **report, Qdxf_Info *drawing);
+// The next block definition, owned by the caller; null with a null report at
+// the end of the section.
+Qdxf_Block *ReadBlock(rt::Report **report, Qdxf_Info *drawing);
 
 }  // namespace vexlith
 

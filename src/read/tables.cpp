@@ -1,13 +1,358 @@
-// Placeholder until the section is read: the section is skipped whole.
+// The TABLES section: a sequence of tables, each (0, "TABLE"), (2, name), its
+// entries and (0, "ENDTAB"). The LTYPE, LAYER and STYLE tables are read into
+// the drawing's tables record entry by entry; every other table is skipped.
 #include "codec/read_state.h"
+#include "model/release.h"
 #include "read/readers.h"
 
 namespace vexlith {
+namespace {
+
+// How a table or an entry came to its end.
+enum class Outcome {
+    Going,          // an entry's group was applied; read on
+    Ended,          // the table or entry ended normally
+    ReadFailed,     // a group could not be read; the report says why
+    EntryFailed,    // an entry reader failed; the report says why
+    OtherEntry,     // a code-0 group of another entry name inside the table
+    NoMemory,       // the heap is exhausted
+    DashesTooMany,  // group 73 asks for more dash lengths than the file can hold
+};
+
+// A text member takes a copy of the group's text; a later group replaces it.
+bool SetText(char **member, const char *text) {
+    char *copy = rt::Duplicate(text);
+    if (!copy) return false;
+    rt::Free(*member);
+    *member = copy;
+    return true;
+}
+
+// Reads the entries of one table, from the group after its name up to its
+// ENDTAB (consumed) or up to the TABLE or ENDSEC that follows a table without
+// one (pushed back), and appends them to the list at `head`.
+template <typename Entry, typename ReadOne>
+Outcome ReadEntries(rt::Report **report, Entry **head, Entry **last, const char *entryName,
+                    ReadOne readOne) {
+    rt::File *file = ThreadReadState().file;
+    rt::ListAppender<Entry> entries(head, last);
+    Qdxf_Group group;
+    for (;;) {
+        GroupMark mark = MarkGroup(file);
+        ReadGroup(report, file, &group);
+        if (*report) return Outcome::ReadFailed;
+        // The table's own groups, such as its handle and its entry count.
+        if (group.code != 0) continue;
+        if (IsTag(group, "ENDTAB")) return Outcome::Ended;
+        if (IsTag(group, "ENDSEC") || IsTag(group, "TABLE")) {
+            PushBackGroup(file, mark);
+            return Outcome::Ended;
+        }
+        if (!IsTag(group, entryName)) return Outcome::OtherEntry;
+        Entry *entry = readOne(report);
+        if (*report) return Outcome::EntryFailed;
+        if (!entry) return Outcome::Ended;
+        entries.Append(entry);
+    }
+}
+
+// Reads the groups of one entry after its type group, up to the next code-0
+// group: an ENDTAB is consumed, any other is pushed back for the table
+// reader. The record is created with the first group that is not code 0;
+// `apply` sets its members from each group.
+template <typename Entry, typename Apply>
+Outcome ReadEntryGroups(rt::Report **report, Entry **entry, Apply apply) {
+    rt::File *file = ThreadReadState().file;
+    Qdxf_Group group;
+    for (;;) {
+        GroupMark mark = MarkGroup(file);
+        ReadGroup(report, file, &group);
+        if (*report) return Outcome::ReadFailed;
+        if (group.code == 0) {
+            if (!IsTag(group, "ENDTAB")) PushBackGroup(file, mark);
+            return Outcome::Ended;
+        }
+        if (!*entry && !(*entry = rt::New<Entry>())) return Outcome::NoMemory;
+        Outcome applied = apply(**entry, group);
+        if (applied != Outcome::Going) return applied;
+    }
+}
+
+// Line types of all tables of a file may hold no more dash lengths than the
+// file has room for groups 49: each takes at least 4 bytes of an ASCII file
+// ("49", a newline and an empty value line) and 9 of a binary one (a code
+// byte and a double). A count beyond that cannot be filled and would only
+// make the heap give out memory out of all proportion to the file. When the
+// size is unknown (not a regular file) a fixed allowance takes its place.
+constexpr long long kDashLengthsOfUnknownSize = 65536;
+
+bool DashLengthsFit(int count) {
+    const Qdxf_ReadState &state = ThreadReadState();
+    long long room =
+        state.fileSize > 0 ? state.fileSize / (state.binary ? 9 : 4) : kDashLengthsOfUnknownSize;
+    return count <= room - state.dashLengths;
+}
+
+Outcome ApplyLtype(Qdxf_Ltype &ltype, const Qdxf_Group &group, int *dashPosition) {
+    switch (group.code) {
+        case 2:
+            return SetText(&ltype.name, group.value.text) ? Outcome::Going : Outcome::NoMemory;
+        case 3:
+            return SetText(&ltype.text, group.value.text) ? Outcome::Going : Outcome::NoMemory;
+        case 5:
+            return SetText(&ltype.handle, group.value.text) ? Outcome::Going : Outcome::NoMemory;
+        case 40:
+            ltype.patternLength = group.value.real;
+            break;
+        case 49:
+            // Dropped before group 73 and beyond its count.
+            if (*dashPosition < ltype.numDashItems) {
+                ltype.dashLength[*dashPosition] = group.value.real;
+                ++*dashPosition;
+            }
+            break;
+        case 70:
+            ltype.flags = group.value.integer;
+            break;
+        case 72:
+            ltype.alignment = group.value.integer;
+            break;
+        case 73: {
+            // A positive count replaces the array; the position goes on. A
+            // count of 0 or below asks for no array: no group 49 can be kept.
+            int count = group.value.integer;
+            ltype.numDashItems = count;
+            if (count <= 0) break;
+            if (!DashLengthsFit(count)) return Outcome::DashesTooMany;
+            auto *dashes = rt::NewArray<double>(static_cast<std::size_t>(count));
+            if (!dashes) return Outcome::NoMemory;
+            ThreadReadState().dashLengths += count;
+            rt::Free(ltype.dashLength);
+            ltype.dashLength = dashes;
+            break;
+        }
+        default:
+            break;
+    }
+    return Outcome::Going;
+}
+
+Outcome ApplyLayer(Qdxf_Layer &layer, const Qdxf_Group &group) {
+    switch (group.code) {
+        case 2:
+            return SetText(&layer.name, group.value.text) ? Outcome::Going : Outcome::NoMemory;
+        case 5:
+            return SetText(&layer.handle, group.value.text) ? Outcome::Going : Outcome::NoMemory;
+        case 6:
+            return SetText(&layer.ltypeName, group.value.text) ? Outcome::Going : Outcome::NoMemory;
+        case 62:
+            layer.color = group.value.integer;  // negative for a layer that is off
+            break;
+        case 70:
+            layer.flags = group.value.integer;
+            break;
+        default:
+            break;
+    }
+    return Outcome::Going;
+}
+
+Outcome ApplyStyle(Qdxf_Style &style, const Qdxf_Group &group) {
+    switch (group.code) {
+        case 2:
+            return SetText(&style.name, group.value.text) ? Outcome::Going : Outcome::NoMemory;
+        case 3:
+            return SetText(&style.primaryFontFile, group.value.text) ? Outcome::Going
+                                                                     : Outcome::NoMemory;
+        case 4:
+            return SetText(&style.bigFontFile, group.value.text) ? Outcome::Going
+                                                                 : Outcome::NoMemory;
+        case 5:
+            return SetText(&style.handle, group.value.text) ? Outcome::Going : Outcome::NoMemory;
+        case 40:
+            style.fixedTextHeight = group.value.real;
+            break;
+        case 41:
+            style.widthFactor = group.value.real;
+            break;
+        case 42:
+            style.lastHeightUsed = group.value.real;
+            break;
+        case 50:
+            style.obliqueAngle = Radians(group.value.real);
+            break;
+        case 70:
+            style.flags = group.value.integer;
+            break;
+        case 71:
+            style.textGenFlags = group.value.integer;
+            break;
+        default:
+            break;
+    }
+    return Outcome::Going;
+}
+
+}  // namespace
+
+Qdxf_Ltype *ReadSingleLtype(rt::Report **report) {
+    rt::ReportOut out(report);
+    rt::Report *inner = nullptr;
+    Qdxf_Ltype *ltype = nullptr;
+    int dashPosition = 0;  // counted for the whole entry, across groups 73
+    Outcome outcome = ReadEntryGroups(&inner, &ltype, [&](Qdxf_Ltype &entry, const Qdxf_Group &g) {
+        return ApplyLtype(entry, g, &dashPosition);
+    });
+    if (outcome == Outcome::Ended) return ltype;
+    int count = ltype ? ltype->numDashItems : 0;
+    FreeLtype(ltype);
+    if (outcome == Outcome::ReadFailed) {
+        VX_FAIL(out, inner, "Error reading group");
+    } else if (outcome == Outcome::DashesTooMany) {
+        const Qdxf_ReadState &state = ThreadReadState();
+        if (state.binary) {
+            VX_FAIL(out, nullptr, "Byte offset %lld: Dash count %d is more than the file can hold",
+                    rt::Tell(state.file), count);
+        } else {
+            VX_FAIL(out, nullptr, "Line %d: Dash count %d is more than the file can hold",
+                    state.lineNumber - 1, count);
+        }
+    } else {
+        VX_FAIL(out, nullptr, "Memory allocation error");
+    }
+    return nullptr;
+}
+
+Qdxf_Layer *ReadSingleLayer(rt::Report **report, Qdxf_Info *drawing) {
+    rt::ReportOut out(report);
+    rt::Report *inner = nullptr;
+    Qdxf_Layer *layer = nullptr;
+    Outcome outcome = ReadEntryGroups(&inner, &layer, ApplyLayer);
+    if (outcome == Outcome::Ended) {
+        // Only line types read before the layer can be found.
+        if (layer && drawing->tables) {
+            for (Qdxf_Ltype *ltype = drawing->tables->ltypes; ltype; ltype = ltype->next) {
+                if (rt::SameName(ltype->name, layer->ltypeName)) {
+                    layer->ltype = ltype;
+                    break;
+                }
+            }
+        }
+        return layer;
+    }
+    FreeLayer(layer);
+    if (outcome == Outcome::ReadFailed) {
+        VX_FAIL(out, inner, "Error reading group");
+    } else {
+        VX_FAIL(out, nullptr, "Memory allocation error");
+    }
+    return nullptr;
+}
+
+Qdxf_Style *ReadSingleStyle(rt::Report **report) {
+    rt::ReportOut out(report);
+    rt::Report *inner = nullptr;
+    Qdxf_Style *style = nullptr;
+    Outcome outcome = ReadEntryGroups(&inner, &style, ApplyStyle);
+    if (outcome == Outcome::Ended) return style;
+    FreeStyle(style);
+    if (outcome == Outcome::ReadFailed) {
+        VX_FAIL(out, inner, "Error reading group");
+    } else {
+        VX_FAIL(out, nullptr, "Memory allocation error");
+    }
+    return nullptr;
+}
+
+void ReadLtypeTable(rt::Report **report, Qdxf_Info *drawing) {
+    rt::ReportOut out(report);
+    rt::Report *inner = nullptr;
+    switch (ReadEntries(&inner, &drawing->tables->ltypes, &ThreadReadState().lastLtype, "LTYPE",
+                        [](rt::Report **r) { return ReadSingleLtype(r); })) {
+        case Outcome::ReadFailed:
+            return VX_FAIL(out, inner, "Error reading group");
+        case Outcome::EntryFailed:
+            return VX_FAIL(out, inner, "Error reading LTYPE table");
+        case Outcome::OtherEntry:
+            return VX_FAIL(out, nullptr, "Error finding LTYPE group");
+        default:
+            return;
+    }
+}
+
+void ReadLayerTable(rt::Report **report, Qdxf_Info *drawing) {
+    rt::ReportOut out(report);
+    rt::Report *inner = nullptr;
+    switch (ReadEntries(&inner, &drawing->tables->layers, &ThreadReadState().lastLayer, "LAYER",
+                        [drawing](rt::Report **r) { return ReadSingleLayer(r, drawing); })) {
+        case Outcome::ReadFailed:
+            return VX_FAIL(out, inner, "Error reading group");
+        case Outcome::EntryFailed:
+            return VX_FAIL(out, inner, "Error reading LAYER table");
+        case Outcome::OtherEntry:
+            return VX_FAIL(out, nullptr, "Error finding LAYER group");
+        default:
+            return;
+    }
+}
+
+void ReadStyleTable(rt::Report **report, Qdxf_Info *drawing) {
+    rt::ReportOut out(report);
+    rt::Report *inner = nullptr;
+    switch (ReadEntries(&inner, &drawing->tables->styles, &ThreadReadState().lastStyle, "STYLE",
+                        [](rt::Report **r) { return ReadSingleStyle(r); })) {
+        case Outcome::ReadFailed:
+            return VX_FAIL(out, inner, "Error reading group");
+        case Outcome::EntryFailed:
+            return VX_FAIL(out, inner, "Error reading STYLE table");
+        case Outcome::OtherEntry:
+            return VX_FAIL(out, nullptr, "Error finding STYLE group");
+        default:
+            return;
+    }
+}
+
+void SkipTable(rt::Report **report, rt::File *file) {
+    rt::ReportOut out(report);
+    Qdxf_Group group;
+    do {
+        rt::Report *inner = nullptr;
+        ReadGroup(&inner, file, &group);
+        if (inner) return VX_FAIL(out, inner, "Error reading group values");
+    } while (!IsTag(group, "ENDTAB"));
+}
 
 void ReadTables(rt::Report **report, Qdxf_Info *drawing) {
-    (void)drawing;
-
-    SkipSection(ThreadReadState().file, report);
+    rt::ReportOut out(report);
+    rt::File *file = ThreadReadState().file;
+    if (!drawing->tables) {
+        drawing->tables = rt::New<Qdxf_Tables>();
+        if (!drawing->tables) return VX_FAIL(out, nullptr, "Memory allocation error");
+    }
+    rt::Report *inner = nullptr;
+    Qdxf_Group group;
+    for (;;) {
+        ReadKnownGroup(&inner, file, &group, 0);
+        if (inner) return VX_FAIL(out, inner, "Error finding table section");
+        if (IsTag(group, "ENDSEC")) return;
+        if (!IsTag(group, "TABLE")) return VX_FAIL(out, nullptr, "Error finding table section");
+        ReadKnownGroup(&inner, file, &group, 2);
+        if (inner) return VX_FAIL(out, inner, "Error finding table type");
+        const char *name = group.value.text;
+        if (rt::TextEqual(name, "LTYPE")) {
+            ReadLtypeTable(&inner, drawing);
+            if (inner) return VX_FAIL(out, inner, "Error reading LTYPE table");
+        } else if (rt::TextEqual(name, "LAYER")) {
+            ReadLayerTable(&inner, drawing);
+            if (inner) return VX_FAIL(out, inner, "Error reading LAYER table");
+        } else if (rt::TextEqual(name, "STYLE")) {
+            ReadStyleTable(&inner, drawing);
+            if (inner) return VX_FAIL(out, inner, "Error reading STYLE table");
+        } else {
+            SkipTable(&inner, file);
+            if (inner) return VX_FAIL(out, inner, "Error skipping table");
+        }
+    }
 }
 
 }  // namespace vexlith

@@ -108,29 +108,41 @@ inline int Count(const void *list) {
 }
 
 // A list built in file order without walking it: the head that the drawing
-// stores and the last record, after which the next one is linked.
+// stores and the last record, after which the next one is linked. The last
+// record is found once, or kept by the caller in `*last` so that several
+// appenders in turn (one per section of a file) never walk the list again.
 template <typename T>
 class ListAppender {
 public:
-    explicit ListAppender(T **head) : head_(head), last_(*head) {
-        if (last_) {
-            while (last_->next)
-                last_ = last_->next;
-        }
+    explicit ListAppender(T **head) : head_(head), last_(&ownLast_), ownLast_(LastOf(*head)) {}
+    ListAppender(T **head, T **last) : head_(head), last_(last) {
+        if (!*last_) *last_ = LastOf(*head);
     }
+    ListAppender(const ListAppender &) = delete;
+    ListAppender &operator=(const ListAppender &) = delete;
+
     void Append(T *record) {
         if (!record) return;
-        if (last_) {
-            AppendAfter(last_, record);
+        if (*last_) {
+            AppendAfter(*last_, record);
         } else {
             *head_ = AddToList<T>(nullptr, record);
         }
-        last_ = record;
+        *last_ = record;
     }
 
 private:
+    static T *LastOf(T *record) {
+        if (record) {
+            while (record->next)
+                record = record->next;
+        }
+        return record;
+    }
+
     T **head_;
-    T *last_;
+    T **last_;
+    T *ownLast_ = nullptr;
 };
 
 // ---------------------------------------------------------------------------

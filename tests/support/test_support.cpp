@@ -8,6 +8,8 @@
 
 #include <unistd.h>
 
+#include "corvane.h"
+
 namespace testing_support {
 
 std::vector<std::string> Messages(const qerr_Report *report) {
@@ -111,6 +113,47 @@ std::string Binary(const std::vector<Group> &groups, bool twoByteCodes) {
         }
     }
     return bytes;
+}
+
+std::vector<Group> Section(const std::string &name, const std::vector<Group> &body) {
+    return std::vector<Group>{{0, "SECTION"}, {2, name}} + body + std::vector<Group>{{0, "ENDSEC"}};
+}
+
+std::vector<Group> Table(const std::string &name, const std::vector<Group> &entries) {
+    return std::vector<Group>{{0, "TABLE"}, {2, name}} + entries +
+           std::vector<Group>{{0, "ENDTAB"}};
+}
+
+std::vector<Group> Drawing(const std::vector<std::vector<Group>> &sections) {
+    std::vector<Group> groups;
+    for (const auto &section : sections)
+        groups = std::move(groups) + section;
+    groups.push_back({0, "EOF"});
+    return groups;
+}
+
+std::vector<Group> operator+(std::vector<Group> a, const std::vector<Group> &b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+std::vector<std::string> ChainFor(std::vector<std::string> chain, const std::string &path) {
+    for (std::string &message : chain) {
+        if (auto at = message.find("{FILE}"); at != std::string::npos) message.replace(at, 6, path);
+    }
+    return chain;
+}
+
+LogCapture::LogCapture() {
+    qsmg_SetSink(Collect, this);
+}
+
+LogCapture::~LogCapture() {
+    qsmg_SetSink(nullptr, nullptr);
+}
+
+void LogCapture::Collect(void *context, const char *message) {
+    static_cast<LogCapture *>(context)->messages_.emplace_back(message);
 }
 
 std::filesystem::path TestDataDir() {

@@ -77,6 +77,32 @@ extern const std::string kSentinel;
 std::string LittleEndian(long long value, int width);
 std::string DoubleBytes(double value);
 
+// A section: (0, SECTION), (2, name), the body, (0, ENDSEC).
+std::vector<Group> Section(const std::string &name, const std::vector<Group> &body);
+// A table: (0, TABLE), (2, name), the entries, (0, ENDTAB).
+std::vector<Group> Table(const std::string &name, const std::vector<Group> &entries);
+// The sections one after another, then (0, EOF).
+std::vector<Group> Drawing(const std::vector<std::vector<Group>> &sections);
+// The groups of `a` followed by those of `b`.
+std::vector<Group> operator+(std::vector<Group> a, const std::vector<Group> &b);
+
+// A report chain as expected for `path`: "{FILE}" stands for the path.
+std::vector<std::string> ChainFor(std::vector<std::string> chain, const std::string &path);
+
+// The toolkit's log messages while the object lives (they go nowhere else).
+class LogCapture {
+public:
+    LogCapture();
+    ~LogCapture();
+    LogCapture(const LogCapture &) = delete;
+    LogCapture &operator=(const LogCapture &) = delete;
+    const std::vector<std::string> &messages() const { return messages_; }
+
+private:
+    static void Collect(void *context, const char *message);
+    std::vector<std::string> messages_;
+};
+
 // Where the test data lives.
 std::filesystem::path TestDataDir();
 // The corpus of drawings from other producers; empty when it is not there.

@@ -33,6 +33,7 @@ struct Countdown {
 Countdown allocations, reads, writes;
 std::atomic<long> liveBlocks{0};
 std::atomic<int> openHandles{0};
+std::atomic<long> listSteps{0};
 
 }  // namespace
 
@@ -47,6 +48,9 @@ bool FailThisWrite() {
 }
 void CountHandle(int delta) {
     openHandles += delta;
+}
+void CountListSteps(long steps) {
+    listSteps += steps;
 }
 #endif
 
@@ -98,6 +102,7 @@ void pellund_TestReset(void) {
     pellund::allocations.Reset();
     pellund::reads.Reset();
     pellund::writes.Reset();
+    pellund::listSteps = 0;
 }
 void pellund_TestFailAllocation(long n) {
     pellund::allocations.Arm(n);
@@ -122,6 +127,9 @@ long pellund_TestLiveBlocks(void) {
 }
 int pellund_TestOpenHandles(void) {
     return pellund::openHandles;
+}
+long pellund_TestListSteps(void) {
+    return pellund::listSteps;
 }
 #endif
 

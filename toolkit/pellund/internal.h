@@ -34,6 +34,7 @@ bool FailThisAllocation();
 bool FailThisRead();
 bool FailThisWrite();
 void CountHandle(int delta);
+void CountListSteps(long steps);
 #else
 inline bool FailThisAllocation() {
     return false;
@@ -45,6 +46,7 @@ inline bool FailThisWrite() {
     return false;
 }
 inline void CountHandle(int) {}
+inline void CountListSteps(long) {}
 #endif
 
 }  // namespace pellund

@@ -9,8 +9,12 @@ struct Links {
 };
 
 Links *LastOf(Links *record) {
-    while (record->next)
+    long steps = 0;
+    while (record->next) {
         record = record->next;
+        ++steps;
+    }
+    pellund::CountListSteps(steps);
     return record;
 }
 

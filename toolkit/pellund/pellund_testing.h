@@ -30,6 +30,9 @@ PELLUND_API long pellund_TestWriteCount(void);
 PELLUND_API long pellund_TestLiveBlocks(void);
 /* File handles open now. */
 PELLUND_API int pellund_TestOpenHandles(void);
+/* Links followed by qllm_AddToList and qllm_Add to find the end of a list,
+ * since the last reset: 0 when every append is made after the last record. */
+PELLUND_API long pellund_TestListSteps(void);
 
 #ifdef __cplusplus
 }
