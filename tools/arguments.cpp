@@ -14,11 +14,11 @@ int UsageError(std::string_view command, const std::string &message) {
 }
 
 void PrintOptions(const std::vector<OptionSpec> &specs) {
-    for (const OptionSpec &spec : specs) {
+    for (const OptionSpec &accepted : specs) {
         std::string option("--");
-        option += spec.name;
-        if (!spec.valueName.empty()) option.append(" ").append(spec.valueName);
-        std::printf("  %-16s %s\n", option.c_str(), std::string(spec.help).c_str());
+        option += accepted.name;
+        if (!accepted.valueName.empty()) option.append(" ").append(accepted.valueName);
+        std::printf("  %-16s %s\n", option.c_str(), std::string(accepted.help).c_str());
     }
 }
 
@@ -47,15 +47,15 @@ std::optional<Arguments> Arguments::Parse(std::string_view command,
             inlineValue = name.substr(equals + 1);
             name = name.substr(0, equals);
         }
-        const OptionSpec *spec = nullptr;
+        const OptionSpec *accepted = nullptr;
         for (const OptionSpec &candidate : specs) {
-            if (candidate.name == name) spec = &candidate;
+            if (candidate.name == name) accepted = &candidate;
         }
-        if (!spec) {
+        if (!accepted) {
             UsageError(command, "unknown option '--" + std::string(name) + "'");
             return std::nullopt;
         }
-        if (spec->valueName.empty()) {
+        if (accepted->valueName.empty()) {
             if (inlineValue) {
                 UsageError(command, "option '--" + std::string(name) + "' takes no value");
                 return std::nullopt;
