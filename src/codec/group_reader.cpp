@@ -399,10 +399,14 @@ void FreeIgnoredTypes() {
     }
     readState.ignoredTypes = nullptr;
     readState.lastIgnoredType = nullptr;
-    rt::Free(readState.ignoredIndex);
-    readState.ignoredIndex = nullptr;
-    readState.ignoredSlots = 0;
-    readState.ignoredCount = 0;
+    readState.ignoredKinds.Release();
+}
+
+void ReleaseReadState() {
+    FreeIgnoredTypes();
+    readState.layerNames.Release();
+    readState.ltypeNames.Release();
+    readState.gathered.Release();
 }
 
 }  // namespace vexlith

@@ -3,6 +3,8 @@
 #ifndef VEXLITH_CODEC_READ_STATE_H
 #define VEXLITH_CODEC_READ_STATE_H
 
+#include "runtime/arena.h"
+#include "runtime/name_index.h"
 #include "runtime/toolkit.h"
 #include "vexlith.h"
 
@@ -28,12 +30,14 @@ struct Qdxf_ReadState {
     long long dashLengths;    // dash lengths of line types allocated so far
     Qdxf_IgnoredType *ignoredTypes;
     Qdxf_IgnoredType *lastIgnoredType;
-    // A hash index over ignoredTypes (open addressing, a power of two of
-    // slots, at most half of them used), so that a file of many different
-    // kinds is not searched record by record for every entity.
-    Qdxf_IgnoredType **ignoredIndex;
-    std::size_t ignoredSlots;
-    std::size_t ignoredCount;
+    // Lookups by name that must not walk their lists record by record: the
+    // kinds already reported, and the first layer and line type of each name
+    // read so far (what a walk of the drawing's lists would find).
+    rt::NameIndex ignoredKinds;
+    rt::NameIndex layerNames;
+    rt::NameIndex ltypeNames;
+    // The gathered groups of the entity being read.
+    rt::Arena gathered;
     // The last record of each list of the drawing being read: records are
     // appended after it, however many sections fill the list.
     Qdxf_Ltype *lastLtype;
@@ -48,6 +52,8 @@ Qdxf_ReadState &ThreadReadState();
 
 // Releases the ignored kinds and their index, and empties the list.
 void FreeIgnoredTypes();
+// Releases everything the read state holds, at the end of a read.
+void ReleaseReadState();
 
 }  // namespace vexlith
 

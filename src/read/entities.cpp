@@ -16,46 +16,43 @@
 namespace vexlith {
 namespace {
 
-// A gathered copy of `group`, with its text (if any) in the same block.
-EntityGroup *Gather(const Qdxf_Group &group) {
-    std::size_t textSize = group.kind == QDXF_VALUE_TEXT ? std::strlen(group.value.text) + 1 : 0;
-    auto *block = rt::NewArray<char>(sizeof(EntityGroup) + textSize);
-    if (!block) return nullptr;
-    auto *gathered = reinterpret_cast<EntityGroup *>(block);
-    gathered->code = group.code;
-    gathered->kind = group.kind;
-    switch (group.kind) {
-        case QDXF_VALUE_INT:
-            gathered->value.integer = group.value.integer;
-            break;
-        case QDXF_VALUE_REAL:
-            gathered->value.real = group.value.real;
-            break;
-        case QDXF_VALUE_TEXT: {
-            char *text = block + sizeof(EntityGroup);
-            std::memcpy(text, group.value.text, textSize);
-            gathered->value.text = text;
-            break;
-        }
-        case QDXF_VALUE_NONE:
-            break;
-    }
-    return gathered;
-}
-
-// The gathered groups of the entity being read; released with the scope.
+// The gathered groups of the entity being read, in the read state's arena:
+// no heap call per group, and the arena's blocks serve entity after entity.
 class GroupList {
 public:
-    GroupList() = default;
-    ~GroupList() { FreeEntityGroups(head_); }
+    explicit GroupList(rt::Arena &arena) : arena_(arena) { arena_.Reset(); }
     GroupList(const GroupList &) = delete;
     GroupList &operator=(const GroupList &) = delete;
 
     const EntityGroup *head() const { return head_; }
-    // Appends a copy of `group`; false when the heap is exhausted.
+    // Appends a copy of `group`, its text right behind it; false when the heap
+    // is exhausted.
     bool Add(const Qdxf_Group &group) {
-        EntityGroup *gathered = Gather(group);
+        std::size_t textSize =
+            group.kind == QDXF_VALUE_TEXT ? std::strlen(group.value.text) + 1 : 0;
+        auto *gathered =
+            static_cast<EntityGroup *>(arena_.Allocate(sizeof(EntityGroup) + textSize));
         if (!gathered) return false;
+        gathered->next = nullptr;
+        gathered->prev = nullptr;
+        gathered->code = group.code;
+        gathered->kind = group.kind;
+        switch (group.kind) {
+            case QDXF_VALUE_INT:
+                gathered->value.integer = group.value.integer;
+                break;
+            case QDXF_VALUE_REAL:
+                gathered->value.real = group.value.real;
+                break;
+            case QDXF_VALUE_TEXT: {
+                char *text = reinterpret_cast<char *>(gathered + 1);
+                std::memcpy(text, group.value.text, textSize);
+                gathered->value.text = text;
+                break;
+            }
+            case QDXF_VALUE_NONE:
+                break;
+        }
         if (last_) {
             rt::AppendAfter(last_, gathered);
         } else {
@@ -66,6 +63,7 @@ public:
     }
 
 private:
+    rt::Arena &arena_;
     EntityGroup *head_ = nullptr;
     EntityGroup *last_ = nullptr;
 };
@@ -137,56 +135,57 @@ constexpr Kind kKinds[] = {
     {"3DFACE", Read3DFACE},
 };
 
-enum class Noted { Already, Now, NoMemory };
-
-std::size_t HashOf(const char *name) {
-    std::size_t hash = 14695981039346656037ull;  // FNV-1a
-    for (; *name; ++name)
-        hash = (hash ^ static_cast<unsigned char>(*name)) * 1099511628211ull;
-    return hash;
-}
-
-// The slot of `name` in the index: the slot holding it, or the free slot
-// where it would go.
-Qdxf_IgnoredType **SlotOf(Qdxf_IgnoredType **index, std::size_t slots, const char *name) {
-    std::size_t at = HashOf(name) & (slots - 1);
-    while (index[at] && !rt::TextEqual(index[at]->name, name))
-        at = (at + 1) & (slots - 1);
-    return &index[at];
-}
-
-// Makes room in the index for one more kind; false when the heap is exhausted.
-bool GrowIgnoredIndex(Qdxf_ReadState &state) {
-    if (2 * (state.ignoredCount + 1) <= state.ignoredSlots) return true;
-    std::size_t slots = state.ignoredSlots ? 2 * state.ignoredSlots : 16;
-    auto *index = rt::NewArray<Qdxf_IgnoredType *>(slots);
-    if (!index) return false;
-    for (std::size_t i = 0; i < state.ignoredSlots; ++i) {
-        if (Qdxf_IgnoredType *type = state.ignoredIndex[i])
-            *SlotOf(index, slots, type->name) = type;
+// The type reader of a kind's name, or null for a kind the reader does not
+// know. The same as trying the names of kKinds in order, one comparison at
+// most: the first letter tells them apart but for P and T.
+TypeReader TypeReaderOf(const char *name) {
+    auto is = [name](int index) { return rt::TextEqual(name, kKinds[index].name); };
+    int index = -1;
+    switch (name[0]) {
+        case 'L':
+            index = 0;
+            break;
+        case 'P':
+            index = name[1] == 'O' && name[2] == 'I' ? 1 : 8;
+            break;
+        case 'C':
+            index = 2;
+            break;
+        case 'A':
+            index = 3;
+            break;
+        case 'T':
+            index = name[1] == 'R' ? 4 : 6;
+            break;
+        case 'S':
+            index = 5;
+            break;
+        case 'I':
+            index = 7;
+            break;
+        case '3':
+            index = 9;
+            break;
+        default:
+            return nullptr;
     }
-    rt::Free(state.ignoredIndex);
-    state.ignoredIndex = index;
-    state.ignoredSlots = slots;
-    return true;
+    return is(index) ? kKinds[index].read : nullptr;
 }
+
+enum class Noted { Already, Now, NoMemory };
 
 // Records an unknown kind in the read state, unless it is there already.
 // The records keep the order in which the kinds were met.
 Noted NoteIgnoredType(const char *name) {
     Qdxf_ReadState &state = ThreadReadState();
-    if (state.ignoredSlots && *SlotOf(state.ignoredIndex, state.ignoredSlots, name)) {
-        return Noted::Already;
-    }
-    if (!GrowIgnoredIndex(state)) return Noted::NoMemory;
+    if (state.ignoredKinds.Find(name)) return Noted::Already;
     auto *type = rt::New<Qdxf_IgnoredType>();
     if (type) type->name = rt::Duplicate(name);
-    if (!type || !type->name) {
+    if (!type || !type->name || !state.ignoredKinds.Add(type->name, type)) {
+        if (type) rt::Free(type->name);
         rt::Free(type);
         return Noted::NoMemory;
     }
-    *SlotOf(state.ignoredIndex, state.ignoredSlots, name) = type;
-    ++state.ignoredCount;
     rt::ListAppender<Qdxf_IgnoredType> types(&state.ignoredTypes, &state.lastIgnoredType);
     types.Append(type);
     return Noted::Now;
@@ -194,20 +193,9 @@ Noted NoteIgnoredType(const char *name) {
 
 }  // namespace
 
-void FreeEntityGroups(EntityGroup *list) {
-    while (list) {
-        EntityGroup *next = list->next;
-        rt::Free(list);
-        list = next;
-    }
-}
-
 Qdxf_Layer *FindLayer(const Qdxf_Info *drawing, const char *name) {
     if (!drawing->tables) return nullptr;
-    for (Qdxf_Layer *layer = drawing->tables->layers; layer; layer = layer->next) {
-        if (rt::SameName(layer->name, name)) return layer;
-    }
-    return nullptr;
+    return static_cast<Qdxf_Layer *>(ThreadReadState().layerNames.Find(name));
 }
 
 Qdxf_Entity *ReadCommon(rt::Report **report, const EntityGroup *list) {
@@ -548,7 +536,8 @@ void Read3DFACE(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *lis
 
 Qdxf_Entity *ReadEntity(rt::Report **report, Qdxf_Info *drawing, Qdxf_Block *block) {
     rt::ReportOut out(report);
-    rt::File *file = ThreadReadState().file;
+    Qdxf_ReadState &state = ThreadReadState();
+    rt::File *file = state.file;
     rt::Report *inner = nullptr;
     Qdxf_Group group;
     ReadKnownGroup(&inner, file, &group, 0);
@@ -559,7 +548,7 @@ Qdxf_Entity *ReadEntity(rt::Report **report, Qdxf_Info *drawing, Qdxf_Block *blo
     // Either end group ends the list, in a block or in the ENTITIES section.
     if (IsTag(group, "ENDSEC") || IsTag(group, "ENDBLK")) return nullptr;
 
-    GroupList list;
+    GroupList list(state.gathered);
     if (!list.Add(group)) {
         VX_FAIL(out, nullptr, "Memory allocation error");
         return nullptr;
@@ -589,14 +578,7 @@ Qdxf_Entity *ReadEntity(rt::Report **report, Qdxf_Info *drawing, Qdxf_Block *blo
         VX_FAIL(out, inner, "Error reading common groups");
         return nullptr;
     }
-    TypeReader read = nullptr;
-    for (const Kind &kind : kKinds) {
-        if (rt::TextEqual(name, kind.name)) {
-            read = kind.read;
-            break;
-        }
-    }
-    if (read) {
+    if (TypeReader read = TypeReaderOf(name)) {
         read(&inner, entity, list.head());
     } else {
         switch (NoteIgnoredType(name)) {

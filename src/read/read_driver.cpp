@@ -113,7 +113,7 @@ namespace {
 class ReadScope {
 public:
     ~ReadScope() {
-        FreeIgnoredTypes();
+        ReleaseReadState();
         Qdxf_ReadState &state = ThreadReadState();
         if (state.file) rt::CloseQuietly(state.file);
         state = {};

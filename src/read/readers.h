@@ -48,9 +48,9 @@ Qdxf_Style *ReadSingleStyle(rt::Report **report);
 // ENTITIES. An entity is read in two passes: its groups are gathered into a
 // list, then the record is built from the list.
 
-// One gathered group, in a block sized to its value: a text lives right
-// behind the record. An entity of many groups (a POLYLINE with all its
-// vertices) thus costs memory in proportion to its size in the file.
+// One gathered group, sized to its value: a text lives right behind the
+// record. An entity of many groups (a POLYLINE with all its vertices) thus
+// costs memory in proportion to its size in the file.
 struct EntityGroup {
     EntityGroup *next;
     EntityGroup *prev;
@@ -62,7 +62,6 @@ struct EntityGroup {
         const char *text;
     } value;
 };
-void FreeEntityGroups(EntityGroup *list);
 
 void ReadEntityList(rt::Report **report, Qdxf_Info *drawing, Qdxf_Block *block);
 // The next entity, owned by the caller; null with a null report at the end of

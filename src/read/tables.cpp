@@ -30,10 +30,11 @@ bool SetText(char **member, const char *text) {
 
 // Reads the entries of one table, from the group after its name up to its
 // ENDTAB (consumed) or up to the TABLE or ENDSEC that follows a table without
-// one (pushed back), and appends them to the list at `head`.
+// one (pushed back), and appends them to the list at `head`, and to `names`
+// when the entries are looked up by name.
 template <typename Entry, typename ReadOne>
-Outcome ReadEntries(rt::Report **report, Entry **head, Entry **last, const char *entryName,
-                    ReadOne readOne) {
+Outcome ReadEntries(rt::Report **report, Entry **head, Entry **last, rt::NameIndex *names,
+                    const char *entryName, ReadOne readOne) {
     rt::File *file = ThreadReadState().file;
     rt::ListAppender<Entry> entries(head, last);
     Qdxf_Group group;
@@ -53,6 +54,7 @@ Outcome ReadEntries(rt::Report **report, Entry **head, Entry **last, const char 
         if (*report) return Outcome::EntryFailed;
         if (!entry) return Outcome::Ended;
         entries.Append(entry);
+        if (names && !names->Add(entry->name, entry)) return Outcome::NoMemory;
     }
 }
 
@@ -231,12 +233,8 @@ Qdxf_Layer *ReadSingleLayer(rt::Report **report, Qdxf_Info *drawing) {
     if (outcome == Outcome::Ended) {
         // Only line types read before the layer can be found.
         if (layer && drawing->tables) {
-            for (Qdxf_Ltype *ltype = drawing->tables->ltypes; ltype; ltype = ltype->next) {
-                if (rt::SameName(ltype->name, layer->ltypeName)) {
-                    layer->ltype = ltype;
-                    break;
-                }
-            }
+            layer->ltype =
+                static_cast<Qdxf_Ltype *>(ThreadReadState().ltypeNames.Find(layer->ltypeName));
         }
         return layer;
     }
@@ -267,14 +265,17 @@ Qdxf_Style *ReadSingleStyle(rt::Report **report) {
 void ReadLtypeTable(rt::Report **report, Qdxf_Info *drawing) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
-    switch (ReadEntries(&inner, &drawing->tables->ltypes, &ThreadReadState().lastLtype, "LTYPE",
-                        [](rt::Report **r) { return ReadSingleLtype(r); })) {
+    Qdxf_ReadState &state = ThreadReadState();
+    switch (ReadEntries(&inner, &drawing->tables->ltypes, &state.lastLtype, &state.ltypeNames,
+                        "LTYPE", [](rt::Report **r) { return ReadSingleLtype(r); })) {
         case Outcome::ReadFailed:
             return VX_FAIL(out, inner, "Error reading group");
         case Outcome::EntryFailed:
             return VX_FAIL(out, inner, "Error reading LTYPE table");
         case Outcome::OtherEntry:
             return VX_FAIL(out, nullptr, "Error finding LTYPE group");
+        case Outcome::NoMemory:
+            return VX_FAIL(out, nullptr, "Memory allocation error");
         default:
             return;
     }
@@ -283,7 +284,9 @@ void ReadLtypeTable(rt::Report **report, Qdxf_Info *drawing) {
 void ReadLayerTable(rt::Report **report, Qdxf_Info *drawing) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
-    switch (ReadEntries(&inner, &drawing->tables->layers, &ThreadReadState().lastLayer, "LAYER",
+    Qdxf_ReadState &state = ThreadReadState();
+    switch (ReadEntries(&inner, &drawing->tables->layers, &state.lastLayer, &state.layerNames,
+                        "LAYER",
                         [drawing](rt::Report **r) { return ReadSingleLayer(r, drawing); })) {
         case Outcome::ReadFailed:
             return VX_FAIL(out, inner, "Error reading group");
@@ -291,6 +294,8 @@ void ReadLayerTable(rt::Report **report, Qdxf_Info *drawing) {
             return VX_FAIL(out, inner, "Error reading LAYER table");
         case Outcome::OtherEntry:
             return VX_FAIL(out, nullptr, "Error finding LAYER group");
+        case Outcome::NoMemory:
+            return VX_FAIL(out, nullptr, "Memory allocation error");
         default:
             return;
     }
@@ -299,7 +304,8 @@ void ReadLayerTable(rt::Report **report, Qdxf_Info *drawing) {
 void ReadStyleTable(rt::Report **report, Qdxf_Info *drawing) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
-    switch (ReadEntries(&inner, &drawing->tables->styles, &ThreadReadState().lastStyle, "STYLE",
+    Qdxf_ReadState &state = ThreadReadState();
+    switch (ReadEntries(&inner, &drawing->tables->styles, &state.lastStyle, nullptr, "STYLE",
                         [](rt::Report **r) { return ReadSingleStyle(r); })) {
         case Outcome::ReadFailed:
             return VX_FAIL(out, inner, "Error reading group");
@@ -307,6 +313,8 @@ void ReadStyleTable(rt::Report **report, Qdxf_Info *drawing) {
             return VX_FAIL(out, inner, "Error reading STYLE table");
         case Outcome::OtherEntry:
             return VX_FAIL(out, nullptr, "Error finding STYLE group");
+        case Outcome::NoMemory:
+            return VX_FAIL(out, nullptr, "Memory allocation error");
         default:
             return;
     }

@@ -346,8 +346,10 @@ TEST(Entities, UnknownKindsAreKeptAndLoggedOncePerRead) {
 }
 
 TEST(Entities, EntitiesFindTheirLayersReadBeforeThem) {
+    // Names repeat: the first layer of a name is the one found, nameless ones included.
     std::vector<Group> nameless =
-        Section("TABLES", Table("LAYER", {{0, "LAYER"}, {2, "A"}, {0, "LAYER"}, {70, 0}}));
+        Section("TABLES", Table("LAYER", {{0, "LAYER"}, {2, "A"}, {0, "LAYER"}, {70, 0},
+                                          {0, "LAYER"}, {2, "A"}, {0, "LAYER"}, {70, 1}}));
     ReadOutcome outcome = ReadEntities({{0, "POINT"}, {0, "POINT"}, {8, "A"}}, nameless);
     auto e = Entities(outcome.drawing->entities);
     const Qdxf_Layer *a = outcome.drawing->tables->layers;

@@ -1,0 +1,44 @@
+// An index of records by name, for lookups that must find "the first record
+// of that name" in a list without walking the list: layers for entities and
+// blocks, line types for layers, the entity kinds already reported. Open
+// addressing over a power-of-two table on the toolkit heap, kept at most half
+// full. A null name is a name of its own, as when two absent names match.
+#ifndef VEXLITH_RUNTIME_NAME_INDEX_H
+#define VEXLITH_RUNTIME_NAME_INDEX_H
+
+#include <cstddef>
+
+namespace vexlith::rt {
+
+class NameIndex {
+public:
+    // The record first added under `name`, or null.
+    void *Find(const char *name) const;
+    // Adds `record` under `name` unless that name is there already (the first
+    // one stays). The name must live as long as the index. False when the heap
+    // is exhausted; the index is then unchanged.
+    bool Add(const char *name, void *record);
+    // Releases the table; the index is empty again.
+    void Release();
+
+    std::size_t size() const { return count_; }
+
+private:
+    struct Slot {
+        const char *name;
+        void *record;
+        std::size_t hash;
+    };
+    const Slot *SlotOf(const char *name, std::size_t hash) const;
+    bool Grow();
+
+    // Zero is the empty index: a read state that is value-initialised holds one.
+    Slot *slots_ = nullptr;
+    std::size_t capacity_ = 0;
+    std::size_t count_ = 0;
+    void *nameless_ = nullptr;
+};
+
+}  // namespace vexlith::rt
+
+#endif
