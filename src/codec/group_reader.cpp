@@ -8,6 +8,7 @@
 // give the same groups; in the binary form every value is consumed with the
 // width the encoding gives its code, even where the kind rule has no use for
 // it, or the reader would lose its place in the byte stream.
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cstring>
@@ -148,6 +149,63 @@ void TrimTrailingSpace(char *text) {
     while (length > 0 && IsSpace(text[length - 1]))
         --length;
     text[length] = '\0';
+}
+
+// A NUL-terminated text of a binary file into `text` (room for 500 bytes).
+// A NUL at count 499 or earlier ends it; reading the byte at count 500 without
+// one fails with *tooLong. Where the file's size is known the bytes are read
+// in blocks, never past the end of the file, and the position is then set
+// just after the NUL: the same bytes are consumed and the same failures met
+// as when reading byte by byte, without a call per byte.
+bool ReadBinaryText(Qdxf_ReadState &state, rt::File *file, char *text, rt::Report **inner,
+                    bool *tooLong) {
+    constexpr std::size_t kMost = kGroupTextSize + 1;  // counts 0 to 500
+    rt::Position start = rt::Tell(file);
+    long long left = state.fileSize - start;
+    if (state.fileSize <= 0 || left <= 0) {
+        for (std::size_t count = 0;; ++count) {
+            char byte;
+            rt::ReadSeq(file, &byte, 1, inner);
+            if (*inner) return false;
+            if (count == kGroupTextSize) break;
+            text[count] = byte;
+            if (byte == '\0') return true;
+        }
+        *tooLong = true;
+        return false;
+    }
+    char block[kMost];
+    std::size_t have = 0;
+    std::size_t want = 32;
+    for (;;) {
+        want = static_cast<std::size_t>(
+            std::min({static_cast<long long>(want), static_cast<long long>(kMost), left}));
+        rt::ReadSeq(file, block + have, want - have, inner);
+        if (*inner) return false;
+        std::size_t searched = std::min(want, static_cast<std::size_t>(kGroupTextSize));
+        if (const void *nul = std::memchr(block + have, '\0', searched - have)) {
+            std::size_t length = static_cast<std::size_t>(static_cast<const char *>(nul) - block);
+            std::memcpy(text, block, length + 1);
+            if (!rt::SeekTo(file, start + static_cast<rt::Position>(length) + 1)) {
+                state.positionLost = true;
+            }
+            return true;
+        }
+        have = want;
+        if (have == kMost) {
+            *tooLong = true;
+            return false;
+        }
+        if (static_cast<long long>(have) == left) {
+            // The file ends inside the text: the next byte is the one missing.
+            char byte;
+            rt::ReadSeq(file, &byte, 1, inner);
+            if (*inner) return false;
+            state.positionLost = true;  // the file grew while it was read
+            return false;
+        }
+        want = kMost;
+    }
 }
 
 void ShowProgress(const Qdxf_ReadState &state, long long position) {
@@ -296,20 +354,12 @@ void ReadBinaryGroup(rt::Report **report, rt::File *file, Qdxf_Group *group) {
         case BinaryValue::None:
             break;
         case BinaryValue::Text: {
-            // A NUL at count 499 or earlier ends the text; reading the byte at
-            // count 500 without one is a failure.
             char scratch[kGroupTextSize];
             char *text = binary.kind == QDXF_VALUE_TEXT ? group->value.text : scratch;
-            for (int count = 0;; ++count) {
-                char byte;
-                if (!readValue(&byte, 1)) return valueFailed();
-                if (count == kGroupTextSize) {
-                    return VX_FAIL(out, nullptr, "Reached string length limit");
-                }
-                text[count] = byte;
-                if (byte == '\0') break;
-            }
-            break;
+            bool tooLong = false;
+            if (ReadBinaryText(state, file, text, &inner, &tooLong)) break;
+            if (tooLong) return VX_FAIL(out, nullptr, "Reached string length limit");
+            return valueFailed();
         }
         case BinaryValue::Real:
             if (!readValue(bytes, 8)) return valueFailed();

@@ -32,6 +32,8 @@ protected:
         State().lineNumber = 1;
         State().binary = binary;
         State().twoByteCodes = twoByteCodes;
+        // Binary texts are read in blocks when the size is known, else byte by byte.
+        State().fileSize = knownSize_ ? static_cast<long long>(contents.size()) : 0;
         if (binary) qfio_Seek(State().file, 22, 0, nullptr);
     }
     void TearDown() override {
@@ -53,6 +55,7 @@ protected:
     }
 
     std::unique_ptr<TempFile> file_;
+    bool knownSize_ = true;
 };
 
 using Chain = std::vector<std::string>;
@@ -309,11 +312,20 @@ TEST_F(GroupReaderTest, BinaryValuesTakeTheWidthOfTheirEncoding) {
 TEST_F(GroupReaderTest, BinaryTextsHoldAtMost499Characters) {
     std::string fits(499, 'x');
     std::string tooLong(500, 'y');
-    Open(kSentinel + '\x01' + fits + '\0' + '\x01' + tooLong + '\0', true);
-    Qdxf_Group group{};
-    ASSERT_EQ(Read(group), Chain{});
-    EXPECT_EQ(std::string(group.value.text), fits);
-    EXPECT_EQ(Read(group), (Chain{"Error reading group", "Reached string length limit"}));
+    for (bool knownSize : {true, false}) {
+        knownSize_ = knownSize;
+        Open(kSentinel + '\x01' + fits + '\0' + std::string("\x01") + "ab" + '\0' + '\x01' +
+                 tooLong + std::string("\0zz", 3),
+             true);
+        Qdxf_Group group{};
+        ASSERT_EQ(Read(group), Chain{});
+        EXPECT_EQ(std::string(group.value.text), fits);
+        ASSERT_EQ(Read(group), Chain{});
+        EXPECT_STREQ(group.value.text, "ab");
+        EXPECT_EQ(Read(group), (Chain{"Error reading group", "Reached string length limit"}));
+        // The 500 characters and the byte after them are consumed.
+        EXPECT_EQ(qfio_Tell(State().file, nullptr), 22 + 501 + 4 + 1 + 501);
+    }
 }
 
 TEST_F(GroupReaderTest, BinaryFailuresNameTheGroupsByteOffset) {
@@ -352,10 +364,13 @@ TEST_F(GroupReaderTest, BinaryFailuresNameTheGroupsByteOffset) {
          {"Error reading group",  // a chunk cut short
           "Byte offset 22: Error reading binary group value", "Unexpected end of file"}},
     };
-    for (const Case &c : cases) {
-        Open(kSentinel + c.bytes, true, c.twoByteCodes);
-        Qdxf_Group group{};
-        EXPECT_EQ(Read(group), c.chain);
+    for (bool knownSize : {true, false}) {
+        knownSize_ = knownSize;
+        for (const Case &c : cases) {
+            Open(kSentinel + c.bytes, true, c.twoByteCodes);
+            Qdxf_Group group{};
+            EXPECT_EQ(Read(group), c.chain);
+        }
     }
 }
 
