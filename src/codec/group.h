@@ -9,6 +9,8 @@
 
 namespace vexlith {
 
+struct Qdxf_ReadState;
+
 enum Qdxf_ValueKind : int {
     QDXF_VALUE_NONE = 0,
     QDXF_VALUE_INT = 1,
@@ -56,6 +58,14 @@ void ReadKnownGroup(rt::Report **report, rt::File *file, Qdxf_Group *group, int 
 bool ReadKnownGroup(rt::Report **report, rt::File *file, Qdxf_Group *group, int expectedCode,
                     const char *acceptedTag);
 
+// The same, for callers on the per-group path that hold the thread's read
+// state already (finding it costs a thread-local lookup per call).
+void ReadAsciiGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file, Qdxf_Group *group);
+void ReadBinaryGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file, Qdxf_Group *group);
+void ReadGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file, Qdxf_Group *group);
+bool ReadKnownGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file, Qdxf_Group *group,
+                    int expectedCode, const char *acceptedTag);
+
 // The place of a group in the file, taken just before it is read, so that a
 // reader that has read a group it does not own can give it back. The line
 // number travels with the byte position: comment groups skipped on the way
@@ -65,8 +75,10 @@ struct GroupMark {
     int lineNumber;
 };
 GroupMark MarkGroup(rt::File *file);
+GroupMark MarkGroup(const Qdxf_ReadState &state, rt::File *file);
 // Returns to `mark`: the next read yields the same group again.
 void PushBackGroup(rt::File *file, const GroupMark &mark);
+void PushBackGroup(Qdxf_ReadState &state, rt::File *file, const GroupMark &mark);
 
 // The value conversions of the ASCII form: leading white space skipped, an
 // optional sign, then digits (and for reals a fraction and an exponent); what

@@ -256,18 +256,25 @@ bool IsTag(const Qdxf_Group &group, const char *text) {
            rt::TextEqual(group.value.text, text);
 }
 
+GroupMark MarkGroup(const Qdxf_ReadState &state, rt::File *file) {
+    return {rt::Tell(file), state.lineNumber};
+}
+
 GroupMark MarkGroup(rt::File *file) {
-    return {rt::Tell(file), readState.lineNumber};
+    return MarkGroup(readState, file);
+}
+
+void PushBackGroup(Qdxf_ReadState &state, rt::File *file, const GroupMark &mark) {
+    if (!rt::SeekTo(file, mark.position)) state.positionLost = true;
+    state.lineNumber = mark.lineNumber;
 }
 
 void PushBackGroup(rt::File *file, const GroupMark &mark) {
-    if (!rt::SeekTo(file, mark.position)) readState.positionLost = true;
-    readState.lineNumber = mark.lineNumber;
+    PushBackGroup(readState, file, mark);
 }
 
-void ReadAsciiGroup(rt::Report **report, rt::File *file, Qdxf_Group *group) {
+void ReadAsciiGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file, Qdxf_Group *group) {
     rt::ReportOut out(report);
-    Qdxf_ReadState &state = readState;
     char line[rt::kLineSize];
     auto readLine = [&](char(&buffer)[rt::kLineSize]) {
         if (state.positionLost || !rt::ReadLine(buffer, file)) return false;
@@ -312,9 +319,9 @@ void ReadAsciiGroup(rt::Report **report, rt::File *file, Qdxf_Group *group) {
     if (state.meter) ShowProgress(state, state.lineNumber);
 }
 
-void ReadBinaryGroup(rt::Report **report, rt::File *file, Qdxf_Group *group) {
+void ReadBinaryGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file,
+                     Qdxf_Group *group) {
     rt::ReportOut out(report);
-    Qdxf_ReadState &state = readState;
     rt::Position offset = rt::Tell(file);
     rt::Report *inner = nullptr;
     unsigned char bytes[8];
@@ -402,41 +409,58 @@ void ReadBinaryGroup(rt::Report **report, rt::File *file, Qdxf_Group *group) {
     if (state.meter) ShowProgress(state, offset);
 }
 
-void ReadGroup(rt::Report **report, rt::File *file, Qdxf_Group *group) {
+void ReadGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file, Qdxf_Group *group) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
-    if (readState.binary) {
-        ReadBinaryGroup(&inner, file, group);
+    if (state.binary) {
+        ReadBinaryGroup(state, &inner, file, group);
     } else {
-        ReadAsciiGroup(&inner, file, group);
+        ReadAsciiGroup(state, &inner, file, group);
     }
     if (inner) return VX_FAIL(out, inner, "Error reading group");
 }
 
-bool ReadKnownGroup(rt::Report **report, rt::File *file, Qdxf_Group *group, int expectedCode,
-                    const char *acceptedTag) {
+void ReadAsciiGroup(rt::Report **report, rt::File *file, Qdxf_Group *group) {
+    ReadAsciiGroup(readState, report, file, group);
+}
+
+void ReadBinaryGroup(rt::Report **report, rt::File *file, Qdxf_Group *group) {
+    ReadBinaryGroup(readState, report, file, group);
+}
+
+void ReadGroup(rt::Report **report, rt::File *file, Qdxf_Group *group) {
+    ReadGroup(readState, report, file, group);
+}
+
+bool ReadKnownGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file, Qdxf_Group *group,
+                    int expectedCode, const char *acceptedTag) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
-    ReadGroup(&inner, file, group);
+    ReadGroup(state, &inner, file, group);
     if (inner) {
         VX_FAIL(out, inner, "Error reading group values");
         return false;
     }
     if (group->code == expectedCode) return false;
     if (acceptedTag && IsTag(*group, acceptedTag)) return true;
-    if (readState.binary) {
+    if (state.binary) {
         VX_FAIL(out, nullptr,
                 "Byte offset %lld: Expected group code of %d, group code %d encountered",
                 rt::Tell(file), expectedCode, group->code);
     } else {
         VX_FAIL(out, nullptr, "Line %d: Expected group code of %d, group code %d encountered",
-                readState.lineNumber - 1, expectedCode, group->code);
+                state.lineNumber - 1, expectedCode, group->code);
     }
     return false;
 }
 
+bool ReadKnownGroup(rt::Report **report, rt::File *file, Qdxf_Group *group, int expectedCode,
+                    const char *acceptedTag) {
+    return ReadKnownGroup(readState, report, file, group, expectedCode, acceptedTag);
+}
+
 void ReadKnownGroup(rt::Report **report, rt::File *file, Qdxf_Group *group, int expectedCode) {
-    ReadKnownGroup(report, file, group, expectedCode, nullptr);
+    ReadKnownGroup(readState, report, file, group, expectedCode, nullptr);
 }
 
 void FreeIgnoredTypes() {

@@ -540,7 +540,7 @@ Qdxf_Entity *ReadEntity(rt::Report **report, Qdxf_Info *drawing, Qdxf_Block *blo
     rt::File *file = state.file;
     rt::Report *inner = nullptr;
     Qdxf_Group group;
-    ReadKnownGroup(&inner, file, &group, 0);
+    ReadKnownGroup(state, &inner, file, &group, 0, nullptr);
     if (inner) {
         VX_FAIL(out, inner, "Error reading entity type group");
         return nullptr;
@@ -557,14 +557,14 @@ Qdxf_Entity *ReadEntity(rt::Report **report, Qdxf_Info *drawing, Qdxf_Block *blo
     // A POLYLINE gathers its VERTEX records and its SEQEND record too.
     bool polyline = rt::TextEqual(name, "POLYLINE");
     for (;;) {
-        GroupMark mark = MarkGroup(file);
-        ReadGroup(&inner, file, &group);
+        GroupMark mark = MarkGroup(state, file);
+        ReadGroup(state, &inner, file, &group);
         if (inner) {
             VX_FAIL(out, inner, "Error reading entity data group");
             return nullptr;
         }
         if (group.code == 0 && !(polyline && (IsTag(group, "VERTEX") || IsTag(group, "SEQEND")))) {
-            PushBackGroup(file, mark);
+            PushBackGroup(state, file, mark);
             break;
         }
         if (!list.Add(group)) {

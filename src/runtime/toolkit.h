@@ -29,7 +29,9 @@ using Meter = qmet_Meter;
 class ReportOut {
 public:
     explicit ReportOut(Report **out) : out_(out ? out : &local_) { *out_ = nullptr; }
-    ~ReportOut() { qerr_ReportFree(local_); }
+    ~ReportOut() {
+        if (local_) qerr_ReportFree(local_);
+    }
     ReportOut(const ReportOut &) = delete;
     ReportOut &operator=(const ReportOut &) = delete;
 
