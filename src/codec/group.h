@@ -84,6 +84,11 @@ void PushBackGroup(Qdxf_ReadState &state, rt::File *file, const GroupMark &mark)
 // optional sign, then digits (and for reals a fraction and an exponent); what
 // does not parse gives 0. Integers beyond the int range clamp to it. The
 // decimal point is always '.', whatever the locale.
+// [text, end) is the buffer that holds the NUL-terminated text: the
+// conversions stop at the first character that cannot continue the number,
+// the NUL at the latest, so no pass over the text is needed to find its end.
+int ParseInteger(const char *text, const char *end);
+double ParseReal(const char *text, const char *end);
 int ParseInteger(const char *text);
 double ParseReal(const char *text);
 

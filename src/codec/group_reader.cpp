@@ -12,6 +12,7 @@
 #include <array>
 #include <climits>
 #include <cstring>
+#include <iterator>
 
 #include "codec/group.h"
 #include "codec/read_state.h"
@@ -285,13 +286,13 @@ void ReadAsciiGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file, 
         return VX_FAIL(out, nullptr, "Error reading file %s, line %d", state.fileName,
                        state.lineNumber);
     }
-    int code = ParseInteger(line);
+    int code = ParseInteger(line, std::end(line));
     while (code == 999) {
         if (!readLine(line) || !readLine(line)) {
             return VX_FAIL(out, nullptr, "Error reading file %s, line %d", state.fileName,
                            state.lineNumber);
         }
-        code = ParseInteger(line);
+        code = ParseInteger(line, std::end(line));
     }
     Qdxf_ValueKind kind = GetGroupKind(code);
     group->code = code;
@@ -305,10 +306,10 @@ void ReadAsciiGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file, 
     }
     switch (kind) {
         case QDXF_VALUE_INT:
-            group->value.integer = ParseInteger(line);
+            group->value.integer = ParseInteger(line, std::end(line));
             break;
         case QDXF_VALUE_REAL:
-            group->value.real = ParseReal(line);
+            group->value.real = ParseReal(line, std::end(line));
             break;
         case QDXF_VALUE_TEXT:
             TrimTrailingSpace(group->value.text);

@@ -6,12 +6,6 @@
 
 namespace vexlith::rt {
 
-struct Arena::Block {
-    Block *next;
-    std::size_t size;  // bytes of room after the header
-    std::size_t used;
-};
-
 namespace {
 
 constexpr std::size_t kAlignment = alignof(std::max_align_t);
@@ -43,9 +37,10 @@ Arena::Block *Arena::AddBlock(std::size_t size) {
     return block;
 }
 
-void *Arena::Allocate(std::size_t size) {
+// The slow path of Allocate: the current block is full (or there is none).
+void *Arena::AllocateInNewBlock(std::size_t size) {
     if (size > static_cast<std::size_t>(-1) / 2) return nullptr;
-    size = RoundUp(size ? size : 1);
+    size = (size + kAlignment - 1) & ~(kAlignment - 1);
     Block *block = current_;
     while (block && block->size - block->used < size) {
         block = block->next;

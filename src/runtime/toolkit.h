@@ -212,7 +212,7 @@ inline Position FileSize(const char *name) {
 inline void ShowProgress(const Meter *meter, double percent) {
     Report *report = nullptr;
     qmet_MeterInfoPrint(meter, percent, &report);
-    Discard(report);
+    if (report) Discard(report);
 }
 
 }  // namespace vexlith::rt
