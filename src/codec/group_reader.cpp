@@ -10,6 +10,7 @@
 // it, or the reader would lose its place in the byte stream.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <climits>
 #include <cstring>
 #include <iterator>
@@ -144,30 +145,102 @@ bool IsSpace(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
-// A value line as text: trailing white space removed, leading kept.
-void TrimTrailingSpace(char *text) {
-    std::size_t length = std::strlen(text);
-    while (length > 0 && IsSpace(text[length - 1]))
+// A value line as text, up to a NUL if the line holds one, without its
+// trailing white space (leading white space is kept).
+void StoreText(Qdxf_Group *group, const char *line, std::size_t length) {
+    const void *nul = std::memchr(line, '\0', length);
+    if (nul) length = static_cast<std::size_t>(static_cast<const char *>(nul) - line);
+    while (length > 0 && IsSpace(line[length - 1]))
         --length;
-    text[length] = '\0';
+    std::memcpy(group->value.text, line, length);
+    group->value.text[length] = '\0';
 }
 
-// A NUL-terminated text of a binary file into `text` (room for 500 bytes).
-// A NUL at count 499 or earlier ends it; reading the byte at count 500 without
-// one fails with *tooLong. Where the file's size is known the bytes are read
-// in blocks, never past the end of the file, and the position is then set
-// just after the NUL: the same bytes are consumed and the same failures met
-// as when reading byte by byte, without a call per byte.
-bool ReadBinaryText(Qdxf_ReadState &state, rt::File *file, char *text, rt::Report **inner,
-                    bool *tooLong) {
-    constexpr std::size_t kMost = kGroupTextSize + 1;  // counts 0 to 500
-    rt::Position start = rt::Tell(file);
-    long long left = state.fileSize - start;
-    if (state.fileSize <= 0 || left <= 0) {
+// ---------------------------------------------------------------------------
+// Where the bytes of groups come from. When the file's size is known they are
+// taken from a window of the file that large exact reads refill, so a group
+// costs no call into the file service; the bytes consumed, the positions and
+// every failure (with the file service's own report for a file that ends too
+// soon) are those of reading item by item. A file of unknown size is read
+// item by item.
+// ---------------------------------------------------------------------------
+
+constexpr std::size_t kWindowSize = 256 * 1024;
+
+// Makes `need` bytes available after the cursor, or all the file has left.
+// The group being read stays in the window, so that it can be pushed back.
+bool Refill(Qdxf_ReadState &state, std::size_t need, rt::Report **failure) {
+    GroupWindow &window = state.window;
+    if (window.length - window.cursor >= need) return true;
+    std::size_t keep = window.groupStart <= window.cursor ? window.groupStart : window.cursor;
+    if (window.length - keep + need > window.capacity) keep = window.cursor;  // a huge group
+    std::memmove(window.bytes, window.bytes + keep, window.length - keep);
+    window.start += static_cast<rt::Position>(keep);
+    window.length -= keep;
+    window.cursor -= keep;
+    window.groupStart = window.groupStart >= keep ? window.groupStart - keep : 0;
+    rt::Position left = window.fileEnd - (window.start + static_cast<rt::Position>(window.length));
+    std::size_t count = std::min(window.capacity - window.length,
+                                 static_cast<std::size_t>(std::max<rt::Position>(left, 0)));
+    if (count > 0) {
+        rt::ReadSeq(state.file, window.bytes + window.length, count, failure);
+        if (*failure) return false;
+        window.length += count;
+    }
+    window.bytes[window.length] = '\0';
+    return true;
+}
+
+// The file ends before the bytes a group needs: the report is the file
+// service's own, from reading on at the end.
+void MissingBytes(Qdxf_ReadState &state, rt::Report **failure) {
+    GroupWindow &window = state.window;
+    window.cursor = window.length;
+    char byte;
+    rt::ReadSeq(state.file, &byte, 1, failure);
+    if (!*failure) state.positionLost = true;  // the file grew while it was read
+}
+
+// Exactly `count` bytes: from the window when they are there, else after a
+// refill (or from the file service, for a file of unknown size).
+bool TakeBytesSlowly(Qdxf_ReadState &state, void *target, std::size_t count, rt::Report **failure) {
+    GroupWindow &window = state.window;
+    if (!window.bytes) {
+        rt::ReadSeq(state.file, target, count, failure);
+        return !*failure;
+    }
+    if (!Refill(state, count, failure)) return false;
+    if (window.length - window.cursor < count) {
+        MissingBytes(state, failure);
+        return false;
+    }
+    std::memcpy(target, window.bytes + window.cursor, count);
+    window.cursor += count;
+    return true;
+}
+
+inline bool TakeBytes(Qdxf_ReadState &state, void *target, std::size_t count,
+                      rt::Report **failure) {
+    GroupWindow &window = state.window;
+    if (window.length - window.cursor >= count && window.bytes) {
+        std::memcpy(target, window.bytes + window.cursor, count);
+        window.cursor += count;
+        return true;
+    }
+    return TakeBytesSlowly(state, target, count, failure);
+}
+
+// A NUL-terminated text into `text` (room for 500 bytes). A NUL at count 499
+// or earlier ends it; reading the byte at count 500 without one fails with
+// *tooLong, the 501 bytes consumed.
+bool TakeText(Qdxf_ReadState &state, char *text, rt::Report **failure, bool *tooLong) {
+    constexpr std::size_t kMost = kGroupTextSize + 1;
+    GroupWindow &window = state.window;
+    if (!window.bytes) {
         for (std::size_t count = 0;; ++count) {
             char byte;
-            rt::ReadSeq(file, &byte, 1, inner);
-            if (*inner) return false;
+            rt::ReadSeq(state.file, &byte, 1, failure);
+            if (*failure) return false;
             if (count == kGroupTextSize) break;
             text[count] = byte;
             if (byte == '\0') return true;
@@ -175,38 +248,56 @@ bool ReadBinaryText(Qdxf_ReadState &state, rt::File *file, char *text, rt::Repor
         *tooLong = true;
         return false;
     }
-    char block[kMost];
-    std::size_t have = 0;
-    std::size_t want = 32;
-    for (;;) {
-        want = static_cast<std::size_t>(
-            std::min({static_cast<long long>(want), static_cast<long long>(kMost), left}));
-        rt::ReadSeq(file, block + have, want - have, inner);
-        if (*inner) return false;
-        std::size_t searched = std::min(want, static_cast<std::size_t>(kGroupTextSize));
-        if (const void *nul = std::memchr(block + have, '\0', searched - have)) {
-            std::size_t length = static_cast<std::size_t>(static_cast<const char *>(nul) - block);
-            std::memcpy(text, block, length + 1);
-            if (!rt::SeekTo(file, start + static_cast<rt::Position>(length) + 1)) {
-                state.positionLost = true;
-            }
-            return true;
-        }
-        have = want;
-        if (have == kMost) {
-            *tooLong = true;
-            return false;
-        }
-        if (static_cast<long long>(have) == left) {
-            // The file ends inside the text: the next byte is the one missing.
-            char byte;
-            rt::ReadSeq(file, &byte, 1, inner);
-            if (*inner) return false;
-            state.positionLost = true;  // the file grew while it was read
-            return false;
-        }
-        want = kMost;
+    if (!Refill(state, kMost, failure)) return false;
+    const char *start = window.bytes + window.cursor;
+    std::size_t available = window.length - window.cursor;
+    std::size_t searched = std::min(available, static_cast<std::size_t>(kGroupTextSize));
+    if (const void *nul = std::memchr(start, '\0', searched)) {
+        std::size_t length = static_cast<std::size_t>(static_cast<const char *>(nul) - start) + 1;
+        std::memcpy(text, start, length);
+        window.cursor += length;
+        return true;
     }
+    if (available >= kMost) {
+        window.cursor += kMost;
+        *tooLong = true;
+        return false;
+    }
+    MissingBytes(state, failure);
+    return false;
+}
+
+// One line of at most kLineSize - 1 characters, newline included, as a line
+// read of the file service gives it; the text stays valid until the next
+// take. False at the end of the file or when it cannot be read.
+struct Line {
+    const char *text;
+    std::size_t length;
+};
+
+bool TakeLine(Qdxf_ReadState &state, char (&buffer)[rt::kLineSize], Line *line) {
+    GroupWindow &window = state.window;
+    if (state.positionLost) return false;
+    if (!window.bytes) {
+        if (!rt::ReadLine(buffer, state.file)) return false;
+        *line = {buffer, std::strlen(buffer)};
+        return true;
+    }
+    rt::Report *failure = nullptr;
+    if (!Refill(state, rt::kLineSize - 1, &failure)) {
+        rt::Discard(failure);  // ASCII failures name the line, not the cause
+        return false;
+    }
+    std::size_t available = window.length - window.cursor;
+    if (available == 0) return false;
+    const char *start = window.bytes + window.cursor;
+    std::size_t length = std::min(available, static_cast<std::size_t>(rt::kLineSize - 1));
+    if (const void *newline = std::memchr(start, '\n', length)) {
+        length = static_cast<std::size_t>(static_cast<const char *>(newline) - start) + 1;
+    }
+    *line = {start, length};
+    window.cursor += length;
+    return true;
 }
 
 void ShowProgress(const Qdxf_ReadState &state, long long position) {
@@ -214,13 +305,35 @@ void ShowProgress(const Qdxf_ReadState &state, long long position) {
                                       static_cast<double>(state.progressTotal));
 }
 
-// Little-endian integers, whatever the host's byte order.
+// A little-endian integer of 1, 2, 4 or 8 bytes, sign-extended, whatever the
+// host's byte order.
 long long LittleEndian(const unsigned char *bytes, int count) {
+    if constexpr (std::endian::native == std::endian::little) {
+        switch (count) {
+            case 1:
+                return static_cast<signed char>(bytes[0]);
+            case 2: {
+                std::int16_t value;
+                std::memcpy(&value, bytes, sizeof value);
+                return value;
+            }
+            case 4: {
+                std::int32_t value;
+                std::memcpy(&value, bytes, sizeof value);
+                return value;
+            }
+            default: {
+                std::int64_t value;
+                std::memcpy(&value, bytes, sizeof value);
+                return value;
+            }
+        }
+    }
     unsigned long long value = 0;
     for (int i = count - 1; i >= 0; --i)
         value = (value << 8) | bytes[i];
     int unused = 64 - 8 * count;
-    return static_cast<long long>(value << unused) >> unused;  // sign-extend
+    return static_cast<long long>(value << unused) >> unused;
 }
 
 int ClampToInt(long long value) {
@@ -257,8 +370,26 @@ bool IsTag(const Qdxf_Group &group, const char *text) {
            rt::TextEqual(group.value.text, text);
 }
 
-GroupMark MarkGroup(const Qdxf_ReadState &state, rt::File *file) {
-    return {rt::Tell(file), state.lineNumber};
+bool OpenGroupWindow(Qdxf_ReadState &state) {
+    if (state.fileSize <= 0) return true;
+    GroupWindow &window = state.window;
+    window.bytes = rt::NewArray<char>(kWindowSize + 1);
+    if (!window.bytes) return false;
+    window.capacity = kWindowSize;
+    window.length = window.cursor = window.groupStart = 0;
+    window.start = rt::Tell(state.file);
+    window.fileEnd = state.fileSize;
+    return true;
+}
+
+rt::Position GroupPosition(const Qdxf_ReadState &state) {
+    const GroupWindow &window = state.window;
+    if (!window.bytes) return rt::Tell(state.file);
+    return window.start + static_cast<rt::Position>(window.cursor);
+}
+
+GroupMark MarkGroup(const Qdxf_ReadState &state, rt::File *) {
+    return {GroupPosition(state), state.lineNumber};
 }
 
 GroupMark MarkGroup(rt::File *file) {
@@ -266,53 +397,60 @@ GroupMark MarkGroup(rt::File *file) {
 }
 
 void PushBackGroup(Qdxf_ReadState &state, rt::File *file, const GroupMark &mark) {
-    if (!rt::SeekTo(file, mark.position)) state.positionLost = true;
     state.lineNumber = mark.lineNumber;
+    GroupWindow &window = state.window;
+    if (!window.bytes) {
+        if (!rt::SeekTo(file, mark.position)) state.positionLost = true;
+        return;
+    }
+    rt::Position end = window.start + static_cast<rt::Position>(window.length);
+    if (mark.position >= window.start && mark.position <= end) {
+        window.cursor = static_cast<std::size_t>(mark.position - window.start);
+        return;
+    }
+    // Further back than the window holds: the window starts again there.
+    if (!rt::SeekTo(file, mark.position)) state.positionLost = true;
+    window.start = mark.position;
+    window.length = window.cursor = window.groupStart = 0;
 }
 
 void PushBackGroup(rt::File *file, const GroupMark &mark) {
     PushBackGroup(readState, file, mark);
 }
 
-void ReadAsciiGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file, Qdxf_Group *group) {
+void ReadAsciiGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *, Qdxf_Group *group) {
     rt::ReportOut out(report);
-    char line[rt::kLineSize];
-    auto readLine = [&](char(&buffer)[rt::kLineSize]) {
-        if (state.positionLost || !rt::ReadLine(buffer, file)) return false;
+    state.window.groupStart = state.window.cursor;
+    char buffer[rt::kLineSize];
+    Line line;
+    auto takeLine = [&] {
+        if (!TakeLine(state, buffer, &line)) return false;
         ++state.lineNumber;
         return true;
     };
-    if (!readLine(line)) {
-        return VX_FAIL(out, nullptr, "Error reading file %s, line %d", state.fileName,
-                       state.lineNumber);
-    }
-    int code = ParseInteger(line, std::end(line));
-    while (code == 999) {
-        if (!readLine(line) || !readLine(line)) {
-            return VX_FAIL(out, nullptr, "Error reading file %s, line %d", state.fileName,
-                           state.lineNumber);
-        }
-        code = ParseInteger(line, std::end(line));
+    // Reports are made here, not in a lambda: they carry the function's name.
+    bool read = takeLine();
+    int code = read ? ParseInteger(line.text, line.text + line.length) : 0;
+    while (read && code == 999) {
+        read = takeLine() && takeLine();
+        if (read) code = ParseInteger(line.text, line.text + line.length);
     }
     Qdxf_ValueKind kind = GetGroupKind(code);
     group->code = code;
     group->kind = kind;
-    // A text value is read straight into the record, which has room for a line.
-    static_assert(sizeof group->value.text == rt::kLineSize);
-    char(&value)[rt::kLineSize] = kind == QDXF_VALUE_TEXT ? group->value.text : line;
-    if (!readLine(value)) {
+    if (!read || !takeLine()) {
         return VX_FAIL(out, nullptr, "Error reading file %s, line %d", state.fileName,
                        state.lineNumber);
     }
     switch (kind) {
         case QDXF_VALUE_INT:
-            group->value.integer = ParseInteger(line, std::end(line));
+            group->value.integer = ParseInteger(line.text, line.text + line.length);
             break;
         case QDXF_VALUE_REAL:
-            group->value.real = ParseReal(line, std::end(line));
+            group->value.real = ParseReal(line.text, line.text + line.length);
             break;
         case QDXF_VALUE_TEXT:
-            TrimTrailingSpace(group->value.text);
+            StoreText(group, line.text, line.length);
             break;
         case QDXF_VALUE_NONE:
             break;
@@ -320,10 +458,10 @@ void ReadAsciiGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file, 
     if (state.meter) ShowProgress(state, state.lineNumber);
 }
 
-void ReadBinaryGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file,
-                     Qdxf_Group *group) {
+void ReadBinaryGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *, Qdxf_Group *group) {
     rt::ReportOut out(report);
-    rt::Position offset = rt::Tell(file);
+    state.window.groupStart = state.window.cursor;
+    rt::Position offset = GroupPosition(state);
     rt::Report *inner = nullptr;
     unsigned char bytes[8];
     if (state.positionLost) {
@@ -331,19 +469,19 @@ void ReadBinaryGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file,
     }
     int code;
     if (state.twoByteCodes) {
-        rt::ReadSeq(file, bytes, 2, &inner);
-        if (inner) return VX_FAIL(out, inner, "Byte offset %lld: Error binary group code", offset);
+        if (!TakeBytes(state, bytes, 2, &inner)) {
+            return VX_FAIL(out, inner, "Byte offset %lld: Error binary group code", offset);
+        }
         code = static_cast<int>(LittleEndian(bytes, 2));
     } else {
-        rt::ReadSeq(file, bytes, 1, &inner);
-        if (!inner && bytes[0] == 255) {
+        bool read = TakeBytes(state, bytes, 1, &inner);
+        code = bytes[0];
+        if (read && code == 255) {
             // Extended data in a file of one-byte codes: 255, then a 2-byte code.
-            rt::ReadSeq(file, bytes, 2, &inner);
+            read = TakeBytes(state, bytes, 2, &inner);
             code = static_cast<int>(LittleEndian(bytes, 2));
-        } else {
-            code = bytes[0];
         }
-        if (inner) {
+        if (!read) {
             return VX_FAIL(out, inner, "Byte offset %lld: Error reading binary group code", offset);
         }
     }
@@ -351,13 +489,7 @@ void ReadBinaryGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file,
     group->code = code;
     group->kind = binary.kind;
 
-    auto readValue = [&](void *target, std::size_t count) {
-        rt::ReadSeq(file, target, count, &inner);
-        return inner == nullptr;
-    };
-    auto valueFailed = [&] {
-        VX_FAIL(out, inner, "Byte offset %lld: Error reading binary group value", offset);
-    };
+    bool valueRead = true;
     switch (binary.encoding) {
         case BinaryValue::None:
             break;
@@ -365,13 +497,13 @@ void ReadBinaryGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file,
             char scratch[kGroupTextSize];
             char *text = binary.kind == QDXF_VALUE_TEXT ? group->value.text : scratch;
             bool tooLong = false;
-            if (ReadBinaryText(state, file, text, &inner, &tooLong)) break;
+            valueRead = TakeText(state, text, &inner, &tooLong);
             if (tooLong) return VX_FAIL(out, nullptr, "Reached string length limit");
-            return valueFailed();
+            break;
         }
         case BinaryValue::Real:
-            if (!readValue(bytes, 8)) return valueFailed();
-            if (binary.kind == QDXF_VALUE_REAL) {
+            valueRead = TakeBytes(state, bytes, 8, &inner);
+            if (valueRead && binary.kind == QDXF_VALUE_REAL) {
                 unsigned long long raw = static_cast<unsigned long long>(LittleEndian(bytes, 8));
                 std::memcpy(&group->value.real, &raw, sizeof raw);
             }
@@ -384,17 +516,18 @@ void ReadBinaryGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file,
                         : binary.encoding == BinaryValue::Int32 ? 4
                         : binary.encoding == BinaryValue::Int64 ? 8
                                                                 : 1;
-            if (!readValue(bytes, static_cast<std::size_t>(width))) return valueFailed();
-            if (binary.kind == QDXF_VALUE_INT) {
+            valueRead = TakeBytes(state, bytes, static_cast<std::size_t>(width), &inner);
+            if (valueRead && binary.kind == QDXF_VALUE_INT) {
                 group->value.integer = ClampToInt(LittleEndian(bytes, width));
             }
             break;
         }
         case BinaryValue::Chunk: {
-            unsigned char length;
+            unsigned char length = 0;
             unsigned char data[255];
-            if (!readValue(&length, 1) || !readValue(data, length)) return valueFailed();
-            if (binary.kind == QDXF_VALUE_TEXT) {
+            valueRead =
+                TakeBytes(state, &length, 1, &inner) && TakeBytes(state, data, length, &inner);
+            if (valueRead && binary.kind == QDXF_VALUE_TEXT) {
                 // Kept as the hexadecimal text the ASCII form writes.
                 static constexpr char kHex[] = "0123456789ABCDEF";
                 int shown = length < (kGroupTextSize - 1) / 2 ? length : (kGroupTextSize - 1) / 2;
@@ -406,6 +539,9 @@ void ReadBinaryGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file,
             }
             break;
         }
+    }
+    if (!valueRead) {
+        return VX_FAIL(out, inner, "Byte offset %lld: Error reading binary group value", offset);
     }
     if (state.meter) ShowProgress(state, offset);
 }
@@ -447,7 +583,7 @@ bool ReadKnownGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file, 
     if (state.binary) {
         VX_FAIL(out, nullptr,
                 "Byte offset %lld: Expected group code of %d, group code %d encountered",
-                rt::Tell(file), expectedCode, group->code);
+                GroupPosition(state), expectedCode, group->code);
     } else {
         VX_FAIL(out, nullptr, "Line %d: Expected group code of %d, group code %d encountered",
                 state.lineNumber - 1, expectedCode, group->code);
@@ -482,6 +618,8 @@ void ReleaseReadState() {
     readState.layerNames.Release();
     readState.ltypeNames.Release();
     readState.gathered.Release();
+    rt::Free(readState.window.bytes);
+    readState.window = {};
 }
 
 }  // namespace vexlith

@@ -18,24 +18,25 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-const char *SkipSpace(const char *text) {
-    while (IsSpace(*text))
+const char *SkipSpace(const char *text, const char *end) {
+    while (text < end && IsSpace(*text))
         ++text;
     return text;
 }
 
 // A value beyond the double range: the decimal exponent of its leading digit
 // decides between overflow (infinity) and underflow (zero), as strtod does.
-double OutOfRange(const char *number) {
+double OutOfRange(const char *number, const char *end) {
+    auto at = [end](const char *p) { return p < end ? *p : '\0'; };
     long long scale = 0;  // digits before the point, from the first non-zero one
     bool significant = false;
     const char *p = number;
-    for (; IsDigit(*p); ++p) {
+    for (; IsDigit(at(p)); ++p) {
         if (*p != '0') significant = true;
         if (significant) ++scale;
     }
-    if (*p == '.') {
-        for (++p; IsDigit(*p); ++p) {
+    if (at(p) == '.') {
+        for (++p; IsDigit(at(p)); ++p) {
             if (significant) continue;
             if (*p != '0') {
                 significant = true;
@@ -45,11 +46,11 @@ double OutOfRange(const char *number) {
         }
     }
     long long exponent = 0;
-    if (*p == 'e' || *p == 'E') {
+    if (at(p) == 'e' || at(p) == 'E') {
         ++p;
-        bool negative = *p == '-';
-        if (*p == '+' || *p == '-') ++p;
-        for (; IsDigit(*p) && exponent < 100000; ++p)
+        bool negative = at(p) == '-';
+        if (at(p) == '+' || at(p) == '-') ++p;
+        for (; IsDigit(at(p)) && exponent < 100000; ++p)
             exponent = exponent * 10 + (*p - '0');
         if (negative) exponent = -exponent;
     }
@@ -63,7 +64,8 @@ double OutOfRange(const char *number) {
 // integer parsing costs several times as much for a code of one to four
 // digits. A value beyond the int range clamps as soon as it gets there.
 int ParseInteger(const char *text, const char *end) {
-    const char *p = SkipSpace(text);
+    const char *p = SkipSpace(text, end);
+    if (p == end) return 0;
     bool negative = *p == '-';
     if (*p == '+' || *p == '-') ++p;
     constexpr long long kLimit = static_cast<long long>(INT_MAX) + 1;
@@ -76,15 +78,16 @@ int ParseInteger(const char *text, const char *end) {
 }
 
 double ParseReal(const char *text, const char *end) {
-    const char *p = SkipSpace(text);
+    const char *p = SkipSpace(text, end);
+    if (p == end) return 0.0;
     bool negative = *p == '-';
     if (*p == '+' || *p == '-') ++p;
     // A second sign is not part of a number ("+-1" reads 0, as atof does).
-    if (*p == '+' || *p == '-') return 0.0;
+    if (p == end || *p == '+' || *p == '-') return 0.0;
     double value = 0.0;
     auto [stop, error] = std::from_chars(p, end, value, std::chars_format::general);
     if (error == std::errc::result_out_of_range) {
-        value = OutOfRange(p);
+        value = OutOfRange(p, end);
     } else if (error != std::errc{} || stop == p) {
         return 0.0;
     }

@@ -17,6 +17,19 @@ struct Qdxf_IgnoredType {
     char *name;
 };
 
+// The stretch of the file the group reader works from when the file's size
+// is known: filled by large exact reads, so that a group costs no call into
+// the file service of its own.
+struct GroupWindow {
+    char *bytes;  // room for `capacity` bytes and a NUL after them
+    std::size_t capacity;
+    std::size_t length;      // bytes held, from bytes[0]
+    std::size_t cursor;      // the next byte to read
+    std::size_t groupStart;  // where the group being read began: kept on refill
+    rt::Position start;      // the file offset of bytes[0]
+    rt::Position fileEnd;    // the file's size: how far it is read ahead
+};
+
 struct Qdxf_ReadState {
     rt::File *file;
     const char *fileName;    // the caller's text, valid during the read
@@ -38,6 +51,8 @@ struct Qdxf_ReadState {
     rt::NameIndex ltypeNames;
     // The gathered groups of the entity being read.
     rt::Arena gathered;
+    // Where groups come from; unused (no bytes) for a file of unknown size.
+    GroupWindow window;
     // The last record of each list of the drawing being read: records are
     // appended after it, however many sections fill the list.
     Qdxf_Ltype *lastLtype;

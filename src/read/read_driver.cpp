@@ -202,6 +202,10 @@ extern "C" VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *me
         }
     }
 
+    if (!OpenGroupWindow(state)) {
+        VX_FAIL(out, nullptr, "Memory allocation error");
+        return nullptr;
+    }
     while (!ReadSection(&inner, scope.drawing)) {
         if (inner) {
             VX_FAIL(out, inner, "Error reading section");

@@ -214,7 +214,7 @@ Qdxf_Ltype *ReadSingleLtype(rt::Report **report) {
         const Qdxf_ReadState &state = ThreadReadState();
         if (state.binary) {
             VX_FAIL(out, nullptr, "Byte offset %lld: Dash count %d is more than the file can hold",
-                    rt::Tell(state.file), count);
+                    GroupPosition(state), count);
         } else {
             VX_FAIL(out, nullptr, "Line %d: Dash count %d is more than the file can hold",
                     state.lineNumber - 1, count);

@@ -44,7 +44,8 @@ private:
 };
 
 // Fails the calling operation: a report named after the function it is
-// written in, class 2, wrapping `inner` (may be null), printf-formatted.
+// written in, class 2, wrapping `inner` (may be null), printf-formatted. Not
+// for use inside a lambda, whose __func__ is "operator()".
 #define VX_FAIL(out, inner, ...) \
     (out).Set(::qerr_CreateErrorReport(__func__, __LINE__, 2, (inner), __VA_ARGS__))
 

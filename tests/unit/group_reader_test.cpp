@@ -20,10 +20,13 @@ Qdxf_ReadState &State() {
 
 // Opens `contents` as the file of a read in progress, the way qdxf_Read sets
 // up the state, and closes it afterwards.
-class GroupReaderTest : public ::testing::Test {
+// Every test runs twice: with the file read through a window (its size known)
+// and item by item from the file service (a file of unknown size).
+class GroupReaderTest : public ::testing::TestWithParam<bool> {
 protected:
     void Open(std::string_view contents, bool binary = false, bool twoByteCodes = false) {
         qfio_Close(State().file, nullptr);
+        ReleaseReadState();
         file_ = std::make_unique<TempFile>(contents);
         State() = {};
         State().file = qfio_Open(file_->c_str(), "r", nullptr);
@@ -32,12 +35,15 @@ protected:
         State().lineNumber = 1;
         State().binary = binary;
         State().twoByteCodes = twoByteCodes;
-        // Binary texts are read in blocks when the size is known, else byte by byte.
+        // Groups come through a window of the file when its size is known,
+        // item by item from the file service otherwise.
         State().fileSize = knownSize_ ? static_cast<long long>(contents.size()) : 0;
         if (binary) qfio_Seek(State().file, 22, 0, nullptr);
+        ASSERT_TRUE(OpenGroupWindow(State()));
     }
     void TearDown() override {
         qfio_Close(State().file, nullptr);
+        ReleaseReadState();
         State() = {};
     }
     // Reads one group; the chain of messages on failure, empty on success.
@@ -55,7 +61,7 @@ protected:
     }
 
     std::unique_ptr<TempFile> file_;
-    bool knownSize_ = true;
+    bool knownSize_ = GetParam();
 };
 
 using Chain = std::vector<std::string>;
@@ -119,7 +125,7 @@ TEST(AsciiNumbers, ConvertLikeTheCLibraryWithoutItsLocaleOrOverflow) {
     EXPECT_TRUE(std::signbit(ParseReal("-0")));
 }
 
-TEST_F(GroupReaderTest, AsciiGroupsTakeTheKindOfTheirCode) {
+TEST_P(GroupReaderTest, AsciiGroupsTakeTheKindOfTheirCode) {
     Open("  8\n0\n 62\n     7\n 10\n1.5\n  1\nLayer 1  \r\n  1\n\r\n  1\n  lead\n 90\n-70000\n");
     Qdxf_Group group{};
     ASSERT_EQ(Read(group), Chain{});
@@ -143,7 +149,7 @@ TEST_F(GroupReaderTest, AsciiGroupsTakeTheKindOfTheirCode) {
     EXPECT_EQ(State().lineNumber, 15);
 }
 
-TEST_F(GroupReaderTest, AsciiGroupWithoutKindKeepsTheValueItHeld) {
+TEST_P(GroupReaderTest, AsciiGroupWithoutKindKeepsTheValueItHeld) {
     Open("210\n0.0\n");
     Qdxf_Group group{};
     group.value.real = 42.0;
@@ -154,7 +160,7 @@ TEST_F(GroupReaderTest, AsciiGroupWithoutKindKeepsTheValueItHeld) {
     EXPECT_EQ(State().lineNumber, 3);
 }
 
-TEST_F(GroupReaderTest, CommentGroupsNeverReachTheCaller) {
+TEST_P(GroupReaderTest, CommentGroupsNeverReachTheCaller) {
     Open("999\none\n999\ntwo\n999\nthree\n  0\nSECTION\n");
     Qdxf_Group group{};
     ASSERT_EQ(Read(group), Chain{});
@@ -163,7 +169,7 @@ TEST_F(GroupReaderTest, CommentGroupsNeverReachTheCaller) {
     EXPECT_EQ(State().lineNumber, 9);
 }
 
-TEST_F(GroupReaderTest, AsciiFailuresNameTheLineThatCouldNotBeRead) {
+TEST_P(GroupReaderTest, AsciiFailuresNameTheLineThatCouldNotBeRead) {
     struct Case {
         const char *contents;
         int groupsRead;  // before the failure
@@ -188,7 +194,7 @@ TEST_F(GroupReaderTest, AsciiFailuresNameTheLineThatCouldNotBeRead) {
     }
 }
 
-TEST_F(GroupReaderTest, LongAsciiLinesAreSplitInto499CharacterPieces) {
+TEST_P(GroupReaderTest, LongAsciiLinesAreSplitInto499CharacterPieces) {
     std::string text(499, 'a');
     std::string longer(520, 'b');
     Open("  1\n" + text + "\n  1\n" + longer + "\n");
@@ -200,7 +206,7 @@ TEST_F(GroupReaderTest, LongAsciiLinesAreSplitInto499CharacterPieces) {
     EXPECT_EQ(group.code, 0);  // the empty "line" of the newline reads as code 0
 }
 
-TEST_F(GroupReaderTest, KnownGroupMismatchNamesTheValueLine) {
+TEST_P(GroupReaderTest, KnownGroupMismatchNamesTheValueLine) {
     Open("  0\nSECTION\n  2\nHEADER\n");
     Qdxf_Group group{};
     ASSERT_EQ(ReadExpecting(group, 0), Chain{});
@@ -209,7 +215,7 @@ TEST_F(GroupReaderTest, KnownGroupMismatchNamesTheValueLine) {
     EXPECT_STREQ(group.value.text, "HEADER");
 }
 
-TEST_F(GroupReaderTest, BinaryOneByteCodes) {
+TEST_P(GroupReaderTest, BinaryOneByteCodes) {
     Open(kSentinel + std::string("\x3e\x07\x00", 3) + "\x28" + DoubleBytes(1.0) +
              std::string("\0EOF\0", 5) + "\xc8" + "\x3e\xff\xff",
          true);
@@ -230,7 +236,7 @@ TEST_F(GroupReaderTest, BinaryOneByteCodes) {
     EXPECT_EQ(group.value.integer, -1);
 }
 
-TEST_F(GroupReaderTest, BinaryTwoByteCodes) {
+TEST_P(GroupReaderTest, BinaryTwoByteCodes) {
     Open(kSentinel + std::string("\x3e\x00\x07\x00", 4) + LittleEndian(1071, 2) +
              LittleEndian(-123456, 4),
          true, true);
@@ -245,7 +251,7 @@ TEST_F(GroupReaderTest, BinaryTwoByteCodes) {
 
 // Every value is consumed with the width the binary encoding gives its code;
 // the group then holds what the kind rule keeps, in the kind actually read.
-TEST_F(GroupReaderTest, BinaryValuesTakeTheWidthOfTheirEncoding) {
+TEST_P(GroupReaderTest, BinaryValuesTakeTheWidthOfTheirEncoding) {
     struct Case {
         int code;
         std::string value;
@@ -309,26 +315,23 @@ TEST_F(GroupReaderTest, BinaryValuesTakeTheWidthOfTheirEncoding) {
     }
 }
 
-TEST_F(GroupReaderTest, BinaryTextsHoldAtMost499Characters) {
+TEST_P(GroupReaderTest, BinaryTextsHoldAtMost499Characters) {
     std::string fits(499, 'x');
     std::string tooLong(500, 'y');
-    for (bool knownSize : {true, false}) {
-        knownSize_ = knownSize;
-        Open(kSentinel + '\x01' + fits + '\0' + std::string("\x01") + "ab" + '\0' + '\x01' +
-                 tooLong + std::string("\0zz", 3),
-             true);
-        Qdxf_Group group{};
-        ASSERT_EQ(Read(group), Chain{});
-        EXPECT_EQ(std::string(group.value.text), fits);
-        ASSERT_EQ(Read(group), Chain{});
-        EXPECT_STREQ(group.value.text, "ab");
-        EXPECT_EQ(Read(group), (Chain{"Error reading group", "Reached string length limit"}));
-        // The 500 characters and the byte after them are consumed.
-        EXPECT_EQ(qfio_Tell(State().file, nullptr), 22 + 501 + 4 + 1 + 501);
-    }
+    Open(kSentinel + '\x01' + fits + '\0' + std::string("\x01") + "ab" + '\0' + '\x01' + tooLong +
+             std::string("\0zz", 3),
+         true);
+    Qdxf_Group group{};
+    ASSERT_EQ(Read(group), Chain{});
+    EXPECT_EQ(std::string(group.value.text), fits);
+    ASSERT_EQ(Read(group), Chain{});
+    EXPECT_STREQ(group.value.text, "ab");
+    EXPECT_EQ(Read(group), (Chain{"Error reading group", "Reached string length limit"}));
+    // The 500 characters and the byte after them are consumed.
+    EXPECT_EQ(GroupPosition(State()), 22 + 501 + 4 + 1 + 501);
 }
 
-TEST_F(GroupReaderTest, BinaryFailuresNameTheGroupsByteOffset) {
+TEST_P(GroupReaderTest, BinaryFailuresNameTheGroupsByteOffset) {
     struct Case {
         std::string bytes;
         bool twoByteCodes;
@@ -364,24 +367,21 @@ TEST_F(GroupReaderTest, BinaryFailuresNameTheGroupsByteOffset) {
          {"Error reading group",  // a chunk cut short
           "Byte offset 22: Error reading binary group value", "Unexpected end of file"}},
     };
-    for (bool knownSize : {true, false}) {
-        knownSize_ = knownSize;
-        for (const Case &c : cases) {
-            Open(kSentinel + c.bytes, true, c.twoByteCodes);
-            Qdxf_Group group{};
-            EXPECT_EQ(Read(group), c.chain);
-        }
+    for (const Case &c : cases) {
+        Open(kSentinel + c.bytes, true, c.twoByteCodes);
+        Qdxf_Group group{};
+        EXPECT_EQ(Read(group), c.chain);
     }
 }
 
-TEST_F(GroupReaderTest, BinaryKnownGroupMismatchNamesThePositionAfterTheGroup) {
+TEST_P(GroupReaderTest, BinaryKnownGroupMismatchNamesThePositionAfterTheGroup) {
     Open(kSentinel + std::string("\x02HEADER\0", 8), true);
     Qdxf_Group group{};
     EXPECT_EQ(ReadExpecting(group, 0),
               Chain{"Byte offset 30: Expected group code of 0, group code 2 encountered"});
 }
 
-TEST_F(GroupReaderTest, PushBackReturnsToTheGroupAndItsLineAcrossComments) {
+TEST_P(GroupReaderTest, PushBackReturnsToTheGroupAndItsLineAcrossComments) {
     Open("  0\nLINE\n999\na comment\n999\nanother\n  8\nwalls\n");
     Qdxf_Group group{};
     ASSERT_EQ(Read(group), Chain{});
@@ -403,7 +403,7 @@ struct Recorded {
     }
 };
 
-TEST_F(GroupReaderTest, ProgressFollowsEveryGroupButNotComments) {
+TEST_P(GroupReaderTest, ProgressFollowsEveryGroupButNotComments) {
     Recorded recorded;
     qmet_Meter meter{Recorded::Show, &recorded};
     Open("999\nc\n  0\nA\n  0\nB\n 10\n1.0\n");
@@ -422,5 +422,10 @@ TEST_F(GroupReaderTest, ProgressFollowsEveryGroupButNotComments) {
     ASSERT_EQ(Read(group), Chain{});
     EXPECT_EQ(recorded.percents, (std::vector<double>{22.0, 25.0}));
 }
+
+INSTANTIATE_TEST_SUITE_P(Sources, GroupReaderTest, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool> &source) {
+                             return source.param ? "Window" : "ItemByItem";
+                         });
 
 }  // namespace

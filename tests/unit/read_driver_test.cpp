@@ -166,6 +166,16 @@ TEST(ReadDriver, ReportsCarryTheFunctionThatFailed) {
         EXPECT_EQ(qerr_ReportClass(r), 2);
         EXPECT_GT(qerr_ReportLine(r), 0);
     }
+    // Binary: a value cut short, and a text too long.
+    std::string cut = Binary({{0, "SECTION"}, {2, "CLASSES"}, {40, 1.0}});
+    EXPECT_EQ(Levels(ReadContents(cut.substr(0, cut.size() - 3)).report.get()),
+              (Chain{"qdxf_Read: Error reading section", "ReadSection: Error skipping section",
+                     "SkipSection: Error reading group values", "ReadGroup: Error reading group",
+                     "ReadBinaryGroup: Byte offset 40: Error reading binary group value",
+                     "qfio_ReadSeq: Unexpected end of file"}));
+    std::string tooLong = Binary({{0, "SECTION"}, {2, "CLASSES"}, {1, std::string(500, 'x')}});
+    EXPECT_EQ(Levels(ReadContents(tooLong).report.get()).back(),
+              "ReadBinaryGroup: Reached string length limit");
 }
 
 TEST(ReadDriver, AFailedFirstReadIsAnErrorUnlessTheFileIsTooShort) {
@@ -176,9 +186,8 @@ TEST(ReadDriver, AFailedFirstReadIsAnErrorUnlessTheFileIsTooShort) {
     pellund_TestFailRead(1);
     ReadOutcome outcome = ReadFile(file.path());
     pellund_TestReset();
-    EXPECT_EQ(Levels(outcome.report.get()),
-              (Chain{"qdxf_Read: Error reading file " + file.path(),
-                     "qfio_ReadSeq: Injected read failure"}));
+    EXPECT_EQ(Levels(outcome.report.get()), (Chain{"qdxf_Read: Error reading file " + file.path(),
+                                                   "qfio_ReadSeq: Injected read failure"}));
 }
 
 TEST(ReadDriver, ANullReportParameterStillFailsCleanly) {
