@@ -75,8 +75,6 @@ struct GroupMark {
     int lineNumber;
 };
 GroupMark MarkGroup(rt::File *file);
-// The position of the next group: where the group reader is in the file.
-rt::Position GroupPosition(const Qdxf_ReadState &state);
 // From the file's current position on, groups are read through a window of
 // the file (when its size is known). False when the heap is exhausted.
 bool OpenGroupWindow(Qdxf_ReadState &state);

@@ -382,18 +382,8 @@ bool OpenGroupWindow(Qdxf_ReadState &state) {
     return true;
 }
 
-rt::Position GroupPosition(const Qdxf_ReadState &state) {
-    const GroupWindow &window = state.window;
-    if (!window.bytes) return rt::Tell(state.file);
-    return window.start + static_cast<rt::Position>(window.cursor);
-}
-
-GroupMark MarkGroup(const Qdxf_ReadState &state, rt::File *) {
-    return {GroupPosition(state), state.lineNumber};
-}
-
-GroupMark MarkGroup(rt::File *file) {
-    return MarkGroup(readState, file);
+GroupMark MarkGroup(rt::File *) {
+    return MarkGroup(readState);
 }
 
 void PushBackGroup(Qdxf_ReadState &state, rt::File *file, const GroupMark &mark) {

@@ -3,6 +3,7 @@
 #ifndef VEXLITH_CODEC_READ_STATE_H
 #define VEXLITH_CODEC_READ_STATE_H
 
+#include "codec/group.h"
 #include "runtime/arena.h"
 #include "runtime/name_index.h"
 #include "runtime/toolkit.h"
@@ -64,6 +65,18 @@ struct Qdxf_ReadState {
 
 // The state of the read in progress on the calling thread.
 Qdxf_ReadState &ThreadReadState();
+
+// The position of the next group: where the group reader is in the file.
+inline rt::Position GroupPosition(const Qdxf_ReadState &state) {
+    const GroupWindow &window = state.window;
+    if (!window.bytes) return rt::Tell(state.file);
+    return window.start + static_cast<rt::Position>(window.cursor);
+}
+
+// The place of the next group, for a caller holding the read state.
+inline GroupMark MarkGroup(const Qdxf_ReadState &state) {
+    return {GroupPosition(state), state.lineNumber};
+}
 
 // Releases the ignored kinds and their index, and empties the list.
 void FreeIgnoredTypes();

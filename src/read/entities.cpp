@@ -26,15 +26,17 @@ public:
 
     const EntityGroup *head() const { return head_; }
     // Appends a copy of `group`, its text right behind it; false when the heap
-    // is exhausted.
-    bool Add(const Qdxf_Group &group) {
+    // is exhausted. The records are the reader's own and live in the arena, so
+    // they are linked here rather than by the toolkit's list service.
+    bool Add(const Qdxf_Group &group, bool vertex = false) {
         std::size_t textSize =
             group.kind == QDXF_VALUE_TEXT ? std::strlen(group.value.text) + 1 : 0;
         auto *gathered =
             static_cast<EntityGroup *>(arena_.Allocate(sizeof(EntityGroup) + textSize));
         if (!gathered) return false;
         gathered->next = nullptr;
-        gathered->prev = nullptr;
+        gathered->prev = last_;
+        gathered->vertex = vertex;
         gathered->code = group.code;
         gathered->kind = group.kind;
         switch (group.kind) {
@@ -54,7 +56,7 @@ public:
                 break;
         }
         if (last_) {
-            rt::AppendAfter(last_, gathered);
+            last_->next = gathered;
         } else {
             head_ = gathered;
         }
@@ -67,11 +69,6 @@ private:
     EntityGroup *head_ = nullptr;
     EntityGroup *last_ = nullptr;
 };
-
-bool IsTag(const EntityGroup &group, const char *text) {
-    return group.code == 0 && group.kind == QDXF_VALUE_TEXT &&
-           rt::TextEqual(group.value.text, text);
-}
 
 // Text members are copied once, from the last group of their code.
 bool CopyText(char **member, const char *text) {
@@ -466,7 +463,7 @@ void ReadPolyline(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *l
     Qdxf_Polyline &polyline = entity->data.polyline;
     int count = 0;
     for (const EntityGroup *group = list->next; group; group = group->next)
-        count += IsTag(*group, "VERTEX");
+        count += group->vertex;
     polyline.vertices = rt::NewArray<Qdxf_Vertex>(static_cast<std::size_t>(count));
     if (!polyline.vertices) return VX_FAIL(out, nullptr, "Error allocating vertex list");
     polyline.count = count;
@@ -474,7 +471,7 @@ void ReadPolyline(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *l
     rt::Report *inner = nullptr;
     int index = 0;
     for (const EntityGroup *group = list->next; group;) {
-        if (IsTag(*group, "VERTEX")) {
+        if (group->vertex) {
             const EntityGroup *last = ReadVertex(&inner, entity, index++, group);
             if (inner) return VX_FAIL(out, inner, "Error reading vertex data");
             if (!last) break;
@@ -557,17 +554,19 @@ Qdxf_Entity *ReadEntity(rt::Report **report, Qdxf_Info *drawing, Qdxf_Block *blo
     // A POLYLINE gathers its VERTEX records and its SEQEND record too.
     bool polyline = rt::TextEqual(name, "POLYLINE");
     for (;;) {
-        GroupMark mark = MarkGroup(state, file);
+        GroupMark mark = MarkGroup(state);
         ReadGroup(state, &inner, file, &group);
         if (inner) {
             VX_FAIL(out, inner, "Error reading entity data group");
             return nullptr;
         }
-        if (group.code == 0 && !(polyline && (IsTag(group, "VERTEX") || IsTag(group, "SEQEND")))) {
+        bool vertex = false;
+        if (group.code == 0 &&
+            !(polyline && ((vertex = IsTag(group, "VERTEX")) || IsTag(group, "SEQEND")))) {
             PushBackGroup(state, file, mark);
             break;
         }
-        if (!list.Add(group)) {
+        if (!list.Add(group, vertex)) {
             VX_FAIL(out, nullptr, "Memory allocation error");
             return nullptr;
         }

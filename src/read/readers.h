@@ -56,6 +56,7 @@ struct EntityGroup {
     EntityGroup *prev;
     std::int32_t code;
     Qdxf_ValueKind kind;
+    bool vertex;  // a POLYLINE's (0, "VERTEX"), told apart once, when gathered
     union {
         std::int32_t integer;
         double real;
