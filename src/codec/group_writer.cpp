@@ -114,38 +114,53 @@ Qdxf_WriteState &ThreadWriteState() {
     return writeState;
 }
 
-void WriteIntGroup(int code, rt::Report **report, int value) {
+void WriteIntGroup(const Qdxf_WriteState &state, int code, rt::Report **report, int value) {
     rt::ReportOut out(report);
-    const Qdxf_WriteState &state = writeState;
     rt::Report *inner = nullptr;
     if (PutCode(state, code, &inner) && PutInt(state, value, &inner)) return;
     VX_FAIL(out, inner, "Error writing to %s", state.fileName);
 }
 
-void WriteFloatGroup(int code, rt::Report **report, double value) {
+void WriteFloatGroup(const Qdxf_WriteState &state, int code, rt::Report **report, double value) {
     rt::ReportOut out(report);
-    const Qdxf_WriteState &state = writeState;
     rt::Report *inner = nullptr;
     if (PutCode(state, code, &inner) && PutReal(state, value, &inner)) return;
     VX_FAIL(out, inner, "Error writing to %s", state.fileName);
 }
 
-void WriteStringGroup(int code, rt::Report **report, const char *text) {
+void WriteStringGroup(const Qdxf_WriteState &state, int code, rt::Report **report,
+                      const char *text) {
     rt::ReportOut out(report);
-    const Qdxf_WriteState &state = writeState;
     rt::Report *inner = nullptr;
     if (PutCode(state, code, &inner) && PutText(state, text, &inner)) return;
     VX_FAIL(out, inner, "Error writing to %s", state.fileName);
 }
 
-void WritePointGroups(rt::Report **report, const Qdxf_Coord *point, int base) {
+void WritePointGroups(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Coord *point,
+                      int base) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
     const double values[3] = {point->x, point->y, point->z};
     for (int axis = 0; axis < 3; ++axis) {
-        WriteFloatGroup(base + 10 * (axis + 1), &inner, values[axis]);
+        WriteFloatGroup(state, base + 10 * (axis + 1), &inner, values[axis]);
         if (inner) return VX_FAIL(out, inner, "Error writing group");
     }
+}
+
+void WriteIntGroup(int code, rt::Report **report, int value) {
+    WriteIntGroup(writeState, code, report, value);
+}
+
+void WriteFloatGroup(int code, rt::Report **report, double value) {
+    WriteFloatGroup(writeState, code, report, value);
+}
+
+void WriteStringGroup(int code, rt::Report **report, const char *text) {
+    WriteStringGroup(writeState, code, report, text);
+}
+
+void WritePointGroups(rt::Report **report, const Qdxf_Coord *point, int base) {
+    WritePointGroups(writeState, report, point, base);
 }
 
 }  // namespace vexlith

@@ -31,6 +31,15 @@ void WriteStringGroup(int code, rt::Report **report, const char *text);
 // z under base + 30. Groups written before a failure stay in the file.
 void WritePointGroups(rt::Report **report, const Qdxf_Coord *point, int base);
 
+// The same, for callers that hold the thread's write state already (finding
+// it costs a thread-local lookup per call).
+void WriteIntGroup(const Qdxf_WriteState &state, int code, rt::Report **report, int value);
+void WriteFloatGroup(const Qdxf_WriteState &state, int code, rt::Report **report, double value);
+void WriteStringGroup(const Qdxf_WriteState &state, int code, rt::Report **report,
+                      const char *text);
+void WritePointGroups(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Coord *point,
+                      int base);
+
 }  // namespace vexlith
 
 #endif

@@ -39,22 +39,22 @@ void WriteBlockList(rt::Report **report, const Qdxf_Block *list);
 // the end and fails wrapping the report of the first call that failed.
 class GroupRun {
 public:
-    GroupRun() = default;
+    GroupRun() : state_(ThreadWriteState()) {}
     ~GroupRun() { rt::Discard(failure_); }
     GroupRun(const GroupRun &) = delete;
     GroupRun &operator=(const GroupRun &) = delete;
 
     void Int(int code, int value) {
-        if (!failure_) WriteIntGroup(code, &failure_, value);
+        if (!failure_) WriteIntGroup(state_, code, &failure_, value);
     }
     void Float(int code, double value) {
-        if (!failure_) WriteFloatGroup(code, &failure_, value);
+        if (!failure_) WriteFloatGroup(state_, code, &failure_, value);
     }
     void Text(int code, const char *text) {
-        if (!failure_) WriteStringGroup(code, &failure_, text);
+        if (!failure_) WriteStringGroup(state_, code, &failure_, text);
     }
     void Point(const Qdxf_Coord &point, int base) {
-        if (!failure_) WritePointGroups(&failure_, &point, base);
+        if (!failure_) WritePointGroups(state_, &failure_, &point, base);
     }
     // Another operation of the writer, called with the run's report.
     template <typename Operation, typename... Arguments>
@@ -71,6 +71,7 @@ public:
     }
 
 private:
+    const Qdxf_WriteState &state_;  // found once per run, not once per group
     rt::Report *failure_ = nullptr;
 };
 
