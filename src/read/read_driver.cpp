@@ -14,40 +14,68 @@ constexpr char kSentinel[] = "AutoCAD Binary DXF\r\n\x1a";  // and its NUL: 22 b
 constexpr std::size_t kSentinelSize = sizeof kSentinel;
 static_assert(kSentinelSize == 22);
 
-// Lines of an ASCII file as the group reader will meet them: every piece of
-// at most kLineSize - 1 characters that a line read returns counts once.
+// The lines of an ASCII file as the group reader will meet them: every piece
+// of at most kPiece characters that a line read returns counts once. The text
+// is taken in chunks shorter than a piece, so a line inside a chunk is always
+// one piece; only a line that runs from one chunk into the next can be longer.
+class LinePieces {
+public:
+    void Add(const char *data, std::size_t size) {
+        for (std::size_t at = 0; at < size; at += kChunk) {
+            const char *chunk = data + at;
+            const char *end = chunk + std::min(kChunk, size - at);
+            // A plain loop the compiler turns into vector compares.
+            int newlines = 0;
+            for (const char *c = chunk; c < end; ++c)
+                newlines += *c == '\n';
+            if (newlines == 0) {
+                pending_ += end - chunk;
+                continue;
+            }
+            const char *first = static_cast<const char *>(
+                std::memchr(chunk, '\n', static_cast<std::size_t>(end - chunk)));
+            pieces_ += PiecesOf(pending_ + (first - chunk) + 1) + newlines - 1;
+            const char *afterLast = end;
+            while (afterLast[-1] != '\n')
+                --afterLast;
+            pending_ = end - afterLast;
+        }
+    }
+    // With the text after the last newline.
+    long long Total() const { return pieces_ + PiecesOf(pending_); }
+
+private:
+    static constexpr long long kPiece = rt::kLineSize - 1;
+    static constexpr std::size_t kChunk = 256;
+    static_assert(kChunk < kPiece);
+    static long long PiecesOf(long long length) { return (length + kPiece - 1) / kPiece; }
+
+    long long pieces_ = 0;
+    long long pending_ = 0;  // characters of the line not yet ended
+};
+
 // Counted from large blocks when the file's size is known; line by line when
 // it is not (a device, a pipe). A failed read fails the count: the file is
 // not what it was a moment ago, or cannot be read at all.
 long long CountLines(rt::File *file, const char *fileName, rt::Report **failure) {
-    constexpr long long kPiece = rt::kLineSize - 1;
-    long long lines = 0;
     long long size = rt::FileSize(fileName);
     if (size == 0) {
+        long long lines = 0;
         char line[rt::kLineSize];
         while (rt::ReadLine(line, file, failure))
             ++lines;
         return lines;
     }
     char block[32 * 1024];
-    long long pending = 0;  // characters of the current line not yet counted
+    LinePieces pieces;
     for (long long done = 0; done < size;) {
         auto count = static_cast<std::size_t>(std::min<long long>(size - done, sizeof block));
         rt::ReadSeq(file, block, count, failure);
         if (*failure) return 0;
-        const char *cursor = block;
-        const char *end = block + count;
-        while (const void *found =
-                   std::memchr(cursor, '\n', static_cast<std::size_t>(end - cursor))) {
-            auto *newline = static_cast<const char *>(found);
-            lines += (pending + (newline - cursor) + 1 + kPiece - 1) / kPiece;
-            pending = 0;
-            cursor = newline + 1;
-        }
-        pending += end - cursor;
+        pieces.Add(block, count);
         done += static_cast<long long>(count);
     }
-    return lines + (pending + kPiece - 1) / kPiece;
+    return pieces.Total();
 }
 
 }  // namespace

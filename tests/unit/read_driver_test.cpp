@@ -236,16 +236,48 @@ TEST(ReadDriver, ProgressRunsFromTheFirstGroupToTheLast) {
                                                    static_cast<double>(binary.size()));
 }
 
+// What a line read of at most 499 characters returns, one piece at a time.
+long long PiecesOf(const std::string &text) {
+    long long pieces = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t newline = text.find('\n', at);
+        std::size_t end =
+            std::min(newline == std::string::npos ? text.size() : newline + 1, at + 499);
+        at = end;
+        ++pieces;
+    }
+    return pieces;
+}
+
 TEST(ReadDriver, TheLineCountTakesLongLinesInPieces) {
-    // Lines after EOF are never read but still counted: 2 + 2 pieces of a
-    // 600-character line, so the EOF group reports 3 * 100 / 4.
+    // Lines after EOF are never parsed but are counted; the EOF group, value
+    // on line 2, reports 3 * 100 / total.
+    auto lines = [](std::initializer_list<std::size_t> lengths) {
+        std::string text;
+        for (std::size_t length : lengths)
+            text += std::string(length, 'x') + "\n";
+        return text;
+    };
+    const std::string tails[] = {
+        std::string(600, 'x'),  // a long last line without newline
+        lines({600}),
+        lines({498}),
+        lines({499}),
+        lines({500}),
+        lines({997, 998, 999}),
+        lines({10, 250, 1000, 3, 240, 12, 1500, 256, 255, 257}),  // across chunk edges
+        lines({100, 100, 100, 100, 100, 100, 100, 100, 100, 100, 2000}),
+    };
     Recorder recorder;
     qmet_Meter meter{Recorder::Show, &recorder};
-    for (const std::string &tail : {std::string(600, 'x') + "\n", std::string(600, 'x')}) {
+    for (const std::string &tail : tails) {
+        std::string contents = "  0\nEOF\n" + tail;
         recorder.percents.clear();
-        ReadOutcome outcome = ReadContents("  0\nEOF\n" + tail, &meter);
+        ReadOutcome outcome = ReadContents(contents, &meter);
         ASSERT_TRUE(outcome.drawing);
-        EXPECT_EQ(recorder.percents, std::vector<double>{75.0});
+        EXPECT_EQ(recorder.percents,
+                  std::vector<double>{3 * 100.0 / static_cast<double>(PiecesOf(contents))})
+            << PiecesOf(contents) << " pieces expected";
     }
 }
 
