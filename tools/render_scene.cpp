@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <numbers>
 #include <set>
@@ -104,7 +105,8 @@ public:
             LayerState state;
             state.frozen = (layer->flags & 1) != 0;
             state.visible = layer->color >= 0 && !state.frozen && Selected(key);
-            state.color = Drawable(layer->color < 0 ? -layer->color : layer->color);
+            // An off layer keeps its colour negated, for the inserts on it.
+            state.color = Drawable(layer->color < -255 ? 7 : std::abs(layer->color));
             state.inTable = true;
             layers_.emplace(std::move(key), state);
         }

@@ -255,7 +255,8 @@ public:
                      0.0,
                      0.0};
         double size = std::sqrt(std::fabs(frame.Determinant()));
-        if (!(size > 0.0) || !(size < 1e15) || !Shown(label.origin)) return;
+        // Text of less than a hundredth of a pixel shows nothing.
+        if (!(kFontSizePerHeight * size >= 0.01) || !(size < 1e15) || !Shown(label.origin)) return;
         Point origin = Map(label.origin);
         out_ += "<text transform=\"matrix(";
         Number(frame.a / size, 6);

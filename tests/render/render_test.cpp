@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -325,7 +326,9 @@ std::vector<GeometryCase> GeometryCases() {
              AddLayer(d, "off", -2);
              AddLayer(d, "frozen", 2, 1);
              AddLayer(d, "on", 4);
+             AddLayer(d, "lowest", INT_MIN);
              AddLine(d.entities, "off", {0, 0, 0}, {1, 0, 0});
+             AddLine(d.entities, "lowest", {0, 0, 0}, {1, 0, 0});
              AddLine(d.entities, "frozen", {0, 0, 0}, {2, 0, 0});
              Qdxf_Block *block = AddBlock(d, "b", "0");
              AddLine(block->entities, "on", {0, 0, 0}, {3, 0, 0});
