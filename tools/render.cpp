@@ -51,9 +51,10 @@ void PrintRenderHelp() {
         "its layer's (BYLAYER) or its insert's (BYBLOCK); colour 7 is drawn black on\n"
         "white and white on black. Layers that are off or frozen are not drawn, nor\n"
         "is paper space when model space has entities. Polyface meshes show their\n"
-        "vertices alone. A drawing that expands to more than 500000 elements is cut\n"
+        "vertices alone. A drawing that expands to more than %zu elements is cut\n"
         "off there with a warning.\n"
-        "\n");
+        "\n",
+        render::SceneOptions{}.maxPrimitives);
     std::string rasteriser = FindRasteriser();
     if (rasteriser.empty()) {
         std::printf(
