@@ -1,5 +1,6 @@
 // Command-line arguments: operands and --options, checked against what the
 // command accepts, with a one-line hint for anything else.
+#include <algorithm>
 #include <cstdio>
 
 #include "cli.h"
@@ -14,11 +15,17 @@ int UsageError(std::string_view command, const std::string &message) {
 }
 
 void PrintOptions(const std::vector<OptionSpec> &specs) {
+    std::vector<std::string> options;
+    int width = 16;  // the column of the help texts, wider for a long option
     for (const OptionSpec &accepted : specs) {
         std::string option("--");
         option += accepted.name;
         if (!accepted.valueName.empty()) option.append(" ").append(accepted.valueName);
-        std::printf("  %-16s %s\n", option.c_str(), std::string(accepted.help).c_str());
+        width = std::max(width, static_cast<int>(option.size()));
+        options.push_back(option);
+    }
+    for (std::size_t i = 0; i < specs.size(); ++i) {
+        std::printf("  %-*s %s\n", width, options[i].c_str(), std::string(specs[i].help).c_str());
     }
 }
 

@@ -62,6 +62,7 @@ const char *FormName(FileForm form);
 int RunDump(const std::vector<std::string_view> &args);
 int RunInfo(const std::vector<std::string_view> &args);
 int RunConvert(const std::vector<std::string_view> &args);
+int RunRender(const std::vector<std::string_view> &args);
 
 }  // namespace cli
 

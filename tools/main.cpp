@@ -16,6 +16,7 @@ const Command kCommands[] = {
     {"info", "summarise a drawing: form, version, header, blocks, entities, layers", cli::RunInfo},
     {"dump", "print a drawing's header, tables, blocks and entities", cli::RunDump},
     {"convert", "write a drawing again, in ASCII or binary form", cli::RunConvert},
+    {"render", "draw a drawing as an SVG or PNG picture", cli::RunRender},
 };
 
 void PrintHelp() {

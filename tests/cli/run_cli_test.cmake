@@ -1,5 +1,6 @@
-# Runs TOOL with ARGUMENTS ("|"-separated) in WORKDIR and compares stdout,
-# stderr and the exit status with EXPECTED.stdout, .stderr and .status.
+# Runs TOOL with ARGUMENTS ("|"-separated) in WORKDIR, with ENVIRONMENT
+# (NAME=VALUE) when given, and compares stdout, stderr and the exit status
+# with EXPECTED.stdout, .stderr and .status.
 # Timings vary from run to run and are masked, and so is OUTDIR, the folder
 # for files the tool writes, shown as "(out)". With -DUPDATE=1, or with
 # VEXLITH_UPDATE_EXPECTED=1 in the environment of ctest, the expected files
@@ -8,7 +9,11 @@ if(DEFINED ENV{VEXLITH_UPDATE_EXPECTED})
     set(UPDATE ON)
 endif()
 string(REPLACE "|" ";" arguments "${ARGUMENTS}")
-execute_process(COMMAND ${TOOL} ${arguments}
+set(command ${TOOL})
+if(ENVIRONMENT)
+    set(command ${CMAKE_COMMAND} -E env ${ENVIRONMENT} ${TOOL})
+endif()
+execute_process(COMMAND ${command} ${arguments}
     WORKING_DIRECTORY ${WORKDIR}
     OUTPUT_VARIABLE stdout
     ERROR_VARIABLE stderr

@@ -99,6 +99,10 @@ TEST(Release, AcceptsNullAtEveryLevel) {
     info->header = Zeroed<Qdxf_Header>();
     info->tables = Zeroed<Qdxf_Tables>();
     info->entities = NewEntity(QDXF_POLYLINE);  // count 0, vertices null
+    // A count with no array, as qdxf_Write and the dump already take it.
+    Qdxf_Entity *counted = NewEntity(QDXF_3DFACE);
+    counted->data.polyline.count = 4;
+    info->entities = static_cast<Qdxf_Entity *>(qdxf_AddToList(info->entities, counted));
     qdxf_InfoFree(info);
     EXPECT_EQ(pellund_TestLiveBlocks(), before);
 }

@@ -1,0 +1,294 @@
+// vexlith render IN OUT.svg|OUT.png: draws a drawing as a picture. SVG is
+// written directly; PNG through rsvg-convert, when it is installed.
+#if !defined(_WIN32)
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+#endif
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+
+#include "cli.h"
+#include "corvane.h"
+#include "progress.h"
+#include "svg_renderer.h"
+
+namespace cli {
+namespace {
+
+constexpr int kMinWidth = 16;
+constexpr int kMaxWidth = 16384;
+constexpr int kDefaultWidth = 1000;
+constexpr const char *kRasteriser = "rsvg-convert";
+
+const std::vector<OptionSpec> kRenderOptions = {
+    {"width", "PX", "the picture's width in pixels, 16 to 16384 (default 1000)"},
+    {"background", "COLOUR", "black or white (default black)"},
+    {"layers", "NAME,...", "draw only the entities on these layers"},
+    {"progress", "", "show a progress bar while reading"},
+    {"help", "", "show this help"},
+};
+
+// The rasteriser's path on PATH, or empty when it is not there.
+std::string FindRasteriser();
+
+void PrintRenderHelp() {
+    std::printf(
+        "usage: vexlith render IN OUT.svg|OUT.png [--width PX] [--background black|white]\n"
+        "                      [--layers NAME,...]\n"
+        "\n"
+        "Draws the entities of the drawing IN, with the blocks their inserts place,\n"
+        "as a picture of OUT's kind: SVG, or PNG. The view is the header's $EXTMIN\n"
+        "to $EXTMAX when they fit the drawing, otherwise the drawn extents, with a\n"
+        "margin; y points up. Colours come from the colour table: an entity's own,\n"
+        "its layer's (BYLAYER) or its insert's (BYBLOCK); colour 7 is drawn black on\n"
+        "white and white on black. Layers that are off or frozen are not drawn, nor\n"
+        "is paper space when model space has entities. Polyface meshes show their\n"
+        "vertices alone. A drawing that expands to more than %zu elements is cut\n"
+        "off there with a warning.\n"
+        "\n",
+        render::SceneOptions{}.maxPrimitives);
+    std::string rasteriser = FindRasteriser();
+    if (rasteriser.empty()) {
+        std::printf(
+            "PNG needs rsvg-convert (Debian package librsvg2-bin), which is not\n"
+            "installed: only SVG can be written here.\n");
+    } else {
+        std::printf("PNG is made with %s.\n", rasteriser.c_str());
+    }
+    std::printf("\nOptions:\n");
+    PrintOptions(kRenderOptions);
+}
+
+bool EndsWith(std::string_view text, std::string_view suffix) {
+    if (text.size() < suffix.size()) return false;
+    std::string_view tail = text.substr(text.size() - suffix.size());
+    for (std::size_t i = 0; i < tail.size(); ++i) {
+        char c = tail[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != suffix[i]) return false;
+    }
+    return true;
+}
+
+std::vector<std::string> SplitNames(std::string_view list) {
+    std::vector<std::string> names;
+    while (true) {
+        std::size_t comma = list.find(',');
+        std::string_view name = list.substr(0, comma);
+        if (!name.empty()) names.emplace_back(name);
+        if (comma == std::string_view::npos) return names;
+        list.remove_prefix(comma + 1);
+    }
+}
+
+// The kinds the library reported as ignored ("NAME entity ignored"); other
+// messages go to stderr as they come.
+void CollectIgnored(void *context, const char *message) {
+    static constexpr std::string_view kSuffix = " entity ignored";
+    std::string_view text = message;
+    if (text.size() > kSuffix.size() && text.ends_with(kSuffix)) {
+        // A SEQEND ends attributes: nothing of its own is drawn.
+        std::string_view kind = text.substr(0, text.size() - kSuffix.size());
+        if (kind != "SEQEND") static_cast<std::set<std::string> *>(context)->emplace(kind);
+    } else {
+        std::fprintf(stderr, "%s\n", message);
+    }
+}
+
+// Writes the picture of `drawing` as SVG into `file`, named `name`, and
+// closes it; false, after saying why, when that failed.
+bool WriteSvgFile(const std::string &name, FILE *file, const Qdxf_Info &drawing,
+                  const render::SvgOptions &options, render::SvgOutcome *outcome) {
+    errno = 0;
+    *outcome = render::WriteSvg(drawing, options, [file](std::string_view text) {
+        return std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    });
+    bool written = outcome->written && std::fflush(file) == 0 && !std::ferror(file);
+    int error = errno;
+    written = std::fclose(file) == 0 && written;
+    if (!error) error = errno;
+    if (!written) {
+        std::fprintf(stderr, "vexlith: cannot write %s: %s\n", name.c_str(),
+                     std::strerror(error ? error : EIO));
+    }
+    return written;
+}
+
+#if defined(_WIN32)
+
+std::string FindRasteriser() {
+    return {};
+}
+
+bool WritePng(const std::string &, const std::string &, const Qdxf_Info &,
+              const render::SvgOptions &, render::SvgOutcome *) {
+    return false;
+}
+
+#else
+
+// The rasteriser's path on PATH, or empty when it is not there.
+std::string FindRasteriser() {
+    const char *path = std::getenv("PATH");
+    std::string_view folders = path ? path : "/usr/bin:/bin";
+    while (true) {
+        std::size_t colon = folders.find(':');
+        std::string_view folder = folders.substr(0, colon);
+        std::string candidate(folder.empty() ? std::string_view(".") : folder);
+        candidate.append("/").append(kRasteriser);
+        if (access(candidate.c_str(), X_OK) == 0) return candidate;
+        if (colon == std::string_view::npos) return {};
+        folders.remove_prefix(colon + 1);
+    }
+}
+
+// Runs the rasteriser on `svg`, writing `png`; true when it succeeded.
+bool Rasterise(const std::string &rasteriser, const std::string &svg, const std::string &png) {
+    std::string program = kRasteriser;
+    std::string unlimited = "--unlimited";
+    std::string format = "--format=png";
+    std::string output = "--output=" + png;
+    std::string input = svg;
+    char *argv[] = {program.data(), unlimited.data(), format.data(),
+                    output.data(),  input.data(),     nullptr};
+    pid_t child;
+    int failed = posix_spawn(&child, rasteriser.c_str(), nullptr, nullptr, argv, environ);
+    if (failed) {
+        std::fprintf(stderr, "vexlith: cannot run %s: %s\n", rasteriser.c_str(),
+                     std::strerror(failed));
+        return false;
+    }
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) return false;
+    }
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
+    std::fprintf(stderr, "vexlith: %s could not make %s\n", kRasteriser, png.c_str());
+    return false;
+}
+
+// The picture as PNG: SVG in a temporary file, handed to the rasteriser.
+bool WritePng(const std::string &rasteriser, const std::string &png, const Qdxf_Info &drawing,
+              const render::SvgOptions &options, render::SvgOutcome *outcome) {
+    const char *folder = std::getenv("TMPDIR");
+    std::string svg = std::string(folder && *folder ? folder : "/tmp") + "/vexlith-render-XXXXXX";
+    int temporary = mkstemp(svg.data());
+    if (temporary < 0) {
+        std::fprintf(stderr, "vexlith: cannot make a temporary file: %s\n", std::strerror(errno));
+        return false;
+    }
+    FILE *file = fdopen(temporary, "wb");
+    if (!file) {
+        std::fprintf(stderr, "vexlith: cannot write %s: %s\n", svg.c_str(), std::strerror(errno));
+        close(temporary);
+        unlink(svg.c_str());
+        return false;
+    }
+    bool made =
+        WriteSvgFile(svg, file, drawing, options, outcome) && Rasterise(rasteriser, svg, png);
+    unlink(svg.c_str());
+    return made;
+}
+
+#endif
+
+}  // namespace
+
+int RunRender(const std::vector<std::string_view> &args) {
+    auto parsed = Arguments::Parse("render", args, kRenderOptions);
+    if (!parsed) return kUsage;
+    if (parsed->Has("help")) {
+        PrintRenderHelp();
+        return kSuccess;
+    }
+    if (parsed->Operands().size() != 2) return UsageError("render", "render takes IN and OUT");
+    std::string input(parsed->Operands()[0]);
+    std::string output(parsed->Operands()[1]);
+    bool png = EndsWith(output, ".png");
+    if (!png && !EndsWith(output, ".svg")) {
+        return UsageError("render", "OUT must end in .svg or .png");
+    }
+
+    render::SvgOptions options;
+    options.width = kDefaultWidth;
+    if (auto width = parsed->Value("width")) {
+        int value = 0;
+        auto [end, error] = std::from_chars(width->data(), width->data() + width->size(), value);
+        if (error != std::errc() || end != width->data() + width->size() || value < kMinWidth ||
+            value > kMaxWidth) {
+            return UsageError("render", "--width takes a number of pixels from 16 to 16384");
+        }
+        options.width = value;
+    }
+    if (auto background = parsed->Value("background")) {
+        if (*background != "black" && *background != "white") {
+            return UsageError("render", "--background takes black or white");
+        }
+        options.blackBackground = *background == "black";
+    }
+    if (auto layers = parsed->Value("layers")) {
+        options.scene.layers = SplitNames(*layers);
+        if (options.scene.layers.empty()) {
+            return UsageError("render", "--layers takes layer names separated by commas");
+        }
+    }
+    std::string rasteriser;
+    if (png) {
+        rasteriser = FindRasteriser();
+        if (rasteriser.empty()) {
+            std::fprintf(stderr,
+                         "vexlith: PNG needs rsvg-convert (Debian package librsvg2-bin), which is "
+                         "not installed; write SVG instead\n");
+            return kFailure;
+        }
+    }
+
+    qerr_Report *report = nullptr;
+    std::set<std::string> ignored;
+    qsmg_SetSink(CollectIgnored, &ignored);
+    Qdxf_Info *drawing = ReadDrawing(input, parsed->Has("progress"), &report);
+    qsmg_SetSink(nullptr, nullptr);
+    if (!drawing) {
+        PrintReportChain(report);
+        return kFailure;
+    }
+
+    render::SvgOutcome outcome;
+    bool made = false;
+    if (png) {
+        made = WritePng(rasteriser, output, *drawing, options, &outcome);
+    } else if (FILE *file = std::fopen(output.c_str(), "wb")) {
+        made = WriteSvgFile(output, file, *drawing, options, &outcome);
+    } else {
+        std::fprintf(stderr, "vexlith: cannot write %s: %s\n", output.c_str(),
+                     std::strerror(errno));
+    }
+    qdxf_InfoFree(drawing);
+    if (!made) return kFailure;
+
+    for (const std::string &warning : outcome.stats.warnings)
+        std::fprintf(stderr, "vexlith: warning: %s\n", warning.c_str());
+    if (!ignored.empty()) {
+        std::string kinds;
+        for (const std::string &kind : ignored) {
+            if (!kinds.empty()) kinds += ", ";
+            kinds += kind;
+        }
+        std::fprintf(stderr,
+                     "vexlith: warning: kinds the library does not read are not drawn: %s\n",
+                     kinds.c_str());
+    }
+    std::printf("%s: %d x %d pixels, %zu elements\n", output.c_str(), outcome.width, outcome.height,
+                outcome.stats.primitives);
+    return kSuccess;
+}
+
+}  // namespace cli

@@ -1,0 +1,932 @@
+// Walking a drawing into primitives. Inserts are expanded with an explicit
+// stack of frames, one per insert being drawn, so that the nesting the file
+// asks for never becomes recursion; every entity and every array cell visited
+// is counted, and the walk stops at the limits of SceneOptions.
+#include "render_scene.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <numbers>
+#include <set>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace render {
+
+Affine Affine::operator*(const Affine &m) const {
+    return {a * m.a + c * m.b, b * m.a + d * m.b,     a * m.c + c * m.d,
+            b * m.c + d * m.d, a * m.e + c * m.f + e, b * m.e + d * m.f + f};
+}
+
+Affine Affine::Rotation(double radians) {
+    double cosine = std::cos(radians);
+    double sine = std::sin(radians);
+    return {cosine, sine, -sine, cosine, 0.0, 0.0};
+}
+
+EllipseAxes AxesOf(const Affine &m) {
+    // The closed-form singular value decomposition of a 2x2 matrix:
+    // m = R(phi) diag(sx, sy) R(theta), so the unit circle becomes the
+    // ellipse with semi-axes |sx| and |sy| turned by phi.
+    double e = (m.a + m.d) / 2.0;
+    double f = (m.a - m.d) / 2.0;
+    double g = (m.b + m.c) / 2.0;
+    double h = (m.b - m.c) / 2.0;
+    double q = std::hypot(e, h);
+    double r = std::hypot(f, g);
+    double phi = (std::atan2(h, e) + std::atan2(g, f)) / 2.0;
+    return {q + r, std::fabs(q - r), phi};
+}
+
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+
+int KindOf(const Qdxf_Entity &entity) {
+    int kind;
+    std::memcpy(&kind, &entity.type, sizeof kind);  // a host may store any int there
+    return kind;
+}
+
+// Layer and block names compare without regard to ASCII case.
+std::string Key(const char *name) {
+    std::string key = name ? name : "";
+    for (char &c : key) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return key;
+}
+
+bool Finite(Point p) {
+    return std::isfinite(p.x) && std::isfinite(p.y);
+}
+
+bool Finite(const Affine &m) {
+    return std::isfinite(m.a) && std::isfinite(m.b) && std::isfinite(m.c) && std::isfinite(m.d) &&
+           std::isfinite(m.e) && std::isfinite(m.f);
+}
+
+Point XY(const Qdxf_Coord &coord) {
+    return {coord.x, coord.y};
+}
+
+Affine Linear(const Affine &m) {
+    return {m.a, m.b, m.c, m.d, 0.0, 0.0};
+}
+
+// A colour number of a layer or entity as drawn: 1 to 255, else the
+// foreground.
+ColorNumber Drawable(int color) {
+    return color >= 1 && color <= 255 ? color : 7;
+}
+
+struct LayerState {
+    bool visible = true;  // on, thawed and selected
+    bool frozen = false;
+    ColorNumber color = 7;
+    bool inTable = false;
+};
+
+// The layers by name: the table's (the first of a name wins), and the names
+// entities use that the table lacks, drawn in the foreground.
+class LayerIndex {
+public:
+    LayerIndex(const Qdxf_Info &drawing, const std::vector<std::string> &selected) {
+        for (const std::string &name : selected)
+            selected_.insert(Key(name.c_str()));
+        const Qdxf_Layer *layers = drawing.tables ? drawing.tables->layers : nullptr;
+        for (const Qdxf_Layer *layer = layers; layer; layer = layer->next) {
+            if (!layer->name) continue;
+            std::string key = Key(layer->name);
+            if (layers_.count(key)) continue;
+            LayerState state;
+            state.frozen = (layer->flags & 1) != 0;
+            state.visible = layer->color >= 0 && !state.frozen && Selected(key);
+            // An off layer keeps its colour negated, for the inserts on it.
+            state.color = Drawable(layer->color < -255 ? 7 : std::abs(layer->color));
+            state.inTable = true;
+            layers_.emplace(std::move(key), state);
+        }
+    }
+
+    // The layer of a name already made a key.
+    const LayerState &Find(std::string key) {
+        auto found = layers_.find(key);
+        if (found != layers_.end()) return found->second;
+        LayerState state;
+        state.visible = Selected(key);
+        return layers_.emplace(std::move(key), state).first->second;
+    }
+
+    bool Known(const std::string &name) const {
+        auto found = layers_.find(Key(name.c_str()));
+        return found != layers_.end() && found->second.inTable;
+    }
+
+private:
+    bool Selected(const std::string &key) const {
+        return selected_.empty() || selected_.count(key) != 0;
+    }
+
+    std::unordered_map<std::string, LayerState> layers_;
+    std::unordered_set<std::string> selected_;
+};
+
+// Where a list of entities is drawn: the transformation to drawing
+// coordinates, the colour BYBLOCK stands for, and the layer that entities on
+// layer "0" take (null outside blocks).
+struct Place {
+    Affine transform;
+    ColorNumber byBlock = 7;
+    const LayerState *inherited = nullptr;
+};
+
+// One insert being drawn: its block, the next entity of the current array
+// cell, and what is needed to place the following cells.
+struct Frame {
+    const Qdxf_Block *block = nullptr;
+    const Qdxf_Entity *cursor = nullptr;
+    Place place;
+    Affine prefix;  // up to the insert's rotation
+    Affine suffix;  // its scales and the block's base point
+    double columnSpacing = 0.0;
+    double rowSpacing = 0.0;
+    long long columns = 1;
+    long long rows = 1;
+    long long column = 0;
+    long long row = 0;
+};
+
+class Walker {
+public:
+    Walker(const Qdxf_Info &drawing, const SceneOptions &options, Sink &sink)
+        : drawing_(drawing), options_(options), sink_(sink), layers_(drawing, options.layers) {
+        for (const Qdxf_Block *block = drawing.blocks; block; block = block->next) {
+            if (block->name) blocks_.emplace(Key(block->name), block);  // the first one wins
+        }
+    }
+
+    SceneStats Walk();
+
+private:
+    bool Spend();
+    bool Admit(std::size_t points);
+    const LayerState &LayerOf(const Qdxf_Entity &entity, const Place &place);
+    static ColorNumber ColorOf(const Qdxf_Entity &entity, const LayerState &layer,
+                               const Place &place);
+    void Visit(const Qdxf_Entity &entity, const Place &place);
+    void Drain();
+    void PushInsert(const Qdxf_Entity &entity, const Place &place, const LayerState &layer);
+    bool NextCell(Frame &frame);
+
+    void Emit(Path &path);
+    void EmitLine(Point from, Point to, const Affine &m, ColorNumber color);
+    void EmitCircle(const Qdxf_Circle &circle, const Affine &m, ColorNumber color);
+    void EmitArc(const Qdxf_Arc &arc, const Affine &m, ColorNumber color);
+    void EmitCorners(const Qdxf_Trace &trace, const Affine &m, ColorNumber color);
+    void EmitText(const Qdxf_Text &text, const Affine &m, ColorNumber color);
+    void EmitPolyline(const Qdxf_Polyline &polyline, const Affine &m, ColorNumber color);
+    void EmitFace(const Qdxf_Polyline &face, const Affine &m, ColorNumber color);
+    void EmitDot(Point at, const Affine &m, ColorNumber color);
+    void EmitMesh(const Qdxf_Polyline &polyline, const Affine &m, ColorNumber color);
+    void EmitWidePolyline(const std::vector<const Qdxf_Vertex *> &vertices, bool closed,
+                          const Qdxf_Polyline &polyline, const Affine &m, ColorNumber color);
+
+    const Qdxf_Info &drawing_;
+    const SceneOptions &options_;
+    Sink &sink_;
+    LayerIndex layers_;
+    std::unordered_map<std::string, const Qdxf_Block *> blocks_;
+    std::vector<Frame> stack_;
+    Path path_;  // reused, to keep its segments' storage
+
+    SceneStats stats_;
+    std::size_t visits_ = 0;
+    bool stopped_ = false;
+    std::set<std::string> missingBlocks_;
+    std::set<std::string> cyclicBlocks_;
+    bool tooDeep_ = false;
+    std::size_t notFinite_ = 0;
+    std::size_t polyfaces_ = 0;
+};
+
+bool Walker::Spend() {
+    if (stopped_) return false;
+    if (++visits_ > options_.maxVisits) {
+        stats_.capped = stopped_ = true;
+        return false;
+    }
+    return true;
+}
+
+bool Walker::Admit(std::size_t points) {
+    if (stopped_) return false;
+    if (stats_.primitives + 1 > options_.maxPrimitives ||
+        stats_.points + points > options_.maxPoints) {
+        stats_.capped = stopped_ = true;
+        return false;
+    }
+    ++stats_.primitives;
+    stats_.points += points;
+    return true;
+}
+
+const LayerState &Walker::LayerOf(const Qdxf_Entity &entity, const Place &place) {
+    const char *name = entity.layer && entity.layer->name ? entity.layer->name : entity.layerName;
+    std::string key = Key(name && *name ? name : "0");  // an entity without a layer is on "0"
+    if (place.inherited && key == "0") return *place.inherited;
+    return layers_.Find(std::move(key));
+}
+
+ColorNumber Walker::ColorOf(const Qdxf_Entity &entity, const LayerState &layer,
+                            const Place &place) {
+    if (entity.color == 0) return place.byBlock;
+    if (entity.color == 256) return layer.color;
+    return Drawable(entity.color);
+}
+
+SceneStats Walker::Walk() {
+    bool modelSpace = false;
+    for (const Qdxf_Entity *entity = drawing_.entities; entity; entity = entity->next)
+        modelSpace = modelSpace || entity->space == 0;
+    Place top;
+    for (const Qdxf_Entity *entity = drawing_.entities; entity && !stopped_;
+         entity = entity->next) {
+        if (modelSpace && entity->space != 0) continue;
+        Visit(*entity, top);
+        Drain();
+    }
+
+    if (stats_.capped) {
+        stats_.warnings.push_back(
+            "the drawing is larger than the limits of " + std::to_string(options_.maxPrimitives) +
+            " elements, " + std::to_string(options_.maxPoints) + " points and " +
+            std::to_string(options_.maxVisits) + " entities visited: the rest is not drawn");
+    }
+    for (const std::string &name : missingBlocks_)
+        stats_.warnings.push_back("no block named '" + name + "': its inserts are not drawn");
+    for (const std::string &name : cyclicBlocks_) {
+        stats_.warnings.push_back("block '" + name +
+                                  "' inserts itself: the inner inserts are not drawn");
+    }
+    if (tooDeep_) {
+        stats_.warnings.push_back("inserts nested deeper than " +
+                                  std::to_string(options_.maxDepth) + " levels are not drawn");
+    }
+    if (notFinite_) {
+        stats_.warnings.push_back(std::to_string(notFinite_) +
+                                  " elements with coordinates out of range are not drawn");
+    }
+    for (const std::string &name : options_.layers) {
+        if (!layers_.Known(name)) stats_.warnings.push_back("no layer named '" + name + "'");
+    }
+    if (polyfaces_) {
+        stats_.warnings.push_back(std::to_string(polyfaces_) +
+                                  " polyface meshes are drawn as their vertices alone");
+    }
+    return stats_;
+}
+
+void Walker::Visit(const Qdxf_Entity &entity, const Place &place) {
+    if (!Spend()) return;
+    int kind = KindOf(entity);
+    if (kind == QDXF_INVALID || kind < 0 || kind > QDXF_3DFACE) return;
+    const LayerState &layer = LayerOf(entity, place);
+    if (kind == QDXF_INSERT) return PushInsert(entity, place, layer);
+    if (!layer.visible) return;
+    ColorNumber color = ColorOf(entity, layer, place);
+    const Affine &m = place.transform;
+    switch (kind) {
+        case QDXF_LINE:
+            return EmitLine(XY(entity.data.line.start), XY(entity.data.line.end), m, color);
+        case QDXF_POINT:
+            return EmitDot(XY(entity.data.point.location), m, color);
+        case QDXF_CIRCLE:
+            return EmitCircle(entity.data.circle, m, color);
+        case QDXF_ARC:
+            return EmitArc(entity.data.arc, m, color);
+        case QDXF_TRACE:
+        case QDXF_SOLID:
+            return EmitCorners(entity.data.trace, m, color);
+        case QDXF_TEXT:
+            return EmitText(entity.data.text, m, color);
+        case QDXF_POLYLINE:
+            return EmitPolyline(entity.data.polyline, m, color);
+        case QDXF_3DFACE:
+            return EmitFace(entity.data.polyline, m, color);
+        default:
+            return;
+    }
+}
+
+void Walker::Drain() {
+    while (!stack_.empty() && !stopped_) {
+        Frame &frame = stack_.back();
+        if (frame.cursor) {
+            const Qdxf_Entity &entity = *frame.cursor;
+            frame.cursor = entity.next;
+            Place place = frame.place;  // Visit may push a frame and move this one
+            Visit(entity, place);
+        } else if (!NextCell(frame)) {
+            stack_.pop_back();
+        }
+    }
+}
+
+void Walker::PushInsert(const Qdxf_Entity &entity, const Place &place, const LayerState &layer) {
+    if (layer.frozen) return;
+    const Qdxf_Insert &insert = entity.data.insert;
+    auto found = blocks_.find(Key(insert.blockName));
+    if (found == blocks_.end()) {
+        missingBlocks_.insert(insert.blockName ? insert.blockName : "");
+        return;
+    }
+    const Qdxf_Block *block = found->second;
+    if (!block->entities) return;
+    for (const Frame &open : stack_) {
+        if (open.block == block) {
+            cyclicBlocks_.insert(block->name);
+            return;
+        }
+    }
+    if (stack_.size() >= static_cast<std::size_t>(std::max(options_.maxDepth, 0))) {
+        tooDeep_ = true;
+        return;
+    }
+
+    Frame frame;
+    frame.block = block;
+    frame.cursor = block->entities;
+    frame.prefix = place.transform *
+                   Affine::Translation(insert.insertionPoint.x, insert.insertionPoint.y) *
+                   Affine::Rotation(insert.rotationAngle);
+    frame.suffix = Affine::Scale(insert.xScale, insert.yScale) *
+                   Affine::Translation(-block->basePoint.x, -block->basePoint.y);
+    frame.place.transform = frame.prefix * frame.suffix;
+    double determinant = frame.place.transform.Determinant();
+    if (!Finite(frame.place.transform) || !std::isfinite(determinant) ||
+        !std::isfinite(insert.columnSpacing) || !std::isfinite(insert.rowSpacing)) {
+        ++notFinite_;
+        return;
+    }
+    if (determinant == 0.0) return;  // a scale of 0: the block collapses to nothing
+    frame.columnSpacing = insert.columnSpacing;
+    frame.rowSpacing = insert.rowSpacing;
+    frame.columns = std::max(insert.columnCount, 1);
+    frame.rows = std::max(insert.rowCount, 1);
+    frame.place.byBlock = ColorOf(entity, layer, place);
+    frame.place.inherited = &layer;
+    stack_.push_back(frame);
+}
+
+bool Walker::NextCell(Frame &frame) {
+    if (++frame.column == frame.columns) {
+        frame.column = 0;
+        if (++frame.row == frame.rows) return false;
+    }
+    if (!Spend()) return false;
+    // Array cells are spaced in the insert's rotated frame, unscaled.
+    frame.place.transform =
+        frame.prefix *
+        Affine::Translation(static_cast<double>(frame.column) * frame.columnSpacing,
+                            static_cast<double>(frame.row) * frame.rowSpacing) *
+        frame.suffix;
+    frame.cursor = frame.block->entities;
+    return true;
+}
+
+void Walker::Emit(Path &path) {
+    bool finite = Finite(path.start) && std::isfinite(path.width);
+    for (const Segment &segment : path.segments) {
+        finite = finite && Finite(segment.to) &&
+                 (!segment.arc ||
+                  (Finite(segment.center) && Finite(segment.shape) &&
+                   std::isfinite(segment.startParameter) && std::isfinite(segment.sweep)));
+    }
+    if (!finite) {
+        ++notFinite_;
+        return;
+    }
+    if (Admit(1 + path.segments.size())) sink_.AddPath(path);
+}
+
+// A fresh path in path_, starting at `start`.
+Path &StartPath(Path &path, Point start, ColorNumber color) {
+    path.start = start;
+    path.segments.clear();
+    path.closed = path.filled = false;
+    path.width = 0.0;
+    path.color = color;
+    return path;
+}
+
+void LineTo(Path &path, Point to) {
+    Segment segment;
+    segment.to = to;
+    path.segments.push_back(segment);
+}
+
+// An arc of the circle (center, radius) in the entity's frame, from angle
+// `start` through `sweep`, mapped by m.
+void ArcTo(Path &path, const Affine &m, Point center, double radius, double start, double sweep) {
+    Segment segment;
+    segment.arc = true;
+    segment.to = m.Apply(
+        {center.x + radius * std::cos(start + sweep), center.y + radius * std::sin(start + sweep)});
+    segment.center = m.Apply(center);
+    segment.shape = Linear(m) * Affine::Scale(radius, radius);
+    segment.startParameter = start;
+    segment.sweep = sweep;
+    path.segments.push_back(segment);
+}
+
+void Walker::EmitLine(Point from, Point to, const Affine &m, ColorNumber color) {
+    Path &path = StartPath(path_, m.Apply(from), color);
+    LineTo(path, m.Apply(to));
+    Emit(path);
+}
+
+void Walker::EmitDot(Point at, const Affine &m, ColorNumber color) {
+    Dot dot{m.Apply(at), color};
+    if (!Finite(dot.at)) {
+        ++notFinite_;
+        return;
+    }
+    if (Admit(1)) sink_.AddDot(dot);
+}
+
+void Walker::EmitCircle(const Qdxf_Circle &circle, const Affine &m, ColorNumber color) {
+    if (!(circle.radius > 0.0)) return;
+    Ellipse ellipse{m.Apply(XY(circle.center)),
+                    Linear(m) * Affine::Scale(circle.radius, circle.radius), color};
+    if (!Finite(ellipse.center) || !Finite(ellipse.shape)) {
+        ++notFinite_;
+        return;
+    }
+    if (Admit(1)) sink_.AddEllipse(ellipse);
+}
+
+void Walker::EmitArc(const Qdxf_Arc &arc, const Affine &m, ColorNumber color) {
+    if (!(arc.radius > 0.0) || !std::isfinite(arc.startAngle) || !std::isfinite(arc.endAngle))
+        return;
+    // Counter-clockwise from the start to the end angle; equal angles make a
+    // whole circle.
+    double sweep = std::fmod(arc.endAngle - arc.startAngle, 2.0 * kPi);
+    if (sweep <= 0.0) sweep += 2.0 * kPi;
+    Point center = XY(arc.center);
+    Path &path = StartPath(path_,
+                           m.Apply({center.x + arc.radius * std::cos(arc.startAngle),
+                                    center.y + arc.radius * std::sin(arc.startAngle)}),
+                           color);
+    ArcTo(path, m, center, arc.radius, arc.startAngle, sweep);
+    Emit(path);
+}
+
+void Walker::EmitCorners(const Qdxf_Trace &trace, const Affine &m, ColorNumber color) {
+    // The third and fourth corners are stored crosswise: the outline runs
+    // through corners 0, 1, 3 and 2.
+    Path &path = StartPath(path_, m.Apply(XY(trace.corner[0])), color);
+    for (int corner : {1, 3, 2})
+        LineTo(path, m.Apply(XY(trace.corner[corner])));
+    path.closed = path.filled = true;
+    Emit(path);
+}
+
+void Walker::EmitFace(const Qdxf_Polyline &face, const Affine &m, ColorNumber color) {
+    if (!face.vertices || face.count <= 0) return;
+    if (face.count == 1) return EmitDot(XY(face.vertices[0].location), m, color);
+    Path &path = StartPath(path_, m.Apply(XY(face.vertices[0].location)), color);
+    for (int i = 1; i < face.count; ++i)
+        LineTo(path, m.Apply(XY(face.vertices[i].location)));
+    path.closed = true;
+    Emit(path);
+}
+
+void Walker::EmitText(const Qdxf_Text &text, const Affine &m, ColorNumber color) {
+    if (!text.text || !(text.height > 0.0)) return;
+    Label label;
+    label.text = DecodeText(text.text);
+    if (label.text.empty()) return;
+    label.color = color;
+    double height = text.height;
+    double widthFactor = text.xScale != 0.0 && std::isfinite(text.xScale) ? text.xScale : 1.0;
+    double angle = text.angle;
+    Point anchor = XY(text.insertionPoint);
+    double baselineShift = 0.0;  // in text heights, up
+
+    // With a justification the alignment point is the anchor; aligned (3)
+    // and fitted (5) text runs from the insertion point to it. Without an
+    // alignment point the insertion point is the start of the baseline.
+    int horizontal = text.horizJust;
+    if (text.alignmentPoint && (horizontal != 0 || text.vertJust != 0)) {
+        Point alignment = XY(*text.alignmentPoint);
+        if (horizontal == 3 || horizontal == 5) {
+            double dx = alignment.x - anchor.x;
+            double dy = alignment.y - anchor.y;
+            double length = std::hypot(dx, dy);
+            if (length > 0.0) {
+                angle = std::atan2(dy, dx);
+                label.fit = length / (height * std::fabs(widthFactor));
+            }
+        } else {
+            anchor = alignment;
+            if (horizontal == 1 || horizontal == 4) label.align = TextAlign::Middle;
+            if (horizontal == 2) label.align = TextAlign::End;
+            switch (horizontal == 4 ? 2 : text.vertJust) {
+                case 1:  // bottom: the descenders rest on the anchor
+                    baselineShift = 0.3;
+                    break;
+                case 2:  // middle of the capitals
+                    baselineShift = -0.5;
+                    break;
+                case 3:  // top of the capitals
+                    baselineShift = -1.0;
+                    break;
+                default:
+                    break;
+            }
+        }
+    }
+    double oblique =
+        std::clamp(std::isfinite(text.obliqueAngle) ? text.obliqueAngle : 0.0, -1.4, 1.4);
+    double backward = (text.flags & 2) ? -1.0 : 1.0;
+    double upsideDown = (text.flags & 4) ? -1.0 : 1.0;
+    Affine rotation = Affine::Rotation(angle);
+    Point xAxis = rotation.ApplyVector({height * widthFactor * backward, 0.0});
+    Point yAxis = rotation.ApplyVector({height * std::tan(oblique), height * upsideDown});
+    Point up = rotation.ApplyVector({0.0, height * upsideDown});
+    Point origin{anchor.x + baselineShift * up.x, anchor.y + baselineShift * up.y};
+
+    label.origin = m.Apply(origin);
+    label.xAxis = m.ApplyVector(xAxis);
+    label.yAxis = m.ApplyVector(yAxis);
+    if (!Finite(label.origin) || !Finite(label.xAxis) || !Finite(label.yAxis) ||
+        !std::isfinite(label.fit)) {
+        ++notFinite_;
+        return;
+    }
+    // A text costs about as much output as a path of a point per few letters.
+    if (Admit(1 + label.text.size() / 8)) sink_.AddLabel(label);
+}
+
+void Walker::EmitMesh(const Qdxf_Polyline &polyline, const Affine &m, ColorNumber color) {
+    // A smoothed mesh (flag 4) holds its control vertices (flag 16) and the
+    // vertices of the smooth surface (flag 8) in one list: the surface is
+    // drawn when it is all there, else the control mesh.
+    long long rows = polyline.meshVertexCount[0];
+    long long columns = polyline.meshVertexCount[1];
+    std::vector<const Qdxf_Vertex *> grid;
+    if (polyline.flag & 4) {
+        for (int i = 0; i < polyline.count; ++i) {
+            if (polyline.vertices[i].flags & 8) grid.push_back(&polyline.vertices[i]);
+        }
+        long long smoothRows = polyline.smoothSurfaceDensity[0];
+        long long smoothColumns = polyline.smoothSurfaceDensity[1];
+        if (smoothRows > 0 && smoothColumns > 0 &&
+            static_cast<long long>(grid.size()) == smoothRows * smoothColumns) {
+            rows = smoothRows;
+            columns = smoothColumns;
+        } else {
+            grid.clear();
+        }
+    }
+    if (grid.empty()) {
+        for (int i = 0; i < polyline.count; ++i) {
+            if (!(polyline.vertices[i].flags & 8)) grid.push_back(&polyline.vertices[i]);
+        }
+    }
+    if (rows <= 0 || columns <= 0 || rows * columns > static_cast<long long>(grid.size())) {
+        for (const Qdxf_Vertex *vertex : grid)
+            EmitDot(XY(vertex->location), m, color);
+        return;
+    }
+
+    // Each row of vertices is a line, and so is each column; flag 1 closes
+    // the columns (the M direction), flag 32 the rows (the N direction).
+    auto location = [&](long long row, long long column) {
+        return m.Apply(XY(grid[static_cast<std::size_t>(row * columns + column)]->location));
+    };
+    for (long long row = 0; row < rows && !stopped_; ++row) {
+        Path &path = StartPath(path_, location(row, 0), color);
+        for (long long column = 1; column < columns; ++column)
+            LineTo(path, location(row, column));
+        path.closed = (polyline.flag & 32) != 0;
+        Emit(path);
+    }
+    for (long long column = 0; column < columns && !stopped_; ++column) {
+        Path &path = StartPath(path_, location(0, column), color);
+        for (long long row = 1; row < rows; ++row)
+            LineTo(path, location(row, column));
+        path.closed = (polyline.flag & 1) != 0;
+        Emit(path);
+    }
+}
+
+// The arc a bulge asks for between two points: its center, radius, start
+// angle and sweep. The bulge is the tangent of a quarter of the included
+// angle, positive counter-clockwise.
+struct BulgeArc {
+    Point center;
+    double radius;
+    double start;
+    double sweep;
+};
+
+bool BulgeToArc(Point from, Point to, double bulge, BulgeArc *arc) {
+    double dx = to.x - from.x;
+    double dy = to.y - from.y;
+    double chord = std::hypot(dx, dy);
+    if (!(std::fabs(bulge) > 1e-12) || !(chord > 0.0) || !std::isfinite(bulge)) return false;
+    double sweep = 4.0 * std::atan(bulge);
+    double offset = chord / 2.0 / std::tan(sweep / 2.0);  // from the chord's middle, to the left
+    arc->center = {(from.x + to.x) / 2.0 - dy / chord * offset,
+                   (from.y + to.y) / 2.0 + dx / chord * offset};
+    arc->radius = chord / (2.0 * std::fabs(std::sin(sweep / 2.0)));
+    arc->start = std::atan2(from.y - arc->center.y, from.x - arc->center.x);
+    arc->sweep = sweep;
+    return std::isfinite(arc->radius) && Finite(arc->center);
+}
+
+// A vertex's widths: its own, or the polyline's defaults when it has none.
+std::pair<double, double> Widths(const Qdxf_Vertex &vertex, const Qdxf_Polyline &polyline) {
+    if (vertex.startingWidth != 0.0 || vertex.endingWidth != 0.0)
+        return {vertex.startingWidth, vertex.endingWidth};
+    return {polyline.defaultStartingWidth, polyline.defaultEndingWidth};
+}
+
+void Walker::EmitPolyline(const Qdxf_Polyline &polyline, const Affine &m, ColorNumber color) {
+    if (!polyline.vertices || polyline.count <= 0) return;
+    int flag = polyline.flag;
+    if (flag & 64) {
+        // A polyface mesh: its faces' vertex indices are not held, so only
+        // the vertices that carry locations are shown.
+        ++polyfaces_;
+        for (int i = 0; i < polyline.count && !stopped_; ++i) {
+            const Qdxf_Vertex &vertex = polyline.vertices[i];
+            if (vertex.flags & 64) EmitDot(XY(vertex.location), m, color);
+        }
+        return;
+    }
+    if (flag & 16) return EmitMesh(polyline, m, color);
+
+    // Spline-fit polylines keep their frame's control points as vertices
+    // too (flag 16); only the fitted ones are drawn.
+    std::vector<const Qdxf_Vertex *> vertices;
+    vertices.reserve(static_cast<std::size_t>(polyline.count));
+    for (int i = 0; i < polyline.count; ++i) {
+        const Qdxf_Vertex &vertex = polyline.vertices[i];
+        if ((flag & 4) && (vertex.flags & 16)) continue;
+        vertices.push_back(&vertex);
+    }
+    if (vertices.empty()) return;
+    if (vertices.size() == 1) return EmitDot(XY(vertices[0]->location), m, color);
+    bool closed = (flag & 1) != 0;
+    bool plane = (flag & 8) == 0;  // 3-D polylines have no bulges or widths
+
+    std::size_t segments = closed ? vertices.size() : vertices.size() - 1;
+    double width = -1.0;
+    bool uniform = true;
+    if (plane) {
+        for (std::size_t i = 0; i < segments; ++i) {
+            auto [start, end] = Widths(*vertices[i], polyline);
+            if (width < 0.0) width = start;
+            uniform = uniform && start == width && end == width;
+        }
+        if (!uniform) return EmitWidePolyline(vertices, closed, polyline, m, color);
+    }
+
+    Path &path = StartPath(path_, m.Apply(XY(vertices[0]->location)), color);
+    for (std::size_t i = 0; i < segments; ++i) {
+        Point from = XY(vertices[i]->location);
+        Point to = XY(vertices[(i + 1) % vertices.size()]->location);
+        BulgeArc arc;
+        if (plane && BulgeToArc(from, to, vertices[i]->bulge, &arc)) {
+            ArcTo(path, m, arc.center, arc.radius, arc.start, arc.sweep);
+            path.segments.back().to = m.Apply(to);  // exactly the next vertex
+        } else {
+            LineTo(path, m.Apply(to));
+        }
+    }
+    path.closed = closed;
+    if (plane && width > 0.0) path.width = width * std::sqrt(std::fabs(m.Determinant()));
+    Emit(path);
+}
+
+// A polyline whose width changes: each segment is an outline of its own,
+// filled, its sides the given widths apart; an arc's outline follows it in
+// steps of at most ten degrees.
+void Walker::EmitWidePolyline(const std::vector<const Qdxf_Vertex *> &vertices, bool closed,
+                              const Qdxf_Polyline &polyline, const Affine &m, ColorNumber color) {
+    std::size_t segments = closed ? vertices.size() : vertices.size() - 1;
+    std::vector<Point> left;
+    std::vector<Point> right;
+    for (std::size_t i = 0; i < segments && !stopped_; ++i) {
+        Point from = XY(vertices[i]->location);
+        Point to = XY(vertices[(i + 1) % vertices.size()]->location);
+        auto [startWidth, endWidth] = Widths(*vertices[i], polyline);
+        if (startWidth == 0.0 && endWidth == 0.0) {
+            EmitLine(from, to, m, color);
+            continue;
+        }
+        left.clear();
+        right.clear();
+        BulgeArc arc;
+        if (BulgeToArc(from, to, vertices[i]->bulge, &arc)) {
+            int steps = std::max(2, static_cast<int>(std::ceil(std::fabs(arc.sweep) / (kPi / 18))));
+            for (int step = 0; step <= steps; ++step) {
+                double share = static_cast<double>(step) / steps;
+                double angle = arc.start + arc.sweep * share;
+                double half = (startWidth + (endWidth - startWidth) * share) / 2.0;
+                Point radial{std::cos(angle), std::sin(angle)};
+                left.push_back({arc.center.x + (arc.radius + half) * radial.x,
+                                arc.center.y + (arc.radius + half) * radial.y});
+                right.push_back({arc.center.x + (arc.radius - half) * radial.x,
+                                 arc.center.y + (arc.radius - half) * radial.y});
+            }
+        } else {
+            double length = std::hypot(to.x - from.x, to.y - from.y);
+            if (!(length > 0.0)) continue;
+            Point normal{-(to.y - from.y) / length, (to.x - from.x) / length};
+            left = {{from.x + normal.x * startWidth / 2, from.y + normal.y * startWidth / 2},
+                    {to.x + normal.x * endWidth / 2, to.y + normal.y * endWidth / 2}};
+            right = {{from.x - normal.x * startWidth / 2, from.y - normal.y * startWidth / 2},
+                     {to.x - normal.x * endWidth / 2, to.y - normal.y * endWidth / 2}};
+        }
+        Path &path = StartPath(path_, m.Apply(left[0]), color);
+        for (std::size_t k = 1; k < left.size(); ++k)
+            LineTo(path, m.Apply(left[k]));
+        for (std::size_t k = right.size(); k-- > 0;)
+            LineTo(path, m.Apply(right[k]));
+        path.closed = path.filled = true;
+        Emit(path);
+    }
+}
+
+// Windows-1252 for the bytes 0x80 to 0x9F; the others are Latin-1.
+constexpr char32_t kWindows1252[32] = {
+    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178,
+};
+
+// The characters of `raw`: UTF-8 where it is valid, else one byte each.
+std::u32string CodePoints(std::string_view raw) {
+    std::u32string points;
+    points.reserve(raw.size());
+    for (std::size_t i = 0; i < raw.size();) {
+        auto byte = static_cast<unsigned char>(raw[i]);
+        int length = byte >= 0xC2 && byte <= 0xDF   ? 2
+                     : byte >= 0xE0 && byte <= 0xEF ? 3
+                     : byte >= 0xF0 && byte <= 0xF4 ? 4
+                                                    : 1;
+        char32_t point = length == 2 ? byte & 0x1Fu : length == 3 ? byte & 0x0Fu : byte & 0x07u;
+        bool valid = length > 1 && i + static_cast<std::size_t>(length) <= raw.size();
+        for (int k = 1; valid && k < length; ++k) {
+            auto next = static_cast<unsigned char>(raw[i + static_cast<std::size_t>(k)]);
+            valid = (next & 0xC0) == 0x80;
+            point = (point << 6) | (next & 0x3Fu);
+        }
+        // No overlong forms, surrogates or points past U+10FFFF.
+        valid = valid && !(length == 3 && point < 0x800) && !(length == 4 && point < 0x10000) &&
+                !(point >= 0xD800 && point <= 0xDFFF) && point <= 0x10FFFF;
+        if (valid) {
+            points.push_back(point);
+            i += static_cast<std::size_t>(length);
+        } else {
+            points.push_back(byte >= 0x80 && byte <= 0x9F ? kWindows1252[byte - 0x80] : byte);
+            ++i;
+        }
+    }
+    return points;
+}
+
+int HexValue(char32_t c) {
+    if (c >= '0' && c <= '9') return static_cast<int>(c - '0');
+    if (c >= 'A' && c <= 'F') return static_cast<int>(c - 'A' + 10);
+    if (c >= 'a' && c <= 'f') return static_cast<int>(c - 'a' + 10);
+    return -1;
+}
+
+void AppendUtf8(std::string &out, char32_t point) {
+    if (point < 0x80) {
+        out += static_cast<char>(point);
+    } else if (point < 0x800) {
+        out += static_cast<char>(0xC0 | (point >> 6));
+        out += static_cast<char>(0x80 | (point & 0x3F));
+    } else if (point < 0x10000) {
+        out += static_cast<char>(0xE0 | (point >> 12));
+        out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (point & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (point >> 18));
+        out += static_cast<char>(0x80 | ((point >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (point & 0x3F));
+    }
+}
+
+}  // namespace
+
+std::string DecodeText(const char *raw) {
+    if (!raw) return {};
+    std::u32string points = CodePoints(raw);
+    std::u32string shown;
+    shown.reserve(points.size());
+    std::size_t n = points.size();
+    for (std::size_t i = 0; i < n;) {
+        char32_t c = points[i];
+        if (c == '%' && i + 2 < n && points[i + 1] == '%') {
+            char32_t code = points[i + 2];
+            switch (code) {
+                case 'd':
+                case 'D':
+                    shown += U'\u00B0';  // degree sign
+                    i += 3;
+                    continue;
+                case 'p':
+                case 'P':
+                    shown += U'\u00B1';  // plus-minus
+                    i += 3;
+                    continue;
+                case 'c':
+                case 'C':
+                    shown += U'\u2300';  // diameter
+                    i += 3;
+                    continue;
+                case '%':
+                    shown += U'%';
+                    i += 3;
+                    continue;
+                case 'u':
+                case 'U':
+                case 'o':
+                case 'O':
+                case 'k':
+                case 'K':
+                    i += 3;  // underline, overline and strike-through toggles
+                    continue;
+                default:
+                    break;
+            }
+            if (code >= '0' && code <= '9') {
+                char32_t value = 0;
+                std::size_t k = i + 2;
+                for (; k < n && k < i + 5 && points[k] >= '0' && points[k] <= '9'; ++k)
+                    value = value * 10 + (points[k] - '0');
+                shown += value;
+                i = k;
+                continue;
+            }
+        }
+        if (c == '\\' && i + 6 < n && (points[i + 1] == 'U' || points[i + 1] == 'u') &&
+            points[i + 2] == '+') {
+            int value = 0;
+            bool hex = true;
+            for (std::size_t k = i + 3; k < i + 7; ++k) {
+                int digit = HexValue(points[k]);
+                hex = hex && digit >= 0;
+                value = value * 16 + digit;
+            }
+            if (hex) {
+                shown += static_cast<char32_t>(value);
+                i += 7;
+                continue;
+            }
+        }
+        if (c == '^' && i + 1 < n) {
+            char32_t next = points[i + 1];
+            if (next == ' ') {
+                shown += U'^';
+                i += 2;
+                continue;
+            }
+            if (next >= 0x40 && next <= 0x5F) {  // a control character: shown as a space
+                shown += U' ';
+                i += 2;
+                continue;
+            }
+        }
+        shown += c;
+        ++i;
+    }
+
+    std::string out;
+    out.reserve(shown.size());
+    for (char32_t c : shown) {
+        if (c == '\t') c = ' ';
+        if (c < 0x20 || c == 0x7F) continue;
+        if ((c >= 0xD800 && c <= 0xDFFF) || c == 0xFFFE || c == 0xFFFF || c > 0x10FFFF) c = 0xFFFD;
+        AppendUtf8(out, c);
+    }
+    return out;
+}
+
+SceneStats WalkDrawing(const Qdxf_Info &drawing, const SceneOptions &options, Sink &sink) {
+    Walker walker(drawing, options, sink);
+    return walker.Walk();
+}
+
+}  // namespace render

@@ -1,0 +1,148 @@
+// A drawing as flat primitives in drawing units: the entities of the ENTITIES
+// section with every INSERT expanded, colours and layers resolved, ready for
+// a picture. Uses the public records only.
+#ifndef VEXLITH_TOOLS_RENDER_SCENE_H
+#define VEXLITH_TOOLS_RENDER_SCENE_H
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "vexlith.h"
+
+namespace render {
+
+struct Point {
+    double x = 0.0;
+    double y = 0.0;
+};
+
+// A 2-D affine map in SVG's matrix order: x' = a x + c y + e, y' = b x + d y + f.
+struct Affine {
+    double a = 1.0, b = 0.0, c = 0.0, d = 1.0, e = 0.0, f = 0.0;
+
+    Point Apply(Point p) const { return {a * p.x + c * p.y + e, b * p.x + d * p.y + f}; }
+    // The linear part alone, for directions and lengths.
+    Point ApplyVector(Point v) const { return {a * v.x + c * v.y, b * v.x + d * v.y}; }
+    double Determinant() const { return a * d - b * c; }
+    // This map after `first`: (this * first)(p) = this(first(p)).
+    Affine operator*(const Affine &first) const;
+
+    static Affine Translation(double x, double y) { return {1.0, 0.0, 0.0, 1.0, x, y}; }
+    static Affine Scale(double x, double y) { return {x, 0.0, 0.0, y, 0.0, 0.0}; }
+    static Affine Rotation(double radians);
+};
+
+// The ellipse a unit circle becomes under a linear map: its semi-axes and the
+// angle of the first axis (radians, counter-clockwise from x).
+struct EllipseAxes {
+    double rx = 0.0;
+    double ry = 0.0;
+    double rotation = 0.0;
+};
+EllipseAxes AxesOf(const Affine &linear);
+
+// One piece of a path, ending at `to`. An arc runs on the ellipse
+// center + shape(cos t, sin t) for t from `startParameter` through `sweep`
+// (radians; positive counter-clockwise in the circle's own frame).
+struct Segment {
+    Point to;
+    bool arc = false;
+    Point center;
+    Affine shape;  // linear part only; the circle's radius is in it
+    double startParameter = 0.0;
+    double sweep = 0.0;
+};
+
+// A colour as a DXF colour number, 1 to 255, after BYLAYER and BYBLOCK are
+// resolved; 7 stands for the foreground (white on black, black on white).
+using ColorNumber = int;
+
+// Lines, arcs, outlines and filled areas. `width` is the stroke width in
+// drawing units, 0 for the thinnest visible line.
+struct Path {
+    Point start;
+    std::vector<Segment> segments;
+    bool closed = false;
+    bool filled = false;
+    double width = 0.0;
+    ColorNumber color = 7;
+};
+
+// A whole circle as its transformed ellipse.
+struct Ellipse {
+    Point center;
+    Affine shape;
+    ColorNumber color = 7;
+};
+
+// A POINT: a small dot whatever the scale.
+struct Dot {
+    Point at;
+    ColorNumber color = 7;
+};
+
+enum class TextAlign { Start, Middle, End };
+
+// One line of text. Its frame has the origin on the baseline at the anchor,
+// `xAxis` along the baseline and `yAxis` up, each one text height long in
+// drawing units (width factor, obliquing and mirroring included). `fit`, when
+// positive, is the length the text is stretched to, in text heights along
+// `xAxis` (aligned and fitted text).
+struct Label {
+    Point origin;
+    Point xAxis;
+    Point yAxis;
+    std::string text;  // UTF-8, without control characters
+    TextAlign align = TextAlign::Start;
+    double fit = 0.0;
+    ColorNumber color = 7;
+};
+
+// Receives the primitives of a drawing in drawing order.
+class Sink {
+public:
+    virtual ~Sink() = default;
+    virtual void AddPath(const Path &path) = 0;
+    virtual void AddEllipse(const Ellipse &ellipse) = 0;
+    virtual void AddDot(const Dot &dot) = 0;
+    virtual void AddLabel(const Label &label) = 0;
+};
+
+struct SceneOptions {
+    // Only entities on these layers are drawn (names as in the file, case
+    // ignored); empty draws every layer that is on.
+    std::vector<std::string> layers;
+    // Limits that keep a drawing of any size bounded in time and output: at
+    // most this many primitives, path points and visited entities (array
+    // cells count), and inserts nested this deep.
+    std::size_t maxPrimitives = 500000;
+    std::size_t maxPoints = 4000000;
+    std::size_t maxVisits = 8000000;
+    int maxDepth = 32;
+};
+
+struct SceneStats {
+    std::size_t primitives = 0;
+    std::size_t points = 0;
+    bool capped = false;
+    // One line each, for the user: limits reached, blocks missing or inserting
+    // themselves, kinds that cannot be drawn.
+    std::vector<std::string> warnings;
+};
+
+// Walks the drawing's entities, expanding inserts, and hands each primitive to
+// `sink`. Model space is drawn, or paper space when the ENTITIES section has
+// nothing in model space. Layers that are off (negative colour) or frozen are
+// not drawn; an entity on layer "0" inside a block takes the layer of the
+// insert that places it.
+SceneStats WalkDrawing(const Qdxf_Info &drawing, const SceneOptions &options, Sink &sink);
+
+// A text value as shown: DXF control codes (%%d, %%p, %%c, %%%, %%nnn),
+// \U+XXXX escapes and caret-encoded control characters decoded, bytes that are
+// not UTF-8 taken as Windows-1252, control characters dropped.
+std::string DecodeText(const char *raw);
+
+}  // namespace render
+
+#endif
