@@ -15,20 +15,17 @@ constexpr std::size_t kSentinelSize = sizeof kSentinel;
 static_assert(kSentinelSize == 22);
 
 // Lines of an ASCII file as the group reader will meet them: every piece of
-// at most kLineSize - 1 characters that a line read returns counts once.
-// Counted from large blocks when the file's size is known; line by line when
-// it is not (a device, a pipe). A failed read fails the count: the file is
-// not what it was a moment ago, or cannot be read at all.
+// at most kLineSize - 1 characters that a line read returns counts once,
+// counted from large blocks. A file whose size is unknown (a device, a pipe)
+// is not counted, and gives 0 like an empty one: it may never end (a device
+// such as /dev/zero gives bytes for ever), and counting it would keep the
+// read from ever starting. A failed read fails the count: the file is not
+// what it was a moment ago, or cannot be read at all.
 long long CountLines(rt::File *file, const char *fileName, rt::Report **failure) {
     constexpr long long kPiece = rt::kLineSize - 1;
     long long lines = 0;
     long long size = rt::FileSize(fileName);
-    if (size == 0) {
-        char line[rt::kLineSize];
-        while (rt::ReadLine(line, file, failure))
-            ++lines;
-        return lines;
-    }
+    if (size == 0) return 0;
     char block[32 * 1024];
     long long pending = 0;  // characters of the current line not yet counted
     for (long long done = 0; done < size;) {
