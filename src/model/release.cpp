@@ -80,8 +80,10 @@ void FreeEntity(Qdxf_Entity *entity) {
             break;
         case QDXF_POLYLINE:
         case QDXF_3DFACE: {
+            // A host record may give a count without the array (the writer and
+            // the dump take it as no vertices); there is nothing to free then.
             Qdxf_Polyline &polyline = entity->data.polyline;
-            for (int i = 0; i < polyline.count; ++i)
+            for (int i = 0; polyline.vertices && i < polyline.count; ++i)
                 rt::Free(polyline.vertices[i].ltypeName);
             rt::Free(polyline.vertices);
             break;
