@@ -4,12 +4,15 @@
 // every read, even of a file that has none.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <functional>
+#include <thread>
 
 #include "pellund_testing.h"
 #include "test_support.h"
@@ -88,7 +91,8 @@ std::vector<HostileFile> HostileFiles() {
          16, true},
         {"a 3DFACE of corners",
          BinaryFile(BinarySection(
-             "ENTITIES", BinaryTag("3DFACE") + Repeat(std::string("\x0A\0\0\0\0\0\0\0\0", 9), kMany))),
+             "ENTITIES",
+             BinaryTag("3DFACE") + Repeat(std::string("\x0A\0\0\0\0\0\0\0\0", 9), kMany))),
          16, true},
         // Records of the drawing.
         {"entities of an empty kind",
@@ -154,8 +158,8 @@ TEST(ResourceBounds, HeapStaysInProportionToTheFileAndTheStackFlat) {
         auto size = static_cast<double>(file.contents.size());
         EXPECT_EQ(read, file.reads) << file.name;
         EXPECT_LE(static_cast<double>(peak), file.heapPerByte * size + kFixedHeap)
-            << file.name << ": " << static_cast<double>(peak) / size << " bytes of heap per byte of "
-            << file.contents.size();
+            << file.name << ": " << static_cast<double>(peak) / size
+            << " bytes of heap per byte of " << file.contents.size();
         EXPECT_EQ(pellund_TestLiveBytes(), before) << file.name;
     }
 }
@@ -220,6 +224,66 @@ TEST(ResourceBounds, DISABLED_LayersFindTheirLineTypesInConstantTime) {
     ltypes += "  0\nENDTAB\n  0\nENDSEC\n";
     ExpectComparesInProportion({"layers on a missing line type after many line types",
                                 ltypes + Layers(kRecords) + "  0\nEOF\n", 5 * kRecords + 20});
+}
+
+// Reads `contents` through a pipe: a file of unknown size that cannot seek.
+ReadOutcome ReadThroughPipe(const std::string &contents) {
+    TempFile directory;
+    std::string fifo = directory.path() + ".fifo";
+    if (mkfifo(fifo.c_str(), 0600) != 0) return {};
+    std::thread writer([&] {
+        int fd = open(fifo.c_str(), O_WRONLY);
+        for (std::size_t done = 0; fd >= 0 && done < contents.size();) {
+            ssize_t put = write(fd, contents.data() + done, contents.size() - done);
+            if (put <= 0) break;
+            done += static_cast<std::size_t>(put);
+        }
+        if (fd >= 0) close(fd);
+    });
+    ReadOutcome outcome = ReadFile(fifo);
+    writer.join();
+    unlink(fifo.c_str());
+    return outcome;
+}
+
+// A file of unknown size gets a fixed allowance of dash lengths, and a group
+// that cannot be given back (a pipe keeps at least the last 64 KiB, and comments
+// skipped on the way count) fails the read instead of misreading it.
+TEST(ResourceBounds, FilesOfUnknownSizeKeepTheBoundsOrFail) {
+    auto ltypes = [](int entries) {
+        std::vector<Group> table;
+        for (int i = 0; i < entries; ++i)
+            table = table + std::vector<Group>{{0, "LTYPE"}, {2, "T"}, {73, 32767}};
+        return Binary(Drawing({Section("TABLES", Table("LTYPE", table))}));
+    };
+    std::string comments = Repeat("999\n" + std::string(80, 'c') + "\n", 3000);
+    const struct {
+        const char *name;
+        std::string contents;
+        const char *innermost;  // null: the drawing reads
+    } cases[] = {
+        {"two dash counts of 32767", ltypes(2), nullptr},
+        {"three of them", ltypes(3), "Dash count 32767 is more than the file can hold"},
+        {"a group given back over 250 KB of comments",
+         "  0\nSECTION\n  2\nENTITIES\n  0\nLINE\n" + comments + "  0\nENDSEC\n  0\nEOF\n",
+         "Error reading file"},
+        {"the same over 8 KB",
+         "  0\nSECTION\n  2\nENTITIES\n  0\nLINE\n" + comments.substr(0, 8500) +
+             "  0\nENDSEC\n  0\nEOF\n",
+         nullptr},
+    };
+    for (const auto &c : cases) {
+        ReadOutcome outcome = ReadThroughPipe(c.contents);
+        if (!c.innermost) {
+            EXPECT_TRUE(outcome.drawing)
+                << c.name << ": " << ::testing::PrintToString(outcome.messages());
+            continue;
+        }
+        ASSERT_FALSE(outcome.drawing) << c.name;
+        ASSERT_FALSE(outcome.messages().empty()) << c.name;
+        EXPECT_NE(outcome.messages().back().find(c.innermost), std::string::npos)
+            << c.name << ": " << ::testing::PrintToString(outcome.messages());
+    }
 }
 
 // A file that never ends (a device such as /dev/zero) is not counted for the
