@@ -240,7 +240,9 @@ ReadOutcome ReadThroughPipe(const std::string &contents) {
         }
         if (fd >= 0) close(fd);
     });
-    ReadOutcome outcome = ReadFile(fifo);
+    // With a meter, whose total the size would give.
+    qmet_Meter meter{[](void *, double) {}, nullptr};
+    ReadOutcome outcome = ReadFile(fifo, &meter);
     writer.join();
     unlink(fifo.c_str());
     return outcome;
