@@ -44,8 +44,8 @@ std::vector<Source> FilesUnder(const std::filesystem::path &dir, const std::stri
 }
 
 // Values at the edges of what each form keeps, members the writer does not
-// write, and records it does not write at all.
-// A binary text may hold CR and LF, an ASCII one cannot.
+// write, and records it does not write at all. A binary text may hold CR and
+// LF, an ASCII one cannot.
 std::vector<Group> EdgeDrawing(bool binary) {
     const double third = 1.0 / 3.0;
     return Drawing({
@@ -200,9 +200,9 @@ TEST(RoundTrip, TextsLongerThanAnAsciiLineAreKnownBeforeWriting) {
         return Binary(Drawing({Section(
             "ENTITIES", {{0, "TEXT"}, {1, std::string(length - tail.size(), 'x') + tail}})}));
     };
-    ReadOutcome fits = ReadContents(drawing(498, "\n"));  // "^J" takes two
-    ASSERT_TRUE(fits.drawing);
-    EXPECT_FALSE(TextsFitOnAsciiLines(*fits.drawing));
+    ReadOutcome tooLong = ReadContents(drawing(498, "\n"));  // "^J" takes two
+    ASSERT_TRUE(tooLong.drawing);
+    EXPECT_FALSE(TextsFitOnAsciiLines(*tooLong.drawing));
     ReadOutcome exactly = ReadContents(drawing(498, ""));
     ASSERT_TRUE(exactly.drawing);
     ASSERT_TRUE(TextsFitOnAsciiLines(*exactly.drawing));
