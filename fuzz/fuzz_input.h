@@ -11,6 +11,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "corvane.h"
+#include "pellund.h"
+
 namespace fuzzing {
 
 // A scratch file name for this process, in /dev/shm when it exists.
@@ -30,6 +33,20 @@ inline bool WriteFile(const std::string &name, const std::uint8_t *data, std::si
 [[noreturn]] inline void Finding(const char *what) {
     std::fprintf(stderr, "fuzz finding: %s\n", what);
     std::abort();
+}
+
+// The same, with the report chain that came with it, outermost first.
+[[noreturn]] inline void Finding(const char *what, const qerr_Report *report) {
+    for (; report; report = qerr_ReportInner(report))
+        std::fprintf(stderr, "  %s: %s\n", qerr_ReportFunction(report), qerr_ReportMessage(report));
+    Finding(what);
+}
+
+// Log messages and dumps go nowhere: the targets look at results, and output
+// would only slow them down.
+inline void Silence() {
+    qsmg_SetSink([](void *, const char *) {}, nullptr);
+    qfio_SetPrintSink([](void *, const char *, std::size_t) {}, nullptr);
 }
 
 }  // namespace fuzzing

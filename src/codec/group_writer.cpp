@@ -95,10 +95,38 @@ bool PutReal(const Qdxf_WriteState &state, double value, rt::Report **inner) {
     return Put(state, line, RealLine(line, value), inner);
 }
 
+// An ASCII text with a CR or an LF in it: a value is one line, so both go out
+// in the caret notation of DXF texts, CR as "^M" and LF as "^J"; a text read
+// from a binary file may hold either. Every other character, a caret
+// included, is written as it is, so that texts without them keep their
+// spelling. Written in pieces of at most a buffer, newline included.
+bool PutEscapedText(const Qdxf_WriteState &state, const char *text, rt::Report **inner) {
+    char line[kTextLine];
+    std::size_t used = 0;
+    for (const char *c = text;; ++c) {
+        if (used + 2 > sizeof line) {
+            if (!Put(state, line, used, inner)) return false;
+            used = 0;
+        }
+        if (*c == '\0') break;
+        if (*c == '\r' || *c == '\n') {
+            line[used++] = '^';
+            line[used++] = *c == '\r' ? 'M' : 'J';
+        } else {
+            line[used++] = *c;
+        }
+    }
+    line[used++] = '\n';
+    return Put(state, line, used, inner);
+}
+
 bool PutText(const Qdxf_WriteState &state, const char *text, rt::Report **inner) {
     std::size_t length = std::strlen(text);
     // Binary: the characters and their NUL.
     if (state.binary) return Put(state, text, length + 1, inner);
+    if (std::memchr(text, '\r', length) || std::memchr(text, '\n', length)) {
+        return PutEscapedText(state, text, inner);
+    }
     if (length < kTextLine) {
         char line[kTextLine];
         std::memcpy(line, text, length);

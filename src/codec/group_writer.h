@@ -25,7 +25,8 @@ Qdxf_WriteState &ThreadWriteState();
 // and no value follows it.
 void WriteIntGroup(int code, rt::Report **report, int value);
 void WriteFloatGroup(int code, rt::Report **report, double value);
-// `text` must not be null.
+// `text` must not be null. In the ASCII form its CR and LF characters go out
+// in caret notation ("^M", "^J"), since a value is one line.
 void WriteStringGroup(int code, rt::Report **report, const char *text);
 // The three real groups of a point: x under base + 10, y under base + 20 and
 // z under base + 30. Groups written before a failure stay in the file.

@@ -566,6 +566,9 @@ Qdxf_Entity *ReadEntity(rt::Report **report, Qdxf_Info *drawing, Qdxf_Block *blo
             PushBackGroup(state, file, mark);
             break;
         }
+        // A group without a value sets no member: it is not kept, or a byte of
+        // the file could cost a block of the heap.
+        if (group.kind == QDXF_VALUE_NONE) continue;
         if (!list.Add(group, vertex)) {
             VX_FAIL(out, nullptr, "Memory allocation error");
             return nullptr;

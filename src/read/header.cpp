@@ -77,6 +77,15 @@ void StoreVariable(rt::Report **report, Qdxf_Header *header, const KnownVariable
     }
 }
 
+// The coordinate a point variable takes from a group: 0 for x (codes 10 to
+// 13), 1 for y (20 to 23), 2 for z (30 to 33); -1 for any other group.
+int CoordinateAxis(const Qdxf_Group &group) {
+    if (group.kind != QDXF_VALUE_REAL) return -1;
+    int code = group.code;
+    if (code < 10 || code > 33 || code % 10 > 3) return -1;
+    return code / 10 - 1;
+}
+
 }  // namespace
 
 void FreeVariable(Qdxf_Variable *variable) {
@@ -112,6 +121,11 @@ Qdxf_Variable *ReadVariable(rt::Report **report, rt::File *file, int *end) {
         return nullptr;
     }
     rt::ListAppender<Qdxf_Group> groups(&variable->groups);
+    // The copies look at the first value group, and beyond it only at the
+    // last real of each coordinate of a point; only those groups are kept, so
+    // that a variable of a great many groups takes no more memory than one
+    // of four.
+    Qdxf_Group *coordinates[3] = {};
     for (;;) {
         GroupMark mark = MarkGroup(file);
         Qdxf_Group *group = NewGroup();
@@ -137,7 +151,21 @@ Qdxf_Variable *ReadVariable(rt::Report **report, rt::File *file, int *end) {
             rt::Free(group);
             break;
         }
-        groups.Append(group);
+        if (!variable->groups) {
+            groups.Append(group);
+            continue;
+        }
+        int axis = CoordinateAxis(*group);
+        if (axis < 0) {
+            rt::Free(group);
+        } else if (Qdxf_Group *kept = coordinates[axis]) {
+            kept->code = group->code;
+            kept->value.real = group->value.real;
+            rt::Free(group);
+        } else {
+            groups.Append(group);
+            coordinates[axis] = group;
+        }
     }
     if (rt::Count(variable->groups) == 0) {
         FreeVariable(variable);
@@ -186,30 +214,9 @@ Qdxf_Coord *PointVarCopy(rt::Report **report, const Qdxf_Variable *variable) {
         VX_FAIL(out, nullptr, "Memory allocation error");
         return nullptr;
     }
+    double *coordinates[3] = {&point->x, &point->y, &point->z};
     for (const Qdxf_Group *group = variable->groups; group; group = group->next) {
-        if (group->kind != QDXF_VALUE_REAL) continue;
-        switch (group->code) {
-            case 10:
-            case 11:
-            case 12:
-            case 13:
-                point->x = group->value.real;
-                break;
-            case 20:
-            case 21:
-            case 22:
-            case 23:
-                point->y = group->value.real;
-                break;
-            case 30:
-            case 31:
-            case 32:
-            case 33:
-                point->z = group->value.real;
-                break;
-            default:
-                break;
-        }
+        if (int axis = CoordinateAxis(*group); axis >= 0) *coordinates[axis] = group->value.real;
     }
     return point;
 }

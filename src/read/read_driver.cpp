@@ -54,18 +54,14 @@ private:
     long long pending_ = 0;  // characters of the line not yet ended
 };
 
-// Counted from large blocks when the file's size is known; line by line when
-// it is not (a device, a pipe). A failed read fails the count: the file is
-// not what it was a moment ago, or cannot be read at all.
+// Counted from large blocks. A file whose size is unknown (a device, a pipe)
+// is not counted, and gives 0 like an empty one: it may never end (a device
+// such as /dev/zero gives bytes for ever), and counting it would keep the
+// read from ever starting. A failed read fails the count: the file is not
+// what it was a moment ago, or cannot be read at all.
 long long CountLines(rt::File *file, const char *fileName, rt::Report **failure) {
     long long size = rt::FileSize(fileName);
-    if (size == 0) {
-        long long lines = 0;
-        char line[rt::kLineSize];
-        while (rt::ReadLine(line, file, failure))
-            ++lines;
-        return lines;
-    }
+    if (size == 0) return 0;
     char block[32 * 1024];
     LinePieces pieces;
     for (long long done = 0; done < size;) {

@@ -1,6 +1,7 @@
 #include "test_support.h"
 
 #include <atomic>
+#include <cctype>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -82,6 +83,28 @@ std::string Ascii(const std::vector<Group> &groups) {
         text += '\n';
     }
     return text;
+}
+
+std::vector<Group> GroupsOf(std::string_view ascii) {
+    std::vector<Group> groups;
+    std::istringstream in{std::string(ascii)};
+    std::string code, value;
+    while (std::getline(in, code) && std::getline(in, value)) {
+        while (!value.empty() && std::isspace(static_cast<unsigned char>(value.back())))
+            value.pop_back();
+        if (std::stoi(code) == 999) continue;  // a comment
+        Group &group = groups.emplace_back();
+        group.code = std::stoi(code);
+        int r = group.code % 1000;
+        if (r >= 10 && r <= 59) {
+            group.value = std::stod(value);
+        } else if ((r >= 60 && r <= 79) || (r >= 90 && r <= 99)) {
+            group.value = std::stoi(value);
+        } else {
+            group.value = value;
+        }
+    }
+    return groups;
 }
 
 const std::string kSentinel("AutoCAD Binary DXF\r\n\x1a\0", 22);

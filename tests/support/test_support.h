@@ -67,6 +67,9 @@ struct Group {
 
 // ASCII DXF text: "%3d" code lines and plain value lines.
 std::string Ascii(const std::vector<Group> &groups);
+// The groups of ASCII DXF text, each value as the kind of its code has it
+// (texts without trailing white space); comments are left out.
+std::vector<Group> GroupsOf(std::string_view ascii);
 
 // Binary DXF bytes after the 22-byte sentinel; codes in one or two bytes,
 // integers in two bytes, reals in eight, texts NUL-terminated.

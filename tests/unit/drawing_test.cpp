@@ -14,11 +14,12 @@ namespace {
 
 const std::vector<Group> kDrawing = Drawing({
     Section("HEADER", {{9, "$ACADVER"}, {1, "AC1009"}, {9, "$EXTMAX"}, {10, 5.0}, {20, 5.0}}),
-    Section("TABLES",
-            Table("LTYPE", {{0, "LTYPE"}, {2, "DASHED"}, {73, 2}, {49, 0.5}, {49, -0.5}}) +
-                Table("LAYER", {{0, "LAYER"}, {2, "0"}, {6, "DASHED"}}) +
-                Table("STYLE", {{0, "STYLE"}, {2, "S"}, {3, "txt"}}) +
-                Table("VIEW", {{0, "VIEW"}, {2, "V"}})),
+    Section(
+        "TABLES",
+        Table("LTYPE", {{0, "LTYPE"}, {2, "DASHED"}, {5, "14"}, {73, 2}, {49, 0.5}, {49, -0.5}}) +
+            Table("LAYER", {{0, "LAYER"}, {2, "0"}, {5, "F"}, {6, "DASHED"}}) +
+            Table("STYLE", {{0, "STYLE"}, {2, "S"}, {5, "11"}, {3, "txt"}}) +
+            Table("VIEW", {{0, "VIEW"}, {2, "V"}})),
     Section("BLOCKS", {{0, "BLOCK"},
                        {2, "B"},
                        {8, "0"},

@@ -103,6 +103,7 @@ TEST(AsciiNumbers, ConvertLikeTheCLibraryWithoutItsLocaleOrOverflow) {
     };
     for (auto [text, value] : integers)
         EXPECT_EQ(ParseInteger(text), value) << text;
+    const std::string manyDigits = std::string(400, '9') + ".5";
     const std::pair<const char *, double> reals[] = {
         {"1.5", 1.5},
         {"  -0.25\r\n", -0.25},
@@ -117,6 +118,10 @@ TEST(AsciiNumbers, ConvertLikeTheCLibraryWithoutItsLocaleOrOverflow) {
         {"1.000000000000000E+20", 1e20},
         {"1e-400", 0.0},
         {"0.0000001e-320", 0.0},
+        {"1.5E+400", HUGE_VAL},
+        {manyDigits.c_str(), HUGE_VAL},
+        {"-1e99999999999", -HUGE_VAL},
+        {"++1", 0.0},
     };
     for (auto [text, value] : reals)
         EXPECT_EQ(ParseReal(text), value) << text;
@@ -252,6 +257,17 @@ TEST_P(GroupReaderTest, BinaryTwoByteCodes) {
 // Every value is consumed with the width the binary encoding gives its code;
 // the group then holds what the kind rule keeps, in the kind actually read.
 TEST_P(GroupReaderTest, BinaryValuesTakeTheWidthOfTheirEncoding) {
+    const std::string kLongChunkBytes = [] {
+        std::string bytes(256, '\x5a');
+        bytes[0] = '\xff';  // the length
+        return bytes;
+    }();
+    const std::string kLongChunk = [] {
+        std::string hex;
+        for (int i = 0; i < 249; ++i)
+            hex += "5A";
+        return hex;
+    }();
     struct Case {
         int code;
         std::string value;
@@ -276,6 +292,11 @@ TEST_P(GroupReaderTest, BinaryValuesTakeTheWidthOfTheirEncoding) {
         {310, std::string("\x03\x01\x02\x03", 4), QDXF_VALUE_NONE, 0, 0, nullptr},
         {1000, std::string("note\0", 5), QDXF_VALUE_TEXT, 0, 0, "note"},
         {1004, std::string("\x02\xab\x01", 3), QDXF_VALUE_TEXT, 0, 0, "AB01"},
+        // A chunk of 255 bytes: the text holds the hexadecimal of 249 of them.
+        {1004, kLongChunkBytes, QDXF_VALUE_TEXT, 0, 0, kLongChunk.c_str()},
+        // Codes beyond the encoding's table: the kind rule gives the width.
+        {2000, std::string("x\0", 2), QDXF_VALUE_TEXT, 0, 0, "x"},
+        {-5, "", QDXF_VALUE_NONE, 0, 0, nullptr},
         {1040, DoubleBytes(0.125), QDXF_VALUE_REAL, 0, 0.125, nullptr},
         {1070, LittleEndian(-7, 2), QDXF_VALUE_INT, -7, 0, nullptr},
         {1071, LittleEndian(100000, 4), QDXF_VALUE_INT, 100000, 0, nullptr},
@@ -286,7 +307,7 @@ TEST_P(GroupReaderTest, BinaryValuesTakeTheWidthOfTheirEncoding) {
         for (const Case &c : cases) {
             if (twoByteCodes) {
                 bytes += LittleEndian(c.code, 2);
-            } else if (c.code > 255) {
+            } else if (c.code > 255 || c.code < 0) {
                 bytes += '\xff' + LittleEndian(c.code, 2);
             } else {
                 bytes += static_cast<char>(c.code);
@@ -365,6 +386,10 @@ TEST_P(GroupReaderTest, BinaryFailuresNameTheGroupsByteOffset) {
         {"\xff\xec\x03\x05\x01",
          false,
          {"Error reading group",  // a chunk cut short
+          "Byte offset 22: Error reading binary group value", "Unexpected end of file"}},
+        {"\xff\xec\x03",
+         false,
+         {"Error reading group",  // a chunk without its length
           "Byte offset 22: Error reading binary group value", "Unexpected end of file"}},
     };
     for (const Case &c : cases) {

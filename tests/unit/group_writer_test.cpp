@@ -96,6 +96,18 @@ std::vector<ExactCase> ExactCases() {
         {{70, -32768}, " 70\n-32768\n", Bytes({0x46, 0x00, 0x80})},
         {{70, std::numeric_limits<int>::min()}, " 70\n-2147483648\n", Bytes({0x46, 0, 0})},
         {{1, ""}, "  1\n\n", Bytes({0x01, 0x00})},
+        // CR and LF would end an ASCII value line: caret notation. Nothing else
+        // is escaped, a caret included.
+        {{1, "a\r\nb\r"},
+         "  1\na^M^Jb^M\n",
+         "\x01"
+         "a\r\nb\r" +
+             Bytes({0})},
+        {{1, "^J^ \t\x1a\n"},
+         "  1\n^J^ \t\x1a^J\n",
+         "\x01"
+         "^J^ \t\x1a\n" +
+             Bytes({0})},
         {{1, " lead and trail "}, "  1\n lead and trail \n", "\x01 lead and trail " + Bytes({0})},
         {{40, third}, " 40\n0.33333333\n", "\x28" + DoubleBytes(third)},
         {{40, 0.5}, " 40\n0.5\n", "\x28" + DoubleBytes(0.5)},
@@ -132,6 +144,26 @@ TEST(GroupWriter, LongTextsAreWrittenWhole) {
         EXPECT_EQ(Written(false, {{1, text}}), "  1\n" + text + "\n");
         EXPECT_EQ(Written(true, {{1, text}}), "\x01" + text + Bytes({0}));
     }
+    // The newline of a long text is a write of its own, which may fail too.
+    {
+        const std::string text(2000, 'x');
+        GroupFile file(false);
+        pellund_TestReset();
+        pellund_TestFailWrite(3);
+        qerr_Report *report = nullptr;
+        vexlith::WriteStringGroup(1, &report, text.c_str());
+        pellund_TestReset();
+        EXPECT_EQ(Levels(report), Chain{"WriteStringGroup: Error writing to " + file.path()});
+        qerr_ReportFree(report);
+        EXPECT_EQ(file.Contents(), "  1\n" + text);
+    }
+    // Escaped texts go out in pieces; none is lost at a piece's edge.
+    std::string text, escaped;
+    for (int i = 0; i < 3000; ++i) {
+        text += i % 2 ? "x\n" : "\r";
+        escaped += i % 2 ? "x^J" : "^M";
+    }
+    EXPECT_EQ(Written(false, {{1, text}}), "  1\n" + escaped + "\n");
 }
 
 TEST(GroupWriter, RealsAreSpelledAsPrintfSpellsThem) {
@@ -187,7 +219,20 @@ struct FailureCase {
 
 std::vector<FailureCase> FailureCases() {
     static const Qdxf_Coord point = {1.5, 2.0, 3.0};
+    static const std::string longText(2000, 'x'), lineBreaks(2000, '\n');
     return {
+        {"a long text's characters",
+         [](qerr_Report **r) { vexlith::WriteStringGroup(1, r, longText.c_str()); },
+         2,
+         "  1\n",
+         "\x01",
+         {"WriteStringGroup: Error writing to {FILE}"}},
+        {"the first piece of a text in caret notation",
+         [](qerr_Report **r) { vexlith::WriteStringGroup(1, r, lineBreaks.c_str()); },
+         2,
+         "  1\n",
+         "\x01",
+         {"WriteStringGroup: Error writing to {FILE}"}},
         {"an integer's code",
          [](qerr_Report **r) { vexlith::WriteIntGroup(62, r, 7); },
          1,

@@ -76,30 +76,20 @@ std::vector<Group> HeaderSection(std::vector<Group> variables) {
 }
 
 TEST(Header, TheLaterValueOfAVariableWins) {
+    // In $EXTMIN, 40 and 14 are not coordinates of the point.
     ReadOutcome outcome = ReadContents(Ascii(HeaderSection({
-        {9, "$CECOLOR"},
-        {62, 7},
-        {9, "$CECOLOR"},
-        {62, 1},
-        {9, "$EXTMIN"},
-        {10, 1.0},
-        {20, 2.0},
-        {30, 3.0},
-        {10, 4.0},
-        {9, "$CLAYER"},
-        {8, "first"},
-        {9, "$CLAYER"},
-        {8, "second"},
-        {9, "$EXTMAX"},
-        {11, 5.0},
-        {9, "$EXTMAX"},
-        {21, 6.0},
+        {9, "$CECOLOR"}, {62, 7},       {9, "$CECOLOR"}, {62, 1},        {9, "$EXTMIN"},
+        {10, 1.0},       {20, 2.0},     {30, 3.0},       {10, 4.0},      {40, 9.0},
+        {14, 9.0},       {12, 5.0},     {23, 6.0},       {9, "$CLAYER"}, {8, "first"},
+        {9, "$CLAYER"},  {8, "second"}, {9, "$EXTMAX"},  {11, 5.0},      {9, "$EXTMAX"},
+        {40, 7.0},       {21, 6.0},
     })));
     ASSERT_TRUE(outcome.drawing);
     const Qdxf_Header &header = *outcome.drawing->header;
     EXPECT_EQ(header.cecolor, 1);
-    EXPECT_EQ(header.extmin->x, 4.0);
-    EXPECT_EQ(header.extmin->y, 2.0);
+    EXPECT_EQ(header.extmin->x, 5.0);
+    EXPECT_EQ(header.extmin->y, 6.0);
+    EXPECT_EQ(header.extmin->z, 3.0);
     EXPECT_STREQ(header.clayer, "second");
     // A point assigned twice is replaced whole: only the second one's y is set.
     EXPECT_EQ(header.extmax->x, 0.0);

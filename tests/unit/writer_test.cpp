@@ -261,8 +261,8 @@ std::vector<LayoutCase> LayoutCases() {
                      {71, 6},
                      {44, 7.5},
                      {45, 8.5}}})),
-        EntityCase("a POLYLINE without vertices", QDXF_POLYLINE,
-                   [](Qdxf_Entity &e) { SetVertices(e, {}); },
+        EntityCase("a POLYLINE without vertices; a count without an array writes none",
+                   QDXF_POLYLINE, [](Qdxf_Entity &e) { e.data.polyline.count = 3; },
                    {{0, "POLYLINE"},
                     {8, "walls"},
                     {66, 1},
@@ -683,6 +683,28 @@ TEST(Writer, AnExhaustedHeapFailsTheWriteCleanly) {
             EXPECT_EQ(pellund_TestOpenHandles(), 0);
         }
         EXPECT_EQ(failing, expected.size() + 1);
+    }
+}
+
+// A drawing without blocks writes an empty BLOCKS section, whose failure has
+// a chain of its own: writes 1 to 12 are the empty HEADER and TABLES, and the
+// binary form's sentinel comes first.
+TEST(Writer, AFailedEmptyBlocksSectionSaysSo) {
+    DrawingPtr drawing = NewDrawing();
+    for (int binary : {0, 1}) {
+        TempFile file;
+        pellund_TestReset();
+        pellund_TestFailWrite(13 + binary);
+        WriteOutcome outcome = WriteTo(drawing.get(), file.path(), binary);
+        pellund_TestReset();
+        Chain chain;
+        for (const std::string &level : outcome.levels())
+            chain.push_back(WithFile(level, file.path()));
+        Chain expected = {
+            "qdxf_Write: Error writing BLOCKS section", "WriteBlockList: Error writing section",
+            "WriteEmptySection: Error writing group", "WriteStringGroup: Error writing to {F}"};
+        if (binary) expected.push_back("qfio_WriteSeq: Injected write failure");
+        EXPECT_EQ(chain, expected);
     }
 }
 

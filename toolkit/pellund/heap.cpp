@@ -6,6 +6,8 @@
 #include "internal.h"
 
 #if defined(PELLUND_TESTING)
+#include <malloc.h>
+
 #include "pellund_testing.h"
 #endif
 
@@ -34,6 +36,20 @@ Countdown allocations, reads, writes;
 std::atomic<long> liveBlocks{0};
 std::atomic<int> openHandles{0};
 std::atomic<long> listSteps{0};
+std::atomic<long long> liveBytes{0};
+std::atomic<long long> peakBytes{0};
+std::atomic<long> textCompares{0};
+
+void CountBytes(void *block, bool allocated) {
+    auto size = static_cast<long long>(malloc_usable_size(block));
+    if (!allocated) {
+        liveBytes -= size;
+        return;
+    }
+    long long live = liveBytes += size;
+    for (long long peak = peakBytes; live > peak && !peakBytes.compare_exchange_weak(peak, live);) {
+    }
+}
 
 }  // namespace
 
@@ -60,7 +76,10 @@ void *Allocate(std::size_t size, bool zeroFill) {
     if (size == 0) size = 1;
     void *block = zeroFill ? std::calloc(1, size) : std::malloc(size);
 #if defined(PELLUND_TESTING)
-    if (block) ++liveBlocks;
+    if (block) {
+        ++liveBlocks;
+        CountBytes(block, true);
+    }
 #endif
     return block;
 }
@@ -69,6 +88,7 @@ void Release(void *block) {
     if (!block) return;
 #if defined(PELLUND_TESTING)
     --liveBlocks;
+    CountBytes(block, false);
 #endif
     std::free(block);
 }
@@ -94,6 +114,9 @@ char *qstr_Duplicate(const char *text) {
 }
 
 int qtxt_Text_strcmp(const char *a, const char *b) {
+#if defined(PELLUND_TESTING)
+    ++pellund::textCompares;
+#endif
     return std::strcmp(a, b);
 }
 
@@ -103,6 +126,8 @@ void pellund_TestReset(void) {
     pellund::reads.Reset();
     pellund::writes.Reset();
     pellund::listSteps = 0;
+    pellund::peakBytes = pellund::liveBytes.load();
+    pellund::textCompares = 0;
 }
 void pellund_TestFailAllocation(long n) {
     pellund::allocations.Arm(n);
@@ -130,6 +155,15 @@ int pellund_TestOpenHandles(void) {
 }
 long pellund_TestListSteps(void) {
     return pellund::listSteps;
+}
+long long pellund_TestLiveBytes(void) {
+    return pellund::liveBytes;
+}
+long long pellund_TestPeakBytes(void) {
+    return pellund::peakBytes;
+}
+long pellund_TestTextCompares(void) {
+    return pellund::textCompares;
 }
 #endif
 

@@ -33,6 +33,13 @@ PELLUND_API int pellund_TestOpenHandles(void);
 /* Links followed by qllm_AddToList and qllm_Add to find the end of a list,
  * since the last reset: 0 when every append is made after the last record. */
 PELLUND_API long pellund_TestListSteps(void);
+/* Bytes of the heap in use now (as the system allocator counts them, so a
+ * little more than requested), and the most in use at once since the last
+ * reset. */
+PELLUND_API long long pellund_TestLiveBytes(void);
+PELLUND_API long long pellund_TestPeakBytes(void);
+/* qtxt_Text_strcmp calls since the last reset. */
+PELLUND_API long pellund_TestTextCompares(void);
 
 #ifdef __cplusplus
 }
