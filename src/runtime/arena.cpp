@@ -8,13 +8,7 @@ namespace vexlith::rt {
 
 namespace {
 
-constexpr std::size_t kAlignment = alignof(std::max_align_t);
 constexpr std::size_t kBlockSize = 64 * 1024;
-
-constexpr std::size_t RoundUp(std::size_t size) {
-    return (size + kAlignment - 1) & ~(kAlignment - 1);
-}
-constexpr std::size_t kHeader = RoundUp(sizeof(std::size_t) * 3);
 
 }  // namespace
 
