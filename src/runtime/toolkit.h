@@ -169,19 +169,12 @@ inline void ReadSeq(File *file, void *buffer, std::size_t count, Report **report
 inline void WriteSeq(File *file, const void *buffer, std::size_t count, Report **report) {
     qfio_WriteSeq(file, buffer, count, report);
 }
-inline bool WriteText(File *file, const char *text) {
-    return qfio_Fprintf(file, "%s", text) != 0;
-}
 
 // One line of at most kLineSize - 1 characters, newline included; null at the
 // end of the file or on an error.
 constexpr int kLineSize = 500;
 inline char *ReadLine(char (&buffer)[kLineSize], File *file) {
     return qfio_Fgets(buffer, kLineSize, file, nullptr);
-}
-// The same, telling an error (set in *failure) from the end of the file.
-inline char *ReadLine(char (&buffer)[kLineSize], File *file, Report **failure) {
-    return qfio_Fgets(buffer, kLineSize, file, failure);
 }
 
 inline Position Tell(File *file) {
