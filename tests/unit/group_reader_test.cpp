@@ -2,6 +2,7 @@
 // push back with line numbers, and progress.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -404,6 +405,28 @@ TEST_P(GroupReaderTest, BinaryKnownGroupMismatchNamesThePositionAfterTheGroup) {
     Qdxf_Group group{};
     EXPECT_EQ(ReadExpecting(group, 0),
               Chain{"Byte offset 30: Expected group code of 0, group code 2 encountered"});
+}
+
+TEST_P(GroupReaderTest, PushBackReachesBehindAWindowOfComments) {
+    // More comment text before a group than a window keeps: giving the group
+    // back has to return to the file itself, and its line with it.
+    std::string comments;
+    for (int i = 0; comments.size() < 600 * 1024; ++i)
+        comments += "999\ncomment " + std::to_string(i) + "\n";
+    std::size_t commentLines = std::count(comments.begin(), comments.end(), '\n');
+    Open("  0\nLINE\n" + comments + "  8\nwalls\n  0\nEOF\n");
+    Qdxf_Group group{};
+    ASSERT_EQ(Read(group), Chain{});
+    GroupMark mark = MarkGroup(State().file);
+    ASSERT_EQ(Read(group), Chain{});
+    EXPECT_STREQ(group.value.text, "walls");
+    PushBackGroup(State().file, mark);
+    EXPECT_EQ(State().lineNumber, 3);
+    ASSERT_EQ(ReadExpecting(group, 8), Chain{});
+    EXPECT_STREQ(group.value.text, "walls");
+    EXPECT_EQ(State().lineNumber, static_cast<int>(3 + commentLines + 2));
+    ASSERT_EQ(ReadExpecting(group, 0), Chain{});
+    EXPECT_STREQ(group.value.text, "EOF");
 }
 
 TEST_P(GroupReaderTest, PushBackReturnsToTheGroupAndItsLineAcrossComments) {
