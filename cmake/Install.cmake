@@ -6,6 +6,7 @@ include(CMakePackageConfigHelpers)
 set_target_properties(pellund PROPERTIES EXPORT_NAME pellund)
 set_target_properties(corvane PROPERTIES EXPORT_NAME corvane)
 set_target_properties(pellund_headers PROPERTIES EXPORT_NAME pellund_headers)
+set_target_properties(vexlith pellund corvane PROPERTIES INSTALL_RPATH "$ORIGIN")
 
 install(TARGETS vexlith pellund corvane pellund_headers
     EXPORT vexlith-targets
@@ -28,5 +29,23 @@ install(FILES
     ${CMAKE_CURRENT_BINARY_DIR}/vexlith-config-version.cmake
     DESTINATION ${VEXLITH_CMAKE_DIR})
 
+# pkg-config: prefix from the .pc file's own place, however deep libdir lies
+# (lib, lib64, lib/x86_64-linux-gnu), and libdir and includedir from it. A
+# libdir or includedir given as an absolute path is written as it is.
+file(RELATIVE_PATH VEXLITH_PC_TO_PREFIX
+    ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
+string(REGEX REPLACE "/$" "" VEXLITH_PC_TO_PREFIX "${VEXLITH_PC_TO_PREFIX}")
+if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+    set(VEXLITH_PC_PREFIX ${CMAKE_INSTALL_PREFIX})
+else()
+    set(VEXLITH_PC_PREFIX "\${pcfiledir}/${VEXLITH_PC_TO_PREFIX}")
+endif()
+foreach(dir LIBDIR INCLUDEDIR)
+    if(IS_ABSOLUTE "${CMAKE_INSTALL_${dir}}")
+        set(VEXLITH_PC_${dir} ${CMAKE_INSTALL_${dir}})
+    else()
+        set(VEXLITH_PC_${dir} "\${prefix}/${CMAKE_INSTALL_${dir}}")
+    endif()
+endforeach()
 configure_file(cmake/vexlith.pc.in ${CMAKE_CURRENT_BINARY_DIR}/vexlith.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/vexlith.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

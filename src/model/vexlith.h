@@ -26,6 +26,7 @@
 #define VEXLITH_H
 
 #include "pellund.h"
+#include "vexlith_version.h" /* VEXLITH_VERSION, _MAJOR, _MINOR, _PATCH */
 
 #if defined(_WIN32)
 #if defined(VEXLITH_BUILDING)
