@@ -29,6 +29,31 @@ void PrintOptions(const std::vector<OptionSpec> &specs) {
     }
 }
 
+void PrintCommandHelp(const CommandSpec &command, const std::string &note) {
+    // The usage line keeps to 80 columns, breaking before an optional part and
+    // going on under the first operand.
+    constexpr std::size_t kColumns = 80;
+    std::string usage = "usage: vexlith " + std::string(command.name);
+    const std::size_t indent = usage.size() + 1;
+    std::size_t lineStart = 0;
+    std::string_view rest = command.synopsis;
+    while (!rest.empty()) {
+        std::size_t end = rest.find(" [", 1);
+        std::string_view part = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
+        if (usage.size() - lineStart + 1 + part.size() > kColumns && usage.size() > indent) {
+            usage += '\n';
+            lineStart = usage.size();
+            usage.append(indent - 1, ' ');
+        }
+        usage.append(" ").append(part);
+    }
+    std::printf("%s\n\n%s\n\n", usage.c_str(), command.description.c_str());
+    if (!note.empty()) std::printf("%s\n\n", note.c_str());
+    std::printf("Options:\n");
+    PrintOptions(command.options);
+}
+
 std::optional<Arguments> Arguments::Parse(std::string_view command,
                                           const std::vector<std::string_view> &args,
                                           const std::vector<OptionSpec> &specs) {

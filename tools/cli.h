@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "commands.h"
 #include "vexlith.h"
 
 namespace cli {
@@ -17,13 +18,6 @@ enum Exit : int {
     kSuccess = 0,
     kFailure = 1,  // a read or write failed; the report chain is on stderr
     kUsage = 2,    // the command line was wrong; a one-line hint is on stderr
-};
-
-// An option a command accepts: --name, with a value when `valueName` is set.
-struct OptionSpec {
-    std::string_view name;
-    std::string_view valueName;  // empty for a flag
-    std::string_view help;
 };
 
 // A command line split into operands and options, checked against the specs.
@@ -49,6 +43,11 @@ int UsageError(std::string_view command, const std::string &message);
 
 // Prints the options of a command's help, one a line: name, value and help.
 void PrintOptions(const std::vector<OptionSpec> &specs);
+
+// Prints a command's help from its entry in the table: the usage line, the
+// description, `note` when given (what only the running tool knows), and the
+// options.
+void PrintCommandHelp(const CommandSpec &command, const std::string &note = "");
 
 // Prints the report chain on stderr, one level a line, outermost first, and
 // releases it.

@@ -6,36 +6,13 @@
 #include "progress.h"
 
 namespace cli {
-namespace {
-
-const std::vector<OptionSpec> kConvertOptions = {
-    {"binary", "", "write the binary form"},
-    {"ascii", "", "write the ASCII form"},
-    {"progress", "", "show a progress bar while reading, even when stderr is no terminal"},
-    {"help", "", "show this help"},
-};
-
-void PrintConvertHelp() {
-    std::printf(
-        "usage: vexlith convert IN OUT [--binary | --ascii]\n"
-        "\n"
-        "Reads the drawing IN and writes it to OUT: in the binary form with --binary,\n"
-        "in the ASCII form with --ascii, otherwise in the form of IN. What is written\n"
-        "is the header's extents, the block definitions and the entities of the kinds\n"
-        "LINE, POINT, CIRCLE, ARC, TRACE, SOLID, TEXT, INSERT and POLYLINE; symbol\n"
-        "tables, other header variables and other kinds are left out.\n"
-        "\n"
-        "Options:\n");
-    PrintOptions(kConvertOptions);
-}
-
-}  // namespace
 
 int RunConvert(const std::vector<std::string_view> &args) {
-    auto parsed = Arguments::Parse("convert", args, kConvertOptions);
+    const CommandSpec &command = Command("convert");
+    auto parsed = Arguments::Parse("convert", args, command.options);
     if (!parsed) return kUsage;
     if (parsed->Has("help")) {
-        PrintConvertHelp();
+        PrintCommandHelp(command);
         return kSuccess;
     }
     if (parsed->Operands().size() != 2) return UsageError("convert", "convert takes IN and OUT");

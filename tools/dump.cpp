@@ -9,24 +9,6 @@
 namespace cli {
 namespace {
 
-const std::vector<OptionSpec> kDumpOptions = {
-    {"quick", "", "print each entity in the short form: its geometry alone"},
-    {"only", "PART", "print one part: header, tables, blocks or entities"},
-    {"progress", "", "show a progress bar on stderr even when it is not a terminal"},
-    {"help", "", "show this help"},
-};
-
-void PrintDumpHelp() {
-    std::printf(
-        "usage: vexlith dump FILE [--quick] [--only PART] [--progress]\n"
-        "\n"
-        "Reads FILE and prints what was read: the header variables, the line types,\n"
-        "layers and text styles, each block with its entities, and each entity.\n"
-        "\n"
-        "Options:\n");
-    PrintOptions(kDumpOptions);
-}
-
 enum Part : unsigned { kHeader = 1, kTables = 2, kBlocks = 4, kEntities = 8, kAll = 15 };
 
 struct PartName {
@@ -88,10 +70,11 @@ void Dump(const Qdxf_Info &drawing, unsigned parts, bool quick) {
 }  // namespace
 
 int RunDump(const std::vector<std::string_view> &args) {
-    auto parsed = Arguments::Parse("dump", args, kDumpOptions);
+    const CommandSpec &command = Command("dump");
+    auto parsed = Arguments::Parse("dump", args, command.options);
     if (!parsed) return kUsage;
     if (parsed->Has("help")) {
-        PrintDumpHelp();
+        PrintCommandHelp(command);
         return kSuccess;
     }
     unsigned parts = kAll;

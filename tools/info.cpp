@@ -13,24 +13,6 @@
 namespace cli {
 namespace {
 
-const std::vector<OptionSpec> kInfoOptions = {
-    {"progress", "", "show a progress bar on stderr even when it is not a terminal"},
-    {"help", "", "show this help"},
-};
-
-void PrintInfoHelp() {
-    std::printf(
-        "usage: vexlith info FILE [--progress]\n"
-        "\n"
-        "Reads FILE and prints its form (ASCII or binary), its DXF version, the\n"
-        "header variables read, the drawing's extents, its blocks, its entities per\n"
-        "kind and its layers with the entities on each. Entities of kinds the\n"
-        "library does not read are counted as invalid; their kinds are named.\n"
-        "\n"
-        "Options:\n");
-    PrintOptions(kInfoOptions);
-}
-
 const char *OrNone(const char *text) {
     return text ? text : "(none)";
 }
@@ -165,10 +147,11 @@ void PrintLayers(const Qdxf_Info &drawing) {
 }  // namespace
 
 int RunInfo(const std::vector<std::string_view> &args) {
-    auto parsed = Arguments::Parse("info", args, kInfoOptions);
+    const CommandSpec &command = Command("info");
+    auto parsed = Arguments::Parse("info", args, command.options);
     if (!parsed) return kUsage;
     if (parsed->Has("help")) {
-        PrintInfoHelp();
+        PrintCommandHelp(command);
         return kSuccess;
     }
     if (parsed->Operands().size() != 1) return UsageError("info", "info takes one FILE");

@@ -6,31 +6,28 @@
 
 namespace {
 
-struct Command {
+// What runs each command of the table in commands.cpp.
+struct Runner {
     std::string_view name;
-    std::string_view summary;
     int (*run)(const std::vector<std::string_view> &args);
 };
 
-const Command kCommands[] = {
-    {"info", "summarise a drawing: form, version, header, blocks, entities, layers", cli::RunInfo},
-    {"dump", "print a drawing's header, tables, blocks and entities", cli::RunDump},
-    {"convert", "write a drawing again, in ASCII or binary form", cli::RunConvert},
-    {"render", "draw a drawing as an SVG or PNG picture", cli::RunRender},
+const Runner kRunners[] = {
+    {"info", cli::RunInfo},
+    {"dump", cli::RunDump},
+    {"convert", cli::RunConvert},
+    {"render", cli::RunRender},
 };
 
 void PrintHelp() {
     std::printf("usage: vexlith COMMAND [ARGS]\n\nCommands:\n");
-    for (const Command &command : kCommands) {
+    for (const cli::CommandSpec &command : cli::Commands()) {
         std::printf("  %-10s %s\n", std::string(command.name).c_str(),
                     std::string(command.summary).c_str());
     }
-    std::printf(
-        "\nOptions:\n"
-        "  --help     show this help, or a command's help after the command\n"
-        "  --version  show the version\n"
-        "\nExit status: 0 success, 1 a read or write failed (the report chain is\n"
-        "printed on stderr, outermost first), 2 a usage error.\n");
+    std::printf("\nOptions:\n");
+    cli::PrintOptions(cli::ToolOptions());
+    std::printf("\n%s\n", std::string(cli::kExitStatus).c_str());
 }
 
 }  // namespace
@@ -47,8 +44,8 @@ int main(int argc, char **argv) {
         std::printf("vexlith %s\n", VEXLITH_VERSION);
         return cli::kSuccess;
     }
-    for (const Command &command : kCommands) {
-        if (command.name == first) return command.run({args.begin() + 1, args.end()});
+    for (const Runner &runner : kRunners) {
+        if (runner.name == first) return runner.run({args.begin() + 1, args.end()});
     }
     if (first.size() > 1 && first[0] == '-') {
         return cli::UsageError("", "unknown option '" + std::string(first) + "'");

@@ -28,43 +28,17 @@ constexpr int kMaxWidth = 16384;
 constexpr int kDefaultWidth = 1000;
 constexpr const char *kRasteriser = "rsvg-convert";
 
-const std::vector<OptionSpec> kRenderOptions = {
-    {"width", "PX", "the picture's width in pixels, 16 to 16384 (default 1000)"},
-    {"background", "COLOUR", "black or white (default black)"},
-    {"layers", "NAME,...", "draw only the entities on these layers"},
-    {"progress", "", "show a progress bar while reading"},
-    {"help", "", "show this help"},
-};
-
 // The rasteriser's path on PATH, or empty when it is not there.
 std::string FindRasteriser();
 
-void PrintRenderHelp() {
-    std::printf(
-        "usage: vexlith render IN OUT.svg|OUT.png [--width PX] [--background black|white]\n"
-        "                      [--layers NAME,...]\n"
-        "\n"
-        "Draws the entities of the drawing IN, with the blocks their inserts place,\n"
-        "as a picture of OUT's kind: SVG, or PNG. The view is the header's $EXTMIN\n"
-        "to $EXTMAX when they fit the drawing, otherwise the drawn extents, with a\n"
-        "margin; y points up. Colours come from the colour table: an entity's own,\n"
-        "its layer's (BYLAYER) or its insert's (BYBLOCK); colour 7 is drawn black on\n"
-        "white and white on black. Layers that are off or frozen are not drawn, nor\n"
-        "is paper space when model space has entities. Polyface meshes show their\n"
-        "vertices alone. A drawing that expands to more than %zu elements is cut\n"
-        "off there with a warning.\n"
-        "\n",
-        render::SceneOptions{}.maxPrimitives);
+// The help, with whether PNG can be made here.
+void PrintRenderHelp(const CommandSpec &command) {
     std::string rasteriser = FindRasteriser();
-    if (rasteriser.empty()) {
-        std::printf(
-            "PNG needs rsvg-convert (Debian package librsvg2-bin), which is not\n"
-            "installed: only SVG can be written here.\n");
-    } else {
-        std::printf("PNG is made with %s.\n", rasteriser.c_str());
-    }
-    std::printf("\nOptions:\n");
-    PrintOptions(kRenderOptions);
+    PrintCommandHelp(command,
+                     rasteriser.empty()
+                         ? "PNG needs rsvg-convert (Debian package librsvg2-bin), which is "
+                           "not\ninstalled: only SVG can be written here."
+                         : "PNG is made with " + rasteriser + ".");
 }
 
 bool EndsWith(std::string_view text, std::string_view suffix) {
@@ -203,10 +177,11 @@ bool WritePng(const std::string &rasteriser, const std::string &png, const Qdxf_
 }  // namespace
 
 int RunRender(const std::vector<std::string_view> &args) {
-    auto parsed = Arguments::Parse("render", args, kRenderOptions);
+    const CommandSpec &command = Command("render");
+    auto parsed = Arguments::Parse("render", args, command.options);
     if (!parsed) return kUsage;
     if (parsed->Has("help")) {
-        PrintRenderHelp();
+        PrintRenderHelp(command);
         return kSuccess;
     }
     if (parsed->Operands().size() != 2) return UsageError("render", "render takes IN and OUT");
