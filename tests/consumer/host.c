@@ -1,10 +1,17 @@
 /* A host program that knows vexlith only through its installed headers:
  * reads a drawing, prints its $ACADVER, or prints the chain of a failure. */
 #include <stdio.h>
+#include <string.h>
 
 #include <vexlith/vexlith.h>
 
 int main(int argc, char **argv) {
+    if (argc == 2 && strcmp(argv[1], "--version") == 0) {
+        /* The version the headers were generated with, in both forms. */
+        printf("%s %d.%d.%d\n", VEXLITH_VERSION, VEXLITH_VERSION_MAJOR, VEXLITH_VERSION_MINOR,
+               VEXLITH_VERSION_PATCH);
+        return 0;
+    }
     if (argc != 2) {
         fprintf(stderr, "usage: host FILE\n");
         return 2;

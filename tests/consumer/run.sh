@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
-# Installs the build into a scratch prefix, then builds the host program twice,
-# with pkg-config and with find_package, and runs it on a good and a bad file.
+# Hosts built against vexlith as others get it, each run on a good and a bad
+# file:
+#   run.sh prefix BUILD SOURCE           the build installed into a scratch
+#                                        prefix; pkg-config and find_package
+#   run.sh distribution SOURCE VERSION   vexlith as a subproject, configured as
+#                                        Debian does (prefix /usr, libdir
+#                                        lib/x86_64-linux-gnu), installed with
+#                                        DESTDIR and moved; pkg-config and
+#                                        find_package again
 set -euo pipefail
-build_dir=$1
-source_dir=$2
+mode=$1
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-
-cmake --install "$build_dir" --prefix "$scratch/prefix" > /dev/null
-export PKG_CONFIG_PATH="$scratch/prefix/lib/pkgconfig"
-export LD_LIBRARY_PATH="$scratch/prefix/lib"
 
 check() {
     local host=$1
@@ -26,12 +28,49 @@ qfio_Open: No such file or directory"
     [ "$out" = "$expected" ] || { echo "unexpected chain: $out"; exit 1; }
 }
 
-cc -std=c11 -Wall -Wextra -pedantic -Werror -o "$scratch/host-pc" "$source_dir/tests/consumer/host.c" \
-    $(pkg-config --cflags --libs vexlith)
-check "$scratch/host-pc"
+# The host through pkg-config and through find_package, against the prefix
+# $1 whose pkg-config folder is $2.
+check_installed() {
+    local prefix=$1
+    export PKG_CONFIG_PATH=$2
+    export LD_LIBRARY_PATH=${2%/pkgconfig}
+    case " $(pkg-config --cflags vexlith) " in
+        *" -I$prefix/"*) ;;
+        *) echo "pkg-config points elsewhere: $(pkg-config --cflags vexlith)"; exit 1 ;;
+    esac
+    cc -std=c11 -Wall -Wextra -pedantic -Werror -o "$scratch/host-pc" \
+        "$source_dir/tests/consumer/host.c" $(pkg-config --cflags --libs vexlith)
+    check "$scratch/host-pc"
+    cmake -S "$source_dir/tests/consumer/cmake_project" -B "$scratch/cmake-build" \
+        -DCMAKE_PREFIX_PATH="$prefix" > /dev/null
+    cmake --build "$scratch/cmake-build" > /dev/null
+    check "$scratch/cmake-build/host"
+}
 
-cmake -S "$source_dir/tests/consumer/cmake_project" -B "$scratch/cmake-build" \
-    -DCMAKE_PREFIX_PATH="$scratch/prefix" > /dev/null
-cmake --build "$scratch/cmake-build" > /dev/null
-check "$scratch/cmake-build/host"
-echo "the installed package builds and runs a host program"
+case $mode in
+prefix)
+    build_dir=$2
+    source_dir=$3
+    cmake --install "$build_dir" --prefix "$scratch/prefix" > /dev/null
+    check_installed "$scratch/prefix" "$scratch/prefix/lib/pkgconfig"
+    echo "the installed package builds and runs a host program"
+    ;;
+distribution)
+    source_dir=$2
+    version=$3
+    multiarch=lib/x86_64-linux-gnu
+    cmake -S "$source_dir/tests/consumer/subproject" -B "$scratch/build" -G Ninja \
+        -DCMAKE_BUILD_TYPE=Release -DVEXLITH_SOURCE_DIR="$source_dir" -DVEXLITH_BUILD_TOOLS=OFF \
+        -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_INSTALL_LIBDIR=$multiarch > /dev/null
+    cmake --build "$scratch/build" -j2 > /dev/null
+    check "$scratch/build/host"
+    out=$("$scratch/build/host" --version)
+    [ "$out" = "$version $version" ] || { echo "headers say '$out', not $version"; exit 1; }
+    echo "vexlith as a subproject builds and runs a host program"
+
+    DESTDIR="$scratch/stage" cmake --install "$scratch/build" > /dev/null
+    mv "$scratch/stage/usr" "$scratch/moved"
+    check_installed "$scratch/moved" "$scratch/moved/$multiarch/pkgconfig"
+    echo "the multiarch install, moved, builds and runs a host program"
+    ;;
+esac
