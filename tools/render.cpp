@@ -34,11 +34,13 @@ std::string FindRasteriser();
 // The help, with whether PNG can be made here.
 void PrintRenderHelp(const CommandSpec &command) {
     std::string rasteriser = FindRasteriser();
-    PrintCommandHelp(command,
-                     rasteriser.empty()
-                         ? "PNG needs rsvg-convert (Debian package librsvg2-bin), which is "
-                           "not\ninstalled: only SVG can be written here."
-                         : "PNG is made with " + rasteriser + ".");
+    std::string note = "PNG is made with " + rasteriser + ".";
+    if (rasteriser.empty()) {
+        note =
+            "PNG needs rsvg-convert (Debian package librsvg2-bin), which is not\n"
+            "installed: only SVG can be written here.";
+    }
+    PrintCommandHelp(command, note);
 }
 
 bool EndsWith(std::string_view text, std::string_view suffix) {
