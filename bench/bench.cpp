@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Timed reads and writes of one drawing through the public API.
 //
 //     vexlith_bench read FILE [--meter] [--repeat N]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The floor for the reading benchmarks: a bare DXF group reader that converts
 // every code and value with std::from_chars (ASCII) or by its binary width,
 // and builds nothing. No real reader can beat it; it shows how close one gets.

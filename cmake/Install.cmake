@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installation: the libraries, the public headers under include/vexlith/, the
 # tool, a CMake package (find_package(vexlith) gives vexlith::vexlith) and a
 # pkg-config file.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Packages through CPack: `cpack -G DEB` in a build folder (or the deb
 # preset) makes a .deb with everything the install holds: the libraries, the
 # headers, vexlith.pc, the CMake package, the tool, its manual page and its

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The public headers as a host sees them, in the build tree as once installed:
 # <build>/include/vexlith/ holds vexlith.h, pellund.h, corvane.h and the
 # generated vexlith_version.h, so that #include <vexlith/vexlith.h> works for

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # VEXLITH_SANITIZE builds everything with the given sanitizers; any finding
 # ends the program, so a test that trips one fails.
 if(VEXLITH_SANITIZE)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Warnings for every target of the project.
 function(vexlith_warnings target)
     if(MSVC)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shared by the fuzz targets: the library reads files, so each input is put
 // into a file of its own first (in memory-backed storage where there is one).
 #ifndef VEXLITH_FUZZ_INPUT_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reads arbitrary bytes as a DXF file, ASCII or (through the sentinel)
 // binary, with a progress meter attached, then walks whatever drawing came
 // back and dumps every record of it, as a host would. Crashes, leaks and

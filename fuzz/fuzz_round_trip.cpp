@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reads arbitrary bytes as a DXF file; a drawing that reads is written in the
 // binary and in the ASCII form and each file is read back. Writing what was
 // read must succeed, the file written must read, and what it gives back must

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Replays fuzz inputs without libFuzzer, so any compiler can run the inputs
 // that once failed as ordinary tests: each argument is a file, or a folder
 // whose files are all replayed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Command-line arguments: operands and --options, checked against what the
 // command accepts, with a one-line hint for anything else.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The vexlith tool: commands, their arguments and what they share.
 #ifndef VEXLITH_TOOLS_CLI_H
 #define VEXLITH_TOOLS_CLI_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The table of the tool's commands and options (see commands.h).
 #include "commands.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The vexlith tool's commands and options as data: --help prints them, and the
 // manual page and the bash completion are generated from them at build time,
 // so the three never differ. Nothing here needs the library.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vexlith convert IN OUT [--binary | --ascii]: reads a drawing and writes it
 // again, in the form asked for or in the form of the input.
 #include <cstdio>

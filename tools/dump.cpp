@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vexlith dump FILE: everything the library read from a drawing, printed by
 // its own dump exports, part by part under short titles.
 #include <cstdio>

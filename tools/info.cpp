@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vexlith info FILE: what a drawing holds, in a few lines.
 #include <algorithm>
 #include <chrono>

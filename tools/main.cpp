@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vexlith: reads, inspects and writes DXF drawings from the shell.
 #include <cstdio>
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vexlith_manual: writes the vexlith(1) manual page or the bash completion
 // script from the tool's command table, at build time.
 //   vexlith_manual man OUT    roff for man(1)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The progress bar: the library reports the share of the file read after
 // every group; the bar is drawn again only when the whole percentage changes.
 #include "progress.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A progress bar on stderr for a command that reads a drawing, fed by the
 // library's meter.
 #ifndef VEXLITH_TOOLS_PROGRESS_H

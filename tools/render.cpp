@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vexlith render IN OUT.svg|OUT.png: draws a drawing as a picture. SVG is
 // written directly; PNG through rsvg-convert, when it is installed.
 #if !defined(_WIN32)

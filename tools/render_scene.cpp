@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Walking a drawing into primitives. Inserts are expanded with an explicit
 // stack of frames, one per insert being drawn, so that the nesting the file
 // asks for never becomes recursion; every entity and every array cell visited

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A drawing as flat primitives in drawing units: the entities of the ENTITIES
 // section with every INSERT expanded, colours and layers resolved, ready for
 // a picture. Uses the public records only.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the tool shows of a failure: the report chain, and the file's form.
 #include <cstring>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The SVG picture. Coordinates are written in pixels, mapped from drawing
 // units by the view, so that drawings far from the origin or of any size
 // keep their precision in viewers that compute in single precision or fixed

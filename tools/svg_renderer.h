@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A drawing as an SVG picture: its primitives (render_scene.h) mapped into a
 // picture of a given width, y pointing up, colours from the drawing's colour
 // table.

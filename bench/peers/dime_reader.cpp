@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reads a DXF file into a dime model and counts its entities.
 #include <cstdio>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reads a DXF file with dxflib and counts the entities it reports.
 #include <cstdio>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One DXF group (a code and its value) as the readers see it, the rule from
 // code to value kind, and the group reader for both encodings.
 #ifndef VEXLITH_CODEC_GROUP_H

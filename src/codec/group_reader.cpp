@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The group reader: one group at a time from an ASCII or a binary DXF file,
 // with progress reported to the host's meter after every group.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The group writer: every group of a write goes out through here, as two text
 // lines in the ASCII form or as packed little-endian bytes in the binary form.
 //

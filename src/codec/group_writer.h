@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The group writer: one DXF group at a time into the file of the write in
 // progress, in the ASCII or the binary form, and the state of that write.
 #ifndef VEXLITH_CODEC_GROUP_WRITER_H

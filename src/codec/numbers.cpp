@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Number conversions of the ASCII form, as atoi and atof would do them in the
 // C locale, without their undefined behaviour on overflow.
 #include <charconv>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The state of the read in progress, shared by the group reader and every
 // section reader. One per thread: reads on different threads do not meet.
 #ifndef VEXLITH_CODEC_READ_STATE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The table from DXF colour numbers to red, green and blue. Built at compile
 // time; each call copies it into a new heap block.
 #include <array>

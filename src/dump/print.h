@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the dump exports share: null texts, and coordinates in the full and
 // the quick form. Everything goes to the toolkit's standard output, where a
 // host can capture it with qfio_SetPrintSink.

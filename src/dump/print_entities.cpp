@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Dumps of entities, in full and in the quick form, and of blocks.
 #include <iterator>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Dumps of the header variables and the symbol tables.
 #include "dump/print.h"
 

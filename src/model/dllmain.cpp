@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows library entry: thread attach and detach notifications are not
 // needed, so they are switched off; nothing else happens at load or unload.
 #if defined(_WIN32)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Release of a drawing and of every record it owns, and list appends for
 // hosts. Records are freed member by member in a fixed order; references
 // (layer, ltype, block) are never followed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Release of drawing records. Each operation accepts null and frees every
 // owned member without testing it; lists are walked forward and freed whole.
 #ifndef VEXLITH_MODEL_RELEASE_H

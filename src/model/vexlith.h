@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * vexlith: reads and writes DXF drawings, ASCII and binary.
  *

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The BLOCKS section: block definitions, each (0, "BLOCK") with its header
 // groups, its entities and (0, "ENDBLK") with groups of its own, up to the
 // section's (0, "ENDSEC").

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The ENTITIES section, and the entities of every block definition. An entity
 // is read in two passes: its groups are gathered into a list, from its type
 // group up to the next code-0 group that does not belong to it (pushed back),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The HEADER section: variable after variable, each a group 9 with its name
 // and one or more value groups; twenty known variables are copied into the
 // drawing's header, every other one is dropped.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // qdxf_Read: opens the file, tells ASCII from binary, sets up the read state
 // and reads section after section up to the EOF tag.
 #include <algorithm>

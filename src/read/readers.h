@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The section readers behind qdxf_Read. Each takes the report out-parameter
 // first and reads its section of the file of the read in progress up to and
 // including the group 0 "ENDSEC" that closes it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The TABLES section: a sequence of tables, each (0, "TABLE"), (2, name), its
 // entries and (0, "ENDTAB"). The LTYPE, LAYER and STYLE tables are read into
 // the drawing's tables record entry by entry; every other table is skipped.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Scratch memory for records that live only while one entity is built (its
 // gathered groups): handed out by moving a pointer through blocks of the
 // toolkit heap, and taken back all at once, so gathering costs no heap call

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "runtime/name_index.h"
 
 #include <cstring>

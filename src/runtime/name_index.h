@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An index of records by name, for lookups that must find "the first record
 // of that name" in a list without walking the list: layers for entities and
 // blocks, line types for layers, the entity kinds already reported. Open

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's one way to the toolkit runtime (pellund, corvane). Every
 // other subsystem reaches files, heap, texts, lists, reports, messages and
 // the progress meter through these wrappers, so the toolkit's calling

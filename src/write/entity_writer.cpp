@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The BLOCKS and ENTITIES sections: one writer per writable entity kind, the
 // groups every entity begins with, the walk over an entity list and the
 // framing of block definitions. Each kind writes a fixed set of groups; the

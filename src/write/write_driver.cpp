@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // qdxf_Write: opens the file, writes the binary sentinel when the binary form
 // is asked for, then the HEADER section with the few variables the writer
 // knows, an empty TABLES section, the BLOCKS and ENTITIES sections and EOF.

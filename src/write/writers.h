@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The section writers behind qdxf_Write. Each takes the report out-parameter
 // first, writes through the group writer into the file of the write in
 // progress and stops at its first failed group; what was written stays.

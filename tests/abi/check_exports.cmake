@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Compares the dynamic symbols LIBRARY defines (nm -D --defined-only) with the
 # VEXLITH_API functions of HEADER.
 # Libraries that are not ELF, or a missing nm, skip the check.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Runs TOOL with ARGUMENTS ("|"-separated) in WORKDIR, with ENVIRONMENT
 # (NAME=VALUE) when given, and compares stdout, stderr and the exit status
 # with EXPECTED.stdout, .stderr and .status.

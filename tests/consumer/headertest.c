@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* Compiled as strict C11: the public headers hold nothing but C. */
 #include "corvane.h"
 #include "pellund.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* A host program that knows vexlith only through its installed headers:
  * reads a drawing, prints its $ACADVER, or prints the chain of a failure. */
 #include <stdio.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drawings written by ezdxf, an independent DXF library (Debian's
 // python3-ezdxf), read with vexlith. make_drawings.py writes R12 drawings in
 // ASCII and binary form, and for each file every value ezdxf reports when it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Read, write, read back: every drawing that reads (the corpus of other
 // producers, the drawings ezdxf wrote, the test data, the example and a few
 // made here for the edges) is written in both forms and read again, and must

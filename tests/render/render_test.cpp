@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The renderer behind vexlith render, called directly: the primitives each
 // entity kind becomes (coordinates, colours, layers, inserts expanded), the
 // limits that keep hostile drawings bounded, the view, and the SVG text as a

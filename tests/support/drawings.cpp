@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "drawings.h"
 
 #include <clocale>

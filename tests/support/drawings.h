@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drawings built the way a host builds them (every owned member its own heap
 // block, so qdxf_InfoFree releases them), writing them with qdxf_Write, and
 // the exact text or bytes the writer gives for a run of groups.

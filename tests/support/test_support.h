@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shared by the test suites: report chains as text, temporary files, DXF
 // text and bytes built group by group, and drawings that free themselves.
 #ifndef VEXLITH_TESTS_SUPPORT_H

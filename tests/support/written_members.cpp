@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "written_members.h"
 
 #include <locale.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a drawing keeps when qdxf_Write writes it and qdxf_Read reads it back:
 // every member the writer writes, as the form keeps its value, and every
 // other member as the reader leaves it when the file has no group for it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The BLOCKS section: block headers, their entities and layers, the groups
 // that are skipped, and every failure.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The colour table: the fixed rows, the rule of the 24 hues, and its shape.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drawings from other producers, as listed in the corpus's MANIFEST.tsv. Each
 // file either fails with exactly the chain of expected-failures.tsv, or reads
 // to its EOF group holding the records expected-counts.tsv gives for it:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole drawings with every section: an exhausted heap, failing reads and
 // cuts at every place fail cleanly, without a leak; reading takes time in
 // proportion to the file, since no list is walked to append to it.

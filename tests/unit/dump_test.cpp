@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The dump exports: the exact text of every record kind, captured through the
 // toolkit's print sink, with null members, empty lists and odd kinds.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The ENTITIES section: the ten kinds with every member, the reading rules
 // and their quirks, unknown kinds, layers, every failure, and hostile input.
 #include <gtest/gtest.h>

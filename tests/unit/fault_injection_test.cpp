@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every allocation and every file read of reading a drawing is made to fail in
 // turn. Each time the read must fail with a report (never report success),
 // and leave nothing allocated and no file open.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The group reader: the kind rule, both encodings, comments, the text limits,
 // push back with line numbers, and progress.
 #include <gtest/gtest.h>

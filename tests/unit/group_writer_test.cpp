@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The group writer on its own: every value kind in both forms byte for byte,
 // reals spelled as printf spells them in the C locale, and what a failed
 // write leaves.

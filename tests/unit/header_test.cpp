@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The HEADER section: the twenty known variables, what is dropped, and every
 // failure of the header reader.
 #include <gtest/gtest.h>

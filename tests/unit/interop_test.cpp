@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Files written by vexlith as another DXF reader sees them: Debian's ezdxf
 // loads both forms without warnings, errors or fixes and finds the same
 // blocks, entities, layers and coordinates. tests/interop/check_written.py

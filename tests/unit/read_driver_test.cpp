@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // qdxf_Read as a whole: form detection, the section loop, every failure chain
 // of the driver, progress through a meter, and input that is cut or hostile.
 #include <gtest/gtest.h>

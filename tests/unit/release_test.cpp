@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Release of drawings a host builds itself, and list appends.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What reading may cost on hostile input: heap in proportion to the file
 // (never in proportion to a count the file states), a call stack that does not
 // grow with the input, work in proportion to the groups read, and an end to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The TABLES section: the LTYPE, LAYER and STYLE tables, the tables that are
 // skipped, the dash-length rules, line types of layers, and every failure.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The toolkit runtime stand-in: files, reports, heap and lists as the library
 // relies on them.
 #include <gtest/gtest.h>

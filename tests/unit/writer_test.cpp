@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // qdxf_Write as a whole: the exact layout of the file in both forms for every
 // writable kind, blocks and header, every failure chain (full disk, files
 // that cannot be opened, a failure at each write and each allocation) and

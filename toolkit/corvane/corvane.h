@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * corvane: the toolkit's message service. Messages go to a sink the host
  * sets, or to standard error.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Log messages: formatted into a bounded buffer and handed to the sink.
 #include <cstdarg>
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Buffered files over plain descriptors.
 //
 // Reading keeps one large buffer per handle. Reads of a few bytes, lines,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Heap, text copies and comparisons, and the fault hooks of the test build.
 #include <atomic>
 #include <cstdlib>

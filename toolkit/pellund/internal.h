@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shared by the pellund sources: the counting allocator every service uses,
 // the report helper for the toolkit's own failures, and the fault hooks that
 // only the test build (PELLUND_TESTING) compiles in.

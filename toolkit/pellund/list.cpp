@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Doubly linked lists whose records begin with the links next and previous.
 #include "internal.h"
 

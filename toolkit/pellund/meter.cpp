@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Progress: forwards a percentage to the host's meter.
 #include "internal.h"
 

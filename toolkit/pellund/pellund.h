@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * pellund: the toolkit runtime that vexlith relies on for files, heap, texts,
  * lists, error reports and progress. This library stands in for the host

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * Fault injection and counters of the test build of pellund (pellund_testing).
  * The shipped library has none of these: they exist only for test programs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Formatted output to the print sink, standard output unless the host set one.
 #include <cstdarg>
 #include <cstdio>

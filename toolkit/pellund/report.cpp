@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Error reports: one heap block per level holding the function name and the
 // formatted message, plus the wrapped inner report.
 #include <clocale>
