@@ -107,6 +107,7 @@ using namespace vexlith;
 // The common members, then the kind's own. Invalid entities, 3DFACEs and
 // kinds outside the enumeration show the common members only.
 extern "C" VEXLITH_API void qdxf_EntityPrint(const Qdxf_Entity *entity) {
+    if (!entity) return;
     int kind = EntityKind(*entity);
     VX_PRINT("%s Entity:\n", EntityName(kind));
     VX_PRINT("layerName = %s\n", OrNil(entity->layerName));
@@ -162,6 +163,7 @@ extern "C" VEXLITH_API void qdxf_EntityPrint(const Qdxf_Entity *entity) {
 
 // Geometry only, x and y; kinds without a quick form print nothing.
 extern "C" VEXLITH_API void qdxf_EntityPrintQuick(const Qdxf_Entity *entity) {
+    if (!entity) return;
     const auto &data = entity->data;
     switch (EntityKind(*entity)) {
         case QDXF_LINE:
@@ -227,6 +229,7 @@ extern "C" VEXLITH_API void qdxf_EntityPrintQuick(const Qdxf_Entity *entity) {
 }
 
 extern "C" VEXLITH_API void qdxf_BlockPrint(const Qdxf_Block *block) {
+    if (!block) return;
     VX_PRINT("layerName = %s\n", OrNil(block->layerName));
     VX_PRINT("handle = %s\n", OrNil(block->handle));
     VX_PRINT("ltypeName = %s\n", OrNil(block->ltypeName));

@@ -20,6 +20,7 @@ using namespace vexlith;
 // Every known variable but $LTSCALE; the extents only when the file had them.
 // "$PLINEwID" is spelled as hosts have always seen it.
 extern "C" VEXLITH_API void qdxf_HeaderPrint(const Qdxf_Header *header) {
+    if (!header) return;
     VX_PRINT("$ACADVER = %s\n", OrNil(header->acadver));
     VX_PRINT("$ANGBASE = %g\n", header->angbase);
     VX_PRINT("$ANGDIR = %d\n", header->angdir);
@@ -42,6 +43,7 @@ extern "C" VEXLITH_API void qdxf_HeaderPrint(const Qdxf_Header *header) {
 }
 
 extern "C" VEXLITH_API void qdxf_LtypePrint(const Qdxf_Ltype *ltype) {
+    if (!ltype) return;
     VX_PRINT("name = %s\n", OrNil(ltype->name));
     VX_PRINT("handle = %s, flags = %d\n", OrNil(ltype->handle), ltype->flags);
     VX_PRINT("text = %s\n", OrNil(ltype->text));
@@ -55,12 +57,14 @@ extern "C" VEXLITH_API void qdxf_LtypePrint(const Qdxf_Ltype *ltype) {
 }
 
 extern "C" VEXLITH_API void qdxf_LayerPrint(const Qdxf_Layer *layer) {
+    if (!layer) return;
     VX_PRINT("name = %s\n", OrNil(layer->name));
     VX_PRINT("handle = %s, flags = %d\n", OrNil(layer->handle), layer->flags);
     VX_PRINT("color = %d, ltypeName = %s\n", layer->color, OrNil(layer->ltypeName));
 }
 
 extern "C" VEXLITH_API void qdxf_StylePrint(const Qdxf_Style *style) {
+    if (!style) return;
     VX_PRINT("name = %s\n", OrNil(style->name));
     VX_PRINT("handle = %s, flags = %d\n", OrNil(style->handle), style->flags);
     VX_PRINT("fixedTextHeight = %g, widthFactor = %g\n", style->fixedTextHeight,

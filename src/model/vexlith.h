@@ -301,7 +301,8 @@ typedef struct Qdxf_Info {
 
 /*
  * Reads a DXF file, ASCII or binary (told apart by the binary sentinel).
- * @param fileName  the file to read.
+ * @param fileName  the file to read; null fails as a file that cannot be
+ *                  opened ("Error opening file (null)").
  * @param meter     the host's progress meter, called after every group with the
  *                  percentage read; null for no progress.
  * @param report    receives null on success, or the chain of reports of the
@@ -319,6 +320,8 @@ VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *meter, qerr_R
  * Writes a drawing as a DXF file.
  * @param info      the drawing, only read; null reports "Null drawing" and
  *                  creates no file.
+ * @param fileName  the file to write; null fails as a file that cannot be
+ *                  opened ("Error opening file (null)").
  * @param binary    1 for the binary form, any other value for ASCII.
  * @param reserved  ignored.
  * @param report    receives null on success or the chain of the failure; may
@@ -355,11 +358,14 @@ VEXLITH_API Qdxf_ColorTable *qdxf_ColorTableCreate(qerr_Report **report);
  * Dump: readable text through qfio_Printf (see qfio_SetPrintSink)
  * ========================================================================= */
 
+/* Each export prints nothing for a null record, so that a member a drawing
+ * lacks (a file without a HEADER section has a null header) can be passed
+ * as it is. */
+
 VEXLITH_API void qdxf_HeaderPrint(const Qdxf_Header *header);
 VEXLITH_API void qdxf_LtypePrint(const Qdxf_Ltype *ltype);
 VEXLITH_API void qdxf_LayerPrint(const Qdxf_Layer *layer);
 VEXLITH_API void qdxf_StylePrint(const Qdxf_Style *style);
-/* Null prints nothing. */
 VEXLITH_API void qdxf_TablesPrint(const Qdxf_Tables *tables);
 VEXLITH_API void qdxf_EntityPrint(const Qdxf_Entity *entity);
 VEXLITH_API void qdxf_EntityPrintQuick(const Qdxf_Entity *entity);

@@ -171,7 +171,8 @@ extern "C" VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *me
     rt::File *file = rt::Open(fileName, "r", &inner);
     if (!file || inner) {
         if (file) rt::CloseQuietly(file);
-        VX_FAIL(out, inner, "Error opening file %s", fileName);
+        // A null name opens nothing; it is shown as the writer shows it.
+        VX_FAIL(out, inner, "Error opening file %s", fileName ? fileName : "(null)");
         return nullptr;
     }
     state.file = file;

@@ -357,8 +357,19 @@ TEST(TableDump, LayersAndStylesWithAndWithoutTexts) {
               "lastHeightUsed = 0\nprimaryFontFile = (nil)\nbigFontFile = (nil)\n");
 }
 
-TEST(TableDump, NullTablesPrintNothingAndEmptyOnesTheirCounts) {
-    EXPECT_EQ(Printed([] { qdxf_TablesPrint(nullptr); }), "");
+TEST(TableDump, NullRecordsPrintNothingAndEmptyTablesTheirCounts) {
+    // Every dump export takes a null record as nothing to print.
+    EXPECT_EQ(Printed([] {
+                  qdxf_HeaderPrint(nullptr);
+                  qdxf_LtypePrint(nullptr);
+                  qdxf_LayerPrint(nullptr);
+                  qdxf_StylePrint(nullptr);
+                  qdxf_TablesPrint(nullptr);
+                  qdxf_BlockPrint(nullptr);
+                  qdxf_EntityPrint(nullptr);
+                  qdxf_EntityPrintQuick(nullptr);
+              }),
+              "");
     Qdxf_Tables tables{};
     EXPECT_EQ(Printed([&] { qdxf_TablesPrint(&tables); }),
               "0 Line Types:\n\n0 Layers:\n\n0 Styles:\n");

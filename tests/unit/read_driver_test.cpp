@@ -152,6 +152,11 @@ TEST(ReadDriver, FilesThatCannotBeOpenedSayWhy) {
         EXPECT_EQ(Levels(outcome.report.get()),
                   (Chain{"qdxf_Read: Error opening file " + path, "qfio_Open: " + why}));
     }
+    qerr_Report *report = nullptr;
+    EXPECT_EQ(qdxf_Read(nullptr, nullptr, &report), nullptr);
+    EXPECT_EQ(Levels(report), (Chain{"qdxf_Read: Error opening file (null)",
+                                     "qfio_Open: Invalid file name or mode"}));
+    qerr_ReportFree(report);
 }
 
 TEST(ReadDriver, ReportsCarryTheFunctionThatFailed) {
