@@ -1,28 +1,137 @@
 // SPDX-License-Identifier: MIT
+#if defined(_WIN32)
+#define _CRT_RAND_S  // rand_s, from the system's random source
+#endif
 #include "runtime/name_index.h"
 
+#include <bit>
+#include <chrono>
+#include <cstdint>
 #include <cstring>
+
+#if defined(_WIN32)
+#include <stdlib.h>
+#else
+#include <sys/random.h>
+#endif
 
 #include "runtime/toolkit.h"
 
 namespace vexlith::rt {
 namespace {
 
+// Names come from the file, so a hash anyone can compute lets a file choose
+// names that all land in one slot and make every lookup walk them all. The
+// slot is taken from SipHash-1-3 under a key drawn once per process: without
+// the key, names that collide cannot be chosen. Lookups never depend on where
+// a name lands, so results do not depend on the key.
+struct HashKey {
+    std::uint64_t k0;
+    std::uint64_t k1;
+};
+
+// Eight bytes from the system's random source, or false when it has none.
+bool SystemRandom(std::uint64_t *word) {
+#if defined(_WIN32)
+    unsigned int halves[2];
+    if (rand_s(&halves[0]) != 0 || rand_s(&halves[1]) != 0) return false;
+    *word = std::uint64_t{halves[0]} << 32 | halves[1];
+    return true;
+#else
+    return getrandom(word, sizeof *word, GRND_NONBLOCK) == static_cast<ssize_t>(sizeof *word);
+#endif
+}
+
+// splitmix64's finaliser: spreads every bit of `x` over the whole word.
+std::uint64_t Mix(std::uint64_t x) {
+    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ull;
+    x = (x ^ (x >> 27)) * 0x94d049bb133111ebull;
+    return x ^ (x >> 31);
+}
+
+HashKey DrawKey() {
+    // Without a random source (an early-boot system, a sandbox), the clock and
+    // where the system placed this library and this stack still differ
+    // between runs, and a file written in advance cannot know them.
+    static const int anchor = 0;
+    int local = 0;
+    auto now = static_cast<std::uint64_t>(
+        std::chrono::high_resolution_clock::now().time_since_epoch().count());
+    std::uint64_t fallback = Mix(now ^ Mix(reinterpret_cast<std::uintptr_t>(&anchor) ^
+                                           Mix(reinterpret_cast<std::uintptr_t>(&local))));
+    HashKey key{fallback, Mix(fallback)};
+    std::uint64_t word;
+    if (SystemRandom(&word)) key.k0 ^= word;
+    if (SystemRandom(&word)) key.k1 ^= word;
+    return key;
+}
+
+const HashKey &ProcessKey() {
+    static const HashKey key = DrawKey();
+    return key;
+}
+
+struct SipState {
+    std::uint64_t v0, v1, v2, v3;
+
+    void Round() {
+        v0 += v1, v1 = std::rotl(v1, 13), v1 ^= v0, v0 = std::rotl(v0, 32);
+        v2 += v3, v3 = std::rotl(v3, 16), v3 ^= v2;
+        v0 += v3, v3 = std::rotl(v3, 21), v3 ^= v0;
+        v2 += v1, v1 = std::rotl(v1, 17), v1 ^= v2, v2 = std::rotl(v2, 32);
+    }
+    void Absorb(std::uint64_t word) {
+        v3 ^= word;
+        Round();
+        v0 ^= word;
+    }
+};
+
 std::size_t HashOf(const char *name) {
-    std::size_t hash = 14695981039346656037ull;  // FNV-1a
-    for (; *name; ++name)
-        hash = (hash ^ static_cast<unsigned char>(*name)) * 1099511628211ull;
-    return hash;
+    const HashKey &key = ProcessKey();
+    SipState sip{key.k0 ^ 0x736f6d6570736575ull, key.k1 ^ 0x646f72616e646f6dull,
+                 key.k0 ^ 0x6c7967656e657261ull, key.k1 ^ 0x7465646279746573ull};
+    std::size_t length = std::strlen(name);
+    std::size_t whole = length & ~std::size_t{7};
+    for (std::size_t at = 0; at < whole; at += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, name + at, sizeof word);
+        sip.Absorb(word);
+    }
+    std::uint64_t last = static_cast<std::uint64_t>(length) << 56;
+    for (std::size_t at = whole; at < length; ++at) {
+        last |= std::uint64_t{static_cast<unsigned char>(name[at])} << (8 * (at - whole));
+    }
+    sip.Absorb(last);
+    sip.v2 ^= 0xff;
+    for (int round = 0; round < 3; ++round)
+        sip.Round();
+    return static_cast<std::size_t>(sip.v0 ^ sip.v1 ^ sip.v2 ^ sip.v3);
 }
 
 }  // namespace
 
-const NameIndex::Slot *NameIndex::SlotOf(const char *name, std::size_t hash) const {
+const NameIndex::Slot *NameIndex::SlotOf(const char *name, std::size_t hash,
+                                         std::size_t *probes) const {
     std::size_t at = hash & (capacity_ - 1);
+    *probes = 1;
     while (slots_[at].name && (slots_[at].hash != hash || !TextEqual(slots_[at].name, name))) {
         at = (at + 1) & (capacity_ - 1);
+        ++*probes;
     }
     return &slots_[at];
+}
+
+const NameIndex::Slot *NameIndex::SlotOf(const char *name, std::size_t hash) const {
+    std::size_t probes;
+    return SlotOf(name, hash, &probes);
+}
+
+std::size_t NameIndex::ProbesOf(const char *name) const {
+    if (!name || count_ == 0) return 0;
+    std::size_t probes;
+    SlotOf(name, HashOf(name), &probes);
+    return probes;
 }
 
 void *NameIndex::Find(const char *name) const {

@@ -3,7 +3,8 @@
 // of that name" in a list without walking the list: layers for entities and
 // blocks, line types for layers, the entity kinds already reported. Open
 // addressing over a power-of-two table on the toolkit heap, kept at most half
-// full. A null name is a name of its own, as when two absent names match.
+// full, placed by a keyed hash so that a file cannot choose colliding names.
+// A null name is a name of its own, as when two absent names match.
 #ifndef VEXLITH_RUNTIME_NAME_INDEX_H
 #define VEXLITH_RUNTIME_NAME_INDEX_H
 
@@ -23,6 +24,9 @@ public:
     void Release();
 
     std::size_t size() const { return count_; }
+    // How many slots a lookup of `name` examines (0 for a null name or an
+    // empty index): what a lookup costs, whatever the names are.
+    std::size_t ProbesOf(const char *name) const;
 
 private:
     struct Slot {
@@ -30,6 +34,7 @@ private:
         void *record;
         std::size_t hash;
     };
+    const Slot *SlotOf(const char *name, std::size_t hash, std::size_t *probes) const;
     const Slot *SlotOf(const char *name, std::size_t hash) const;
     bool Grow();
 

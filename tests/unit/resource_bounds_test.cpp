@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "pellund_testing.h"
+#include "runtime/name_index.h"
 #include "test_support.h"
 
 using namespace testing_support;
@@ -221,6 +222,45 @@ TEST(ResourceBounds, LayersFindTheirLineTypesInConstantTime) {
     ltypes += "  0\nENDTAB\n  0\nENDSEC\n";
     ExpectComparesInProportion({"layers on a missing line type after many line types",
                                 ltypes + Layers(kRecords) + "  0\nEOF\n", 5 * kRecords + 20});
+}
+
+// Names whose FNV-1a hashes share their low 12 bits, made as cheaply as an
+// attacker would: FNV-1a's low bits depend only on the low bits before them,
+// so for most prefixes one last byte lands the name where the others are.
+std::vector<std::string> NamesSharingLowHashBits(int count) {
+    std::vector<std::string> names;
+    for (int prefix = 0; static_cast<int>(names.size()) < count; ++prefix) {
+        std::string name = Numbered("L", prefix);
+        std::uint64_t state = 14695981039346656037ull;
+        for (unsigned char c : name)
+            state = (state ^ c) * 1099511628211ull;
+        for (int last = 1; last < 256; ++last) {
+            if ((((state ^ static_cast<unsigned>(last)) * 1099511628211ull) & 0xfff) == 0) {
+                names.push_back(name + static_cast<char>(last));
+                break;
+            }
+        }
+    }
+    return names;
+}
+
+// Lookups cost a few probes whatever names the file chose.
+TEST(ResourceBounds, NamesChosenToCollideCostNoMoreProbes) {
+    std::vector<std::string> names = NamesSharingLowHashBits(2000);
+    vexlith::rt::NameIndex index;
+    for (std::string &name : names)
+        ASSERT_TRUE(index.Add(name.c_str(), &name));
+    std::size_t total = 0, most = 0;
+    for (const std::string &name : names) {
+        std::size_t probes = index.ProbesOf(name.c_str());
+        total += probes;
+        most = std::max(most, probes);
+        EXPECT_EQ(index.Find(name.c_str()), &name);
+    }
+    EXPECT_LE(total, 3 * names.size()) << "probes per lookup";
+    EXPECT_LE(most, 64u);
+    EXPECT_LE(index.ProbesOf("absent"), 64u);
+    index.Release();
 }
 
 // Reads `contents` through a pipe: a file of unknown size that cannot seek.
