@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "codec/group.h"
 #include "codec/group_writer.h"
 
 namespace vexlith {
@@ -21,9 +22,6 @@ thread_local Qdxf_WriteState writeState{};
 // Room for the longest number line: "%.8g" of a double takes at most 15
 // characters ("-1.2345678e-308"), an int at most 11, then the newline.
 constexpr std::size_t kNumberLine = 32;
-
-// Texts up to this length go out with their newline in one write.
-constexpr std::size_t kTextLine = 1024;
 
 // `value` in decimal, right-aligned in `width` columns (more when it needs
 // them), and a newline. Returns the length of the line.
@@ -96,20 +94,43 @@ bool PutReal(const Qdxf_WriteState &state, double value, rt::Report **inner) {
     return Put(state, line, RealLine(line, value), inner);
 }
 
-// An ASCII text with a CR or an LF in it: a value is one line, so both go out
-// in the caret notation of DXF texts, CR as "^M" and LF as "^J"; a text read
-// from a binary file may hold either. Every other character, a caret
-// included, is written as it is, so that texts without them keep their
-// spelling. Written in pieces of at most a buffer, newline included.
-bool PutEscapedText(const Qdxf_WriteState &state, const char *text, rt::Report **inner) {
-    char line[kTextLine];
+// The longest texts the reader takes back: an ASCII value line of at most
+// kLineSize - 1 characters with its newline, a binary text of at most
+// kGroupTextSize - 1 characters before its NUL.
+constexpr std::size_t kAsciiTextMost = rt::kLineSize - 2;
+constexpr std::size_t kBinaryTextMost = kGroupTextSize - 1;
+
+// The characters `text` takes in the form written: in the ASCII form a CR or
+// an LF goes out in the caret notation of DXF texts ("^M", "^J"), since a
+// value is one line.
+std::size_t WrittenLength(const Qdxf_WriteState &state, const char *text) {
+    std::size_t length = std::strlen(text);
+    if (state.binary) return length;
+    for (const char *c = text; *c; ++c)
+        length += *c == '\r' || *c == '\n';
+    return length;
+}
+
+// A text longer than the reader takes back would make a file that cannot be
+// read: the write fails instead, before the group's code.
+bool RefuseLongText(const Qdxf_WriteState &state, std::size_t length, rt::Report **report) {
+    rt::ReportOut out(report);
+    std::size_t most = state.binary ? kBinaryTextMost : kAsciiTextMost;
+    if (length <= most) return false;
+    VX_FAIL(out, nullptr, "Text of %zu characters is more than %s can hold (%zu)", length,
+            state.binary ? "a binary group" : "an ASCII line", most);
+    return true;
+}
+
+// A text whose written length the caller has checked, with its NUL in the
+// binary form and its newline in the ASCII form. Every character but CR and
+// LF, a caret included, is written as it is, so that texts without them keep
+// their spelling.
+bool PutText(const Qdxf_WriteState &state, const char *text, rt::Report **inner) {
+    if (state.binary) return Put(state, text, std::strlen(text) + 1, inner);
+    char line[kAsciiTextMost + 1];
     std::size_t used = 0;
-    for (const char *c = text;; ++c) {
-        if (used + 2 > sizeof line) {
-            if (!Put(state, line, used, inner)) return false;
-            used = 0;
-        }
-        if (*c == '\0') break;
+    for (const char *c = text; *c; ++c) {
         if (*c == '\r' || *c == '\n') {
             line[used++] = '^';
             line[used++] = *c == '\r' ? 'M' : 'J';
@@ -119,22 +140,6 @@ bool PutEscapedText(const Qdxf_WriteState &state, const char *text, rt::Report *
     }
     line[used++] = '\n';
     return Put(state, line, used, inner);
-}
-
-bool PutText(const Qdxf_WriteState &state, const char *text, rt::Report **inner) {
-    std::size_t length = std::strlen(text);
-    // Binary: the characters and their NUL.
-    if (state.binary) return Put(state, text, length + 1, inner);
-    if (std::memchr(text, '\r', length) || std::memchr(text, '\n', length)) {
-        return PutEscapedText(state, text, inner);
-    }
-    if (length < kTextLine) {
-        char line[kTextLine];
-        std::memcpy(line, text, length);
-        line[length] = '\n';
-        return Put(state, line, length + 1, inner);
-    }
-    return Put(state, text, length, inner) && Put(state, "\n", 1, inner);
 }
 
 }  // namespace
@@ -161,7 +166,10 @@ void WriteStringGroup(const Qdxf_WriteState &state, int code, rt::Report **repor
                       const char *text) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
-    if (PutCode(state, code, &inner) && PutText(state, text, &inner)) return;
+    if (!RefuseLongText(state, WrittenLength(state, text), &inner) &&
+        PutCode(state, code, &inner) && PutText(state, text, &inner)) {
+        return;
+    }
     VX_FAIL(out, inner, "Error writing to %s", state.fileName);
 }
 

@@ -27,7 +27,10 @@ Qdxf_WriteState &ThreadWriteState();
 void WriteIntGroup(int code, rt::Report **report, int value);
 void WriteFloatGroup(int code, rt::Report **report, double value);
 // `text` must not be null. In the ASCII form its CR and LF characters go out
-// in caret notation ("^M", "^J"), since a value is one line.
+// in caret notation ("^M", "^J"), since a value is one line. A text the reader
+// could not take back (ASCII: more than 498 characters, a CR or LF counting
+// as two; binary: more than 499) fails the group before its code is written,
+// the inner report saying "Text of N characters is more than ... can hold".
 void WriteStringGroup(int code, rt::Report **report, const char *text);
 // The three real groups of a point: x under base + 10, y under base + 20 and
 // z under base + 30. Groups written before a failure stay in the file.

@@ -138,33 +138,43 @@ TEST(GroupWriter, WritesEachKindByteForByte) {
     }
 }
 
-TEST(GroupWriter, LongTextsAreWrittenWhole) {
-    for (std::size_t length : {1022u, 1023u, 1024u, 1025u, 70000u}) {
-        std::string text(length, 'x');
-        text.back() = 'y';
-        EXPECT_EQ(Written(false, {{1, text}}), "  1\n" + text + "\n");
-        EXPECT_EQ(Written(true, {{1, text}}), "\x01" + text + Bytes({0}));
-    }
-    // The newline of a long text is a write of its own, which may fail too.
-    {
-        const std::string text(2000, 'x');
-        GroupFile file(false);
-        pellund_TestReset();
-        pellund_TestFailWrite(3);
+// Texts as long as the reader takes back are written whole; one character
+// more fails the group before its code, so no file is made that cannot be read.
+TEST(GroupWriter, TextsAreWrittenWholeUpToWhatTheReaderTakes) {
+    std::string crlf = "ab";  // 498 characters once escaped
+    for (int i = 0; i < 124; ++i)
+        crlf += "\r\n";
+    struct Case {
+        bool binary;
+        std::string text;
+        std::size_t length;  // as written, CR and LF escaped in the ASCII form
+        bool fits;
+    };
+    for (const Case &c : std::vector<Case>{{false, std::string(498, 'x'), 498, true},
+                                           {false, std::string(499, 'x'), 499, false},
+                                           {false, crlf, 498, true},
+                                           {false, crlf + "\n", 500, false},
+                                           {false, std::string(70000, 'x'), 70000, false},
+                                           {true, std::string(499, 'x'), 499, true},
+                                           {true, std::string(500, 'x'), 500, false},
+                                           {true, std::string(499, '\n'), 499, true}}) {
+        GroupFile file(c.binary);
         qerr_Report *report = nullptr;
-        vexlith::WriteStringGroup(1, &report, text.c_str());
-        pellund_TestReset();
-        EXPECT_EQ(Levels(report), Chain{"WriteStringGroup: Error writing to " + file.path()});
+        vexlith::WriteStringGroup(1, &report, c.text.c_str());
+        std::string written = file.Contents();
+        if (c.fits) {
+            EXPECT_EQ(report, nullptr) << c.length;
+            EXPECT_EQ(written.size(), (c.binary ? 2 : 5) + c.length) << c.length;
+            continue;
+        }
+        EXPECT_EQ(Levels(report), (Chain{"WriteStringGroup: Error writing to " + file.path(),
+                                         "RefuseLongText: Text of " + std::to_string(c.length) +
+                                             " characters is more than " +
+                                             (c.binary ? "a binary group can hold (499)"
+                                                       : "an ASCII line can hold (498)")}));
+        EXPECT_EQ(written, "");
         qerr_ReportFree(report);
-        EXPECT_EQ(file.Contents(), "  1\n" + text);
     }
-    // Escaped texts go out in pieces; none is lost at a piece's edge.
-    std::string text, escaped;
-    for (int i = 0; i < 3000; ++i) {
-        text += i % 2 ? "x\n" : "\r";
-        escaped += i % 2 ? "x^J" : "^M";
-    }
-    EXPECT_EQ(Written(false, {{1, text}}), "  1\n" + escaped + "\n");
 }
 
 TEST(GroupWriter, RealsAreSpelledAsPrintfSpellsThem) {
@@ -220,7 +230,8 @@ struct FailureCase {
 
 std::vector<FailureCase> FailureCases() {
     static const Qdxf_Coord point = {1.5, 2.0, 3.0};
-    static const std::string longText(2000, 'x'), lineBreaks(2000, '\n');
+    // The longest texts an ASCII line holds, with and without caret notation.
+    static const std::string longText(498, 'x'), lineBreaks(249, '\n');
     return {
         {"a long text's characters",
          [](qerr_Report **r) { vexlith::WriteStringGroup(1, r, longText.c_str()); },
@@ -228,7 +239,7 @@ std::vector<FailureCase> FailureCases() {
          "  1\n",
          "\x01",
          {"WriteStringGroup: Error writing to {FILE}"}},
-        {"the first piece of a text in caret notation",
+        {"a text in caret notation",
          [](qerr_Report **r) { vexlith::WriteStringGroup(1, r, lineBreaks.c_str()); },
          2,
          "  1\n",
