@@ -48,28 +48,35 @@ const std::set<std::string> kOutOfMemory = {"Memory allocation error",
                                             "Error allocating vertex list", "Out of memory",
                                             "Cannot allocate memory"};
 
+// Each allocation failing on its own, and the heap staying exhausted from
+// each one on, where even a report cannot be had.
 TEST(Drawing, AnExhaustedHeapFailsEveryReadCleanly) {
     for (const auto &[form, contents] : Forms()) {
         TempFile file(contents);
         long liveBefore = pellund_TestLiveBlocks();
-        int failures = 0;
-        for (long n = 1;; ++n) {
-            pellund_TestReset();
-            pellund_TestFailAllocation(n);
-            ReadOutcome outcome = ReadFile(file.path());
-            pellund_TestReset();
-            if (outcome.drawing) break;
-            ++failures;
-            ASSERT_NE(outcome.report, nullptr) << form << ", allocation " << n;
-            std::string innermost = outcome.messages().back();
-            EXPECT_TRUE(kOutOfMemory.count(innermost))
-                << form << ", allocation " << n << ": "
-                << ::testing::PrintToString(Levels(outcome.report.get()));
-            outcome = {};
-            EXPECT_EQ(pellund_TestLiveBlocks(), liveBefore) << form << ", allocation " << n;
-            ASSERT_LT(n, 10000) << "a read that never succeeds";
+        for (auto arm : {pellund_TestFailAllocation, pellund_TestExhaustHeap}) {
+            bool onward = arm == pellund_TestExhaustHeap;
+            int failures = 0;
+            for (long n = 1;; ++n) {
+                std::string where = std::string(form) +
+                                    (onward ? ", from allocation " : ", allocation ") +
+                                    std::to_string(n);
+                pellund_TestReset();
+                arm(n);
+                ReadOutcome outcome = ReadFile(file.path());
+                pellund_TestReset();
+                if (outcome.drawing) break;
+                ++failures;
+                ASSERT_NE(outcome.report, nullptr) << where;
+                std::string innermost = outcome.messages().back();
+                EXPECT_TRUE(kOutOfMemory.count(innermost))
+                    << where << ": " << ::testing::PrintToString(Levels(outcome.report.get()));
+                outcome = {};
+                EXPECT_EQ(pellund_TestLiveBlocks(), liveBefore) << where;
+                ASSERT_LT(n, 10000) << "a read that never succeeds";
+            }
+            EXPECT_GT(failures, 50) << form;
         }
-        EXPECT_GT(failures, 50) << form;
         EXPECT_EQ(pellund_TestOpenHandles(), 0);
     }
 }

@@ -682,6 +682,18 @@ TEST(Writer, AnExhaustedHeapFailsTheWriteCleanly) {
             outcome.report.reset();
             EXPECT_EQ(pellund_TestLiveBlocks(), blocks);
             EXPECT_EQ(pellund_TestOpenHandles(), 0);
+            // A heap exhausted from here on: even the reports cannot be had.
+            pellund_TestExhaustHeap(static_cast<long>(failing));
+            outcome = WriteTo(drawing.get(), file.path(), binary);
+            pellund_TestReset();
+            ASSERT_NE(outcome.report, nullptr);
+            std::string innermost = outcome.levels().back();
+            EXPECT_TRUE(innermost.ends_with("Out of memory") ||
+                        innermost.ends_with("Memory allocation error"))
+                << innermost;
+            outcome.report.reset();
+            EXPECT_EQ(pellund_TestLiveBlocks(), blocks);
+            EXPECT_EQ(pellund_TestOpenHandles(), 0);
         }
         EXPECT_EQ(failing, expected.size() + 1);
     }

@@ -20,16 +20,21 @@ namespace {
 struct Countdown {
     std::atomic<long> calls{0};
     std::atomic<long> failAt{0};
+    std::atomic<bool> failOnward{false};  // every call from failAt on fails
 
     bool Next() {
         long call = ++calls;
         long target = failAt.load();
-        return target > 0 && call == target;
+        return target > 0 && (failOnward ? call >= target : call == target);
     }
-    void Arm(long n) { failAt = n > 0 ? calls.load() + n : 0; }
+    void Arm(long n, bool onward = false) {
+        failOnward = onward;
+        failAt = n > 0 ? calls.load() + n : 0;
+    }
     void Reset() {
         calls = 0;
         failAt = 0;
+        failOnward = false;
     }
 };
 
@@ -132,6 +137,9 @@ void pellund_TestReset(void) {
 }
 void pellund_TestFailAllocation(long n) {
     pellund::allocations.Arm(n);
+}
+void pellund_TestExhaustHeap(long n) {
+    pellund::allocations.Arm(n, true);
 }
 void pellund_TestFailRead(long n) {
     pellund::reads.Arm(n);

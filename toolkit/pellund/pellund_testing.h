@@ -21,6 +21,9 @@ extern "C" {
 
 PELLUND_API void pellund_TestReset(void);
 PELLUND_API void pellund_TestFailAllocation(long n);
+/* From the n-th following allocation on, every allocation fails until the
+ * next reset: a heap that stays exhausted. */
+PELLUND_API void pellund_TestExhaustHeap(long n);
 PELLUND_API void pellund_TestFailRead(long n);
 PELLUND_API void pellund_TestFailWrite(long n);
 /* Calls of each kind since the last reset. */
