@@ -102,6 +102,9 @@ std::vector<HostileFile> HostileFiles() {
         {"entities of distinct kinds", BinaryFile(BinarySection("ENTITIES", distinctKinds)),
          entityPerByte, true},
         {"ASCII entities of an empty kind", asciiEntities, entityPerByte, true},
+        // Six bytes each, an entity and its line record: about 33 per byte.
+        {"LINEs without groups",
+         BinaryFile(BinarySection("ENTITIES", Repeat(BinaryTag("LINE"), kMany / 4))), 36, true},
         {"layers",
          BinaryFile(BinarySection(
              "TABLES", BinaryTag("TABLE") + BinaryTag("LAYER", 2) +
