@@ -54,11 +54,6 @@ void PrintCommandHelp(const CommandSpec &command, const std::string &note = "");
 // releases it.
 void PrintReportChain(qerr_Report *report);
 
-// The form of a DXF file as its first bytes tell it.
-enum class FileForm { Ascii, BinaryOneByte, BinaryTwoByte, Unreadable };
-FileForm DetectForm(const char *fileName);
-const char *FormName(FileForm form);
-
 int RunDump(const std::vector<std::string_view> &args);
 int RunInfo(const std::vector<std::string_view> &args);
 int RunConvert(const std::vector<std::string_view> &args);

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "cli.h"
-#include "progress.h"
+#include "drawing_file.h"
 
 namespace cli {
 
@@ -31,8 +31,7 @@ int RunConvert(const std::vector<std::string_view> &args) {
     }
     bool binary = parsed->Has("binary");
     if (!binary && !parsed->Has("ascii")) {
-        FileForm form = DetectForm(input.c_str());
-        binary = form == FileForm::BinaryOneByte || form == FileForm::BinaryTwoByte;
+        binary = IsBinary(DetectForm(input.c_str()));
     }
     qdxf_Write(drawing, output.c_str(), binary ? 1 : 0, 0, &report);
     qdxf_InfoFree(drawing);

@@ -14,12 +14,10 @@ extern char **environ;
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <set>
 
 #include "cli.h"
-#include "corvane.h"
-#include "progress.h"
-#include "svg_renderer.h"
+#include "drawing_file.h"
+#include "output.h"
 
 namespace cli {
 namespace {
@@ -66,24 +64,10 @@ std::vector<std::string> SplitNames(std::string_view list) {
     }
 }
 
-// The kinds the library reported as ignored ("NAME entity ignored"); other
-// messages go to stderr as they come.
-void CollectIgnored(void *context, const char *message) {
-    static constexpr std::string_view kSuffix = " entity ignored";
-    std::string_view text = message;
-    if (text.size() > kSuffix.size() && text.ends_with(kSuffix)) {
-        // A SEQEND ends attributes: nothing of its own is drawn.
-        std::string_view kind = text.substr(0, text.size() - kSuffix.size());
-        if (kind != "SEQEND") static_cast<std::set<std::string> *>(context)->emplace(kind);
-    } else {
-        std::fprintf(stderr, "%s\n", message);
-    }
-}
-
 // Writes the picture of `drawing` as SVG into `file`, named `name`, and
 // closes it; false, after saying why, when that failed.
 bool WriteSvgFile(const std::string &name, FILE *file, const Qdxf_Info &drawing,
-                  const render::SvgOptions &options, render::SvgOutcome *outcome) {
+                  const render::OutputOptions &options, render::Outcome *outcome) {
     errno = 0;
     *outcome = render::WriteSvg(drawing, options, [file](std::string_view text) {
         return std::fwrite(text.data(), 1, text.size(), file) == text.size();
@@ -106,7 +90,7 @@ std::string FindRasteriser() {
 }
 
 bool WritePng(const std::string &, const std::string &, const Qdxf_Info &,
-              const render::SvgOptions &, render::SvgOutcome *) {
+              const render::OutputOptions &, render::Outcome *) {
     return false;
 }
 
@@ -154,7 +138,7 @@ bool Rasterise(const std::string &rasteriser, const std::string &svg, const std:
 
 // The picture as PNG: SVG in a temporary file, handed to the rasteriser.
 bool WritePng(const std::string &rasteriser, const std::string &png, const Qdxf_Info &drawing,
-              const render::SvgOptions &options, render::SvgOutcome *outcome) {
+              const render::OutputOptions &options, render::Outcome *outcome) {
     const char *folder = std::getenv("TMPDIR");
     std::string svg = std::string(folder && *folder ? folder : "/tmp") + "/vexlith-render-XXXXXX";
     int temporary = mkstemp(svg.data());
@@ -195,7 +179,7 @@ int RunRender(const std::vector<std::string_view> &args) {
         return UsageError("render", "OUT must end in .svg or .png");
     }
 
-    render::SvgOptions options;
+    render::OutputOptions options;
     options.width = kDefaultWidth;
     if (auto width = parsed->Value("width")) {
         int value = 0;
@@ -230,16 +214,14 @@ int RunRender(const std::vector<std::string_view> &args) {
     }
 
     qerr_Report *report = nullptr;
-    std::set<std::string> ignored;
-    qsmg_SetSink(CollectIgnored, &ignored);
-    Qdxf_Info *drawing = ReadDrawing(input, parsed->Has("progress"), &report);
-    qsmg_SetSink(nullptr, nullptr);
+    IgnoredKinds ignored;
+    Qdxf_Info *drawing = ReadDrawing(input, parsed->Has("progress"), &report, &ignored);
     if (!drawing) {
         PrintReportChain(report);
         return kFailure;
     }
 
-    render::SvgOutcome outcome;
+    render::Outcome outcome;
     bool made = false;
     if (png) {
         made = WritePng(rasteriser, output, *drawing, options, &outcome);
@@ -254,12 +236,13 @@ int RunRender(const std::vector<std::string_view> &args) {
 
     for (const std::string &warning : outcome.stats.warnings)
         std::fprintf(stderr, "vexlith: warning: %s\n", warning.c_str());
-    if (!ignored.empty()) {
-        std::string kinds;
-        for (const std::string &kind : ignored) {
-            if (!kinds.empty()) kinds += ", ";
-            kinds += kind;
-        }
+    std::string kinds;
+    for (const std::string &kind : ignored) {
+        if (kind == "SEQEND") continue;  // it ends attributes: nothing of its own is drawn
+        if (!kinds.empty()) kinds += ", ";
+        kinds += kind;
+    }
+    if (!kinds.empty()) {
         std::fprintf(stderr,
                      "vexlith: warning: kinds the library does not read are not drawn: %s\n",
                      kinds.c_str());
