@@ -10,10 +10,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <numbers>
 #include <set>
-#include <unordered_map>
-#include <unordered_set>
 
 #include "text.h"
 
@@ -134,8 +133,10 @@ private:
         return selected_.empty() || selected_.count(key) != 0;
     }
 
-    std::unordered_map<std::string, LayerState> layers_;
-    std::unordered_set<std::string> selected_;
+    // Trees, not hash tables: the names come from the file, and names chosen
+    // to collide must not make the walk slow.
+    std::map<std::string, LayerState, std::less<>> layers_;
+    std::set<std::string, std::less<>> selected_;
 };
 
 // Where a list of entities is drawn: the transformation to drawing
@@ -202,7 +203,7 @@ private:
     const SceneOptions &options_;
     Sink &sink_;
     LayerIndex layers_;
-    std::unordered_map<std::string, const Qdxf_Block *> blocks_;
+    std::map<std::string, const Qdxf_Block *, std::less<>> blocks_;  // a tree, as layers_
     std::vector<Frame> stack_;
     Path path_;  // reused, to keep its segments' storage
 

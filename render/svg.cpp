@@ -30,7 +30,11 @@ public:
         : write_(write), view_(view) {
         width_ = std::clamp(options.width, 1, 1000000);
         scale_ = width_ / view.Width();
-        height_ = static_cast<int>(std::clamp(std::round(view.Height() * scale_), 1.0, 1e6));
+        // The view is never taller than four times its width; a view that
+        // is no number of units wide still gets a picture of bounded size.
+        if (!std::isfinite(scale_) || !(scale_ > 0.0)) scale_ = 1.0;
+        height_ =
+            static_cast<int>(std::clamp(std::round(view.Height() * scale_), 1.0, 4.0 * width_));
         line_ = std::max(1.0, width_ / 1000.0);
         MakeColors(drawing, options.blackBackground);
     }
@@ -55,6 +59,7 @@ public:
     }
 
     int width() const { return width_; }
+    std::size_t elements() const { return elements_; }
     int height() const { return height_; }
 
     void AddPath(const Path &path) override {
@@ -87,7 +92,7 @@ public:
             out_ += "\" stroke-linecap=\"butt\" stroke-linejoin=\"miter\"";
         }
         out_ += "/>\n";
-        Flush();
+        Written();
     }
 
     void AddEllipse(const Ellipse &ellipse) override {
@@ -117,7 +122,7 @@ public:
         out_ += "\" stroke=\"";
         out_ += Color(ellipse.color);
         out_ += "\"/>\n";
-        Flush();
+        Written();
     }
 
     void AddDot(const Dot &dot) override {
@@ -132,7 +137,7 @@ public:
         out_ += "\" fill=\"";
         out_ += Color(dot.color);
         out_ += "\" stroke=\"none\"/>\n";
-        Flush();
+        Written();
     }
 
     void AddLabel(const Label &label) override {
@@ -185,7 +190,7 @@ public:
             }
         }
         out_ += "</text>\n";
-        Flush();
+        Written();
     }
 
 private:
@@ -291,6 +296,12 @@ private:
         if (own) qmsc_HeapFree(own);
     }
 
+    // Counts an element written and hands the text on.
+    void Written() {
+        ++elements_;
+        Flush();
+    }
+
     // Hands the buffered text on once there is enough of it, or all of it.
     void Flush(bool all = false) {
         if (out_.empty() || (!all && out_.size() < (1u << 16))) return;
@@ -307,6 +318,7 @@ private:
     std::string background_;
     std::array<std::string, 256> colors_;
     std::string out_;
+    std::size_t elements_ = 0;
     bool ok_ = true;
 };
 
@@ -321,6 +333,7 @@ Outcome WriteSvg(const Qdxf_Info &drawing, const OutputOptions &options, const W
     svg.Begin();
     outcome.stats = WalkDrawing(drawing, options.scene, svg);
     outcome.written = svg.End();
+    outcome.elements = svg.elements();
     outcome.width = svg.width();
     outcome.height = svg.height();
     return outcome;

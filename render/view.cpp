@@ -105,7 +105,13 @@ Box ViewOf(const Qdxf_Info &drawing, const Box &computed) {
     if (view.Empty() || !std::isfinite(view.Width() * 2.0) || !std::isfinite(view.Height() * 2.0))
         view = Box{0.0, 0.0, 1.0, 1.0};
     double size = std::max(view.Width(), view.Height());
-    double margin = size > 0.0 ? size * 0.04 : std::max(1.0, std::fabs(view.minX) * 1e-6);
+    double reach = std::max(
+        {std::fabs(view.minX), std::fabs(view.maxX), std::fabs(view.minY), std::fabs(view.maxY)});
+    // A drawing too small to tell from a point beside its distance from the
+    // origin, or too small for a picture's scale to be a number, is shown as
+    // a point: a unit around it, or more where the unit would round away.
+    bool point = !(size > reach * 1e-12) || !(size > 1e-100);
+    double margin = point ? std::max(1.0, reach * 1e-6) : size * 0.04;
     view.minX -= margin;
     view.minY -= margin;
     view.maxX += margin;
