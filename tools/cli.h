@@ -51,13 +51,10 @@ void PrintOptions(const std::vector<OptionSpec> &specs);
 void PrintCommandHelp(const CommandSpec &command, const std::string &note = "");
 
 // Prints the report chain on stderr, one level a line, outermost first, and
-// releases it.
-void PrintReportChain(qerr_Report *report);
-
-// The form of a DXF file as its first bytes tell it.
-enum class FileForm { Ascii, BinaryOneByte, BinaryTwoByte, Unreadable };
-FileForm DetectForm(const char *fileName);
-const char *FormName(FileForm form);
+// releases it. The file name `written`, where a message has it, is shown as
+// `shown` (a temporary file as the target it stands for).
+void PrintReportChain(qerr_Report *report, const std::string &written = {},
+                      const std::string &shown = {});
 
 int RunDump(const std::vector<std::string_view> &args);
 int RunInfo(const std::vector<std::string_view> &args);

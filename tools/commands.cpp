@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "render_scene.h"
+#include "scene.h"
 
 namespace cli {
 

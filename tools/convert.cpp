@@ -4,7 +4,8 @@
 #include <cstdio>
 
 #include "cli.h"
-#include "progress.h"
+#include "drawing_file.h"
+#include "output_file.h"
 
 namespace cli {
 
@@ -31,16 +32,22 @@ int RunConvert(const std::vector<std::string_view> &args) {
     }
     bool binary = parsed->Has("binary");
     if (!binary && !parsed->Has("ascii")) {
-        FileForm form = DetectForm(input.c_str());
-        binary = form == FileForm::BinaryOneByte || form == FileForm::BinaryTwoByte;
+        binary = IsBinary(DetectForm(input.c_str()));
     }
-    qdxf_Write(drawing, output.c_str(), binary ? 1 : 0, 0, &report);
-    qdxf_InfoFree(drawing);
-    if (report) {
-        PrintReportChain(report);
+    // The library writes the file by name: a temporary one, which takes the
+    // target's place only when the whole drawing is in it.
+    OutputFile file(output);
+    if (!file.Create() || !file.Close()) {
+        qdxf_InfoFree(drawing);
         return kFailure;
     }
-    return kSuccess;
+    qdxf_Write(drawing, file.Path().c_str(), binary ? 1 : 0, 0, &report);
+    qdxf_InfoFree(drawing);
+    if (report) {
+        PrintReportChain(report, file.Path(), output);
+        return kFailure;
+    }
+    return file.Commit() ? kSuccess : kFailure;
 }
 
 }  // namespace cli

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "cli.h"
-#include "progress.h"
+#include "drawing_file.h"
 
 namespace cli {
 namespace {

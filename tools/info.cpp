@@ -4,12 +4,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <set>
 #include <unordered_map>
 
 #include "cli.h"
-#include "corvane.h"
-#include "progress.h"
+#include "drawing_file.h"
 
 namespace cli {
 namespace {
@@ -60,24 +58,6 @@ constexpr const char *kKindNames[] = {
 };
 constexpr int kKinds = static_cast<int>(sizeof kKindNames / sizeof kKindNames[0]);
 
-// The kinds the library reported as ignored, from its log messages
-// ("NAME entity ignored").
-struct IgnoredKinds {
-    std::set<std::string> names;
-
-    static void Collect(void *context, const char *message) {
-        static constexpr char kSuffix[] = " entity ignored";
-        std::size_t length = std::strlen(message);
-        std::size_t suffix = sizeof kSuffix - 1;
-        auto *kinds = static_cast<IgnoredKinds *>(context);
-        if (length > suffix && std::strcmp(message + length - suffix, kSuffix) == 0) {
-            kinds->names.emplace(message, length - suffix);
-        } else {
-            std::fprintf(stderr, "%s\n", message);
-        }
-    }
-};
-
 int KindOf(const Qdxf_Entity &entity) {
     int kind;
     std::memcpy(&kind, &entity.type, sizeof kind);  // a host may store any int there
@@ -118,10 +98,10 @@ void PrintEntities(const Qdxf_Entity *entities, const IgnoredKinds &ignored) {
         if (perKind[kind]) std::printf("  %-11s %d\n", kKindNames[kind], perKind[kind]);
     }
     if (perKind[0]) std::printf("  %-11s %d (unknown kinds)\n", "invalid", perKind[0]);
-    if (!ignored.names.empty()) {
+    if (!ignored.empty()) {
         std::printf("kinds not read (in blocks or entities):");
         const char *separator = " ";
-        for (const std::string &name : ignored.names) {
+        for (const std::string &name : ignored) {
             std::printf("%s%s", separator, name.c_str());
             separator = ", ";
         }
@@ -161,9 +141,7 @@ int RunInfo(const std::vector<std::string_view> &args) {
     auto started = std::chrono::steady_clock::now();
     qerr_Report *report = nullptr;
     IgnoredKinds ignored;
-    qsmg_SetSink(IgnoredKinds::Collect, &ignored);
-    Qdxf_Info *drawing = ReadDrawing(fileName, parsed->Has("progress"), &report);
-    qsmg_SetSink(nullptr, nullptr);
+    Qdxf_Info *drawing = ReadDrawing(fileName, parsed->Has("progress"), &report, &ignored);
     auto elapsed =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started);
     if (!drawing) {

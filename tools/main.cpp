@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "cli.h"
+#include "output_file.h"
 
 namespace {
 
@@ -31,10 +32,7 @@ void PrintHelp() {
     std::printf("\n%s\n", std::string(cli::kExitStatus).c_str());
 }
 
-}  // namespace
-
-int main(int argc, char **argv) {
-    std::vector<std::string_view> args(argv + 1, argv + argc);
+int Run(const std::vector<std::string_view> &args) {
     if (args.empty()) return cli::UsageError("", "no command given");
     std::string_view first = args.front();
     if (first == "--help" || first == "-h" || first == "help") {
@@ -52,4 +50,12 @@ int main(int argc, char **argv) {
         return cli::UsageError("", "unknown option '" + std::string(first) + "'");
     }
     return cli::UsageError("", "unknown command '" + std::string(first) + "'");
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    // Whatever a command printed must have reached standard output, or the
+    // command failed.
+    return cli::FinishStandardOutput(Run({argv + 1, argv + argc}));
 }

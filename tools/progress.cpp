@@ -80,11 +80,4 @@ void ProgressBar::Finish(bool succeeded) {
     std::fflush(stderr);
 }
 
-Qdxf_Info *ReadDrawing(const std::string &fileName, bool progressRequested, qerr_Report **report) {
-    ProgressBar bar("reading " + fileName, ShowProgress(progressRequested));
-    Qdxf_Info *drawing = qdxf_Read(fileName.c_str(), bar.Meter(), report);
-    bar.Finish(drawing != nullptr);
-    return drawing;
-}
-
 }  // namespace cli

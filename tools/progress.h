@@ -44,9 +44,6 @@ private:
     qmet_Meter meter_;
 };
 
-// qdxf_Read with a bar when ShowProgress(requested) says so.
-Qdxf_Info *ReadDrawing(const std::string &fileName, bool progressRequested, qerr_Report **report);
-
 }  // namespace cli
 
 #endif

@@ -14,12 +14,12 @@ extern char **environ;
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <set>
+#include <optional>
 
 #include "cli.h"
-#include "corvane.h"
-#include "progress.h"
-#include "svg_renderer.h"
+#include "drawing_file.h"
+#include "output.h"
+#include "output_file.h"
 
 namespace cli {
 namespace {
@@ -55,6 +55,14 @@ bool EndsWith(std::string_view text, std::string_view suffix) {
     return true;
 }
 
+// ".svg, .geojson or .png", from the formats the renderer writes.
+std::string KnownExtensions() {
+    std::string known;
+    for (const render::Format &format : render::Formats())
+        known.append(format.extension).append(", ");
+    return known + "or .png";
+}
+
 std::vector<std::string> SplitNames(std::string_view list) {
     std::vector<std::string> names;
     while (true) {
@@ -66,37 +74,21 @@ std::vector<std::string> SplitNames(std::string_view list) {
     }
 }
 
-// The kinds the library reported as ignored ("NAME entity ignored"); other
-// messages go to stderr as they come.
-void CollectIgnored(void *context, const char *message) {
-    static constexpr std::string_view kSuffix = " entity ignored";
-    std::string_view text = message;
-    if (text.size() > kSuffix.size() && text.ends_with(kSuffix)) {
-        // A SEQEND ends attributes: nothing of its own is drawn.
-        std::string_view kind = text.substr(0, text.size() - kSuffix.size());
-        if (kind != "SEQEND") static_cast<std::set<std::string> *>(context)->emplace(kind);
-    } else {
-        std::fprintf(stderr, "%s\n", message);
-    }
-}
-
-// Writes the picture of `drawing` as SVG into `file`, named `name`, and
-// closes it; false, after saying why, when that failed.
-bool WriteSvgFile(const std::string &name, FILE *file, const Qdxf_Info &drawing,
-                  const render::SvgOptions &options, render::SvgOutcome *outcome) {
-    errno = 0;
-    *outcome = render::WriteSvg(drawing, options, [file](std::string_view text) {
-        return std::fwrite(text.data(), 1, text.size(), file) == text.size();
+// Writes `drawing` in `format` into `file`, which is then closed, and
+// committed unless `commit` is false; false, after saying why, when that
+// failed.
+bool WriteOutput(OutputFile &file, const render::Format &format, const Qdxf_Info &drawing,
+                 const render::OutputOptions &options, render::Outcome *outcome, bool commit) {
+    if (!file.Create()) return false;
+    std::FILE *stream = file.Stream();
+    *outcome = format.write(drawing, options, [stream](std::string_view text) {
+        return std::fwrite(text.data(), 1, text.size(), stream) == text.size();
     });
-    bool written = outcome->written && std::fflush(file) == 0 && !std::ferror(file);
-    int error = errno;
-    written = std::fclose(file) == 0 && written;
-    if (!error) error = errno;
-    if (!written) {
-        std::fprintf(stderr, "vexlith: cannot write %s: %s\n", name.c_str(),
-                     std::strerror(error ? error : EIO));
+    if (!outcome->written) {
+        file.Close();
+        return false;
     }
-    return written;
+    return commit ? file.Commit() : file.Close();
 }
 
 #if defined(_WIN32)
@@ -105,8 +97,8 @@ std::string FindRasteriser() {
     return {};
 }
 
-bool WritePng(const std::string &, const std::string &, const Qdxf_Info &,
-              const render::SvgOptions &, render::SvgOutcome *) {
+bool WritePng(const std::string &, OutputFile &, const Qdxf_Info &, const render::OutputOptions &,
+              render::Outcome *) {
     return false;
 }
 
@@ -127,8 +119,10 @@ std::string FindRasteriser() {
     }
 }
 
-// Runs the rasteriser on `svg`, writing `png`; true when it succeeded.
-bool Rasterise(const std::string &rasteriser, const std::string &svg, const std::string &png) {
+// Runs the rasteriser on `svg`, writing `png`, which the user knows as
+// `shown`; true when it succeeded.
+bool Rasterise(const std::string &rasteriser, const std::string &svg, const std::string &png,
+               const std::string &shown) {
     std::string program = kRasteriser;
     std::string unlimited = "--unlimited";
     std::string format = "--format=png";
@@ -148,34 +142,66 @@ bool Rasterise(const std::string &rasteriser, const std::string &svg, const std:
         if (errno != EINTR) return false;
     }
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
-    std::fprintf(stderr, "vexlith: %s could not make %s\n", kRasteriser, png.c_str());
+    std::fprintf(stderr, "vexlith: %s could not make %s\n", kRasteriser, shown.c_str());
     return false;
 }
 
-// The picture as PNG: SVG in a temporary file, handed to the rasteriser.
-bool WritePng(const std::string &rasteriser, const std::string &png, const Qdxf_Info &drawing,
-              const render::SvgOptions &options, render::SvgOutcome *outcome) {
-    const char *folder = std::getenv("TMPDIR");
-    std::string svg = std::string(folder && *folder ? folder : "/tmp") + "/vexlith-render-XXXXXX";
-    int temporary = mkstemp(svg.data());
-    if (temporary < 0) {
-        std::fprintf(stderr, "vexlith: cannot make a temporary file: %s\n", std::strerror(errno));
+// The picture as PNG: SVG in a temporary file beside the target, handed to
+// the rasteriser, which writes the target's temporary file.
+bool WritePng(const std::string &rasteriser, OutputFile &png, const Qdxf_Info &drawing,
+              const render::OutputOptions &options, render::Outcome *outcome) {
+    OutputFile svg(png.Target() + ".svg");
+    if (!WriteOutput(svg, *render::FormatFor(".svg"), drawing, options, outcome, false))
         return false;
-    }
-    FILE *file = fdopen(temporary, "wb");
-    if (!file) {
-        std::fprintf(stderr, "vexlith: cannot write %s: %s\n", svg.c_str(), std::strerror(errno));
-        close(temporary);
-        unlink(svg.c_str());
-        return false;
-    }
-    bool made =
-        WriteSvgFile(svg, file, drawing, options, outcome) && Rasterise(rasteriser, svg, png);
-    unlink(svg.c_str());
-    return made;
+    if (!png.Create() || !png.Close()) return false;
+    return Rasterise(rasteriser, svg.Path(), png.Path(), png.Target()) && png.Commit();
 }
 
 #endif
+
+// The options of the command line in `options`; a usage error's status, or
+// nullopt.
+std::optional<int> TakeOptions(const Arguments &parsed, render::OutputOptions *options) {
+    options->width = kDefaultWidth;
+    if (auto width = parsed.Value("width")) {
+        int value = 0;
+        auto [end, error] = std::from_chars(width->data(), width->data() + width->size(), value);
+        if (error != std::errc() || end != width->data() + width->size() || value < kMinWidth ||
+            value > kMaxWidth) {
+            return UsageError("render", "--width takes a number of pixels from 16 to 16384");
+        }
+        options->width = value;
+    }
+    if (auto background = parsed.Value("background")) {
+        if (*background != "black" && *background != "white") {
+            return UsageError("render", "--background takes black or white");
+        }
+        options->blackBackground = *background == "black";
+    }
+    if (auto layers = parsed.Value("layers")) {
+        options->scene.layers = SplitNames(*layers);
+        if (options->scene.layers.empty()) {
+            return UsageError("render", "--layers takes layer names separated by commas");
+        }
+    }
+    return std::nullopt;
+}
+
+void PrintWarnings(const render::Outcome &outcome, const IgnoredKinds &ignored) {
+    for (const std::string &warning : outcome.stats.warnings)
+        std::fprintf(stderr, "vexlith: warning: %s\n", warning.c_str());
+    std::string kinds;
+    for (const std::string &kind : ignored) {
+        if (kind == "SEQEND") continue;  // it ends attributes: nothing of its own is drawn
+        if (!kinds.empty()) kinds += ", ";
+        kinds += kind;
+    }
+    if (!kinds.empty()) {
+        std::fprintf(stderr,
+                     "vexlith: warning: kinds the library does not read are not drawn: %s\n",
+                     kinds.c_str());
+    }
+}
 
 }  // namespace
 
@@ -191,33 +217,10 @@ int RunRender(const std::vector<std::string_view> &args) {
     std::string input(parsed->Operands()[0]);
     std::string output(parsed->Operands()[1]);
     bool png = EndsWith(output, ".png");
-    if (!png && !EndsWith(output, ".svg")) {
-        return UsageError("render", "OUT must end in .svg or .png");
-    }
-
-    render::SvgOptions options;
-    options.width = kDefaultWidth;
-    if (auto width = parsed->Value("width")) {
-        int value = 0;
-        auto [end, error] = std::from_chars(width->data(), width->data() + width->size(), value);
-        if (error != std::errc() || end != width->data() + width->size() || value < kMinWidth ||
-            value > kMaxWidth) {
-            return UsageError("render", "--width takes a number of pixels from 16 to 16384");
-        }
-        options.width = value;
-    }
-    if (auto background = parsed->Value("background")) {
-        if (*background != "black" && *background != "white") {
-            return UsageError("render", "--background takes black or white");
-        }
-        options.blackBackground = *background == "black";
-    }
-    if (auto layers = parsed->Value("layers")) {
-        options.scene.layers = SplitNames(*layers);
-        if (options.scene.layers.empty()) {
-            return UsageError("render", "--layers takes layer names separated by commas");
-        }
-    }
+    const render::Format *format = render::FormatFor(output);
+    if (!png && !format) return UsageError("render", "OUT must end in " + KnownExtensions());
+    render::OutputOptions options;
+    if (auto usage = TakeOptions(*parsed, &options)) return *usage;
     std::string rasteriser;
     if (png) {
         rasteriser = FindRasteriser();
@@ -230,42 +233,25 @@ int RunRender(const std::vector<std::string_view> &args) {
     }
 
     qerr_Report *report = nullptr;
-    std::set<std::string> ignored;
-    qsmg_SetSink(CollectIgnored, &ignored);
-    Qdxf_Info *drawing = ReadDrawing(input, parsed->Has("progress"), &report);
-    qsmg_SetSink(nullptr, nullptr);
+    IgnoredKinds ignored;
+    Qdxf_Info *drawing = ReadDrawing(input, parsed->Has("progress"), &report, &ignored);
     if (!drawing) {
         PrintReportChain(report);
         return kFailure;
     }
-
-    render::SvgOutcome outcome;
-    bool made = false;
-    if (png) {
-        made = WritePng(rasteriser, output, *drawing, options, &outcome);
-    } else if (FILE *file = std::fopen(output.c_str(), "wb")) {
-        made = WriteSvgFile(output, file, *drawing, options, &outcome);
-    } else {
-        std::fprintf(stderr, "vexlith: cannot write %s: %s\n", output.c_str(),
-                     std::strerror(errno));
-    }
+    render::Outcome outcome;
+    OutputFile file(output);
+    bool made = png ? WritePng(rasteriser, file, *drawing, options, &outcome)
+                    : WriteOutput(file, *format, *drawing, options, &outcome, true);
     qdxf_InfoFree(drawing);
     if (!made) return kFailure;
-
-    for (const std::string &warning : outcome.stats.warnings)
-        std::fprintf(stderr, "vexlith: warning: %s\n", warning.c_str());
-    if (!ignored.empty()) {
-        std::string kinds;
-        for (const std::string &kind : ignored) {
-            if (!kinds.empty()) kinds += ", ";
-            kinds += kind;
-        }
-        std::fprintf(stderr,
-                     "vexlith: warning: kinds the library does not read are not drawn: %s\n",
-                     kinds.c_str());
+    PrintWarnings(outcome, ignored);
+    if (outcome.width > 0) {
+        std::printf("%s: %d x %d pixels, %zu elements\n", output.c_str(), outcome.width,
+                    outcome.height, outcome.elements);
+    } else {
+        std::printf("%s: %zu features\n", output.c_str(), outcome.elements);
     }
-    std::printf("%s: %d x %d pixels, %zu elements\n", output.c_str(), outcome.width, outcome.height,
-                outcome.stats.primitives);
     return kSuccess;
 }
 

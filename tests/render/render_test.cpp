@@ -13,7 +13,8 @@
 #include <functional>
 
 #include "drawings.h"
-#include "svg_renderer.h"
+#include "output.h"
+#include "text.h"
 
 using namespace testing_support;
 
@@ -528,7 +529,7 @@ TEST(RenderLimits, MillionsOfInsertedEntitiesAreCapped) {
 
     auto started = std::chrono::steady_clock::now();
     std::size_t bytes = 0;
-    render::SvgOutcome outcome = render::WriteSvg(*drawing, {}, [&](std::string_view text) {
+    render::Outcome outcome = render::WriteSvg(*drawing, {}, [&](std::string_view text) {
         bytes += text.size();
         return true;
     });
@@ -585,7 +586,7 @@ TEST(RenderView, HeaderExtentsWhenTheyFitTheDrawing) {
 
 // The SVG text of `drawing`, then every element as Python's XML parser reads
 // it, one a line: the tag, its attributes in order of name, its text.
-std::vector<std::string> ParsedSvg(const Qdxf_Info &drawing, const render::SvgOptions &options) {
+std::vector<std::string> ParsedSvg(const Qdxf_Info &drawing, const render::OutputOptions &options) {
     std::string svg;
     render::WriteSvg(drawing, options, [&](std::string_view text) {
         svg += text;
@@ -630,7 +631,7 @@ TEST(RenderSvg, WellFormedWithYUpAndColoursByBackground) {
     AddEntity(drawing->entities, QDXF_POINT, "0")->data.point.location = {100, 0, 0};
 
     // 108 by 58 units with the margin, 1000 pixels wide: 9.259 pixels a unit.
-    render::SvgOptions options;
+    render::OutputOptions options;
     std::vector<std::string> black = ParsedSvg(*drawing, options);
     const std::vector<std::string> expected = {
         "svg height=537 viewBox=0 0 1000 537 width=1000",
@@ -668,7 +669,7 @@ TEST(RenderSvg, ScaledCirclesAndWideLinesInPixels) {
     Qdxf_Entity *wide = AddPolyline(drawing->entities, 0, {{{0, 0, 0}}, {{100, 0, 0}}});
     wide->data.polyline.defaultStartingWidth = wide->data.polyline.defaultEndingWidth = 2;
 
-    render::SvgOptions options;
+    render::OutputOptions options;
     options.width = 1080;  // 10 pixels a unit
     std::vector<std::string> lines = ParsedSvg(*drawing, options);
     ASSERT_EQ(lines.size(), 5u);
@@ -685,7 +686,7 @@ TEST(RenderSvg, WriteFailureEndsTheOutput) {
     for (int i = 0; i < 5000; ++i)
         AddLine(drawing->entities, "0", {0, 0, 0}, {1.0 * i, 1, 0});
     int calls = 0;
-    render::SvgOutcome outcome = render::WriteSvg(*drawing, {}, [&](std::string_view) {
+    render::Outcome outcome = render::WriteSvg(*drawing, {}, [&](std::string_view) {
         ++calls;
         return false;
     });

@@ -2,8 +2,8 @@
 // A drawing as flat primitives in drawing units: the entities of the ENTITIES
 // section with every INSERT expanded, colours and layers resolved, ready for
 // a picture. Uses the public records only.
-#ifndef VEXLITH_TOOLS_RENDER_SCENE_H
-#define VEXLITH_TOOLS_RENDER_SCENE_H
+#ifndef VEXLITH_RENDER_SCENE_H
+#define VEXLITH_RENDER_SCENE_H
 
 #include <cstddef>
 #include <string>
@@ -138,11 +138,6 @@ struct SceneStats {
 // not drawn; an entity on layer "0" inside a block takes the layer of the
 // insert that places it.
 SceneStats WalkDrawing(const Qdxf_Info &drawing, const SceneOptions &options, Sink &sink);
-
-// A text value as shown: DXF control codes (%%d, %%p, %%c, %%%, %%nnn),
-// \U+XXXX escapes and caret-encoded control characters decoded, bytes that are
-// not UTF-8 taken as Windows-1252, control characters dropped.
-std::string DecodeText(const char *raw);
 
 }  // namespace render
 

@@ -3,24 +3,17 @@
 // units by the view, so that drawings far from the origin or of any size
 // keep their precision in viewers that compute in single precision or fixed
 // point; lines are at least one pixel wide whatever the scale.
-#include "svg_renderer.h"
-
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
+#include <string>
+
+#include "output.h"
 
 namespace render {
-
-void Box::Add(Point p) {
-    minX = std::min(minX, p.x);
-    minY = std::min(minY, p.y);
-    maxX = std::max(maxX, p.x);
-    maxY = std::max(maxY, p.y);
-}
-
 namespace {
 
 constexpr double kPi = std::numbers::pi;
@@ -28,119 +21,20 @@ constexpr double kPi = std::numbers::pi;
 // Text heights in DXF measure the capitals; a sans-serif font's capitals are
 // about 0.73 of its size.
 constexpr double kFontSizePerHeight = 1.37;
-// An average character's advance, in text heights, for the extents.
-constexpr double kAdvancePerHeight = 0.75;
-
-Point At(const Segment &arc, double parameter) {
-    Point unit{std::cos(parameter), std::sin(parameter)};
-    Point offset = arc.shape.ApplyVector(unit);
-    return {arc.center.x + offset.x, arc.center.y + offset.y};
-}
-
-std::size_t Characters(const std::string &text) {
-    std::size_t count = 0;
-    for (char c : text)
-        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    return count;
-}
-
-}  // namespace
-
-void ExtentsSink::AddPath(const Path &path) {
-    box_.Add(path.start);
-    for (const Segment &segment : path.segments) {
-        if (segment.arc) {
-            int steps = std::max(4, static_cast<int>(std::fabs(segment.sweep) / (kPi / 32)));
-            for (int step = 1; step < steps; ++step)
-                box_.Add(At(segment, segment.startParameter + segment.sweep * step / steps));
-        }
-        box_.Add(segment.to);
-    }
-}
-
-void ExtentsSink::AddEllipse(const Ellipse &ellipse) {
-    // The exact box of the image of a unit circle.
-    const Affine &m = ellipse.shape;
-    double halfWidth = std::hypot(m.a, m.c);
-    double halfHeight = std::hypot(m.b, m.d);
-    box_.Add({ellipse.center.x - halfWidth, ellipse.center.y - halfHeight});
-    box_.Add({ellipse.center.x + halfWidth, ellipse.center.y + halfHeight});
-}
-
-void ExtentsSink::AddDot(const Dot &dot) {
-    box_.Add(dot.at);
-}
-
-void ExtentsSink::AddLabel(const Label &label) {
-    double length = label.fit > 0.0
-                        ? label.fit
-                        : kAdvancePerHeight * static_cast<double>(Characters(label.text));
-    double from = label.align == TextAlign::Start    ? 0.0
-                  : label.align == TextAlign::Middle ? -length / 2.0
-                                                     : -length;
-    for (double u : {from, from + length}) {
-        for (double v : {-0.3, 1.0}) {
-            box_.Add({label.origin.x + u * label.xAxis.x + v * label.yAxis.x,
-                      label.origin.y + u * label.xAxis.y + v * label.yAxis.y});
-        }
-    }
-}
-
-Box ViewOf(const Qdxf_Info &drawing, const Box &computed) {
-    Box header;
-    const Qdxf_Header *variables = drawing.header;
-    if (variables && variables->extmin && variables->extmax) {
-        const Qdxf_Coord &low = *variables->extmin;
-        const Qdxf_Coord &high = *variables->extmax;
-        // Files without extents often carry the placeholders 1e20 and -1e20.
-        bool sensible = std::fabs(low.x) < 1e15 && std::fabs(low.y) < 1e15 &&
-                        std::fabs(high.x) < 1e15 && std::fabs(high.y) < 1e15 && low.x <= high.x &&
-                        low.y <= high.y && (low.x < high.x || low.y < high.y);
-        if (sensible) header = Box{low.x, low.y, high.x, high.y};
-    }
-
-    Box view = computed;
-    if (!header.Empty()) {
-        double size = std::max(header.Width(), header.Height());
-        double slack = size * 0.1;
-        bool holds =
-            computed.Empty() ||
-            (computed.minX >= header.minX - slack && computed.maxX <= header.maxX + slack &&
-             computed.minY >= header.minY - slack && computed.maxY <= header.maxY + slack &&
-             size <= 50.0 * std::max(computed.Width(), computed.Height()));
-        if (holds) view = header;
-    }
-    // A drawing spread over more than the range of a double has no picture.
-    if (view.Empty() || !std::isfinite(view.Width() * 2.0) || !std::isfinite(view.Height() * 2.0))
-        view = Box{0.0, 0.0, 1.0, 1.0};
-    double size = std::max(view.Width(), view.Height());
-    double margin = size > 0.0 ? size * 0.04 : std::max(1.0, std::fabs(view.minX) * 1e-6);
-    view.minX -= margin;
-    view.minY -= margin;
-    view.maxX += margin;
-    view.maxY += margin;
-    // A tall, narrow drawing is shown in a picture at most four times as
-    // tall as wide, so that a picture's size stays bounded by its width.
-    double narrowest = view.Height() / 4.0;
-    if (view.Width() < narrowest) {
-        double grow = (narrowest - view.Width()) / 2.0;
-        view.minX -= grow;
-        view.maxX += grow;
-    }
-    return view;
-}
-
-namespace {
 
 // Writes the primitives as SVG elements in pixel coordinates, buffered.
 class SvgSink : public Sink {
 public:
-    SvgSink(const Qdxf_Info &drawing, const SvgOptions &options, const Box &view,
-            const SvgWriter &write)
+    SvgSink(const Qdxf_Info &drawing, const OutputOptions &options, const Box &view,
+            const Writer &write)
         : write_(write), view_(view) {
         width_ = std::clamp(options.width, 1, 1000000);
         scale_ = width_ / view.Width();
-        height_ = static_cast<int>(std::clamp(std::round(view.Height() * scale_), 1.0, 1e6));
+        // The view is never taller than four times its width; a view that
+        // is no number of units wide still gets a picture of bounded size.
+        if (!std::isfinite(scale_) || !(scale_ > 0.0)) scale_ = 1.0;
+        height_ =
+            static_cast<int>(std::clamp(std::round(view.Height() * scale_), 1.0, 4.0 * width_));
         line_ = std::max(1.0, width_ / 1000.0);
         MakeColors(drawing, options.blackBackground);
     }
@@ -165,6 +59,7 @@ public:
     }
 
     int width() const { return width_; }
+    std::size_t elements() const { return elements_; }
     int height() const { return height_; }
 
     void AddPath(const Path &path) override {
@@ -197,7 +92,7 @@ public:
             out_ += "\" stroke-linecap=\"butt\" stroke-linejoin=\"miter\"";
         }
         out_ += "/>\n";
-        Flush();
+        Written();
     }
 
     void AddEllipse(const Ellipse &ellipse) override {
@@ -227,7 +122,7 @@ public:
         out_ += "\" stroke=\"";
         out_ += Color(ellipse.color);
         out_ += "\"/>\n";
-        Flush();
+        Written();
     }
 
     void AddDot(const Dot &dot) override {
@@ -242,7 +137,7 @@ public:
         out_ += "\" fill=\"";
         out_ += Color(dot.color);
         out_ += "\" stroke=\"none\"/>\n";
-        Flush();
+        Written();
     }
 
     void AddLabel(const Label &label) override {
@@ -295,7 +190,7 @@ public:
             }
         }
         out_ += "</text>\n";
-        Flush();
+        Written();
     }
 
 private:
@@ -401,6 +296,12 @@ private:
         if (own) qmsc_HeapFree(own);
     }
 
+    // Counts an element written and hands the text on.
+    void Written() {
+        ++elements_;
+        Flush();
+    }
+
     // Hands the buffered text on once there is enough of it, or all of it.
     void Flush(bool all = false) {
         if (out_.empty() || (!all && out_.size() < (1u << 16))) return;
@@ -408,7 +309,7 @@ private:
         out_.clear();
     }
 
-    const SvgWriter &write_;
+    const Writer &write_;
     Box view_;
     int width_ = 0;
     int height_ = 0;
@@ -417,20 +318,22 @@ private:
     std::string background_;
     std::array<std::string, 256> colors_;
     std::string out_;
+    std::size_t elements_ = 0;
     bool ok_ = true;
 };
 
 }  // namespace
 
-SvgOutcome WriteSvg(const Qdxf_Info &drawing, const SvgOptions &options, const SvgWriter &write) {
+Outcome WriteSvg(const Qdxf_Info &drawing, const OutputOptions &options, const Writer &write) {
     ExtentsSink extents;
     WalkDrawing(drawing, options.scene, extents);
-    SvgOutcome outcome;
+    Outcome outcome;
     outcome.view = ViewOf(drawing, extents.box());
     SvgSink svg(drawing, options, outcome.view, write);
     svg.Begin();
     outcome.stats = WalkDrawing(drawing, options.scene, svg);
     outcome.written = svg.End();
+    outcome.elements = svg.elements();
     outcome.width = svg.width();
     outcome.height = svg.height();
     return outcome;

@@ -1,16 +1,12 @@
 // SPDX-License-Identifier: MIT
-// A drawing as an SVG picture: its primitives (render_scene.h) mapped into a
-// picture of a given width, y pointing up, colours from the drawing's colour
-// table.
-#ifndef VEXLITH_TOOLS_SVG_RENDERER_H
-#define VEXLITH_TOOLS_SVG_RENDERER_H
+// The part of a drawing a picture shows: the box around its primitives and
+// the view chosen from it and from the header's extents.
+#ifndef VEXLITH_RENDER_VIEW_H
+#define VEXLITH_RENDER_VIEW_H
 
-#include <functional>
 #include <limits>
-#include <string>
-#include <string_view>
 
-#include "render_scene.h"
+#include "scene.h"
 
 namespace render {
 
@@ -45,29 +41,9 @@ private:
 // $EXTMIN and $EXTMAX when both are there and fit the drawing (they hold the
 // drawn extents, with some slack, and are not far larger), otherwise the
 // extents computed from the primitives. A drawing with nothing to draw shows
-// the unit square; the view is never more than four times as tall as wide.
+// the unit square; the view is never more than four times as tall as wide,
+// and never so small that its width in drawing units rounds away.
 Box ViewOf(const Qdxf_Info &drawing, const Box &computed);
-
-struct SvgOptions {
-    int width = 1000;             // pixels; the height follows the view's proportions
-    bool blackBackground = true;  // else white
-    SceneOptions scene;
-};
-
-struct SvgOutcome {
-    SceneStats stats;
-    int width = 0;
-    int height = 0;
-    Box view;
-    bool written = false;  // false when `write` failed
-};
-
-// Receives the SVG text piece by piece; returns false when it could not
-// write it, which ends the output.
-using SvgWriter = std::function<bool(std::string_view)>;
-
-// Writes `drawing` as one SVG document through `write`.
-SvgOutcome WriteSvg(const Qdxf_Info &drawing, const SvgOptions &options, const SvgWriter &write);
 
 }  // namespace render
 

@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: MIT
+// The outputs of the renderer: each writes one file format from the scene
+// walk (scene.h), through a writer that takes the text piece by piece. A new
+// format is one file defining its Write function and a row of kFormats.
+#ifndef VEXLITH_RENDER_OUTPUT_H
+#define VEXLITH_RENDER_OUTPUT_H
+
+#include <functional>
+#include <span>
+#include <string_view>
+
+#include "view.h"
+
+namespace render {
+
+struct OutputOptions {
+    int width = 1000;             // pixels of a picture; the height follows the view
+    bool blackBackground = true;  // else white
+    // The greatest distance between an arc and the chords that stand for it,
+    // in drawing units, where an output has no arcs; 0 takes a thousandth of
+    // the view's larger side.
+    double chordTolerance = 0.0;
+    SceneOptions scene;
+};
+
+struct Outcome {
+    SceneStats stats;
+    std::size_t elements = 0;  // the elements written, which the scene may exceed
+    int width = 0;             // of a picture, in pixels
+    int height = 0;
+    Box view;
+    bool written = false;  // false when the writer failed
+};
+
+// Receives the output piece by piece; returns false when it could not write
+// it, which ends the output.
+using Writer = std::function<bool(std::string_view)>;
+
+Outcome WriteSvg(const Qdxf_Info &drawing, const OutputOptions &options, const Writer &write);
+Outcome WriteGeoJson(const Qdxf_Info &drawing, const OutputOptions &options, const Writer &write);
+
+struct Format {
+    std::string_view extension;  // lower case, with the dot
+    std::string_view description;
+    Outcome (*write)(const Qdxf_Info &, const OutputOptions &, const Writer &);
+};
+
+// Every format, and the one a file name's extension asks for (case ignored),
+// or null.
+std::span<const Format> Formats();
+const Format *FormatFor(std::string_view fileName);
+
+}  // namespace render
+
+#endif

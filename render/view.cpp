@@ -1,0 +1,130 @@
+// SPDX-License-Identifier: MIT
+// The box around a drawing's primitives and the view shown of it.
+#include "view.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace render {
+
+void Box::Add(Point p) {
+    minX = std::min(minX, p.x);
+    minY = std::min(minY, p.y);
+    maxX = std::max(maxX, p.x);
+    maxY = std::max(maxY, p.y);
+}
+
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+
+// An average character's advance, in text heights, for the extents.
+constexpr double kAdvancePerHeight = 0.75;
+
+Point At(const Segment &arc, double parameter) {
+    Point unit{std::cos(parameter), std::sin(parameter)};
+    Point offset = arc.shape.ApplyVector(unit);
+    return {arc.center.x + offset.x, arc.center.y + offset.y};
+}
+
+std::size_t Characters(const std::string &text) {
+    std::size_t count = 0;
+    for (char c : text)
+        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return count;
+}
+
+}  // namespace
+
+void ExtentsSink::AddPath(const Path &path) {
+    box_.Add(path.start);
+    for (const Segment &segment : path.segments) {
+        if (segment.arc) {
+            int steps = std::max(4, static_cast<int>(std::fabs(segment.sweep) / (kPi / 32)));
+            for (int step = 1; step < steps; ++step)
+                box_.Add(At(segment, segment.startParameter + segment.sweep * step / steps));
+        }
+        box_.Add(segment.to);
+    }
+}
+
+void ExtentsSink::AddEllipse(const Ellipse &ellipse) {
+    // The exact box of the image of a unit circle.
+    const Affine &m = ellipse.shape;
+    double halfWidth = std::hypot(m.a, m.c);
+    double halfHeight = std::hypot(m.b, m.d);
+    box_.Add({ellipse.center.x - halfWidth, ellipse.center.y - halfHeight});
+    box_.Add({ellipse.center.x + halfWidth, ellipse.center.y + halfHeight});
+}
+
+void ExtentsSink::AddDot(const Dot &dot) {
+    box_.Add(dot.at);
+}
+
+void ExtentsSink::AddLabel(const Label &label) {
+    double length = label.fit > 0.0
+                        ? label.fit
+                        : kAdvancePerHeight * static_cast<double>(Characters(label.text));
+    double from = label.align == TextAlign::Start    ? 0.0
+                  : label.align == TextAlign::Middle ? -length / 2.0
+                                                     : -length;
+    for (double u : {from, from + length}) {
+        for (double v : {-0.3, 1.0}) {
+            box_.Add({label.origin.x + u * label.xAxis.x + v * label.yAxis.x,
+                      label.origin.y + u * label.xAxis.y + v * label.yAxis.y});
+        }
+    }
+}
+
+Box ViewOf(const Qdxf_Info &drawing, const Box &computed) {
+    Box header;
+    const Qdxf_Header *variables = drawing.header;
+    if (variables && variables->extmin && variables->extmax) {
+        const Qdxf_Coord &low = *variables->extmin;
+        const Qdxf_Coord &high = *variables->extmax;
+        // Files without extents often carry the placeholders 1e20 and -1e20.
+        bool sensible = std::fabs(low.x) < 1e15 && std::fabs(low.y) < 1e15 &&
+                        std::fabs(high.x) < 1e15 && std::fabs(high.y) < 1e15 && low.x <= high.x &&
+                        low.y <= high.y && (low.x < high.x || low.y < high.y);
+        if (sensible) header = Box{low.x, low.y, high.x, high.y};
+    }
+
+    Box view = computed;
+    if (!header.Empty()) {
+        double size = std::max(header.Width(), header.Height());
+        double slack = size * 0.1;
+        bool holds =
+            computed.Empty() ||
+            (computed.minX >= header.minX - slack && computed.maxX <= header.maxX + slack &&
+             computed.minY >= header.minY - slack && computed.maxY <= header.maxY + slack &&
+             size <= 50.0 * std::max(computed.Width(), computed.Height()));
+        if (holds) view = header;
+    }
+    // A drawing spread over more than the range of a double has no picture.
+    if (view.Empty() || !std::isfinite(view.Width() * 2.0) || !std::isfinite(view.Height() * 2.0))
+        view = Box{0.0, 0.0, 1.0, 1.0};
+    double size = std::max(view.Width(), view.Height());
+    double reach = std::max(
+        {std::fabs(view.minX), std::fabs(view.maxX), std::fabs(view.minY), std::fabs(view.maxY)});
+    // A drawing too small to tell from a point beside its distance from the
+    // origin, or too small for a picture's scale to be a number, is shown as
+    // a point: a unit around it, or more where the unit would round away.
+    bool point = !(size > reach * 1e-12) || !(size > 1e-100);
+    double margin = point ? std::max(1.0, reach * 1e-6) : size * 0.04;
+    view.minX -= margin;
+    view.minY -= margin;
+    view.maxX += margin;
+    view.maxY += margin;
+    // A tall, narrow drawing is shown in a picture at most four times as
+    // tall as wide, so that a picture's size stays bounded by its width.
+    double narrowest = view.Height() / 4.0;
+    if (view.Width() < narrowest) {
+        double grow = (narrowest - view.Width()) / 2.0;
+        view.minX -= grow;
+        view.maxX += grow;
+    }
+    return view;
+}
+
+}  // namespace render

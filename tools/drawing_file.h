@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: MIT
+// Reading the drawing a command works on: the progress bar, the kinds the
+// library reported as not read, and the file's form, which the API does not
+// tell.
+#ifndef VEXLITH_TOOLS_DRAWING_FILE_H
+#define VEXLITH_TOOLS_DRAWING_FILE_H
+
+#include <set>
+#include <string>
+
+#include "vexlith.h"
+
+namespace cli {
+
+// The names of the entity kinds the library reported as ignored ("NAME
+// entity ignored"), sorted.
+using IgnoredKinds = std::set<std::string>;
+
+// qdxf_Read with a bar when ShowProgress(progressRequested) says so. When
+// `ignored` is given it receives the kinds the library did not read; other
+// log messages go to stderr as they come.
+Qdxf_Info *ReadDrawing(const std::string &fileName, bool progressRequested, qerr_Report **report,
+                       IgnoredKinds *ignored = nullptr);
+
+// The form of a DXF file as its first bytes tell it; the file is opened again
+// for them.
+enum class FileForm { Ascii, BinaryOneByte, BinaryTwoByte, Unreadable };
+FileForm DetectForm(const char *fileName);
+const char *FormName(FileForm form);
+inline bool IsBinary(FileForm form) {
+    return form == FileForm::BinaryOneByte || form == FileForm::BinaryTwoByte;
+}
+
+}  // namespace cli
+
+#endif
