@@ -7,6 +7,7 @@ namespace {
 
 constexpr Format kFormats[] = {
     {".svg", "an SVG picture", WriteSvg},
+    {".geojson", "a GeoJSON FeatureCollection", WriteGeoJson},
 };
 
 bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {

@@ -13,6 +13,10 @@
 
 namespace render {
 
+// On a white background no colour is lighter than this (relative luminance,
+// 0 black to 1 white): yellow and the pale greys are darkened to it.
+constexpr double kMaxLuminanceOnWhite = 0.6;
+
 struct OutputOptions {
     int width = 1000;             // pixels of a picture; the height follows the view
     bool blackBackground = true;  // else white

@@ -85,18 +85,42 @@ ColorNumber Drawable(int color) {
     return color >= 1 && color <= 255 ? color : 7;
 }
 
+constexpr const char *kKindNames[] = {"INVALID", "LINE", "POINT",  "CIRCLE",   "ARC",   "TRACE",
+                                      "SOLID",   "TEXT", "INSERT", "POLYLINE", "3DFACE"};
+
+// Line types by name (case ignored; the first of a name wins), a tree for the
+// reason LayerIndex gives.
+using LtypeIndex = std::map<std::string, const Qdxf_Ltype *, std::less<>>;
+
+LtypeIndex IndexLtypes(const Qdxf_Info &drawing) {
+    LtypeIndex index;
+    const Qdxf_Ltype *ltypes = drawing.tables ? drawing.tables->ltypes : nullptr;
+    for (const Qdxf_Ltype *ltype = ltypes; ltype; ltype = ltype->next) {
+        if (ltype->name) index.emplace(Key(ltype->name), ltype);
+    }
+    return index;
+}
+
+const Qdxf_Ltype *FindLtype(const LtypeIndex &index, const char *name) {
+    auto found = index.find(Key(name));
+    return found == index.end() ? nullptr : found->second;
+}
+
 struct LayerState {
     bool visible = true;  // on, thawed and selected
     bool frozen = false;
     ColorNumber color = 7;
     bool inTable = false;
+    std::string name;
+    const Qdxf_Ltype *ltype = nullptr;
 };
 
 // The layers by name: the table's (the first of a name wins), and the names
 // entities use that the table lacks, drawn in the foreground.
 class LayerIndex {
 public:
-    LayerIndex(const Qdxf_Info &drawing, const std::vector<std::string> &selected) {
+    LayerIndex(const Qdxf_Info &drawing, const std::vector<std::string> &selected,
+               const LtypeIndex &ltypes) {
         for (const std::string &name : selected)
             selected_.insert(Key(name.c_str()));
         const Qdxf_Layer *layers = drawing.tables ? drawing.tables->layers : nullptr;
@@ -110,16 +134,19 @@ public:
             // An off layer keeps its colour negated, for the inserts on it.
             state.color = Drawable(layer->color < -255 ? 7 : std::abs(layer->color));
             state.inTable = true;
+            state.name = layer->name;
+            state.ltype = layer->ltype ? layer->ltype : FindLtype(ltypes, layer->ltypeName);
             layers_.emplace(std::move(key), state);
         }
     }
 
-    // The layer of a name already made a key.
-    const LayerState &Find(std::string key) {
+    // The layer of a name already made a key, spelt `name` in the file.
+    const LayerState &Find(std::string key, const char *name) {
         auto found = layers_.find(key);
         if (found != layers_.end()) return found->second;
         LayerState state;
         state.visible = Selected(key);
+        state.name = name;
         return layers_.emplace(std::move(key), state).first->second;
     }
 
@@ -145,6 +172,7 @@ private:
 struct Place {
     Affine transform;
     ColorNumber byBlock = 7;
+    const Qdxf_Ltype *byBlockLtype = nullptr;
     const LayerState *inherited = nullptr;
 };
 
@@ -167,7 +195,14 @@ struct Frame {
 class Walker {
 public:
     Walker(const Qdxf_Info &drawing, const SceneOptions &options, Sink &sink)
-        : drawing_(drawing), options_(options), sink_(sink), layers_(drawing, options.layers) {
+        : drawing_(drawing),
+          options_(options),
+          sink_(sink),
+          ltypes_(IndexLtypes(drawing)),
+          layers_(drawing, options.layers, ltypes_) {
+        if (drawing.header && drawing.header->ltscale > 0.0 &&
+            std::isfinite(drawing.header->ltscale))
+            ltscale_ = drawing.header->ltscale;
         for (const Qdxf_Block *block = drawing.blocks; block; block = block->next) {
             if (block->name) blocks_.emplace(Key(block->name), block);  // the first one wins
         }
@@ -181,6 +216,9 @@ private:
     const LayerState &LayerOf(const Qdxf_Entity &entity, const Place &place);
     static ColorNumber ColorOf(const Qdxf_Entity &entity, const LayerState &layer,
                                const Place &place);
+    const Qdxf_Ltype *LtypeOf(const Qdxf_Entity &entity, const LayerState &layer,
+                              const Place &place) const;
+    void Describe(const Qdxf_Entity &entity, int kind, const LayerState &layer, const Place &place);
     void Visit(const Qdxf_Entity &entity, const Place &place);
     void Drain();
     void PushInsert(const Qdxf_Entity &entity, const Place &place, const LayerState &layer);
@@ -202,7 +240,10 @@ private:
     const Qdxf_Info &drawing_;
     const SceneOptions &options_;
     Sink &sink_;
+    LtypeIndex ltypes_;
     LayerIndex layers_;
+    double ltscale_ = 1.0;
+    Source source_;                                                  // of the entity being drawn
     std::map<std::string, const Qdxf_Block *, std::less<>> blocks_;  // a tree, as layers_
     std::vector<Frame> stack_;
     Path path_;  // reused, to keep its segments' storage
@@ -242,7 +283,52 @@ const LayerState &Walker::LayerOf(const Qdxf_Entity &entity, const Place &place)
     const char *name = entity.layer && entity.layer->name ? entity.layer->name : entity.layerName;
     std::string key = Key(name && *name ? name : "0");  // an entity without a layer is on "0"
     if (place.inherited && key == "0") return *place.inherited;
-    return layers_.Find(std::move(key));
+    return layers_.Find(std::move(key), name && *name ? name : "0");
+}
+
+const Qdxf_Ltype *Walker::LtypeOf(const Qdxf_Entity &entity, const LayerState &layer,
+                                  const Place &place) const {
+    const char *name = entity.ltypeName;
+    if (!name || !*name) return layer.ltype;
+    std::string key = Key(name);
+    if (key == "BYLAYER") return layer.ltype;
+    if (key == "BYBLOCK") return place.byBlockLtype;
+    return FindLtype(ltypes_, name);
+}
+
+// The pattern of `ltype` in drawing units, scaled by `scale`; empty for a
+// solid line, and for a pattern too long to be a line type.
+void Pattern(const Qdxf_Ltype *ltype, double scale, std::vector<double> *dashes) {
+    dashes->clear();
+    constexpr int kMaxDashes = 32;
+    if (!ltype || !ltype->dashLength || ltype->numDashItems < 2 ||
+        ltype->numDashItems > kMaxDashes || !(scale > 0.0) || !std::isfinite(scale))
+        return;
+    double total = 0.0;
+    for (int i = 0; i < ltype->numDashItems; ++i) {
+        double length = ltype->dashLength[i] * scale;
+        if (!std::isfinite(length)) {
+            dashes->clear();
+            return;
+        }
+        total += std::fabs(length);
+        dashes->push_back(length);
+    }
+    if (!(total > 0.0)) dashes->clear();
+}
+
+void Walker::Describe(const Qdxf_Entity &entity, int kind, const LayerState &layer,
+                      const Place &place) {
+    source_.layer = layer.name;
+    source_.kind = kKindNames[kind];
+    source_.handle = entity.handle;
+    source_.blockPath.clear();
+    for (const Frame &frame : stack_) {
+        if (!source_.blockPath.empty()) source_.blockPath += '/';
+        source_.blockPath += frame.block->name ? frame.block->name : "";
+    }
+    double scale = ltscale_ * std::sqrt(std::fabs(place.transform.Determinant()));
+    Pattern(LtypeOf(entity, layer, place), scale, &source_.dashes);
 }
 
 ColorNumber Walker::ColorOf(const Qdxf_Entity &entity, const LayerState &layer,
@@ -301,6 +387,7 @@ void Walker::Visit(const Qdxf_Entity &entity, const Place &place) {
     const LayerState &layer = LayerOf(entity, place);
     if (kind == QDXF_INSERT) return PushInsert(entity, place, layer);
     if (!layer.visible) return;
+    Describe(entity, kind, layer, place);
     ColorNumber color = ColorOf(entity, layer, place);
     const Affine &m = place.transform;
     switch (kind) {
@@ -382,6 +469,7 @@ void Walker::PushInsert(const Qdxf_Entity &entity, const Place &place, const Lay
     frame.columns = std::max(insert.columnCount, 1);
     frame.rows = std::max(insert.rowCount, 1);
     frame.place.byBlock = ColorOf(entity, layer, place);
+    frame.place.byBlockLtype = LtypeOf(entity, layer, place);
     frame.place.inherited = &layer;
     stack_.push_back(frame);
 }
@@ -414,6 +502,7 @@ void Walker::Emit(Path &path) {
         ++notFinite_;
         return;
     }
+    path.source = &source_;
     if (Admit(1 + path.segments.size())) sink_.AddPath(path);
 }
 
@@ -454,7 +543,7 @@ void Walker::EmitLine(Point from, Point to, const Affine &m, ColorNumber color) 
 }
 
 void Walker::EmitDot(Point at, const Affine &m, ColorNumber color) {
-    Dot dot{m.Apply(at), color};
+    Dot dot{m.Apply(at), color, &source_};
     if (!Finite(dot.at)) {
         ++notFinite_;
         return;
@@ -465,7 +554,7 @@ void Walker::EmitDot(Point at, const Affine &m, ColorNumber color) {
 void Walker::EmitCircle(const Qdxf_Circle &circle, const Affine &m, ColorNumber color) {
     if (!(circle.radius > 0.0)) return;
     Ellipse ellipse{m.Apply(XY(circle.center)),
-                    Linear(m) * Affine::Scale(circle.radius, circle.radius), color};
+                    Linear(m) * Affine::Scale(circle.radius, circle.radius), color, &source_};
     if (!Finite(ellipse.center) || !Finite(ellipse.shape)) {
         ++notFinite_;
         return;
@@ -515,6 +604,7 @@ void Walker::EmitText(const Qdxf_Text &text, const Affine &m, ColorNumber color)
     label.text = DecodeText(text.text);
     if (label.text.empty()) return;
     label.color = color;
+    label.source = &source_;
     double height = text.height;
     double widthFactor = text.xScale != 0.0 && std::isfinite(text.xScale) ? text.xScale : 1.0;
     double angle = text.angle;

@@ -59,6 +59,19 @@ struct Segment {
 // resolved; 7 stands for the foreground (white on black, black on white).
 using ColorNumber = int;
 
+// Where a primitive comes from, for outputs that say so: valid only during the
+// sink's call.
+struct Source {
+    std::string layer;             // the layer it is drawn on, as the file spells it
+    const char *kind = "";         // the entity's kind, "LINE" ... "3DFACE"
+    const char *handle = nullptr;  // the entity's handle, when it has one
+    std::string blockPath;         // the blocks it is placed through, outermost first, "/"-joined
+    // The line type's pattern in drawing units (positive a dash, negative a
+    // gap, 0 a dot), scaled by $LTSCALE and the inserts; empty for a solid
+    // line.
+    std::vector<double> dashes;
+};
+
 // Lines, arcs, outlines and filled areas. `width` is the stroke width in
 // drawing units, 0 for the thinnest visible line.
 struct Path {
@@ -68,6 +81,7 @@ struct Path {
     bool filled = false;
     double width = 0.0;
     ColorNumber color = 7;
+    const Source *source = nullptr;
 };
 
 // A whole circle as its transformed ellipse.
@@ -75,12 +89,14 @@ struct Ellipse {
     Point center;
     Affine shape;
     ColorNumber color = 7;
+    const Source *source = nullptr;
 };
 
 // A POINT: a small dot whatever the scale.
 struct Dot {
     Point at;
     ColorNumber color = 7;
+    const Source *source = nullptr;
 };
 
 enum class TextAlign { Start, Middle, End };
@@ -98,6 +114,7 @@ struct Label {
     TextAlign align = TextAlign::Start;
     double fit = 0.0;
     ColorNumber color = 7;
+    const Source *source = nullptr;
 };
 
 // Receives the primitives of a drawing in drawing order.

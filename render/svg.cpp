@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <numbers>
 #include <string>
+#include <vector>
 
 #include "output.h"
 
@@ -86,6 +87,7 @@ public:
             out_ += Color(path.color);
             out_ += '"';
         }
+        if (!path.filled && path.source) Dashes(path.source->dashes);
         if (path.width > 0.0) {
             out_ += " stroke-width=\"";
             Number(std::max(line_, path.width * scale_));
@@ -121,7 +123,9 @@ public:
         }
         out_ += "\" stroke=\"";
         out_ += Color(ellipse.color);
-        out_ += "\"/>\n";
+        out_ += '"';
+        if (ellipse.source) Dashes(ellipse.source->dashes);
+        out_ += "/>\n";
         Written();
     }
 
@@ -209,6 +213,34 @@ private:
         return {m.a * scale_, -m.b * scale_, m.c * scale_, -m.d * scale_, 0.0, 0.0};
     }
 
+    // A line type's pattern as stroke-dasharray, in pixels: dashes and gaps
+    // alternate, starting with a dash; a dot is a dash of no length, which the
+    // round caps show. A pattern shorter than a few pixels draws solid.
+    void Dashes(const std::vector<double> &pattern) {
+        if (pattern.empty()) return;
+        std::vector<double> lengths;  // even places dashes, odd places gaps
+        double total = 0.0;
+        for (double length : pattern) {
+            bool gap = length < 0.0;
+            double pixels = std::fabs(length) * scale_;
+            total += pixels;
+            if (lengths.empty() && gap) lengths.push_back(0.0);
+            if (!lengths.empty() && (lengths.size() % 2 == 0) == gap) {
+                lengths.back() += pixels;
+            } else {
+                lengths.push_back(pixels);
+            }
+        }
+        if (lengths.size() % 2) lengths.push_back(0.0);
+        if (!(total >= 3.0 * line_) || lengths.size() < 2 || !(total < 1e12)) return;
+        out_ += " stroke-dasharray=\"";
+        for (std::size_t i = 0; i < lengths.size(); ++i) {
+            if (i) out_ += ' ';
+            Number(lengths[i]);
+        }
+        out_ += '"';
+    }
+
     // An arc in pieces of at most a quarter turn: no piece is ambiguous
     // between the two arcs through its ends, and a whole circle keeps its
     // ends apart.
@@ -286,8 +318,18 @@ private:
             char text[8] = "#808080";
             if (table) {
                 const Qdxf_ColorEntry &entry = table->entries[number];
-                std::snprintf(text, sizeof text, "#%02x%02x%02x", level(entry.red),
-                              level(entry.green), level(entry.blue));
+                double red = entry.red, green = entry.green, blue = entry.blue;
+                // On white, colours lighter than kMaxLuminanceOnWhite keep
+                // their hue at that lightness, as plot styles darken them.
+                double luminance = 0.2126 * red + 0.7152 * green + 0.0722 * blue;
+                if (!black && luminance > kMaxLuminanceOnWhite) {
+                    double factor = kMaxLuminanceOnWhite / luminance;
+                    red *= factor;
+                    green *= factor;
+                    blue *= factor;
+                }
+                std::snprintf(text, sizeof text, "#%02x%02x%02x", level(red), level(green),
+                              level(blue));
             }
             colors_[number] = text;
         }

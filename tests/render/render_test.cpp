@@ -5,6 +5,7 @@
 // real XML parser (Python's xml.etree) reads it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cmath>
@@ -679,6 +680,42 @@ TEST(RenderSvg, ScaledCirclesAndWideLinesInPixels) {
     EXPECT_EQ(lines[4],
               "path d=M 40 1040 L 1040 1040 stroke=#ffffff stroke-linecap=butt "
               "stroke-linejoin=miter stroke-width=20");
+}
+
+TEST(RenderSvg, DashedLineTypesAndLightColoursOnWhite) {
+    DrawingPtr drawing = NewDrawing();
+    Qdxf_Header *header = AddHeader(*drawing);
+    *header->extmin = {0, 0, 0};
+    *header->extmax = {100, 50, 0};
+    header->ltscale = 2;
+    Qdxf_Layer *layer = AddLayer(*drawing, "L", 2);
+    for (auto [name, dashes] : {std::pair{"DASHDOT", std::vector<double>{1, -0.5, 0, -0.5}},
+                                std::pair{"FINE", std::vector<double>{0.01, -0.01}}}) {
+        auto *ltype = static_cast<Qdxf_Ltype *>(qmsc_HeapMalloc(sizeof(Qdxf_Ltype)));
+        ltype->name = HeapText(name);
+        ltype->numDashItems = static_cast<int>(dashes.size());
+        ltype->dashLength = static_cast<double *>(qmsc_HeapMalloc(dashes.size() * sizeof(double)));
+        std::copy(dashes.begin(), dashes.end(), ltype->dashLength);
+        drawing->tables->ltypes =
+            static_cast<Qdxf_Ltype *>(qdxf_AddToList(drawing->tables->ltypes, ltype));
+    }
+    layer->ltypeName = HeapText("dashdot");
+    AddLine(drawing->entities, "L", {0, 0, 0}, {100, 0, 0});
+    AddLine(drawing->entities, "L", {0, 50, 0}, {100, 50, 0})->ltypeName = HeapText("FINE");
+
+    // 9.259 pixels a unit; the pattern is doubled by $LTSCALE, and the gaps
+    // around the dot stay apart.
+    render::OutputOptions options;
+    options.blackBackground = false;
+    std::string svg;
+    render::WriteSvg(*drawing, options, [&](std::string_view text) {
+        svg += text;
+        return true;
+    });
+    EXPECT_NE(svg.find("stroke=\"#a5a500\" stroke-dasharray=\"18.52 9.26 0 9.26\"/>"),
+              std::string::npos)
+        << svg;
+    EXPECT_EQ(svg.find("dasharray", svg.find("dasharray") + 1), std::string::npos) << svg;
 }
 
 TEST(RenderSvg, WriteFailureEndsTheOutput) {
