@@ -62,6 +62,7 @@ std::optional<Arguments> Arguments::Parse(std::string_view command,
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string_view arg = args[i];
+        if (!optionsEnded && arg == "-h") arg = "--help";  // the short form people try first
         if (optionsEnded || arg.size() < 2 || arg.substr(0, 2) != "--") {
             if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
                 UsageError(command, "unknown option '" + std::string(arg) + "'");

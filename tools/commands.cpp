@@ -2,9 +2,10 @@
 // The table of the tool's commands and options (see commands.h).
 #include "commands.h"
 
+#include <cmath>
 #include <cstdlib>
 
-#include "scene.h"
+#include "output.h"
 
 namespace cli {
 
@@ -26,68 +27,92 @@ const std::vector<CommandSpec> &Commands() {
     static const std::vector<CommandSpec> commands = {
         {
             "info",
-            "FILE [--progress]",
+            "FILE... [--json] [--progress]",
             "summarise a drawing: form, version, header, blocks, entities, layers",
-            "Reads FILE and prints its form (ASCII or binary), its DXF version, the\n"
+            "Reads each FILE and prints its form (ASCII or binary), its DXF version, the\n"
             "header variables read, the drawing's extents, its blocks, its entities per\n"
             "kind and its layers with the entities on each. Entities of kinds the\n"
-            "library does not read are counted as invalid; their kinds are named.",
+            "library does not read are counted as invalid; their kinds are named. A\n"
+            "file that cannot be read is reported on stderr and the others are still\n"
+            "summarised; the status is then 1. On a terminal, control characters in\n"
+            "names and texts are shown escaped (\\x1b).",
             {
+                {"json", "", "print each summary as one JSON object on a line (docs/json.md)"},
                 {"progress", "", "show a progress bar on stderr even when it is not a terminal"},
-                {"help", "", "show this help"},
+                {"help", "", "show this help (also -h)"},
             },
         },
         {
             "dump",
-            "FILE [--quick] [--only PART] [--progress]",
+            "FILE [--quick | --json] [--only PART] [--progress]",
             "print a drawing's header, tables, blocks and entities",
             "Reads FILE and prints what was read: the header variables, the line types,\n"
-            "layers and text styles, each block with its entities, and each entity.",
+            "layers and text styles, each block with its entities, and each entity. On\n"
+            "a terminal, control characters in names and texts are shown escaped.",
             {
+                {"json", "",
+                 "print the drawing as one JSON document, every member of every record"},
                 {"quick", "", "print each entity in the short form: its geometry alone"},
                 {"only", "PART", "print one part: header, tables, blocks or entities"},
                 {"progress", "", "show a progress bar on stderr even when it is not a terminal"},
-                {"help", "", "show this help"},
+                {"help", "", "show this help (also -h)"},
             },
         },
         {
             "convert",
-            "IN OUT [--binary | --ascii]",
+            "IN OUT [--binary | --ascii] [--quiet]",
             "write a drawing again, in ASCII or binary form",
             "Reads the drawing IN and writes it to OUT: in the binary form with --binary,\n"
             "in the ASCII form with --ascii, otherwise in the form of IN. What is written\n"
             "is the header's extents, the block definitions and the entities of the kinds\n"
             "LINE, POINT, CIRCLE, ARC, TRACE, SOLID, TEXT, INSERT and POLYLINE; symbol\n"
-            "tables, other header variables and other kinds are left out.",
+            "tables, other header variables and other kinds are left out. After\n"
+            "writing, one line on stderr says what OUT lacks that IN had: the kinds and\n"
+            "their counts, the tables and the header variables.",
             {
                 {"binary", "", "write the binary form"},
                 {"ascii", "", "write the ASCII form"},
+                {"quiet", "", "say nothing of what the written file lacks"},
                 {"progress", "",
                  "show a progress bar while reading, even when stderr is no terminal"},
-                {"help", "", "show this help"},
+                {"help", "", "show this help (also -h)"},
             },
         },
         {
             "render",
-            "IN OUT.svg|OUT.png [--width PX] [--background black|white] [--layers NAME,...]",
-            "draw a drawing as an SVG or PNG picture",
+            "IN OUT.svg|OUT.png|OUT.geojson [--width PX] [--background black|white]"
+            " [--layers NAME,...] [--chord-tolerance UNITS]",
+            "draw a drawing as an SVG or PNG picture, or write it as GeoJSON",
             "Draws the entities of the drawing IN, with the blocks their inserts place,\n"
             "as a picture of OUT's kind: SVG, or PNG. The view is the header's $EXTMIN\n"
             "to $EXTMAX when they fit the drawing, otherwise the drawn extents, with a\n"
-            "margin; y points up. Colours come from the colour table: an entity's own,\n"
-            "its layer's (BYLAYER) or its insert's (BYBLOCK); colour 7 is drawn black on\n"
-            "white and white on black. Layers that are off or frozen are not drawn, nor\n"
-            "is paper space when model space has entities. Polyface meshes show their\n"
+            "margin; y points up. Layers that are off or frozen are not drawn, nor is\n"
+            "paper space when model space has entities. Polyface meshes show their\n"
             "vertices alone. A drawing that expands to more than " +
                 std::to_string(render::SceneOptions{}.maxPrimitives) +
                 " elements is cut\n"
-                "off there with a warning.",
+                "off there with a warning.\n"
+                "\n"
+                "Colours come from the colour table: an entity's own, its layer's (BYLAYER)\n"
+                "or its insert's (BYBLOCK). Colour 7 is drawn white on black and black on\n"
+                "white. On white, colours too light to see there (yellow, the pale greys:\n"
+                "a luminance above " +
+                std::to_string(std::lround(render::kMaxLuminanceOnWhite * 100)) +
+                "%) are darkened to that luminance, keeping their\n"
+                "hue, as plot styles do.\n"
+                "\n"
+                "Lines, arcs, circles and polylines of a line type with dashes are drawn\n"
+                "with its pattern, scaled by $LTSCALE and by the inserts that place them;\n"
+                "solid where the pattern is too fine to see.",
             {
                 {"width", "PX", "the picture's width in pixels, 16 to 16384 (default 1000)"},
                 {"background", "COLOUR", "black or white (default black)"},
                 {"layers", "NAME,...", "draw only the entities on these layers"},
+                {"chord-tolerance", "UNITS",
+                 "GeoJSON: how far a chord may stray from its arc, in drawing units "
+                 "(default a thousandth of the drawing's size)"},
                 {"progress", "", "show a progress bar while reading"},
-                {"help", "", "show this help"},
+                {"help", "", "show this help (also -h)"},
             },
         },
     };

@@ -6,6 +6,8 @@
 
 #include "cli.h"
 #include "drawing_file.h"
+#include "json.h"
+#include "terminal.h"
 
 namespace cli {
 namespace {
@@ -68,6 +70,33 @@ void Dump(const Qdxf_Info &drawing, unsigned parts, bool quick) {
     }
 }
 
+// The parts as one JSON document, every record with every member.
+void DumpJson(const Qdxf_Info &drawing, unsigned parts) {
+    Json json;
+    json.Object().Key("schema").Integer(kJsonSchema);
+    if (parts & kHeader) {
+        json.Key("header");
+        WriteHeader(json, drawing.header);
+    }
+    if (parts & kTables) {
+        json.Key("tables");
+        WriteTables(json, drawing.tables);
+    }
+    if (parts & kBlocks) {
+        json.Key("blocks").Array();
+        for (const Qdxf_Block *block = drawing.blocks; block; block = block->next)
+            WriteBlock(json, *block);
+        json.End();
+    }
+    if (parts & kEntities) {
+        json.Key("entities").Array();
+        for (const Qdxf_Entity *entity = drawing.entities; entity; entity = entity->next)
+            WriteEntity(json, *entity);
+        json.End();
+    }
+    json.End().Finish();
+}
+
 }  // namespace
 
 int RunDump(const std::vector<std::string_view> &args) {
@@ -90,6 +119,10 @@ int RunDump(const std::vector<std::string_view> &args) {
         }
     }
     if (parsed->Operands().size() != 1) return UsageError("dump", "dump takes one FILE");
+    bool json = parsed->Has("json");
+    if (json && parsed->Has("quick")) {
+        return UsageError("dump", "--quick has no JSON form: use --json alone");
+    }
     std::string fileName(parsed->Operands()[0]);
 
     qerr_Report *report = nullptr;
@@ -98,7 +131,12 @@ int RunDump(const std::vector<std::string_view> &args) {
         PrintReportChain(report);
         return kFailure;
     }
-    Dump(*drawing, parts, parsed->Has("quick"));
+    if (json) {
+        DumpJson(*drawing, parts);
+    } else {
+        EscapeDumpOnTerminal();
+        Dump(*drawing, parts, parsed->Has("quick"));
+    }
     qdxf_InfoFree(drawing);
     return kSuccess;
 }

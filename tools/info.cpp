@@ -3,17 +3,20 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
+#include <map>
 #include <unordered_map>
 
 #include "cli.h"
 #include "drawing_file.h"
+#include "json.h"
+#include "terminal.h"
 
 namespace cli {
 namespace {
 
-const char *OrNone(const char *text) {
-    return text ? text : "(none)";
+// "1 entity", "2 entities".
+std::string Count(int count, const char *one = "entity", const char *many = "entities") {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
 void PrintPoint(const char *label, const Qdxf_Coord *point) {
@@ -24,20 +27,24 @@ void PrintPoint(const char *label, const Qdxf_Coord *point) {
     }
 }
 
+void PrintText(const char *label, const char *text) {
+    std::printf("  %-11s %s\n", label, Shown(text).c_str());
+}
+
 void PrintHeader(const Qdxf_Header *header) {
     if (!header) {
         std::printf("header:      none (the file has no HEADER section)\n");
         return;
     }
     std::printf("header variables:\n");
-    std::printf("  %-11s %s\n", "$ACADVER", OrNone(header->acadver));
+    PrintText("$ACADVER", header->acadver);
     std::printf("  %-11s %g\n", "$ANGBASE", header->angbase);
     std::printf("  %-11s %d\n", "$ANGDIR", header->angdir);
     std::printf("  %-11s %d\n", "$AUNITS", header->aunits);
     std::printf("  %-11s %d\n", "$AUPREC", header->auprec);
     std::printf("  %-11s %d\n", "$CECOLOR", header->cecolor);
-    std::printf("  %-11s %s\n", "$CELTYPE", OrNone(header->celtype));
-    std::printf("  %-11s %s\n", "$CLAYER", OrNone(header->clayer));
+    PrintText("$CELTYPE", header->celtype);
+    PrintText("$CLAYER", header->clayer);
     PrintPoint("$EXTMIN", header->extmin);
     PrintPoint("$EXTMAX", header->extmax);
     std::printf("  %-11s %d\n", "$FILLMODE", header->fillmode);
@@ -48,81 +55,125 @@ void PrintHeader(const Qdxf_Header *header) {
     std::printf("  %-11s %g\n", "$PLINEWID", header->plinewid);
     std::printf("  %-11s %.10g\n", "$TDCREATE", header->tdcreate);
     std::printf("  %-11s %g\n", "$TEXTSIZE", header->textsize);
-    std::printf("  %-11s %s\n", "$TEXTSTYLE", OrNone(header->textstyle));
+    PrintText("$TEXTSTYLE", header->textstyle);
     std::printf("  %-11s %g\n", "$TRACEWID", header->tracewid);
 }
 
-constexpr const char *kKindNames[] = {
-    "invalid", "LINE", "POINT",  "CIRCLE",   "ARC",    "TRACE",
-    "SOLID",   "TEXT", "INSERT", "POLYLINE", "3DFACE",
+// What the summary counts, in the text and in the JSON alike.
+struct Summary {
+    int blocks = 0;
+    int blockEntities = 0;
+    int entities = 0;
+    std::map<std::string, int> perKind;  // kind name to count, INVALID included
+    // Each layer of the table with the entities of the ENTITIES section on
+    // it, in table order, and the entities on layers the table lacks.
+    std::vector<std::pair<const Qdxf_Layer *, int>> layers;
+    int offTable = 0;
 };
-constexpr int kKinds = static_cast<int>(sizeof kKindNames / sizeof kKindNames[0]);
 
-int KindOf(const Qdxf_Entity &entity) {
-    int kind;
-    std::memcpy(&kind, &entity.type, sizeof kind);  // a host may store any int there
-    return kind >= 0 && kind < kKinds ? kind : 0;
+Summary Summarise(const Qdxf_Info &drawing) {
+    Summary summary;
+    for (const Qdxf_Block *block = drawing.blocks; block; block = block->next) {
+        ++summary.blocks;
+        for (const Qdxf_Entity *entity = block->entities; entity; entity = entity->next)
+            ++summary.blockEntities;
+    }
+    std::unordered_map<const Qdxf_Layer *, int> on;
+    for (const Qdxf_Entity *entity = drawing.entities; entity; entity = entity->next) {
+        ++summary.entities;
+        ++summary.perKind[KindName(*entity)];
+        ++on[entity->layer];
+    }
+    const Qdxf_Layer *layers = drawing.tables ? drawing.tables->layers : nullptr;
+    for (const Qdxf_Layer *layer = layers; layer; layer = layer->next)
+        summary.layers.emplace_back(layer, on[layer]);
+    summary.offTable = on[nullptr];
+    return summary;
 }
 
-void PrintExtents(const Qdxf_Header *header) {
+// The kinds in the order of the library's kind numbers, INVALID last.
+constexpr const char *kKindOrder[] = {"LINE", "POINT",  "CIRCLE",   "ARC",    "TRACE",  "SOLID",
+                                      "TEXT", "INSERT", "POLYLINE", "3DFACE", "INVALID"};
+
+void PrintSummary(const std::string &fileName, const Qdxf_Info &drawing,
+                  const IgnoredKinds &ignored, double milliseconds) {
+    Summary summary = Summarise(drawing);
+    const Qdxf_Header *header = drawing.header;
+    std::printf("file:        %s\n", Shown(fileName.c_str()).c_str());
+    std::printf("form:        %s\n", FormName(DetectForm(fileName.c_str())));
+    std::printf("version:     %s\n", header ? Shown(header->acadver).c_str() : "(none)");
+    PrintHeader(header);
     if (!header || !header->extmin || !header->extmax) {
         std::printf("extents:     (none in the header)\n");
-        return;
+    } else {
+        const Qdxf_Coord &low = *header->extmin;
+        const Qdxf_Coord &high = *header->extmax;
+        std::printf("extents:     %g, %g, %g to %g, %g, %g\n", low.x, low.y, low.z, high.x, high.y,
+                    high.z);
     }
-    const Qdxf_Coord &low = *header->extmin;
-    const Qdxf_Coord &high = *header->extmax;
-    std::printf("extents:     %g, %g, %g to %g, %g, %g\n", low.x, low.y, low.z, high.x, high.y,
-                high.z);
-}
-
-void PrintBlocks(const Qdxf_Block *blocks) {
-    int count = 0;
-    int entities = 0;
-    for (const Qdxf_Block *block = blocks; block; block = block->next) {
-        ++count;
-        for (const Qdxf_Entity *entity = block->entities; entity; entity = entity->next)
-            ++entities;
+    std::printf("blocks:      %d (%s in them)\n", summary.blocks,
+                Count(summary.blockEntities).c_str());
+    std::printf("entities:    %d\n", summary.entities);
+    for (const char *kind : kKindOrder) {
+        auto found = summary.perKind.find(kind);
+        if (found == summary.perKind.end()) continue;
+        if (std::string_view(kind) == "INVALID") {
+            std::printf("  %-11s %d (unknown kinds)\n", "invalid", found->second);
+        } else {
+            std::printf("  %-11s %d\n", kind, found->second);
+        }
     }
-    std::printf("blocks:      %d (%d entities in them)\n", count, entities);
-}
-
-void PrintEntities(const Qdxf_Entity *entities, const IgnoredKinds &ignored) {
-    int perKind[kKinds] = {};
-    int total = 0;
-    for (const Qdxf_Entity *entity = entities; entity; entity = entity->next) {
-        ++perKind[KindOf(*entity)];
-        ++total;
-    }
-    std::printf("entities:    %d\n", total);
-    for (int kind = 1; kind < kKinds; ++kind) {
-        if (perKind[kind]) std::printf("  %-11s %d\n", kKindNames[kind], perKind[kind]);
-    }
-    if (perKind[0]) std::printf("  %-11s %d (unknown kinds)\n", "invalid", perKind[0]);
     if (!ignored.empty()) {
         std::printf("kinds not read (in blocks or entities):");
         const char *separator = " ";
         for (const std::string &name : ignored) {
-            std::printf("%s%s", separator, name.c_str());
+            std::printf("%s%s", separator, Shown(name.c_str()).c_str());
             separator = ", ";
         }
         std::printf("\n");
     }
+    std::printf("layers:      %zu\n", summary.layers.size());
+    std::vector<std::string> names;
+    std::size_t width = 11;  // the column of the counts, wider for a long name
+    for (const auto &[layer, count] : summary.layers) {
+        names.push_back(Shown(layer->name, "(no name)"));
+        width = std::max(width, names.back().size());
+    }
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::printf("  %-*s %s\n", static_cast<int>(width), names[i].c_str(),
+                    Count(summary.layers[i].second).c_str());
+    }
+    if (summary.offTable) {
+        std::printf("  and %s on layers not in the table\n", Count(summary.offTable).c_str());
+    }
+    std::printf("read in:     %.1f ms\n", milliseconds);
 }
 
-// Each layer of the table with the entities of the ENTITIES section on it.
-void PrintLayers(const Qdxf_Info &drawing) {
-    int count = 0;
-    const Qdxf_Layer *layers = drawing.tables ? drawing.tables->layers : nullptr;
-    for (const Qdxf_Layer *layer = layers; layer; layer = layer->next)
-        ++count;
-    std::printf("layers:      %d\n", count);
-    std::unordered_map<const Qdxf_Layer *, int> on;
-    for (const Qdxf_Entity *entity = drawing.entities; entity; entity = entity->next)
-        ++on[entity->layer];
-    for (const Qdxf_Layer *layer = layers; layer; layer = layer->next) {
-        std::printf("  %-11s %d entities\n", layer->name ? layer->name : "(no name)", on[layer]);
+// The summary as one JSON object on one line; the time of the read is left
+// out, so that the same file always gives the same line.
+void PrintSummaryJson(const std::string &fileName, const Qdxf_Info &drawing,
+                      const IgnoredKinds &ignored) {
+    Summary summary = Summarise(drawing);
+    Json json;
+    json.Object().Key("schema").Integer(kJsonSchema).Key("file").Text(fileName.c_str());
+    json.Key("form").String(FormName(DetectForm(fileName.c_str())));
+    json.Key("header");
+    WriteHeader(json, drawing.header);
+    json.Key("blocks").Integer(summary.blocks);
+    json.Key("blockEntities").Integer(summary.blockEntities);
+    json.Key("entities").Integer(summary.entities).Key("kinds").Object();
+    for (const char *kind : kKindOrder) {
+        auto found = summary.perKind.find(kind);
+        if (found != summary.perKind.end()) json.Key(kind).Integer(found->second);
     }
-    if (on[nullptr]) std::printf("  and %d entities on layers not in the table\n", on[nullptr]);
+    json.End().Key("kindsNotRead").Array();
+    for (const std::string &name : ignored)
+        json.Text(name.c_str());
+    json.End().Key("layers").Array();
+    for (const auto &[layer, count] : summary.layers)
+        json.Object().Key("name").Text(layer->name).Key("entities").Integer(count).End();
+    json.End().Key("entitiesOnLayersNotInTable").Integer(summary.offTable).End();
+    json.Finish();
 }
 
 }  // namespace
@@ -135,30 +186,35 @@ int RunInfo(const std::vector<std::string_view> &args) {
         PrintCommandHelp(command);
         return kSuccess;
     }
-    if (parsed->Operands().size() != 1) return UsageError("info", "info takes one FILE");
-    std::string fileName(parsed->Operands()[0]);
-
-    auto started = std::chrono::steady_clock::now();
-    qerr_Report *report = nullptr;
-    IgnoredKinds ignored;
-    Qdxf_Info *drawing = ReadDrawing(fileName, parsed->Has("progress"), &report, &ignored);
-    auto elapsed =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started);
-    if (!drawing) {
-        PrintReportChain(report);
-        return kFailure;
+    if (parsed->Operands().empty()) return UsageError("info", "info takes one FILE or more");
+    bool json = parsed->Has("json");
+    int status = kSuccess;
+    bool first = true;
+    for (std::string_view operand : parsed->Operands()) {
+        std::string fileName(operand);
+        auto started = std::chrono::steady_clock::now();
+        qerr_Report *report = nullptr;
+        IgnoredKinds ignored;
+        Qdxf_Info *drawing = ReadDrawing(fileName, parsed->Has("progress"), &report, &ignored);
+        auto elapsed =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started);
+        if (!drawing) {
+            // What was printed so far reaches the terminal before the report.
+            std::fflush(stdout);
+            PrintReportChain(report);
+            status = kFailure;
+            continue;
+        }
+        if (json) {
+            PrintSummaryJson(fileName, *drawing, ignored);
+        } else {
+            if (!first) std::printf("\n");
+            PrintSummary(fileName, *drawing, ignored, elapsed.count());
+        }
+        first = false;
+        qdxf_InfoFree(drawing);
     }
-    std::printf("file:        %s\n", fileName.c_str());
-    std::printf("form:        %s\n", FormName(DetectForm(fileName.c_str())));
-    std::printf("version:     %s\n", drawing->header ? OrNone(drawing->header->acadver) : "(none)");
-    PrintHeader(drawing->header);
-    PrintExtents(drawing->header);
-    PrintBlocks(drawing->blocks);
-    PrintEntities(drawing->entities, ignored);
-    PrintLayers(*drawing);
-    std::printf("read in:     %.1f ms\n", elapsed.count());
-    qdxf_InfoFree(drawing);
-    return kSuccess;
+    return status;
 }
 
 }  // namespace cli

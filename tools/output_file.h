@@ -32,6 +32,8 @@ public:
     // Close).
     const std::string &Path() const { return path_; }
     std::FILE *Stream() const { return stream_; }
+    // Whether Path() is a temporary file rather than the target itself.
+    bool Temporary() const { return temporary_; }
     // Closes the stream without committing, as before writing through Path().
     // False, after saying why, when what was written did not reach the file.
     bool Close();

@@ -33,10 +33,12 @@ public:
 private:
     static void Show(void *context, double percent);
     void Draw(int percent);
+    int Marks(int percent) const;
 
     std::string label_;
     bool shown_;
     bool terminal_;
+    int width_ = 30;  // marks in a full bar
     bool started_ = false;
     bool finished_ = false;
     int percent_ = -1;

@@ -11,6 +11,7 @@ extern char **environ;
 
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -177,6 +178,16 @@ std::optional<int> TakeOptions(const Arguments &parsed, render::OutputOptions *o
             return UsageError("render", "--background takes black or white");
         }
         options->blackBackground = *background == "black";
+    }
+    if (auto tolerance = parsed.Value("chord-tolerance")) {
+        double value = 0.0;
+        const char *end = tolerance->data() + tolerance->size();
+        auto [stop, error] = std::from_chars(tolerance->data(), end, value);
+        if (error != std::errc() || stop != end || !(value > 0.0) || !std::isfinite(value)) {
+            return UsageError("render",
+                              "--chord-tolerance takes a length in drawing units above 0");
+        }
+        options->chordTolerance = value;
     }
     if (auto layers = parsed.Value("layers")) {
         options->scene.layers = SplitNames(*layers);

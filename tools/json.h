@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: MIT
+// JSON on standard output, written as it is made: objects and arrays nest,
+// commas and escapes are the writer's. Texts from a file are taken as the
+// renderer decodes them (UTF-8 kept, other bytes as Windows-1252); reals are
+// written shortest-exact, and those that are not finite as the strings
+// "nan", "inf" and "-inf", which JSON has no numbers for.
+#ifndef VEXLITH_TOOLS_JSON_H
+#define VEXLITH_TOOLS_JSON_H
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "vexlith.h"
+
+namespace cli {
+
+class Json {
+public:
+    Json() = default;
+    ~Json() { Flush(); }
+    Json(const Json &) = delete;
+    Json &operator=(const Json &) = delete;
+
+    Json &Object();
+    Json &Array();
+    Json &End();  // of the innermost object or array
+    Json &Key(std::string_view key);
+    Json &Text(const char *text);         // a text from a file; null is null
+    Json &String(std::string_view text);  // a text of the tool's own, UTF-8
+    Json &Real(double value);
+    Json &Integer(long long value);
+    Json &Null();
+    Json &Coord(const Qdxf_Coord &coord);  // [x, y, z]
+    Json &CoordOrNull(const Qdxf_Coord *coord);
+    // Ends the document with a newline and writes it out.
+    void Finish();
+
+private:
+    void Value();  // a comma before a value that is not the first
+    void Raw(std::string_view text);
+    void Quoted(std::string_view utf8);
+    void Flush();
+
+    std::string buffer_;
+    std::vector<bool> first_;  // per open object or array: nothing in it yet
+    std::vector<char> closers_;
+    bool afterKey_ = false;
+};
+
+// The schema of the tool's JSON, written as "schema" in every document.
+constexpr int kJsonSchema = 1;
+
+// The kind's name as the JSON and the summaries give it ("LINE" ... "3DFACE",
+// "INVALID" for a kind the library keeps without data).
+const char *KindName(const Qdxf_Entity &entity);
+
+// Records as JSON objects with every member, named as in the records.
+void WriteHeader(Json &json, const Qdxf_Header *header);  // null as null
+void WriteTables(Json &json, const Qdxf_Tables *tables);
+void WriteBlock(Json &json, const Qdxf_Block &block);
+void WriteEntity(Json &json, const Qdxf_Entity &entity);
+
+}  // namespace cli
+
+#endif
