@@ -10,6 +10,8 @@ constexpr Format kFormats[] = {
     {".geojson", "a GeoJSON FeatureCollection", WriteGeoJson},
 };
 
+}  // namespace
+
 bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
     if (text.size() < suffix.size()) return false;
     std::string_view tail = text.substr(text.size() - suffix.size());
@@ -20,8 +22,6 @@ bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
     }
     return true;
 }
-
-}  // namespace
 
 std::span<const Format> Formats() {
     return kFormats;

@@ -52,6 +52,8 @@ struct Format {
 // Every format, and the one a file name's extension asks for (case ignored),
 // or null.
 std::span<const Format> Formats();
+// Whether text ends with suffix, which is lower case, ignoring the case of text.
+bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix);
 const Format *FormatFor(std::string_view fileName);
 
 }  // namespace render

@@ -45,17 +45,6 @@ void PrintRenderHelp(const CommandSpec &command) {
     PrintCommandHelp(command, note);
 }
 
-bool EndsWith(std::string_view text, std::string_view suffix) {
-    if (text.size() < suffix.size()) return false;
-    std::string_view tail = text.substr(text.size() - suffix.size());
-    for (std::size_t i = 0; i < tail.size(); ++i) {
-        char c = tail[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != suffix[i]) return false;
-    }
-    return true;
-}
-
 // ".svg, .geojson or .png", from the formats the renderer writes.
 std::string KnownExtensions() {
     std::string known;
@@ -227,7 +216,7 @@ int RunRender(const std::vector<std::string_view> &args) {
     if (parsed->Operands().size() != 2) return UsageError("render", "render takes IN and OUT");
     std::string input(parsed->Operands()[0]);
     std::string output(parsed->Operands()[1]);
-    bool png = EndsWith(output, ".png");
+    bool png = render::EndsWithIgnoringCase(output, ".png");
     const render::Format *format = render::FormatFor(output);
     if (!png && !format) return UsageError("render", "OUT must end in " + KnownExtensions());
     render::OutputOptions options;
