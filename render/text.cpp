@@ -71,6 +71,82 @@ void AppendUtf8(std::string &out, char32_t point) {
     }
 }
 
+// Each decoder below looks at the sequence that starts at points[i] and,
+// where it is one it knows, appends what it shows and returns the number of
+// characters it took; 0 otherwise.
+
+// %%d, %%p, %%c (degree, plus-minus, diameter), %%% and %%nnn (a character by
+// its decimal number); the underline, overline and strike-through toggles
+// show nothing.
+std::size_t DecodePercentCode(std::u32string_view points, std::size_t i, std::u32string &shown) {
+    std::size_t n = points.size();
+    if (points[i] != '%' || i + 2 >= n || points[i + 1] != '%') return 0;
+    switch (points[i + 2]) {
+        case 'd':
+        case 'D':
+            shown += U'\u00B0';
+            return 3;
+        case 'p':
+        case 'P':
+            shown += U'\u00B1';
+            return 3;
+        case 'c':
+        case 'C':
+            shown += U'\u2300';
+            return 3;
+        case '%':
+            shown += U'%';
+            return 3;
+        case 'u':
+        case 'U':
+        case 'o':
+        case 'O':
+        case 'k':
+        case 'K':
+            return 3;
+        default:
+            break;
+    }
+    char32_t value = 0;
+    std::size_t k = i + 2;
+    for (; k < n && k < i + 5 && points[k] >= '0' && points[k] <= '9'; ++k)
+        value = value * 10 + (points[k] - '0');
+    if (k == i + 2) return 0;
+    shown += value;
+    return k - i;
+}
+
+// \U+XXXX: a character by its four hexadecimal digits.
+std::size_t DecodeUnicodeEscape(std::u32string_view points, std::size_t i, std::u32string &shown) {
+    if (points[i] != '\\' || i + 6 >= points.size() ||
+        (points[i + 1] != 'U' && points[i + 1] != 'u') || points[i + 2] != '+')
+        return 0;
+    int value = 0;
+    for (std::size_t k = i + 3; k < i + 7; ++k) {
+        int digit = HexValue(points[k]);
+        if (digit < 0) return 0;
+        value = value * 16 + digit;
+    }
+    shown += static_cast<char32_t>(value);
+    return 7;
+}
+
+// ^ and a space is a caret; ^ and @ to _ is a control character, shown as a
+// space.
+std::size_t DecodeCaret(std::u32string_view points, std::size_t i, std::u32string &shown) {
+    if (points[i] != '^' || i + 1 >= points.size()) return 0;
+    char32_t next = points[i + 1];
+    if (next == ' ') {
+        shown += U'^';
+        return 2;
+    }
+    if (next >= 0x40 && next <= 0x5F) {
+        shown += U' ';
+        return 2;
+    }
+    return 0;
+}
+
 }  // namespace
 
 std::string DecodeText(const char *raw) {
@@ -78,82 +154,15 @@ std::string DecodeText(const char *raw) {
     std::u32string points = CodePoints(raw);
     std::u32string shown;
     shown.reserve(points.size());
-    std::size_t n = points.size();
-    for (std::size_t i = 0; i < n;) {
-        char32_t c = points[i];
-        if (c == '%' && i + 2 < n && points[i + 1] == '%') {
-            char32_t code = points[i + 2];
-            switch (code) {
-                case 'd':
-                case 'D':
-                    shown += U'\u00B0';  // degree sign
-                    i += 3;
-                    continue;
-                case 'p':
-                case 'P':
-                    shown += U'\u00B1';  // plus-minus
-                    i += 3;
-                    continue;
-                case 'c':
-                case 'C':
-                    shown += U'\u2300';  // diameter
-                    i += 3;
-                    continue;
-                case '%':
-                    shown += U'%';
-                    i += 3;
-                    continue;
-                case 'u':
-                case 'U':
-                case 'o':
-                case 'O':
-                case 'k':
-                case 'K':
-                    i += 3;  // underline, overline and strike-through toggles
-                    continue;
-                default:
-                    break;
-            }
-            if (code >= '0' && code <= '9') {
-                char32_t value = 0;
-                std::size_t k = i + 2;
-                for (; k < n && k < i + 5 && points[k] >= '0' && points[k] <= '9'; ++k)
-                    value = value * 10 + (points[k] - '0');
-                shown += value;
-                i = k;
-                continue;
-            }
+    for (std::size_t i = 0; i < points.size();) {
+        std::size_t taken = DecodePercentCode(points, i, shown);
+        if (!taken) taken = DecodeUnicodeEscape(points, i, shown);
+        if (!taken) taken = DecodeCaret(points, i, shown);
+        if (!taken) {
+            shown += points[i];
+            taken = 1;
         }
-        if (c == '\\' && i + 6 < n && (points[i + 1] == 'U' || points[i + 1] == 'u') &&
-            points[i + 2] == '+') {
-            int value = 0;
-            bool hex = true;
-            for (std::size_t k = i + 3; k < i + 7; ++k) {
-                int digit = HexValue(points[k]);
-                hex = hex && digit >= 0;
-                value = value * 16 + digit;
-            }
-            if (hex) {
-                shown += static_cast<char32_t>(value);
-                i += 7;
-                continue;
-            }
-        }
-        if (c == '^' && i + 1 < n) {
-            char32_t next = points[i + 1];
-            if (next == ' ') {
-                shown += U'^';
-                i += 2;
-                continue;
-            }
-            if (next >= 0x40 && next <= 0x5F) {  // a control character: shown as a space
-                shown += U' ';
-                i += 2;
-                continue;
-            }
-        }
-        shown += c;
-        ++i;
+        i += taken;
     }
 
     std::string out;
