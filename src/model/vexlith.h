@@ -324,9 +324,16 @@ VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *meter, qerr_R
  *                  opened ("Error opening file (null)").
  * @param binary    1 for the binary form, any other value for ASCII.
  * @param reserved  ignored.
- * @param report    receives null on success or the chain of the failure; may
- *                  be null.
- * A failed write closes the file; what was written stays on disk.
+ * @param report    receives null on success or the chain of the failure,
+ *                  which the caller releases with qerr_ReportFree; may be null.
+ * The file is created or truncated. A failed write closes the file; what was
+ * written stays on disk.
+ * Limits of the forms: the binary form holds every integer in 16 bits (the low
+ * 16 bits, two's complement, as the format has it) and every group code in 8;
+ * a text takes at most 498 characters in ASCII (CR and LF count two each,
+ * written as ^M and ^J) and 499 in binary, so that a reader takes it back
+ * whole: a longer one fails the write ("Text of N characters is more than
+ * ...").
  */
 VEXLITH_API void qdxf_Write(const Qdxf_Info *info, const char *fileName, int binary, int reserved,
                             qerr_Report **report);
@@ -335,7 +342,8 @@ VEXLITH_API void qdxf_Write(const Qdxf_Info *info, const char *fileName, int bin
  * Release and lists
  * ========================================================================= */
 
-/* Releases a drawing and everything it owns; null does nothing. */
+/* Releases a drawing and everything it owns, references aside; null does
+ * nothing. */
 VEXLITH_API void qdxf_InfoFree(Qdxf_Info *info);
 
 /*
@@ -350,17 +358,22 @@ VEXLITH_API void *qdxf_AddToList(void *list, void *record);
  * Colour table
  * ========================================================================= */
 
-/* A new colour table, owned by the caller (release with qmsc_HeapFree), or
- * null with a report when the heap is exhausted. */
+/* A new colour table holding the standard 257 entries, owned by the caller
+ * (release with qmsc_HeapFree, or store it as a drawing's colorTable), or null
+ * when the heap is exhausted, with the chain in *report when report is not
+ * null (the caller releases it with qerr_ReportFree). */
 VEXLITH_API Qdxf_ColorTable *qdxf_ColorTableCreate(qerr_Report **report);
 
 /* ===========================================================================
  * Dump: readable text through qfio_Printf (see qfio_SetPrintSink)
  * ========================================================================= */
 
-/* Each export prints nothing for a null record, so that a member a drawing
- * lacks (a file without a HEADER section has a null header) can be passed
- * as it is. */
+/* Each export prints the record (a Print of a list record prints that one
+ * record; qdxf_TablesPrint and qdxf_BlockPrint print what they hold) through
+ * qfio_Printf: to standard output, or to the sink set with qfio_SetPrintSink.
+ * The record is only read. Each prints nothing for a null record, so that a
+ * member a drawing lacks (a file without a HEADER section has a null header)
+ * can be passed as it is. */
 
 VEXLITH_API void qdxf_HeaderPrint(const Qdxf_Header *header);
 VEXLITH_API void qdxf_LtypePrint(const Qdxf_Ltype *ltype);
