@@ -14,6 +14,7 @@
 #include <numbers>
 #include <set>
 
+#include "kinds.h"
 #include "text.h"
 
 namespace render {
@@ -47,12 +48,6 @@ namespace {
 
 constexpr double kPi = std::numbers::pi;
 
-int KindOf(const Qdxf_Entity &entity) {
-    int kind;
-    std::memcpy(&kind, &entity.type, sizeof kind);  // a host may store any int there
-    return kind;
-}
-
 // Layer and block names compare without regard to ASCII case.
 std::string Key(const char *name) {
     std::string key = name ? name : "";
@@ -84,9 +79,6 @@ Affine Linear(const Affine &m) {
 ColorNumber Drawable(int color) {
     return color >= 1 && color <= 255 ? color : 7;
 }
-
-constexpr const char *kKindNames[] = {"INVALID", "LINE", "POINT",  "CIRCLE",   "ARC",   "TRACE",
-                                      "SOLID",   "TEXT", "INSERT", "POLYLINE", "3DFACE"};
 
 // Line types by name (case ignored; the first of a name wins), a tree for the
 // reason LayerIndex gives.
@@ -320,7 +312,7 @@ void Pattern(const Qdxf_Ltype *ltype, double scale, std::vector<double> *dashes)
 void Walker::Describe(const Qdxf_Entity &entity, int kind, const LayerState &layer,
                       const Place &place) {
     source_.layer = layer.name;
-    source_.kind = kKindNames[kind];
+    source_.kind = KindName(static_cast<Qdxf_EntityType>(kind));
     source_.handle = entity.handle;
     source_.blockPath.clear();
     for (const Frame &frame : stack_) {
@@ -383,7 +375,7 @@ SceneStats Walker::Walk() {
 void Walker::Visit(const Qdxf_Entity &entity, const Place &place) {
     if (!Spend()) return;
     int kind = KindOf(entity);
-    if (kind == QDXF_INVALID || kind < 0 || kind > QDXF_3DFACE) return;
+    if (kind == QDXF_INVALID) return;
     const LayerState &layer = LayerOf(entity, place);
     if (kind == QDXF_INSERT) return PushInsert(entity, place, layer);
     if (!layer.visible) return;

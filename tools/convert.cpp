@@ -9,6 +9,7 @@
 #include "cli.h"
 #include "drawing_file.h"
 #include "json.h"
+#include "kinds.h"
 #include "output_file.h"
 #include "terminal.h"
 
@@ -25,7 +26,7 @@ Contents Count(const Qdxf_Info &drawing) {
     Contents contents;
     auto add = [&](const Qdxf_Entity *entities) {
         for (const Qdxf_Entity *entity = entities; entity; entity = entity->next)
-            ++contents.kinds[KindName(*entity)];
+            ++contents.kinds[render::KindName(*entity)];
     };
     add(drawing.entities);
     for (const Qdxf_Block *block = drawing.blocks; block; block = block->next) {

@@ -9,6 +9,7 @@
 #include "cli.h"
 #include "drawing_file.h"
 #include "json.h"
+#include "kinds.h"
 #include "terminal.h"
 
 namespace cli {
@@ -81,7 +82,7 @@ Summary Summarise(const Qdxf_Info &drawing) {
     std::unordered_map<const Qdxf_Layer *, int> on;
     for (const Qdxf_Entity *entity = drawing.entities; entity; entity = entity->next) {
         ++summary.entities;
-        ++summary.perKind[KindName(*entity)];
+        ++summary.perKind[render::KindName(*entity)];
         ++on[entity->layer];
     }
     const Qdxf_Layer *layers = drawing.tables ? drawing.tables->layers : nullptr;

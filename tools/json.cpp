@@ -7,24 +7,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "kinds.h"
 #include "text.h"
 
 namespace cli {
 namespace {
 
 constexpr std::size_t kFlushAt = 1 << 16;
-
-constexpr const char *kKindNames[] = {
-    "INVALID", "LINE", "POINT",  "CIRCLE",   "ARC",    "TRACE",
-    "SOLID",   "TEXT", "INSERT", "POLYLINE", "3DFACE",
-};
-constexpr int kKinds = static_cast<int>(sizeof kKindNames / sizeof kKindNames[0]);
-
-int KindOf(const Qdxf_Entity &entity) {
-    int kind;
-    std::memcpy(&kind, &entity.type, sizeof kind);  // a host may store any int there
-    return kind >= 0 && kind < kKinds ? kind : 0;
-}
 
 void WriteVertices(Json &json, const Qdxf_Polyline &polyline) {
     json.Key("count").Integer(polyline.count).Key("vertices").Array();
@@ -55,7 +44,7 @@ void WritePolyline(Json &json, const Qdxf_Polyline &polyline) {
 
 void WriteData(Json &json, const Qdxf_Entity &entity) {
     const auto &data = entity.data;
-    switch (KindOf(entity)) {
+    switch (render::KindOf(entity)) {
         case QDXF_LINE:
             json.Key("start").Coord(data.line.start).Key("end").Coord(data.line.end);
             break;
@@ -114,10 +103,6 @@ void WriteData(Json &json, const Qdxf_Entity &entity) {
 }
 
 }  // namespace
-
-const char *KindName(const Qdxf_Entity &entity) {
-    return kKindNames[KindOf(entity)];
-}
 
 Json &Json::Object() {
     Value();
@@ -312,7 +297,7 @@ void WriteBlock(Json &json, const Qdxf_Block &block) {
 }
 
 void WriteEntity(Json &json, const Qdxf_Entity &entity) {
-    json.Object().Key("type").String(KindName(entity));
+    json.Object().Key("type").String(render::KindName(entity));
     json.Key("layerName").Text(entity.layerName).Key("handle").Text(entity.handle);
     json.Key("ltypeName").Text(entity.ltypeName);
     json.Key("elevation").Real(entity.elevation).Key("thickness").Real(entity.thickness);

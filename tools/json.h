@@ -51,10 +51,6 @@ private:
 // The schema of the tool's JSON, written as "schema" in every document.
 constexpr int kJsonSchema = 1;
 
-// The kind's name as the JSON and the summaries give it ("LINE" ... "3DFACE",
-// "INVALID" for a kind the library keeps without data).
-const char *KindName(const Qdxf_Entity &entity);
-
 // Records as JSON objects with every member, named as in the records.
 void WriteHeader(Json &json, const Qdxf_Header *header);  // null as null
 void WriteTables(Json &json, const Qdxf_Tables *tables);
