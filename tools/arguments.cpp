@@ -119,4 +119,25 @@ std::optional<std::string_view> Arguments::Value(std::string_view name) const {
     return found;
 }
 
+std::optional<Arguments> ParseCommand(std::string_view name,
+                                      const std::vector<std::string_view> &args, int *status,
+                                      void (*printHelp)(const CommandSpec &)) {
+    const CommandSpec &command = Command(name);
+    auto parsed = Arguments::Parse(name, args, command.options);
+    if (!parsed) {
+        *status = kUsage;
+        return std::nullopt;
+    }
+    if (parsed->Has("help")) {
+        if (printHelp) {
+            printHelp(command);
+        } else {
+            PrintCommandHelp(command);
+        }
+        *status = kSuccess;
+        return std::nullopt;
+    }
+    return parsed;
+}
+
 }  // namespace cli

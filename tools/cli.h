@@ -56,6 +56,14 @@ void PrintCommandHelp(const CommandSpec &command, const std::string &note = "");
 void PrintReportChain(qerr_Report *report, const std::string &written = {},
                       const std::string &shown = {});
 
+// Parses the arguments of the command `name` against its entry in the table.
+// Returns nullopt when the command is done already, with *status set: after a
+// usage error (kUsage), or after printing its help for --help or -h
+// (kSuccess), with printHelp where the command has its own.
+std::optional<Arguments> ParseCommand(std::string_view name,
+                                      const std::vector<std::string_view> &args, int *status,
+                                      void (*printHelp)(const CommandSpec &) = nullptr);
+
 int RunDump(const std::vector<std::string_view> &args);
 int RunInfo(const std::vector<std::string_view> &args);
 int RunConvert(const std::vector<std::string_view> &args);

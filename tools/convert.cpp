@@ -125,13 +125,9 @@ void PrintLost(const Qdxf_Info &read, const Qdxf_Info &written, const std::strin
 }  // namespace
 
 int RunConvert(const std::vector<std::string_view> &args) {
-    const CommandSpec &command = Command("convert");
-    auto parsed = Arguments::Parse("convert", args, command.options);
-    if (!parsed) return kUsage;
-    if (parsed->Has("help")) {
-        PrintCommandHelp(command);
-        return kSuccess;
-    }
+    int status = kSuccess;
+    auto parsed = ParseCommand("convert", args, &status);
+    if (!parsed) return status;
     if (parsed->Operands().size() != 2) return UsageError("convert", "convert takes IN and OUT");
     if (parsed->Has("binary") && parsed->Has("ascii")) {
         return UsageError("convert", "--binary and --ascii exclude each other");

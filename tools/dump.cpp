@@ -100,13 +100,9 @@ void DumpJson(const Qdxf_Info &drawing, unsigned parts) {
 }  // namespace
 
 int RunDump(const std::vector<std::string_view> &args) {
-    const CommandSpec &command = Command("dump");
-    auto parsed = Arguments::Parse("dump", args, command.options);
-    if (!parsed) return kUsage;
-    if (parsed->Has("help")) {
-        PrintCommandHelp(command);
-        return kSuccess;
-    }
+    int status = kSuccess;
+    auto parsed = ParseCommand("dump", args, &status);
+    if (!parsed) return status;
     unsigned parts = kAll;
     if (auto only = parsed->Value("only")) {
         parts = 0;

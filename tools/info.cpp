@@ -180,16 +180,11 @@ void PrintSummaryJson(const std::string &fileName, const Qdxf_Info &drawing,
 }  // namespace
 
 int RunInfo(const std::vector<std::string_view> &args) {
-    const CommandSpec &command = Command("info");
-    auto parsed = Arguments::Parse("info", args, command.options);
-    if (!parsed) return kUsage;
-    if (parsed->Has("help")) {
-        PrintCommandHelp(command);
-        return kSuccess;
-    }
+    int status = kSuccess;
+    auto parsed = ParseCommand("info", args, &status);
+    if (!parsed) return status;
     if (parsed->Operands().empty()) return UsageError("info", "info takes one FILE or more");
     bool json = parsed->Has("json");
-    int status = kSuccess;
     bool first = true;
     for (std::string_view operand : parsed->Operands()) {
         std::string fileName(operand);

@@ -206,13 +206,9 @@ void PrintWarnings(const render::Outcome &outcome, const IgnoredKinds &ignored) 
 }  // namespace
 
 int RunRender(const std::vector<std::string_view> &args) {
-    const CommandSpec &command = Command("render");
-    auto parsed = Arguments::Parse("render", args, command.options);
-    if (!parsed) return kUsage;
-    if (parsed->Has("help")) {
-        PrintRenderHelp(command);
-        return kSuccess;
-    }
+    int status = kSuccess;
+    auto parsed = ParseCommand("render", args, &status, PrintRenderHelp);
+    if (!parsed) return status;
     if (parsed->Operands().size() != 2) return UsageError("render", "render takes IN and OUT");
     std::string input(parsed->Operands()[0]);
     std::string output(parsed->Operands()[1]);
