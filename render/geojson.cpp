@@ -25,26 +25,7 @@ constexpr int kMaxPieces = 1024;
 class GeoJsonSink : public Sink {
 public:
     GeoJsonSink(const Qdxf_Info &drawing, double tolerance, const Writer &write)
-        : write_(write), tolerance_(tolerance) {
-        const Qdxf_ColorTable *table = drawing.colorTable;
-        Qdxf_ColorTable *own = nullptr;
-        if (!table) table = own = qdxf_ColorTableCreate(nullptr);
-        auto level = [](double intensity) {
-            if (!(intensity > 0.0)) return 0;
-            if (intensity >= 1.0) return 255;
-            return static_cast<int>(std::lround(intensity * 255.0));
-        };
-        for (int number = 1; number <= 255; ++number) {
-            char text[8] = "#808080";
-            if (table) {
-                const Qdxf_ColorEntry &entry = table->entries[number];
-                std::snprintf(text, sizeof text, "#%02x%02x%02x", level(entry.red),
-                              level(entry.green), level(entry.blue));
-            }
-            rgb_[number] = text;
-        }
-        if (own) qmsc_HeapFree(own);
-    }
+        : write_(write), tolerance_(tolerance), rgb_(HexColors(drawing, false)) {}
 
     void Begin() {
         out_ +=

@@ -5,8 +5,10 @@
 #ifndef VEXLITH_RENDER_OUTPUT_H
 #define VEXLITH_RENDER_OUTPUT_H
 
+#include <array>
 #include <functional>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "view.h"
@@ -48,6 +50,12 @@ struct Format {
     std::string_view description;
     Outcome (*write)(const Qdxf_Info &, const OutputOptions &, const Writer &);
 };
+
+// The colours 1 to 255 of the drawing's colour table (the standard one where
+// it has none) as "#rrggbb"; [0] is unused. With darkenLight, a colour lighter
+// than kMaxLuminanceOnWhite keeps its hue at that lightness, as plot styles
+// darken colours for white paper.
+std::array<std::string, 256> HexColors(const Qdxf_Info &drawing, bool darkenLight);
 
 // Every format, and the one a file name's extension asks for (case ignored),
 // or null.

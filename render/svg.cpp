@@ -306,36 +306,9 @@ private:
 
     void MakeColors(const Qdxf_Info &drawing, bool black) {
         background_ = black ? "#000000" : "#ffffff";
-        const Qdxf_ColorTable *table = drawing.colorTable;
-        Qdxf_ColorTable *own = nullptr;
-        if (!table) table = own = qdxf_ColorTableCreate(nullptr);
-        auto level = [](double intensity) {
-            if (!(intensity > 0.0)) return 0;
-            if (intensity >= 1.0) return 255;
-            return static_cast<int>(std::lround(intensity * 255.0));
-        };
-        for (int number = 1; number <= 255; ++number) {
-            char text[8] = "#808080";
-            if (table) {
-                const Qdxf_ColorEntry &entry = table->entries[number];
-                double red = entry.red, green = entry.green, blue = entry.blue;
-                // On white, colours lighter than kMaxLuminanceOnWhite keep
-                // their hue at that lightness, as plot styles darken them.
-                double luminance = 0.2126 * red + 0.7152 * green + 0.0722 * blue;
-                if (!black && luminance > kMaxLuminanceOnWhite) {
-                    double factor = kMaxLuminanceOnWhite / luminance;
-                    red *= factor;
-                    green *= factor;
-                    blue *= factor;
-                }
-                std::snprintf(text, sizeof text, "#%02x%02x%02x", level(red), level(green),
-                              level(blue));
-            }
-            colors_[number] = text;
-        }
+        colors_ = HexColors(drawing, !black);
         colors_[7] = black ? "#ffffff" : "#000000";  // the foreground
         colors_[0] = colors_[7];
-        if (own) qmsc_HeapFree(own);
     }
 
     // Counts an element written and hands the text on.
