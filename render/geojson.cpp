@@ -172,21 +172,7 @@ private:
 
     // A JSON string of UTF-8 text; a name from the file goes through ToUtf8
     // first.
-    void Quoted(std::string_view utf8) {
-        static constexpr char kDigits[] = "0123456789abcdef";
-        out_ += '"';
-        for (char c : utf8) {
-            auto byte = static_cast<unsigned char>(c);
-            if (c == '"' || c == '\\') {
-                out_.append(1, '\\').append(1, c);
-            } else if (byte < 0x20 || byte == 0x7f) {
-                out_.append("\\u00").append(1, kDigits[byte >> 4]).append(1, kDigits[byte & 15]);
-            } else {
-                out_ += c;
-            }
-        }
-        out_ += '"';
-    }
+    void Quoted(std::string_view utf8) { AppendJsonString(out_, utf8); }
     void Quoted(const std::string &raw) { Quoted(std::string_view(raw)); }
     void Quoted(const char *raw) { Quoted(std::string_view(raw)); }
 

@@ -184,4 +184,20 @@ std::string ToUtf8(const char *raw) {
     return out;
 }
 
+void AppendJsonString(std::string &out, std::string_view utf8) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    out += '"';
+    for (char c : utf8) {
+        auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out.append(1, '\\').append(1, c);
+        } else if (byte < 0x20 || byte == 0x7f) {
+            out.append("\\u00").append(1, kDigits[byte >> 4]).append(1, kDigits[byte & 15]);
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+}
+
 }  // namespace render

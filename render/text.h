@@ -6,6 +6,7 @@
 #define VEXLITH_RENDER_TEXT_H
 
 #include <string>
+#include <string_view>
 
 namespace render {
 
@@ -17,6 +18,10 @@ std::string ToUtf8(const char *raw);
 // \U+XXXX escapes and caret-encoded control characters decoded, bytes that are
 // not UTF-8 taken as Windows-1252, control characters dropped.
 std::string DecodeText(const char *raw);
+
+// Appends UTF-8 text as a JSON string, every control character as a \u escape
+// so that even a terminal shown the JSON raw is not driven by it.
+void AppendJsonString(std::string &out, std::string_view utf8);
 
 }  // namespace render
 

@@ -190,21 +190,8 @@ Json &Json::CoordOrNull(const Qdxf_Coord *coord) {
 }
 
 void Json::Quoted(std::string_view utf8) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string quoted = "\"";
-    for (char c : utf8) {
-        auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            quoted.append(1, '\\').append(1, c);
-        } else if (byte < 0x20 || byte == 0x7f) {
-            // \u escapes for every control character, so that even a terminal
-            // shown the JSON raw is not driven by it.
-            quoted.append("\\u00").append(1, kDigits[byte >> 4]).append(1, kDigits[byte & 15]);
-        } else {
-            quoted += c;
-        }
-    }
-    quoted += '"';
+    std::string quoted;
+    render::AppendJsonString(quoted, utf8);
     Raw(quoted);
 }
 
