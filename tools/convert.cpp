@@ -8,6 +8,7 @@
 
 #include "cli.h"
 #include "drawing_file.h"
+#include "header_variables.h"
 #include "json.h"
 #include "kinds.h"
 #include "output_file.h"
@@ -59,29 +60,25 @@ std::string LostVariables(const Qdxf_Header &read, const Qdxf_Header *written) {
     static const Qdxf_Header kNone{};
     const Qdxf_Header &w = written ? *written : kNone;
     std::string lost;
-    auto check = [&lost](const char *name, bool same) {
-        if (!same) lost.append(lost.empty() ? "" : ", ").append(name);
-    };
-    check("$ACADVER", Same(read.acadver, w.acadver));
-    check("$ANGBASE", Same(read.angbase, w.angbase));
-    check("$ANGDIR", read.angdir == w.angdir);
-    check("$AUNITS", read.aunits == w.aunits);
-    check("$AUPREC", read.auprec == w.auprec);
-    check("$CECOLOR", read.cecolor == w.cecolor);
-    check("$CELTYPE", Same(read.celtype, w.celtype));
-    check("$CLAYER", Same(read.clayer, w.clayer));
-    check("$EXTMAX", Same(read.extmax, w.extmax));
-    check("$EXTMIN", Same(read.extmin, w.extmin));
-    check("$FILLMODE", read.fillmode == w.fillmode);
-    check("$LTSCALE", Same(read.ltscale, w.ltscale));
-    check("$LUNITS", read.lunits == w.lunits);
-    check("$LUPREC", read.luprec == w.luprec);
-    check("$PLINEGEN", read.plinegen == w.plinegen);
-    check("$PLINEWID", Same(read.plinewid, w.plinewid));
-    check("$TDCREATE", Same(read.tdcreate, w.tdcreate));
-    check("$TEXTSIZE", Same(read.textsize, w.textsize));
-    check("$TEXTSTYLE", Same(read.textstyle, w.textstyle));
-    check("$TRACEWID", Same(read.tracewid, w.tracewid));
+    for (const HeaderVariable &variable : kHeaderVariables) {
+        bool same = false;
+        switch (variable.kind) {
+            case HeaderVariable::kText:
+                same = Same(variable.Text(read), variable.Text(w));
+                break;
+            case HeaderVariable::kInteger:
+                same = variable.Integer(read) == variable.Integer(w);
+                break;
+            case HeaderVariable::kReal:
+            case HeaderVariable::kDate:
+                same = Same(variable.Real(read), variable.Real(w));
+                break;
+            case HeaderVariable::kPoint:
+                same = Same(variable.Point(read), variable.Point(w));
+                break;
+        }
+        if (!same) lost.append(lost.empty() ? "" : ", ").append(variable.name);
+    }
     return lost;
 }
 

@@ -8,6 +8,7 @@
 
 #include "cli.h"
 #include "drawing_file.h"
+#include "header_variables.h"
 #include "json.h"
 #include "kinds.h"
 #include "terminal.h"
@@ -38,26 +39,25 @@ void PrintHeader(const Qdxf_Header *header) {
         return;
     }
     std::printf("header variables:\n");
-    PrintText("$ACADVER", header->acadver);
-    std::printf("  %-11s %g\n", "$ANGBASE", header->angbase);
-    std::printf("  %-11s %d\n", "$ANGDIR", header->angdir);
-    std::printf("  %-11s %d\n", "$AUNITS", header->aunits);
-    std::printf("  %-11s %d\n", "$AUPREC", header->auprec);
-    std::printf("  %-11s %d\n", "$CECOLOR", header->cecolor);
-    PrintText("$CELTYPE", header->celtype);
-    PrintText("$CLAYER", header->clayer);
-    PrintPoint("$EXTMIN", header->extmin);
-    PrintPoint("$EXTMAX", header->extmax);
-    std::printf("  %-11s %d\n", "$FILLMODE", header->fillmode);
-    std::printf("  %-11s %g\n", "$LTSCALE", header->ltscale);
-    std::printf("  %-11s %d\n", "$LUNITS", header->lunits);
-    std::printf("  %-11s %d\n", "$LUPREC", header->luprec);
-    std::printf("  %-11s %d\n", "$PLINEGEN", header->plinegen);
-    std::printf("  %-11s %g\n", "$PLINEWID", header->plinewid);
-    std::printf("  %-11s %.10g\n", "$TDCREATE", header->tdcreate);
-    std::printf("  %-11s %g\n", "$TEXTSIZE", header->textsize);
-    PrintText("$TEXTSTYLE", header->textstyle);
-    std::printf("  %-11s %g\n", "$TRACEWID", header->tracewid);
+    for (const HeaderVariable &variable : kHeaderVariables) {
+        switch (variable.kind) {
+            case HeaderVariable::kText:
+                PrintText(variable.name, variable.Text(*header));
+                break;
+            case HeaderVariable::kInteger:
+                std::printf("  %-11s %d\n", variable.name, variable.Integer(*header));
+                break;
+            case HeaderVariable::kReal:
+                std::printf("  %-11s %g\n", variable.name, variable.Real(*header));
+                break;
+            case HeaderVariable::kDate:
+                std::printf("  %-11s %.10g\n", variable.name, variable.Real(*header));
+                break;
+            case HeaderVariable::kPoint:
+                PrintPoint(variable.name, variable.Point(*header));
+                break;
+        }
+    }
 }
 
 // What the summary counts, in the text and in the JSON alike.

@@ -2,11 +2,13 @@
 // The JSON writer and the records as JSON (see json.h).
 #include "json.h"
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
+#include "header_variables.h"
 #include "kinds.h"
 #include "text.h"
 
@@ -215,17 +217,29 @@ void WriteHeader(Json &json, const Qdxf_Header *header) {
         json.Null();
         return;
     }
-    const Qdxf_Header &h = *header;
-    json.Object().Key("acadver").Text(h.acadver).Key("angbase").Real(h.angbase);
-    json.Key("angdir").Integer(h.angdir).Key("aunits").Integer(h.aunits);
-    json.Key("auprec").Integer(h.auprec).Key("cecolor").Integer(h.cecolor);
-    json.Key("celtype").Text(h.celtype).Key("clayer").Text(h.clayer);
-    json.Key("extmax").CoordOrNull(h.extmax).Key("extmin").CoordOrNull(h.extmin);
-    json.Key("fillmode").Integer(h.fillmode).Key("ltscale").Real(h.ltscale);
-    json.Key("lunits").Integer(h.lunits).Key("luprec").Integer(h.luprec);
-    json.Key("plinegen").Integer(h.plinegen).Key("plinewid").Real(h.plinewid);
-    json.Key("tdcreate").Real(h.tdcreate).Key("textsize").Real(h.textsize);
-    json.Key("textstyle").Text(h.textstyle).Key("tracewid").Real(h.tracewid).End();
+    json.Object();
+    for (const HeaderVariable &variable : kHeaderVariables) {
+        std::string key;
+        for (const char *c = variable.name + 1; *c; ++c)
+            key += static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+        json.Key(key);
+        switch (variable.kind) {
+            case HeaderVariable::kText:
+                json.Text(variable.Text(*header));
+                break;
+            case HeaderVariable::kInteger:
+                json.Integer(variable.Integer(*header));
+                break;
+            case HeaderVariable::kReal:
+            case HeaderVariable::kDate:
+                json.Real(variable.Real(*header));
+                break;
+            case HeaderVariable::kPoint:
+                json.CoordOrNull(variable.Point(*header));
+                break;
+        }
+    }
+    json.End();
 }
 
 void WriteTables(Json &json, const Qdxf_Tables *tables) {
