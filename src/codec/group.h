@@ -10,8 +10,6 @@
 
 namespace vexlith {
 
-struct Qdxf_ReadState;
-
 enum Qdxf_ValueKind : int {
     QDXF_VALUE_NONE = 0,
     QDXF_VALUE_INT = 1,
@@ -47,25 +45,54 @@ void FreeGroupList(Qdxf_Group *list);
 // True for a code-0 group with the given text, such as (0, "ENDSEC").
 bool IsTag(const Qdxf_Group &group, const char *text);
 
-// Read the next group of the read in progress into `group`; failure only
-// through the report, after which the group's members are undefined.
-void ReadAsciiGroup(rt::Report **report, rt::File *file, Qdxf_Group *group);
-void ReadBinaryGroup(rt::Report **report, rt::File *file, Qdxf_Group *group);
-void ReadGroup(rt::Report **report, rt::File *file, Qdxf_Group *group);
+// The stretch of the file the group reader works from when the file's size
+// is known: filled by large exact reads, so that a group costs no call into
+// the file service of its own.
+struct GroupWindow {
+    char *bytes;  // room for `capacity` bytes and a NUL after them
+    std::size_t capacity;
+    std::size_t length;      // bytes held, from bytes[0]
+    std::size_t cursor;      // the next byte to read
+    std::size_t groupStart;  // where the group being read began: kept on refill
+    rt::Position start;      // the file offset of bytes[0]
+    rt::Position fileEnd;    // the file's size: how far it is read ahead
+};
+
+// Where the groups of one read come from, and what the group reader needs to
+// read them: the read's own, kept on the stack of qdxf_Read and handed down,
+// so that reads on different threads, or one read started from the meter
+// callback of another, never meet.
+struct GroupSource {
+    rt::File *file;
+    const char *fileName;    // the caller's text, valid during the read
+    const rt::Meter *meter;  // null: no progress is shown
+    int binary;
+    int twoByteCodes;
+    long long progressTotal;  // lines (ASCII) or bytes (binary) at 100 %
+    int lineNumber;           // the next ASCII line to be read, from 1
+    bool positionLost;        // a push back could not return; nothing more can be read
+    // Where groups come from; unused (no bytes) for a file of unknown size.
+    GroupWindow window;
+};
+
+// From the file's current position on, groups are read through a window of
+// the file when its size (`fileSize` bytes) is known. False when the heap is
+// exhausted.
+bool OpenGroupWindow(GroupSource &source, long long fileSize);
+// Releases what the source holds besides the file.
+void CloseGroupSource(GroupSource &source);
+
+// Read the next group of `source` into `group`; failure only through the
+// report, after which the group's members are undefined.
+void ReadAsciiGroup(GroupSource &source, rt::Report **report, Qdxf_Group *group);
+void ReadBinaryGroup(GroupSource &source, rt::Report **report, Qdxf_Group *group);
+void ReadGroup(GroupSource &source, rt::Report **report, Qdxf_Group *group);
 // ReadGroup, failing unless the group's code is `expectedCode`.
-void ReadKnownGroup(rt::Report **report, rt::File *file, Qdxf_Group *group, int expectedCode);
+void ReadKnownGroup(GroupSource &source, rt::Report **report, Qdxf_Group *group, int expectedCode);
 // The same, but a code-0 group with the text `acceptedTag` is taken instead of
 // the expected code: then it returns true, without a report.
-bool ReadKnownGroup(rt::Report **report, rt::File *file, Qdxf_Group *group, int expectedCode,
+bool ReadKnownGroup(GroupSource &source, rt::Report **report, Qdxf_Group *group, int expectedCode,
                     const char *acceptedTag);
-
-// The same, for callers on the per-group path that hold the thread's read
-// state already (finding it costs a thread-local lookup per call).
-void ReadAsciiGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file, Qdxf_Group *group);
-void ReadBinaryGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file, Qdxf_Group *group);
-void ReadGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file, Qdxf_Group *group);
-bool ReadKnownGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file, Qdxf_Group *group,
-                    int expectedCode, const char *acceptedTag);
 
 // The place of a group in the file, taken just before it is read, so that a
 // reader that has read a group it does not own can give it back. The line
@@ -75,14 +102,20 @@ struct GroupMark {
     rt::Position position;
     int lineNumber;
 };
-GroupMark MarkGroup(rt::File *file);
-// From the file's current position on, groups are read through a window of
-// the file (when its size is known). False when the heap is exhausted.
-bool OpenGroupWindow(Qdxf_ReadState &state);
-GroupMark MarkGroup(const Qdxf_ReadState &state, rt::File *file);
+
+// The position of the next group: where the group reader is in the file.
+inline rt::Position GroupPosition(const GroupSource &source) {
+    const GroupWindow &window = source.window;
+    if (!window.bytes) return rt::Tell(source.file);
+    return window.start + static_cast<rt::Position>(window.cursor);
+}
+
+// The place of the next group.
+inline GroupMark MarkGroup(const GroupSource &source) {
+    return {GroupPosition(source), source.lineNumber};
+}
 // Returns to `mark`: the next read yields the same group again.
-void PushBackGroup(rt::File *file, const GroupMark &mark);
-void PushBackGroup(Qdxf_ReadState &state, rt::File *file, const GroupMark &mark);
+void PushBackGroup(GroupSource &source, const GroupMark &mark);
 
 // The value conversions of the ASCII form: leading white space skipped, an
 // optional sign, then digits (and for reals a fraction and an exponent); what

@@ -17,13 +17,10 @@
 #include <iterator>
 
 #include "codec/group.h"
-#include "codec/read_state.h"
 
 namespace vexlith {
 
 namespace {
-
-thread_local Qdxf_ReadState readState{};
 
 // How a binary file encodes the value of a code.
 enum class BinaryValue : std::uint8_t {
@@ -170,7 +167,7 @@ constexpr std::size_t kWindowSize = 256 * 1024;
 
 // Makes `need` bytes available after the cursor, or all the file has left.
 // The group being read stays in the window, so that it can be pushed back.
-bool Refill(Qdxf_ReadState &state, std::size_t need, rt::Report **failure) {
+bool Refill(GroupSource &state, std::size_t need, rt::Report **failure) {
     GroupWindow &window = state.window;
     if (window.length - window.cursor >= need) return true;
     std::size_t keep = window.groupStart <= window.cursor ? window.groupStart : window.cursor;
@@ -194,7 +191,7 @@ bool Refill(Qdxf_ReadState &state, std::size_t need, rt::Report **failure) {
 
 // The file ends before the bytes a group needs: the report is the file
 // service's own, from reading on at the end.
-void MissingBytes(Qdxf_ReadState &state, rt::Report **failure) {
+void MissingBytes(GroupSource &state, rt::Report **failure) {
     GroupWindow &window = state.window;
     window.cursor = window.length;
     char byte;
@@ -204,7 +201,7 @@ void MissingBytes(Qdxf_ReadState &state, rt::Report **failure) {
 
 // Exactly `count` bytes: from the window when they are there, else after a
 // refill (or from the file service, for a file of unknown size).
-bool TakeBytesSlowly(Qdxf_ReadState &state, void *target, std::size_t count, rt::Report **failure) {
+bool TakeBytesSlowly(GroupSource &state, void *target, std::size_t count, rt::Report **failure) {
     GroupWindow &window = state.window;
     if (!window.bytes) {
         rt::ReadSeq(state.file, target, count, failure);
@@ -220,8 +217,7 @@ bool TakeBytesSlowly(Qdxf_ReadState &state, void *target, std::size_t count, rt:
     return true;
 }
 
-inline bool TakeBytes(Qdxf_ReadState &state, void *target, std::size_t count,
-                      rt::Report **failure) {
+inline bool TakeBytes(GroupSource &state, void *target, std::size_t count, rt::Report **failure) {
     GroupWindow &window = state.window;
     if (window.length - window.cursor >= count && window.bytes) {
         std::memcpy(target, window.bytes + window.cursor, count);
@@ -234,7 +230,7 @@ inline bool TakeBytes(Qdxf_ReadState &state, void *target, std::size_t count,
 // A NUL-terminated text into `text` (room for 500 bytes). A NUL at count 499
 // or earlier ends it; reading the byte at count 500 without one fails with
 // *tooLong, the 501 bytes consumed.
-bool TakeText(Qdxf_ReadState &state, char *text, rt::Report **failure, bool *tooLong) {
+bool TakeText(GroupSource &state, char *text, rt::Report **failure, bool *tooLong) {
     constexpr std::size_t kMost = kGroupTextSize + 1;
     GroupWindow &window = state.window;
     if (!window.bytes) {
@@ -276,7 +272,7 @@ struct Line {
     std::size_t length;
 };
 
-bool TakeLine(Qdxf_ReadState &state, char (&buffer)[rt::kLineSize], Line *line) {
+bool TakeLine(GroupSource &state, char (&buffer)[rt::kLineSize], Line *line) {
     GroupWindow &window = state.window;
     if (state.positionLost) return false;
     if (!window.bytes) {
@@ -301,7 +297,7 @@ bool TakeLine(Qdxf_ReadState &state, char (&buffer)[rt::kLineSize], Line *line) 
     return true;
 }
 
-void ShowProgress(const Qdxf_ReadState &state, long long position) {
+void ShowProgress(const GroupSource &state, long long position) {
     rt::ShowProgress(state.meter, static_cast<double>(position) * 100.0 /
                                       static_cast<double>(state.progressTotal));
 }
@@ -345,10 +341,6 @@ int ClampToInt(long long value) {
 
 }  // namespace
 
-Qdxf_ReadState &ThreadReadState() {
-    return readState;
-}
-
 Qdxf_ValueKind GetGroupKind(int code) {
     int r = code % 1000;
     return r < 0 ? QDXF_VALUE_NONE : kKindTable[static_cast<std::size_t>(r)];
@@ -371,27 +363,28 @@ bool IsTag(const Qdxf_Group &group, const char *text) {
            rt::TextEqual(group.value.text, text);
 }
 
-bool OpenGroupWindow(Qdxf_ReadState &state) {
-    if (state.fileSize <= 0) return true;
+bool OpenGroupWindow(GroupSource &state, long long fileSize) {
+    if (fileSize <= 0) return true;
     GroupWindow &window = state.window;
     window.bytes = rt::NewArray<char>(kWindowSize + 1);
     if (!window.bytes) return false;
     window.capacity = kWindowSize;
     window.length = window.cursor = window.groupStart = 0;
     window.start = rt::Tell(state.file);
-    window.fileEnd = state.fileSize;
+    window.fileEnd = fileSize;
     return true;
 }
 
-GroupMark MarkGroup(rt::File *) {
-    return MarkGroup(readState);
+void CloseGroupSource(GroupSource &state) {
+    rt::Free(state.window.bytes);
+    state.window = {};
 }
 
-void PushBackGroup(Qdxf_ReadState &state, rt::File *file, const GroupMark &mark) {
+void PushBackGroup(GroupSource &state, const GroupMark &mark) {
     state.lineNumber = mark.lineNumber;
     GroupWindow &window = state.window;
     if (!window.bytes) {
-        if (!rt::SeekTo(file, mark.position)) state.positionLost = true;
+        if (!rt::SeekTo(state.file, mark.position)) state.positionLost = true;
         return;
     }
     rt::Position end = window.start + static_cast<rt::Position>(window.length);
@@ -400,16 +393,12 @@ void PushBackGroup(Qdxf_ReadState &state, rt::File *file, const GroupMark &mark)
         return;
     }
     // Further back than the window holds: the window starts again there.
-    if (!rt::SeekTo(file, mark.position)) state.positionLost = true;
+    if (!rt::SeekTo(state.file, mark.position)) state.positionLost = true;
     window.start = mark.position;
     window.length = window.cursor = window.groupStart = 0;
 }
 
-void PushBackGroup(rt::File *file, const GroupMark &mark) {
-    PushBackGroup(readState, file, mark);
-}
-
-void ReadAsciiGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *, Qdxf_Group *group) {
+void ReadAsciiGroup(GroupSource &state, rt::Report **report, Qdxf_Group *group) {
     rt::ReportOut out(report);
     state.window.groupStart = state.window.cursor;
     char buffer[rt::kLineSize];
@@ -449,7 +438,7 @@ void ReadAsciiGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *, Qdxf
     if (state.meter) ShowProgress(state, state.lineNumber);
 }
 
-void ReadBinaryGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *, Qdxf_Group *group) {
+void ReadBinaryGroup(GroupSource &state, rt::Report **report, Qdxf_Group *group) {
     rt::ReportOut out(report);
     state.window.groupStart = state.window.cursor;
     rt::Position offset = GroupPosition(state);
@@ -537,34 +526,22 @@ void ReadBinaryGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *, Qdx
     if (state.meter) ShowProgress(state, offset);
 }
 
-void ReadGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file, Qdxf_Group *group) {
+void ReadGroup(GroupSource &state, rt::Report **report, Qdxf_Group *group) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
     if (state.binary) {
-        ReadBinaryGroup(state, &inner, file, group);
+        ReadBinaryGroup(state, &inner, group);
     } else {
-        ReadAsciiGroup(state, &inner, file, group);
+        ReadAsciiGroup(state, &inner, group);
     }
     if (inner) return VX_FAIL(out, inner, "Error reading group");
 }
 
-void ReadAsciiGroup(rt::Report **report, rt::File *file, Qdxf_Group *group) {
-    ReadAsciiGroup(readState, report, file, group);
-}
-
-void ReadBinaryGroup(rt::Report **report, rt::File *file, Qdxf_Group *group) {
-    ReadBinaryGroup(readState, report, file, group);
-}
-
-void ReadGroup(rt::Report **report, rt::File *file, Qdxf_Group *group) {
-    ReadGroup(readState, report, file, group);
-}
-
-bool ReadKnownGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file, Qdxf_Group *group,
-                    int expectedCode, const char *acceptedTag) {
+bool ReadKnownGroup(GroupSource &state, rt::Report **report, Qdxf_Group *group, int expectedCode,
+                    const char *acceptedTag) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
-    ReadGroup(state, &inner, file, group);
+    ReadGroup(state, &inner, group);
     if (inner) {
         VX_FAIL(out, inner, "Error reading group values");
         return false;
@@ -582,35 +559,8 @@ bool ReadKnownGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file, 
     return false;
 }
 
-bool ReadKnownGroup(rt::Report **report, rt::File *file, Qdxf_Group *group, int expectedCode,
-                    const char *acceptedTag) {
-    return ReadKnownGroup(readState, report, file, group, expectedCode, acceptedTag);
-}
-
-void ReadKnownGroup(rt::Report **report, rt::File *file, Qdxf_Group *group, int expectedCode) {
-    ReadKnownGroup(readState, report, file, group, expectedCode, nullptr);
-}
-
-void FreeIgnoredTypes() {
-    Qdxf_IgnoredType *type = readState.ignoredTypes;
-    while (type) {
-        Qdxf_IgnoredType *next = type->next;
-        rt::Free(type->name);
-        rt::Free(type);
-        type = next;
-    }
-    readState.ignoredTypes = nullptr;
-    readState.lastIgnoredType = nullptr;
-    readState.ignoredKinds.Release();
-}
-
-void ReleaseReadState() {
-    FreeIgnoredTypes();
-    readState.layerNames.Release();
-    readState.ltypeNames.Release();
-    readState.gathered.Release();
-    rt::Free(readState.window.bytes);
-    readState.window = {};
+void ReadKnownGroup(GroupSource &state, rt::Report **report, Qdxf_Group *group, int expectedCode) {
+    ReadKnownGroup(state, report, group, expectedCode, nullptr);
 }
 
 }  // namespace vexlith

@@ -10,7 +10,6 @@
 // a log message.
 #include <cstring>
 
-#include "codec/read_state.h"
 #include "model/release.h"
 #include "read/readers.h"
 
@@ -174,8 +173,7 @@ enum class Noted { Already, Now, NoMemory };
 
 // Records an unknown kind in the read state, unless it is there already.
 // The records keep the order in which the kinds were met.
-Noted NoteIgnoredType(const char *name) {
-    Qdxf_ReadState &state = ThreadReadState();
+Noted NoteIgnoredType(Qdxf_ReadState &state, const char *name) {
     if (state.ignoredKinds.Find(name)) return Noted::Already;
     auto *type = rt::New<Qdxf_IgnoredType>();
     if (type) type->name = rt::Duplicate(name);
@@ -191,9 +189,9 @@ Noted NoteIgnoredType(const char *name) {
 
 }  // namespace
 
-Qdxf_Layer *FindLayer(const Qdxf_Info *drawing, const char *name) {
+Qdxf_Layer *FindLayer(const Qdxf_ReadState &read, const Qdxf_Info *drawing, const char *name) {
     if (!drawing->tables) return nullptr;
-    return static_cast<Qdxf_Layer *>(ThreadReadState().layerNames.Find(name));
+    return static_cast<Qdxf_Layer *>(read.layerNames.Find(name));
 }
 
 Qdxf_Entity *ReadCommon(rt::Report **report, const EntityGroup *list) {
@@ -532,13 +530,13 @@ void Read3DFACE(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *lis
     }
 }
 
-Qdxf_Entity *ReadEntity(rt::Report **report, Qdxf_Info *drawing, Qdxf_Block *block) {
+Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing,
+                        Qdxf_Block *block) {
     rt::ReportOut out(report);
-    Qdxf_ReadState &state = ThreadReadState();
-    rt::File *file = state.file;
+    GroupSource &source = read.source;
     rt::Report *inner = nullptr;
     Qdxf_Group group;
-    ReadKnownGroup(state, &inner, file, &group, 0, nullptr);
+    ReadKnownGroup(source, &inner, &group, 0);
     if (inner) {
         VX_FAIL(out, inner, "Error reading entity type group");
         return nullptr;
@@ -546,7 +544,7 @@ Qdxf_Entity *ReadEntity(rt::Report **report, Qdxf_Info *drawing, Qdxf_Block *blo
     // Either end group ends the list, in a block or in the ENTITIES section.
     if (IsTag(group, "ENDSEC") || IsTag(group, "ENDBLK")) return nullptr;
 
-    GroupList list(state.gathered);
+    GroupList list(read.gathered);
     if (!list.Add(group)) {
         VX_FAIL(out, nullptr, "Memory allocation error");
         return nullptr;
@@ -555,8 +553,8 @@ Qdxf_Entity *ReadEntity(rt::Report **report, Qdxf_Info *drawing, Qdxf_Block *blo
     // A POLYLINE gathers its VERTEX records and its SEQEND record too.
     bool polyline = rt::TextEqual(name, "POLYLINE");
     for (;;) {
-        GroupMark mark = MarkGroup(state);
-        ReadGroup(state, &inner, file, &group);
+        GroupMark mark = MarkGroup(source);
+        ReadGroup(source, &inner, &group);
         if (inner) {
             VX_FAIL(out, inner, "Error reading entity data group");
             return nullptr;
@@ -564,7 +562,7 @@ Qdxf_Entity *ReadEntity(rt::Report **report, Qdxf_Info *drawing, Qdxf_Block *blo
         bool vertex = false;
         if (group.code == 0 &&
             !(polyline && ((vertex = IsTag(group, "VERTEX")) || IsTag(group, "SEQEND")))) {
-            PushBackGroup(state, file, mark);
+            PushBackGroup(source, mark);
             break;
         }
         // A group without a value sets no member: it is not kept, or a byte of
@@ -581,10 +579,10 @@ Qdxf_Entity *ReadEntity(rt::Report **report, Qdxf_Info *drawing, Qdxf_Block *blo
         VX_FAIL(out, inner, "Error reading common groups");
         return nullptr;
     }
-    if (TypeReader read = TypeReaderOf(name)) {
-        read(&inner, entity, list.head());
+    if (TypeReader readType = TypeReaderOf(name)) {
+        readType(&inner, entity, list.head());
     } else {
-        switch (NoteIgnoredType(name)) {
+        switch (NoteIgnoredType(read, name)) {
             case Noted::Already:
                 break;
             case Noted::Now:
@@ -601,22 +599,23 @@ Qdxf_Entity *ReadEntity(rt::Report **report, Qdxf_Info *drawing, Qdxf_Block *blo
         VX_FAIL(out, inner, "Error reading entity");
         return nullptr;
     }
-    entity->layer = FindLayer(drawing, entity->layerName);
+    entity->layer = FindLayer(read, drawing, entity->layerName);
     entity->block = block;
     return entity;
 }
 
-void ReadEntityList(rt::Report **report, Qdxf_Info *drawing, Qdxf_Block *block) {
+void ReadEntityList(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing,
+                    Qdxf_Block *block) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
-    rt::ListAppender<Qdxf_Entity> entities(&drawing->entities, &ThreadReadState().lastEntity);
+    rt::ListAppender<Qdxf_Entity> entities(&drawing->entities, &read.lastEntity);
     for (;;) {
-        Qdxf_Entity *entity = ReadEntity(&inner, drawing, block);
+        Qdxf_Entity *entity = ReadEntity(read, &inner, drawing, block);
         if (inner) return VX_FAIL(out, inner, "Error reading entity");
         if (!entity) break;
         entities.Append(entity);
     }
-    FreeIgnoredTypes();
+    FreeIgnoredTypes(read);
 }
 
 }  // namespace vexlith

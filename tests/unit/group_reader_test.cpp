@@ -8,7 +8,6 @@
 #include <cmath>
 
 #include "codec/group.h"
-#include "codec/read_state.h"
 #include "test_support.h"
 
 using namespace vexlith;
@@ -16,21 +15,15 @@ using namespace testing_support;
 
 namespace {
 
-Qdxf_ReadState &State() {
-    return ThreadReadState();
-}
-
-// Opens `contents` as the file of a read in progress, the way qdxf_Read sets
-// up the state, and closes it afterwards.
+// Opens `contents` as the group source of a read, the way qdxf_Read sets it
+// up, and closes it afterwards.
 // Every test runs twice: with the file read through a window (its size known)
 // and item by item from the file service (a file of unknown size).
 class GroupReaderTest : public ::testing::TestWithParam<bool> {
 protected:
     void Open(std::string_view contents, bool binary = false, bool twoByteCodes = false) {
-        qfio_Close(State().file, nullptr);
-        ReleaseReadState();
+        Close();
         file_ = std::make_unique<TempFile>(contents);
-        State() = {};
         State().file = qfio_Open(file_->c_str(), "r", nullptr);
         ASSERT_NE(State().file, nullptr);
         State().fileName = "drawing.dxf";
@@ -39,30 +32,33 @@ protected:
         State().twoByteCodes = twoByteCodes;
         // Groups come through a window of the file when its size is known,
         // item by item from the file service otherwise.
-        State().fileSize = knownSize_ ? static_cast<long long>(contents.size()) : 0;
         if (binary) qfio_Seek(State().file, 22, 0, nullptr);
-        ASSERT_TRUE(OpenGroupWindow(State()));
+        ASSERT_TRUE(
+            OpenGroupWindow(State(), knownSize_ ? static_cast<long long>(contents.size()) : 0));
     }
-    void TearDown() override {
-        qfio_Close(State().file, nullptr);
-        ReleaseReadState();
+    void Close() {
+        if (State().file) qfio_Close(State().file, nullptr);
+        CloseGroupSource(State());
         State() = {};
     }
+    void TearDown() override { Close(); }
+    GroupSource &State() { return source_; }
     // Reads one group; the chain of messages on failure, empty on success.
     std::vector<std::string> Read(Qdxf_Group &group) {
         qerr_Report *report = nullptr;
-        ReadGroup(&report, State().file, &group);
+        ReadGroup(State(), &report, &group);
         ReportPtr owned(report);
         return Messages(report);
     }
     std::vector<std::string> ReadExpecting(Qdxf_Group &group, int code) {
         qerr_Report *report = nullptr;
-        ReadKnownGroup(&report, State().file, &group, code);
+        ReadKnownGroup(State(), &report, &group, code);
         ReportPtr owned(report);
         return Messages(report);
     }
 
     std::unique_ptr<TempFile> file_;
+    GroupSource source_{};
     bool knownSize_ = GetParam();
 };
 
@@ -418,10 +414,10 @@ TEST_P(GroupReaderTest, PushBackReachesBehindAWindowOfComments) {
     Open("  0\nLINE\n" + comments + "  8\nwalls\n  0\nEOF\n");
     Qdxf_Group group{};
     ASSERT_EQ(Read(group), Chain{});
-    GroupMark mark = MarkGroup(State().file);
+    GroupMark mark = MarkGroup(State());
     ASSERT_EQ(Read(group), Chain{});
     EXPECT_STREQ(group.value.text, "walls");
-    PushBackGroup(State().file, mark);
+    PushBackGroup(State(), mark);
     EXPECT_EQ(State().lineNumber, 3);
     ASSERT_EQ(ReadExpecting(group, 8), Chain{});
     EXPECT_STREQ(group.value.text, "walls");
@@ -434,10 +430,10 @@ TEST_P(GroupReaderTest, PushBackReturnsToTheGroupAndItsLineAcrossComments) {
     Open("  0\nLINE\n999\na comment\n999\nanother\n  8\nwalls\n");
     Qdxf_Group group{};
     ASSERT_EQ(Read(group), Chain{});
-    GroupMark mark = MarkGroup(State().file);
+    GroupMark mark = MarkGroup(State());
     ASSERT_EQ(Read(group), Chain{});
     EXPECT_EQ(State().lineNumber, 9);
-    PushBackGroup(State().file, mark);
+    PushBackGroup(State(), mark);
     EXPECT_EQ(State().lineNumber, 3);
     ASSERT_EQ(ReadExpecting(group, 8), Chain{});
     EXPECT_STREQ(group.value.text, "walls");
