@@ -45,19 +45,6 @@ void FreeGroupList(Qdxf_Group *list);
 // True for a code-0 group with the given text, such as (0, "ENDSEC").
 bool IsTag(const Qdxf_Group &group, const char *text);
 
-// The stretch of the file the group reader works from when the file's size
-// is known: filled by large exact reads, so that a group costs no call into
-// the file service of its own.
-struct GroupWindow {
-    char *bytes;  // room for `capacity` bytes and a NUL after them
-    std::size_t capacity;
-    std::size_t length;      // bytes held, from bytes[0]
-    std::size_t cursor;      // the next byte to read
-    std::size_t groupStart;  // where the group being read began: kept on refill
-    rt::Position start;      // the file offset of bytes[0]
-    rt::Position fileEnd;    // the file's size: how far it is read ahead
-};
-
 // Where the groups of one read come from, and what the group reader needs to
 // read them: the read's own, kept on the stack of qdxf_Read and handed down,
 // so that reads on different threads, or one read started from the meter
@@ -71,16 +58,17 @@ struct GroupSource {
     long long progressTotal;  // lines (ASCII) or bytes (binary) at 100 %
     int lineNumber;           // the next ASCII line to be read, from 1
     bool positionLost;        // a push back could not return; nothing more can be read
-    // Where groups come from; unused (no bytes) for a file of unknown size.
-    GroupWindow window;
+    // The bytes groups are read from: a view of the file service's buffer,
+    // [base, end), the next byte at `cursor`; `base` is at file offset
+    // `viewStart`.
+    const char *base;
+    const char *cursor;
+    const char *end;
+    rt::Position viewStart;
 };
 
-// From the file's current position on, groups are read through a window of
-// the file when its size (`fileSize` bytes) is known. False when the heap is
-// exhausted.
-bool OpenGroupWindow(GroupSource &source, long long fileSize);
-// Releases what the source holds besides the file.
-void CloseGroupSource(GroupSource &source);
+// Groups are read from the file's current position on.
+void OpenGroupSource(GroupSource &source);
 
 // Read the next group of `source` into `group`; failure only through the
 // report, after which the group's members are undefined.
@@ -105,9 +93,7 @@ struct GroupMark {
 
 // The position of the next group: where the group reader is in the file.
 inline rt::Position GroupPosition(const GroupSource &source) {
-    const GroupWindow &window = source.window;
-    if (!window.bytes) return rt::Tell(source.file);
-    return window.start + static_cast<rt::Position>(window.cursor);
+    return source.viewStart + (source.cursor - source.base);
 }
 
 // The place of the next group.

@@ -155,76 +155,57 @@ void StoreText(Qdxf_Group *group, const char *line, std::size_t length) {
 }
 
 // ---------------------------------------------------------------------------
-// Where the bytes of groups come from. When the file's size is known they are
-// taken from a window of the file that large exact reads refill, so a group
-// costs no call into the file service; the bytes consumed, the positions and
-// every failure (with the file service's own report for a file that ends too
-// soon) are those of reading item by item. A file of unknown size is read
-// item by item.
+// Where the bytes of groups come from: a view of the file service's own
+// buffer, [base, end), read from the cursor on. Groups are decoded in place;
+// the file service is called only when the view runs short, and then it
+// refills its buffer, keeping the bytes behind the position for push back.
+// A file of unknown size (a pipe, a device) takes the same path.
 // ---------------------------------------------------------------------------
 
-constexpr std::size_t kWindowSize = 256 * 1024;
+std::size_t Available(const GroupSource &state) {
+    return static_cast<std::size_t>(state.end - state.cursor);
+}
+
+// Hands the bytes consumed back to the file service and takes a new view of
+// at least `need` bytes, or all the file has left.
+bool NewView(GroupSource &state, std::size_t need, rt::Report **failure) {
+    auto consumed = static_cast<std::size_t>(state.cursor - state.base);
+    std::size_t available = 0;
+    const char *view = rt::ReadView(state.file, consumed, need, &available, failure);
+    state.viewStart += static_cast<rt::Position>(consumed);
+    state.base = state.cursor = view;
+    state.end = view ? view + available : nullptr;
+    return view != nullptr;
+}
 
 // Makes `need` bytes available after the cursor, or all the file has left.
-// The group being read stays in the window, so that it can be pushed back.
-bool Refill(GroupSource &state, std::size_t need, rt::Report **failure) {
-    GroupWindow &window = state.window;
-    if (window.length - window.cursor >= need) return true;
-    std::size_t keep = window.groupStart <= window.cursor ? window.groupStart : window.cursor;
-    if (window.length - keep + need > window.capacity) keep = window.cursor;  // a huge group
-    std::memmove(window.bytes, window.bytes + keep, window.length - keep);
-    window.start += static_cast<rt::Position>(keep);
-    window.length -= keep;
-    window.cursor -= keep;
-    window.groupStart = window.groupStart >= keep ? window.groupStart - keep : 0;
-    rt::Position left = window.fileEnd - (window.start + static_cast<rt::Position>(window.length));
-    std::size_t count = std::min(window.capacity - window.length,
-                                 static_cast<std::size_t>(std::max<rt::Position>(left, 0)));
-    if (count > 0) {
-        rt::ReadSeq(state.file, window.bytes + window.length, count, failure);
-        if (*failure) return false;
-        window.length += count;
-    }
-    window.bytes[window.length] = '\0';
-    return true;
+// The bytes taken before stay valid until the next refill.
+inline bool Refill(GroupSource &state, std::size_t need, rt::Report **failure) {
+    return Available(state) >= need || NewView(state, need, failure);
 }
 
 // The file ends before the bytes a group needs: the report is the file
 // service's own, from reading on at the end.
 void MissingBytes(GroupSource &state, rt::Report **failure) {
-    GroupWindow &window = state.window;
-    window.cursor = window.length;
+    state.cursor = state.end;
+    if (!NewView(state, 0, failure)) return;
     char byte;
     rt::ReadSeq(state.file, &byte, 1, failure);
     if (!*failure) state.positionLost = true;  // the file grew while it was read
 }
 
-// Exactly `count` bytes: from the window when they are there, else after a
-// refill (or from the file service, for a file of unknown size).
-bool TakeBytesSlowly(GroupSource &state, void *target, std::size_t count, rt::Report **failure) {
-    GroupWindow &window = state.window;
-    if (!window.bytes) {
-        rt::ReadSeq(state.file, target, count, failure);
-        return !*failure;
-    }
-    if (!Refill(state, count, failure)) return false;
-    if (window.length - window.cursor < count) {
-        MissingBytes(state, failure);
-        return false;
-    }
-    std::memcpy(target, window.bytes + window.cursor, count);
-    window.cursor += count;
-    return true;
-}
-
+// Exactly `count` bytes.
 inline bool TakeBytes(GroupSource &state, void *target, std::size_t count, rt::Report **failure) {
-    GroupWindow &window = state.window;
-    if (window.length - window.cursor >= count && window.bytes) {
-        std::memcpy(target, window.bytes + window.cursor, count);
-        window.cursor += count;
-        return true;
+    if (Available(state) < count) {
+        if (!Refill(state, count, failure)) return false;
+        if (Available(state) < count) {
+            MissingBytes(state, failure);
+            return false;
+        }
     }
-    return TakeBytesSlowly(state, target, count, failure);
+    std::memcpy(target, state.cursor, count);
+    state.cursor += count;
+    return true;
 }
 
 // A NUL-terminated text into `text` (room for 500 bytes). A NUL at count 499
@@ -232,31 +213,18 @@ inline bool TakeBytes(GroupSource &state, void *target, std::size_t count, rt::R
 // *tooLong, the 501 bytes consumed.
 bool TakeText(GroupSource &state, char *text, rt::Report **failure, bool *tooLong) {
     constexpr std::size_t kMost = kGroupTextSize + 1;
-    GroupWindow &window = state.window;
-    if (!window.bytes) {
-        for (std::size_t count = 0;; ++count) {
-            char byte;
-            rt::ReadSeq(state.file, &byte, 1, failure);
-            if (*failure) return false;
-            if (count == kGroupTextSize) break;
-            text[count] = byte;
-            if (byte == '\0') return true;
-        }
-        *tooLong = true;
-        return false;
-    }
     if (!Refill(state, kMost, failure)) return false;
-    const char *start = window.bytes + window.cursor;
-    std::size_t available = window.length - window.cursor;
+    const char *start = state.cursor;
+    std::size_t available = Available(state);
     std::size_t searched = std::min(available, static_cast<std::size_t>(kGroupTextSize));
     if (const void *nul = std::memchr(start, '\0', searched)) {
         std::size_t length = static_cast<std::size_t>(static_cast<const char *>(nul) - start) + 1;
         std::memcpy(text, start, length);
-        window.cursor += length;
+        state.cursor += length;
         return true;
     }
     if (available >= kMost) {
-        window.cursor += kMost;
+        state.cursor += kMost;
         *tooLong = true;
         return false;
     }
@@ -272,28 +240,22 @@ struct Line {
     std::size_t length;
 };
 
-bool TakeLine(GroupSource &state, char (&buffer)[rt::kLineSize], Line *line) {
-    GroupWindow &window = state.window;
+bool TakeLine(GroupSource &state, Line *line) {
     if (state.positionLost) return false;
-    if (!window.bytes) {
-        if (!rt::ReadLine(buffer, state.file)) return false;
-        *line = {buffer, std::strlen(buffer)};
-        return true;
-    }
     rt::Report *failure = nullptr;
     if (!Refill(state, rt::kLineSize - 1, &failure)) {
         rt::Discard(failure);  // ASCII failures name the line, not the cause
         return false;
     }
-    std::size_t available = window.length - window.cursor;
+    std::size_t available = Available(state);
     if (available == 0) return false;
-    const char *start = window.bytes + window.cursor;
+    const char *start = state.cursor;
     std::size_t length = std::min(available, static_cast<std::size_t>(rt::kLineSize - 1));
     if (const void *newline = std::memchr(start, '\n', length)) {
         length = static_cast<std::size_t>(static_cast<const char *>(newline) - start) + 1;
     }
     *line = {start, length};
-    window.cursor += length;
+    state.cursor += length;
     return true;
 }
 
@@ -363,48 +325,30 @@ bool IsTag(const Qdxf_Group &group, const char *text) {
            rt::TextEqual(group.value.text, text);
 }
 
-bool OpenGroupWindow(GroupSource &state, long long fileSize) {
-    if (fileSize <= 0) return true;
-    GroupWindow &window = state.window;
-    window.bytes = rt::NewArray<char>(kWindowSize + 1);
-    if (!window.bytes) return false;
-    window.capacity = kWindowSize;
-    window.length = window.cursor = window.groupStart = 0;
-    window.start = rt::Tell(state.file);
-    window.fileEnd = fileSize;
-    return true;
-}
-
-void CloseGroupSource(GroupSource &state) {
-    rt::Free(state.window.bytes);
-    state.window = {};
+void OpenGroupSource(GroupSource &state) {
+    state.viewStart = rt::Tell(state.file);
+    state.base = state.cursor = state.end = nullptr;
 }
 
 void PushBackGroup(GroupSource &state, const GroupMark &mark) {
     state.lineNumber = mark.lineNumber;
-    GroupWindow &window = state.window;
-    if (!window.bytes) {
-        if (!rt::SeekTo(state.file, mark.position)) state.positionLost = true;
+    if (mark.position >= state.viewStart &&
+        mark.position <= state.viewStart + (state.end - state.base)) {
+        state.cursor = state.base + (mark.position - state.viewStart);
         return;
     }
-    rt::Position end = window.start + static_cast<rt::Position>(window.length);
-    if (mark.position >= window.start && mark.position <= end) {
-        window.cursor = static_cast<std::size_t>(mark.position - window.start);
-        return;
-    }
-    // Further back than the window holds: the window starts again there.
+    // Before the view: the file service returns there (from its buffer when
+    // it still holds the place), and the view starts again.
     if (!rt::SeekTo(state.file, mark.position)) state.positionLost = true;
-    window.start = mark.position;
-    window.length = window.cursor = window.groupStart = 0;
+    state.viewStart = mark.position;
+    state.base = state.cursor = state.end = nullptr;
 }
 
 void ReadAsciiGroup(GroupSource &state, rt::Report **report, Qdxf_Group *group) {
     rt::ReportOut out(report);
-    state.window.groupStart = state.window.cursor;
-    char buffer[rt::kLineSize];
     Line line;
     auto takeLine = [&] {
-        if (!TakeLine(state, buffer, &line)) return false;
+        if (!TakeLine(state, &line)) return false;
         ++state.lineNumber;
         return true;
     };
@@ -440,7 +384,6 @@ void ReadAsciiGroup(GroupSource &state, rt::Report **report, Qdxf_Group *group) 
 
 void ReadBinaryGroup(GroupSource &state, rt::Report **report, Qdxf_Group *group) {
     rt::ReportOut out(report);
-    state.window.groupStart = state.window.cursor;
     rt::Position offset = GroupPosition(state);
     rt::Report *inner = nullptr;
     unsigned char bytes[8];

@@ -94,7 +94,6 @@ void ReleaseReadState(Qdxf_ReadState &read) {
     read.layerNames.Release();
     read.ltypeNames.Release();
     read.gathered.Release();
-    CloseGroupSource(read.source);
 }
 
 void SkipSection(GroupSource &source, rt::Report **report) {
@@ -251,10 +250,7 @@ extern "C" VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *me
         }
     }
 
-    if (!OpenGroupWindow(state, read.fileSize)) {
-        VX_FAIL(out, nullptr, "Memory allocation error");
-        return nullptr;
-    }
+    OpenGroupSource(state);
     while (!ReadSection(read, &inner, scope.drawing)) {
         if (inner) {
             VX_FAIL(out, inner, "Error reading section");
