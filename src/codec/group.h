@@ -4,6 +4,7 @@
 #ifndef VEXLITH_CODEC_GROUP_H
 #define VEXLITH_CODEC_GROUP_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "runtime/toolkit.h"
@@ -34,6 +35,19 @@ struct Qdxf_Group {
     } value;
 };
 
+// A group decoded in place: its number converted, its text left where it
+// lies in the read's buffer (not NUL-terminated), valid until the next read
+// from the same source. Readers that keep the text copy it once, to where it
+// is kept.
+struct GroupView {
+    std::int32_t code;
+    Qdxf_ValueKind kind;
+    std::int32_t integer;
+    double real;
+    const char *text;
+    std::size_t length;
+};
+
 // The value kind of a code, by the remainder of code / 1000.
 Qdxf_ValueKind GetGroupKind(int code);
 
@@ -56,7 +70,7 @@ struct GroupSource {
     int binary;
     int twoByteCodes;
     long long progressTotal;  // lines (ASCII) or bytes (binary) at 100 %
-    int lineNumber;           // the next ASCII line to be read, from 1
+    long long lineNumber;     // the next ASCII line to be read, from 1
     bool positionLost;        // a push back could not return; nothing more can be read
     // The bytes groups are read from: a view of the file service's buffer,
     // [base, end), the next byte at `cursor`; `base` is at file offset
@@ -65,15 +79,20 @@ struct GroupSource {
     const char *cursor;
     const char *end;
     rt::Position viewStart;
+    // The hexadecimal text of the last binary chunk read.
+    char chunkText[kGroupTextSize];
 };
 
 // Groups are read from the file's current position on.
 void OpenGroupSource(GroupSource &source);
 
 // Read the next group of `source` into `group`; failure only through the
-// report, after which the group's members are undefined.
-void ReadAsciiGroup(GroupSource &source, rt::Report **report, Qdxf_Group *group);
-void ReadBinaryGroup(GroupSource &source, rt::Report **report, Qdxf_Group *group);
+// report, after which the group's value is undefined (its code and kind are
+// those of the group that failed, as far as they were read).
+void ReadAsciiGroup(GroupSource &source, rt::Report **report, GroupView *group);
+void ReadBinaryGroup(GroupSource &source, rt::Report **report, GroupView *group);
+void ReadGroup(GroupSource &source, rt::Report **report, GroupView *group);
+// The same, the text copied into the record.
 void ReadGroup(GroupSource &source, rt::Report **report, Qdxf_Group *group);
 // ReadGroup, failing unless the group's code is `expectedCode`.
 void ReadKnownGroup(GroupSource &source, rt::Report **report, Qdxf_Group *group, int expectedCode);
@@ -88,7 +107,7 @@ bool ReadKnownGroup(GroupSource &source, rt::Report **report, Qdxf_Group *group,
 // make any fixed correction wrong.
 struct GroupMark {
     rt::Position position;
-    int lineNumber;
+    long long lineNumber;
 };
 
 // The position of the next group: where the group reader is in the file.

@@ -143,15 +143,19 @@ bool IsSpace(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 // A value line as text, up to a NUL if the line holds one, without its
 // trailing white space (leading white space is kept).
-void StoreText(Qdxf_Group *group, const char *line, std::size_t length) {
+void ViewText(GroupView *group, const char *line, std::size_t length) {
     const void *nul = std::memchr(line, '\0', length);
     if (nul) length = static_cast<std::size_t>(static_cast<const char *>(nul) - line);
     while (length > 0 && IsSpace(line[length - 1]))
         --length;
-    std::memcpy(group->value.text, line, length);
-    group->value.text[length] = '\0';
+    group->text = line;
+    group->length = length;
 }
 
 // ---------------------------------------------------------------------------
@@ -208,19 +212,19 @@ inline bool TakeBytes(GroupSource &state, void *target, std::size_t count, rt::R
     return true;
 }
 
-// A NUL-terminated text into `text` (room for 500 bytes). A NUL at count 499
-// or earlier ends it; reading the byte at count 500 without one fails with
-// *tooLong, the 501 bytes consumed.
-bool TakeText(GroupSource &state, char *text, rt::Report **failure, bool *tooLong) {
+// A NUL-terminated text, left in the buffer: at most 499 characters. A NUL at
+// count 499 or earlier ends it; reading the byte at count 500 without one
+// fails with *tooLong, the 501 bytes consumed.
+bool TakeText(GroupSource &state, GroupView *group, rt::Report **failure, bool *tooLong) {
     constexpr std::size_t kMost = kGroupTextSize + 1;
     if (!Refill(state, kMost, failure)) return false;
     const char *start = state.cursor;
     std::size_t available = Available(state);
     std::size_t searched = std::min(available, static_cast<std::size_t>(kGroupTextSize));
     if (const void *nul = std::memchr(start, '\0', searched)) {
-        std::size_t length = static_cast<std::size_t>(static_cast<const char *>(nul) - start) + 1;
-        std::memcpy(text, start, length);
-        state.cursor += length;
+        group->text = start;
+        group->length = static_cast<std::size_t>(static_cast<const char *>(nul) - start);
+        state.cursor += group->length + 1;
         return true;
     }
     if (available >= kMost) {
@@ -256,6 +260,31 @@ bool TakeLine(GroupSource &state, Line *line) {
     }
     *line = {start, length};
     state.cursor += length;
+    return true;
+}
+
+// The code line of a group when it is a short run of digits, perhaps after
+// spaces, right before the line's end: nearly every code line. Anything else
+// (a sign, other white space, a long run that may clamp, a view too short to
+// hold a whole line) is left to the general path, a line and ParseInteger,
+// which gives the same code.
+bool TakeShortCode(GroupSource &state, int *code) {
+    if (Available(state) < rt::kLineSize - 1 || state.positionLost) return false;
+    const char *p = state.cursor;
+    const char *limit = p + 12;
+    while (p < limit && *p == ' ')
+        ++p;
+    const char *digits = p;
+    int value = 0;
+    while (p < limit && IsDigit(*p)) {
+        value = value * 10 + (*p - '0');
+        ++p;
+    }
+    if (p == digits || p - digits > 9 || p == limit) return false;
+    if (*p == '\r' && p + 1 < limit) ++p;
+    if (*p != '\n') return false;
+    state.cursor = p + 1;
+    *code = value;
     return true;
 }
 
@@ -344,7 +373,7 @@ void PushBackGroup(GroupSource &state, const GroupMark &mark) {
     state.base = state.cursor = state.end = nullptr;
 }
 
-void ReadAsciiGroup(GroupSource &state, rt::Report **report, Qdxf_Group *group) {
+void ReadAsciiGroup(GroupSource &state, rt::Report **report, GroupView *group) {
     rt::ReportOut out(report);
     Line line;
     auto takeLine = [&] {
@@ -352,29 +381,36 @@ void ReadAsciiGroup(GroupSource &state, rt::Report **report, Qdxf_Group *group) 
         ++state.lineNumber;
         return true;
     };
+    auto takeCode = [&](int *code) {
+        if (TakeShortCode(state, code)) {
+            ++state.lineNumber;
+            return true;
+        }
+        if (!takeLine()) return false;
+        *code = ParseInteger(line.text, line.text + line.length);
+        return true;
+    };
     // Reports are made here, not in a lambda: they carry the function's name.
-    bool read = takeLine();
-    int code = read ? ParseInteger(line.text, line.text + line.length) : 0;
-    while (read && code == 999) {
-        read = takeLine() && takeLine();
-        if (read) code = ParseInteger(line.text, line.text + line.length);
-    }
+    int code = 0;
+    bool read = takeCode(&code);
+    while (read && code == 999)
+        read = takeLine() && takeCode(&code);
     Qdxf_ValueKind kind = GetGroupKind(code);
     group->code = code;
     group->kind = kind;
     if (!read || !takeLine()) {
-        return VX_FAIL(out, nullptr, "Error reading file %s, line %d", state.fileName,
+        return VX_FAIL(out, nullptr, "Error reading file %s, line %lld", state.fileName,
                        state.lineNumber);
     }
     switch (kind) {
         case QDXF_VALUE_INT:
-            group->value.integer = ParseInteger(line.text, line.text + line.length);
+            group->integer = ParseInteger(line.text, line.text + line.length);
             break;
         case QDXF_VALUE_REAL:
-            group->value.real = ParseReal(line.text, line.text + line.length);
+            group->real = ParseReal(line.text, line.text + line.length);
             break;
         case QDXF_VALUE_TEXT:
-            StoreText(group, line.text, line.length);
+            ViewText(group, line.text, line.length);
             break;
         case QDXF_VALUE_NONE:
             break;
@@ -382,7 +418,7 @@ void ReadAsciiGroup(GroupSource &state, rt::Report **report, Qdxf_Group *group) 
     if (state.meter) ShowProgress(state, state.lineNumber);
 }
 
-void ReadBinaryGroup(GroupSource &state, rt::Report **report, Qdxf_Group *group) {
+void ReadBinaryGroup(GroupSource &state, rt::Report **report, GroupView *group) {
     rt::ReportOut out(report);
     rt::Position offset = GroupPosition(state);
     rt::Report *inner = nullptr;
@@ -417,10 +453,8 @@ void ReadBinaryGroup(GroupSource &state, rt::Report **report, Qdxf_Group *group)
         case BinaryValue::None:
             break;
         case BinaryValue::Text: {
-            char scratch[kGroupTextSize];
-            char *text = binary.kind == QDXF_VALUE_TEXT ? group->value.text : scratch;
             bool tooLong = false;
-            valueRead = TakeText(state, text, &inner, &tooLong);
+            valueRead = TakeText(state, group, &inner, &tooLong);
             if (tooLong) return VX_FAIL(out, nullptr, "Reached string length limit");
             break;
         }
@@ -428,7 +462,7 @@ void ReadBinaryGroup(GroupSource &state, rt::Report **report, Qdxf_Group *group)
             valueRead = TakeBytes(state, bytes, 8, &inner);
             if (valueRead && binary.kind == QDXF_VALUE_REAL) {
                 unsigned long long raw = static_cast<unsigned long long>(LittleEndian(bytes, 8));
-                std::memcpy(&group->value.real, &raw, sizeof raw);
+                std::memcpy(&group->real, &raw, sizeof raw);
             }
             break;
         case BinaryValue::Int16:
@@ -441,7 +475,7 @@ void ReadBinaryGroup(GroupSource &state, rt::Report **report, Qdxf_Group *group)
                                                                 : 1;
             valueRead = TakeBytes(state, bytes, static_cast<std::size_t>(width), &inner);
             if (valueRead && binary.kind == QDXF_VALUE_INT) {
-                group->value.integer = ClampToInt(LittleEndian(bytes, width));
+                group->integer = ClampToInt(LittleEndian(bytes, width));
             }
             break;
         }
@@ -455,10 +489,11 @@ void ReadBinaryGroup(GroupSource &state, rt::Report **report, Qdxf_Group *group)
                 static constexpr char kHex[] = "0123456789ABCDEF";
                 int shown = length < (kGroupTextSize - 1) / 2 ? length : (kGroupTextSize - 1) / 2;
                 for (int i = 0; i < shown; ++i) {
-                    group->value.text[2 * i] = kHex[data[i] >> 4];
-                    group->value.text[2 * i + 1] = kHex[data[i] & 15];
+                    state.chunkText[2 * i] = kHex[data[i] >> 4];
+                    state.chunkText[2 * i + 1] = kHex[data[i] & 15];
                 }
-                group->value.text[2 * shown] = '\0';
+                group->text = state.chunkText;
+                group->length = static_cast<std::size_t>(2 * shown);
             }
             break;
         }
@@ -469,7 +504,7 @@ void ReadBinaryGroup(GroupSource &state, rt::Report **report, Qdxf_Group *group)
     if (state.meter) ShowProgress(state, offset);
 }
 
-void ReadGroup(GroupSource &state, rt::Report **report, Qdxf_Group *group) {
+void ReadGroup(GroupSource &state, rt::Report **report, GroupView *group) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
     if (state.binary) {
@@ -478,6 +513,35 @@ void ReadGroup(GroupSource &state, rt::Report **report, Qdxf_Group *group) {
         ReadAsciiGroup(state, &inner, group);
     }
     if (inner) return VX_FAIL(out, inner, "Error reading group");
+}
+
+void ReadGroup(GroupSource &state, rt::Report **report, Qdxf_Group *group) {
+    // What the reader does not reach keeps the record's values.
+    GroupView view{};
+    view.code = group->code;
+    view.kind = group->kind;
+    rt::Report *local = nullptr;
+    rt::Report **failure = report ? report : &local;
+    ReadGroup(state, failure, &view);
+    bool failed = *failure != nullptr;
+    rt::Discard(local);
+    group->code = view.code;
+    group->kind = view.kind;
+    if (failed) return;
+    switch (view.kind) {
+        case QDXF_VALUE_INT:
+            group->value.integer = view.integer;
+            break;
+        case QDXF_VALUE_REAL:
+            group->value.real = view.real;
+            break;
+        case QDXF_VALUE_TEXT:
+            std::memcpy(group->value.text, view.text, view.length);
+            group->value.text[view.length] = '\0';
+            break;
+        case QDXF_VALUE_NONE:
+            break;
+    }
 }
 
 bool ReadKnownGroup(GroupSource &state, rt::Report **report, Qdxf_Group *group, int expectedCode,
@@ -496,7 +560,7 @@ bool ReadKnownGroup(GroupSource &state, rt::Report **report, Qdxf_Group *group, 
                 "Byte offset %lld: Expected group code of %d, group code %d encountered",
                 GroupPosition(state), expectedCode, group->code);
     } else {
-        VX_FAIL(out, nullptr, "Line %d: Expected group code of %d, group code %d encountered",
+        VX_FAIL(out, nullptr, "Line %lld: Expected group code of %d, group code %d encountered",
                 state.lineNumber - 1, expectedCode, group->code);
     }
     return false;

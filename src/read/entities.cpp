@@ -28,9 +28,8 @@ public:
     // Appends a copy of `group`, its text right behind it; false when the heap
     // is exhausted. The records are the reader's own and live in the arena, so
     // they are linked here rather than by the toolkit's list service.
-    bool Add(const Qdxf_Group &group, bool vertex = false) {
-        std::size_t textSize =
-            group.kind == QDXF_VALUE_TEXT ? std::strlen(group.value.text) + 1 : 0;
+    bool Add(const GroupView &group, bool vertex = false) {
+        std::size_t textSize = group.kind == QDXF_VALUE_TEXT ? group.length + 1 : 0;
         auto *gathered =
             static_cast<EntityGroup *>(arena_.Allocate(sizeof(EntityGroup) + textSize));
         if (!gathered) return false;
@@ -41,14 +40,15 @@ public:
         gathered->kind = group.kind;
         switch (group.kind) {
             case QDXF_VALUE_INT:
-                gathered->value.integer = group.value.integer;
+                gathered->value.integer = group.integer;
                 break;
             case QDXF_VALUE_REAL:
-                gathered->value.real = group.value.real;
+                gathered->value.real = group.real;
                 break;
             case QDXF_VALUE_TEXT: {
                 char *text = reinterpret_cast<char *>(gathered + 1);
-                std::memcpy(text, group.value.text, textSize);
+                std::memcpy(text, group.text, group.length);
+                text[group.length] = '\0';
                 gathered->value.text = text;
                 break;
             }
@@ -167,6 +167,13 @@ TypeReader TypeReaderOf(const char *name) {
             return nullptr;
     }
     return is(index) ? kKinds[index].read : nullptr;
+}
+
+// A code-0 group with the given text, seen in place.
+template <std::size_t N>
+bool IsViewTag(const GroupView &group, const char (&text)[N]) {
+    return group.kind == QDXF_VALUE_TEXT && group.length == N - 1 &&
+           std::memcmp(group.text, text, N - 1) == 0;
 }
 
 enum class Noted { Already, Now, NoMemory };
@@ -535,16 +542,21 @@ Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *dr
     rt::ReportOut out(report);
     GroupSource &source = read.source;
     rt::Report *inner = nullptr;
-    Qdxf_Group group;
-    ReadKnownGroup(source, &inner, &group, 0);
+    Qdxf_Group type;
+    ReadKnownGroup(source, &inner, &type, 0);
     if (inner) {
         VX_FAIL(out, inner, "Error reading entity type group");
         return nullptr;
     }
     // Either end group ends the list, in a block or in the ENTITIES section.
-    if (IsTag(group, "ENDSEC") || IsTag(group, "ENDBLK")) return nullptr;
+    if (IsTag(type, "ENDSEC") || IsTag(type, "ENDBLK")) return nullptr;
 
     GroupList list(read.gathered);
+    GroupView group{};
+    group.code = type.code;
+    group.kind = type.kind;
+    group.text = type.value.text;
+    group.length = std::strlen(type.value.text);
     if (!list.Add(group)) {
         VX_FAIL(out, nullptr, "Memory allocation error");
         return nullptr;
@@ -561,7 +573,7 @@ Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *dr
         }
         bool vertex = false;
         if (group.code == 0 &&
-            !(polyline && ((vertex = IsTag(group, "VERTEX")) || IsTag(group, "SEQEND")))) {
+            !(polyline && ((vertex = IsViewTag(group, "VERTEX")) || IsViewTag(group, "SEQEND")))) {
             PushBackGroup(source, mark);
             break;
         }

@@ -218,7 +218,6 @@ extern "C" VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *me
     if (state.binary) {
         // Two zero bytes after the sentinel are the first code 0 written in two
         // bytes; otherwise a one-byte code 0 is followed by "SECTION".
-        rt::Position start = rt::Tell(file);
         unsigned char probe[2];
         rt::ReadSeq(file, probe, 2, &inner);
         if (inner) {
@@ -226,7 +225,12 @@ extern "C" VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *me
             return nullptr;
         }
         state.twoByteCodes = probe[0] == 0 && probe[1] == 0;
-        rt::SeekTo(file, start);
+        // Back to the first group, behind the sentinel.
+        rt::Seek(file, kSentinelSize, &inner);
+        if (inner) {
+            VX_FAIL(out, inner, "Error reading file %s", fileName);
+            return nullptr;
+        }
     } else {
         rt::Rewind(file, &inner);
         if (inner) {

@@ -215,7 +215,7 @@ Qdxf_Ltype *ReadSingleLtype(Qdxf_ReadState &read, rt::Report **report) {
             VX_FAIL(out, nullptr, "Byte offset %lld: Dash count %d is more than the file can hold",
                     GroupPosition(state), count);
         } else {
-            VX_FAIL(out, nullptr, "Line %d: Dash count %d is more than the file can hold",
+            VX_FAIL(out, nullptr, "Line %lld: Dash count %d is more than the file can hold",
                     state.lineNumber - 1, count);
         }
     } else {

@@ -191,8 +191,11 @@ inline Position Tell(File *file) {
 inline bool SeekTo(File *file, Position position) {
     return qfio_CompatibleFseek(file, position, 0) == 0;
 }
+inline void Seek(File *file, Position position, Report **report) {
+    qfio_Seek(file, position, 0, report);
+}
 inline void Rewind(File *file, Report **report) {
-    qfio_Seek(file, 0, 0, report);
+    Seek(file, 0, report);
 }
 inline Position FileSize(const char *name) {
     Report *report = nullptr;

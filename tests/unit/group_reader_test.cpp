@@ -169,7 +169,8 @@ TEST_F(GroupReaderTest, AsciiFailuresNameTheLineThatCouldNotBeRead) {
     struct Case {
         const char *contents;
         int groupsRead;  // before the failure
-        int line;
+        long long line;
+        long long firstLine = 1;  // the line number the file starts at
     };
     const Case cases[] = {
         {"", 0, 1},                // nothing at all
@@ -177,9 +178,12 @@ TEST_F(GroupReaderTest, AsciiFailuresNameTheLineThatCouldNotBeRead) {
         {"999\n", 0, 2},           // a comment without its text
         {"999\ntext\n", 0, 3},     // a comment and no group after it
         {"  0\nSECTION\n", 1, 3},  // the next group is missing
+        // Past 2^32 lines the whole number is counted and shown.
+        {"  0\nSECTION\n", 1, 4294967298, 4294967296},
     };
     for (const Case &c : cases) {
         Open(c.contents);
+        State().lineNumber = c.firstLine;
         Qdxf_Group group{};
         for (int i = 0; i < c.groupsRead; ++i)
             ASSERT_EQ(Read(group), Chain{});
