@@ -12,8 +12,13 @@ Then vexlith alone, in process: reading with and without a progress meter,
 writing both forms, and the per-megabyte time of the largest drawing against
 the smallest and of a drawing with 5,000 layers against one with 20.
 
+With --callgrind, last: the instructions of one whole-process read of the
+smallest drawings by vexlith and by the bare reader (valgrind's callgrind;
+instruction counts hold steady on a busy machine where wall times do not).
+It takes about a minute.
+
     bench/compare.py [--build build/bench] [--data build/bench-data]
-                     [--sizes 10,50,200] [--runs 3] [--ezdxf]
+                     [--sizes 10,50,200] [--runs 3] [--ezdxf] [--callgrind]
 """
 import argparse
 import os
@@ -50,6 +55,14 @@ def run(command, runs):
 
 
 BASELINE_MB = 0.0
+
+
+def instructions(command):
+    """Instructions callgrind counts for one run of `command`, or None."""
+    result = subprocess.run(["valgrind", "--tool=callgrind", "--callgrind-out-file=/dev/null"] +
+                            command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    found = re.search(r"Collected : (\d+)", result.stderr)
+    return int(found.group(1)) if result.returncode == 0 and found else None
 
 
 def make_drawings(data, sizes):
@@ -99,6 +112,8 @@ def main():
     parser.add_argument("--sizes", default="10,50,200")
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--ezdxf", action="store_true", help="include ezdxf on the smallest files")
+    parser.add_argument("--callgrind", action="store_true",
+                        help="count the instructions of a read of the smallest files")
     args = parser.parse_args()
     sizes = [int(s) for s in args.sizes.split(",")]
     global BASELINE_MB
@@ -182,6 +197,23 @@ def main():
     few, _, _, _ = in_process("read", files[("ascii", 100, 20)], "--repeat", str(args.runs))
     print("layers: 100 MB with 5,000 layers reads at %.0f MB/s, with 20 layers at %.0f MB/s (%.2f)"
           % (many, few, few / many))
+
+    if args.callgrind:
+        if not shutil.which("valgrind"):
+            print("\n--callgrind: valgrind is not installed", file=sys.stderr)
+            return 1
+        print("\ninstructions of one read, whole process (callgrind):\n")
+        print("| drawing | vexlith | bare reader | vexlith / bare |")
+        print("|---|---|---|---|")
+        for form in ("ascii", "binary"):
+            path = files[(form, min(sizes), 20)]
+            ours = instructions([bench, "read", path, "--repeat", "1"])
+            bare = instructions([floor, path])
+            if ours is None or bare is None:
+                print("| %s %d MB | failed | | |" % (form, min(sizes)))
+                continue
+            print("| %s %d MB | %.0fM | %.0fM | %.2f× |" % (
+                form, min(sizes), ours / 1e6, bare / 1e6, ours / bare), flush=True)
     return 0
 
 

@@ -4,13 +4,12 @@
 #ifndef VEXLITH_CODEC_GROUP_H
 #define VEXLITH_CODEC_GROUP_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "runtime/toolkit.h"
 
 namespace vexlith {
-
-struct Qdxf_ReadState;
 
 enum Qdxf_ValueKind : int {
     QDXF_VALUE_NONE = 0,
@@ -36,6 +35,19 @@ struct Qdxf_Group {
     } value;
 };
 
+// A group decoded in place: its number converted, its text left where it
+// lies in the read's buffer (not NUL-terminated), valid until the next read
+// from the same source. Readers that keep the text copy it once, to where it
+// is kept.
+struct GroupView {
+    std::int32_t code;
+    Qdxf_ValueKind kind;
+    std::int32_t integer;
+    double real;
+    const char *text;
+    std::size_t length;
+};
+
 // The value kind of a code, by the remainder of code / 1000.
 Qdxf_ValueKind GetGroupKind(int code);
 
@@ -47,25 +59,47 @@ void FreeGroupList(Qdxf_Group *list);
 // True for a code-0 group with the given text, such as (0, "ENDSEC").
 bool IsTag(const Qdxf_Group &group, const char *text);
 
-// Read the next group of the read in progress into `group`; failure only
-// through the report, after which the group's members are undefined.
-void ReadAsciiGroup(rt::Report **report, rt::File *file, Qdxf_Group *group);
-void ReadBinaryGroup(rt::Report **report, rt::File *file, Qdxf_Group *group);
-void ReadGroup(rt::Report **report, rt::File *file, Qdxf_Group *group);
+// Where the groups of one read come from, and what the group reader needs to
+// read them: the read's own, kept on the stack of qdxf_Read and handed down,
+// so that reads on different threads, or one read started from the meter
+// callback of another, never meet.
+struct GroupSource {
+    rt::File *file;
+    const char *fileName;    // the caller's text, valid during the read
+    const rt::Meter *meter;  // null: no progress is shown
+    int binary;
+    int twoByteCodes;
+    long long progressTotal;  // lines (ASCII) or bytes (binary) at 100 %
+    long long lineNumber;     // the next ASCII line to be read, from 1
+    bool positionLost;        // a push back could not return; nothing more can be read
+    // The bytes groups are read from: a view of the file service's buffer,
+    // [base, end), the next byte at `cursor`; `base` is at file offset
+    // `viewStart`.
+    const char *base;
+    const char *cursor;
+    const char *end;
+    rt::Position viewStart;
+    // The hexadecimal text of the last binary chunk read.
+    char chunkText[kGroupTextSize];
+};
+
+// Groups are read from the file's current position on.
+void OpenGroupSource(GroupSource &source);
+
+// Read the next group of `source` into `group`; failure only through the
+// report, after which the group's value is undefined (its code and kind are
+// those of the group that failed, as far as they were read).
+void ReadAsciiGroup(GroupSource &source, rt::Report **report, GroupView *group);
+void ReadBinaryGroup(GroupSource &source, rt::Report **report, GroupView *group);
+void ReadGroup(GroupSource &source, rt::Report **report, GroupView *group);
+// The same, the text copied into the record.
+void ReadGroup(GroupSource &source, rt::Report **report, Qdxf_Group *group);
 // ReadGroup, failing unless the group's code is `expectedCode`.
-void ReadKnownGroup(rt::Report **report, rt::File *file, Qdxf_Group *group, int expectedCode);
+void ReadKnownGroup(GroupSource &source, rt::Report **report, Qdxf_Group *group, int expectedCode);
 // The same, but a code-0 group with the text `acceptedTag` is taken instead of
 // the expected code: then it returns true, without a report.
-bool ReadKnownGroup(rt::Report **report, rt::File *file, Qdxf_Group *group, int expectedCode,
+bool ReadKnownGroup(GroupSource &source, rt::Report **report, Qdxf_Group *group, int expectedCode,
                     const char *acceptedTag);
-
-// The same, for callers on the per-group path that hold the thread's read
-// state already (finding it costs a thread-local lookup per call).
-void ReadAsciiGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file, Qdxf_Group *group);
-void ReadBinaryGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file, Qdxf_Group *group);
-void ReadGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file, Qdxf_Group *group);
-bool ReadKnownGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file, Qdxf_Group *group,
-                    int expectedCode, const char *acceptedTag);
 
 // The place of a group in the file, taken just before it is read, so that a
 // reader that has read a group it does not own can give it back. The line
@@ -73,16 +107,20 @@ bool ReadKnownGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file, 
 // make any fixed correction wrong.
 struct GroupMark {
     rt::Position position;
-    int lineNumber;
+    long long lineNumber;
 };
-GroupMark MarkGroup(rt::File *file);
-// From the file's current position on, groups are read through a window of
-// the file (when its size is known). False when the heap is exhausted.
-bool OpenGroupWindow(Qdxf_ReadState &state);
-GroupMark MarkGroup(const Qdxf_ReadState &state, rt::File *file);
+
+// The position of the next group: where the group reader is in the file.
+inline rt::Position GroupPosition(const GroupSource &source) {
+    return source.viewStart + (source.cursor - source.base);
+}
+
+// The place of the next group.
+inline GroupMark MarkGroup(const GroupSource &source) {
+    return {GroupPosition(source), source.lineNumber};
+}
 // Returns to `mark`: the next read yields the same group again.
-void PushBackGroup(rt::File *file, const GroupMark &mark);
-void PushBackGroup(Qdxf_ReadState &state, rt::File *file, const GroupMark &mark);
+void PushBackGroup(GroupSource &source, const GroupMark &mark);
 
 // The value conversions of the ASCII form: leading white space skipped, an
 // optional sign, then digits (and for reals a fraction and an exponent); what

@@ -17,13 +17,10 @@
 #include <iterator>
 
 #include "codec/group.h"
-#include "codec/read_state.h"
 
 namespace vexlith {
 
 namespace {
-
-thread_local Qdxf_ReadState readState{};
 
 // How a binary file encodes the value of a code.
 enum class BinaryValue : std::uint8_t {
@@ -146,121 +143,92 @@ bool IsSpace(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 // A value line as text, up to a NUL if the line holds one, without its
 // trailing white space (leading white space is kept).
-void StoreText(Qdxf_Group *group, const char *line, std::size_t length) {
+void ViewText(GroupView *group, const char *line, std::size_t length) {
     const void *nul = std::memchr(line, '\0', length);
     if (nul) length = static_cast<std::size_t>(static_cast<const char *>(nul) - line);
     while (length > 0 && IsSpace(line[length - 1]))
         --length;
-    std::memcpy(group->value.text, line, length);
-    group->value.text[length] = '\0';
+    group->text = line;
+    group->length = length;
 }
 
 // ---------------------------------------------------------------------------
-// Where the bytes of groups come from. When the file's size is known they are
-// taken from a window of the file that large exact reads refill, so a group
-// costs no call into the file service; the bytes consumed, the positions and
-// every failure (with the file service's own report for a file that ends too
-// soon) are those of reading item by item. A file of unknown size is read
-// item by item.
+// Where the bytes of groups come from: a view of the file service's own
+// buffer, [base, end), read from the cursor on. Groups are decoded in place;
+// the file service is called only when the view runs short, and then it
+// refills its buffer, keeping the bytes behind the position for push back.
+// A file of unknown size (a pipe, a device) takes the same path.
 // ---------------------------------------------------------------------------
 
-constexpr std::size_t kWindowSize = 256 * 1024;
+std::size_t Available(const GroupSource &state) {
+    return static_cast<std::size_t>(state.end - state.cursor);
+}
+
+// Hands the bytes consumed back to the file service and takes a new view of
+// at least `need` bytes, or all the file has left.
+bool NewView(GroupSource &state, std::size_t need, rt::Report **failure) {
+    auto consumed = static_cast<std::size_t>(state.cursor - state.base);
+    std::size_t available = 0;
+    const char *view = rt::ReadView(state.file, consumed, need, &available, failure);
+    state.viewStart += static_cast<rt::Position>(consumed);
+    state.base = state.cursor = view;
+    state.end = view ? view + available : nullptr;
+    return view != nullptr;
+}
 
 // Makes `need` bytes available after the cursor, or all the file has left.
-// The group being read stays in the window, so that it can be pushed back.
-bool Refill(Qdxf_ReadState &state, std::size_t need, rt::Report **failure) {
-    GroupWindow &window = state.window;
-    if (window.length - window.cursor >= need) return true;
-    std::size_t keep = window.groupStart <= window.cursor ? window.groupStart : window.cursor;
-    if (window.length - keep + need > window.capacity) keep = window.cursor;  // a huge group
-    std::memmove(window.bytes, window.bytes + keep, window.length - keep);
-    window.start += static_cast<rt::Position>(keep);
-    window.length -= keep;
-    window.cursor -= keep;
-    window.groupStart = window.groupStart >= keep ? window.groupStart - keep : 0;
-    rt::Position left = window.fileEnd - (window.start + static_cast<rt::Position>(window.length));
-    std::size_t count = std::min(window.capacity - window.length,
-                                 static_cast<std::size_t>(std::max<rt::Position>(left, 0)));
-    if (count > 0) {
-        rt::ReadSeq(state.file, window.bytes + window.length, count, failure);
-        if (*failure) return false;
-        window.length += count;
-    }
-    window.bytes[window.length] = '\0';
-    return true;
+// The bytes taken before stay valid until the next refill.
+inline bool Refill(GroupSource &state, std::size_t need, rt::Report **failure) {
+    return Available(state) >= need || NewView(state, need, failure);
 }
 
 // The file ends before the bytes a group needs: the report is the file
 // service's own, from reading on at the end.
-void MissingBytes(Qdxf_ReadState &state, rt::Report **failure) {
-    GroupWindow &window = state.window;
-    window.cursor = window.length;
+void MissingBytes(GroupSource &state, rt::Report **failure) {
+    state.cursor = state.end;
+    if (!NewView(state, 0, failure)) return;
     char byte;
     rt::ReadSeq(state.file, &byte, 1, failure);
     if (!*failure) state.positionLost = true;  // the file grew while it was read
 }
 
-// Exactly `count` bytes: from the window when they are there, else after a
-// refill (or from the file service, for a file of unknown size).
-bool TakeBytesSlowly(Qdxf_ReadState &state, void *target, std::size_t count, rt::Report **failure) {
-    GroupWindow &window = state.window;
-    if (!window.bytes) {
-        rt::ReadSeq(state.file, target, count, failure);
-        return !*failure;
+// Exactly `count` bytes.
+inline bool TakeBytes(GroupSource &state, void *target, std::size_t count, rt::Report **failure) {
+    if (Available(state) < count) {
+        if (!Refill(state, count, failure)) return false;
+        if (Available(state) < count) {
+            MissingBytes(state, failure);
+            return false;
+        }
     }
-    if (!Refill(state, count, failure)) return false;
-    if (window.length - window.cursor < count) {
-        MissingBytes(state, failure);
-        return false;
-    }
-    std::memcpy(target, window.bytes + window.cursor, count);
-    window.cursor += count;
+    std::memcpy(target, state.cursor, count);
+    state.cursor += count;
     return true;
 }
 
-inline bool TakeBytes(Qdxf_ReadState &state, void *target, std::size_t count,
-                      rt::Report **failure) {
-    GroupWindow &window = state.window;
-    if (window.length - window.cursor >= count && window.bytes) {
-        std::memcpy(target, window.bytes + window.cursor, count);
-        window.cursor += count;
-        return true;
-    }
-    return TakeBytesSlowly(state, target, count, failure);
-}
-
-// A NUL-terminated text into `text` (room for 500 bytes). A NUL at count 499
-// or earlier ends it; reading the byte at count 500 without one fails with
-// *tooLong, the 501 bytes consumed.
-bool TakeText(Qdxf_ReadState &state, char *text, rt::Report **failure, bool *tooLong) {
+// A NUL-terminated text, left in the buffer: at most 499 characters. A NUL at
+// count 499 or earlier ends it; reading the byte at count 500 without one
+// fails with *tooLong, the 501 bytes consumed.
+bool TakeText(GroupSource &state, GroupView *group, rt::Report **failure, bool *tooLong) {
     constexpr std::size_t kMost = kGroupTextSize + 1;
-    GroupWindow &window = state.window;
-    if (!window.bytes) {
-        for (std::size_t count = 0;; ++count) {
-            char byte;
-            rt::ReadSeq(state.file, &byte, 1, failure);
-            if (*failure) return false;
-            if (count == kGroupTextSize) break;
-            text[count] = byte;
-            if (byte == '\0') return true;
-        }
-        *tooLong = true;
-        return false;
-    }
     if (!Refill(state, kMost, failure)) return false;
-    const char *start = window.bytes + window.cursor;
-    std::size_t available = window.length - window.cursor;
+    const char *start = state.cursor;
+    std::size_t available = Available(state);
     std::size_t searched = std::min(available, static_cast<std::size_t>(kGroupTextSize));
     if (const void *nul = std::memchr(start, '\0', searched)) {
-        std::size_t length = static_cast<std::size_t>(static_cast<const char *>(nul) - start) + 1;
-        std::memcpy(text, start, length);
-        window.cursor += length;
+        group->text = start;
+        group->length = static_cast<std::size_t>(static_cast<const char *>(nul) - start);
+        state.cursor += group->length + 1;
         return true;
     }
     if (available >= kMost) {
-        window.cursor += kMost;
+        state.cursor += kMost;
         *tooLong = true;
         return false;
     }
@@ -276,32 +244,51 @@ struct Line {
     std::size_t length;
 };
 
-bool TakeLine(Qdxf_ReadState &state, char (&buffer)[rt::kLineSize], Line *line) {
-    GroupWindow &window = state.window;
+bool TakeLine(GroupSource &state, Line *line) {
     if (state.positionLost) return false;
-    if (!window.bytes) {
-        if (!rt::ReadLine(buffer, state.file)) return false;
-        *line = {buffer, std::strlen(buffer)};
-        return true;
-    }
     rt::Report *failure = nullptr;
     if (!Refill(state, rt::kLineSize - 1, &failure)) {
         rt::Discard(failure);  // ASCII failures name the line, not the cause
         return false;
     }
-    std::size_t available = window.length - window.cursor;
+    std::size_t available = Available(state);
     if (available == 0) return false;
-    const char *start = window.bytes + window.cursor;
+    const char *start = state.cursor;
     std::size_t length = std::min(available, static_cast<std::size_t>(rt::kLineSize - 1));
     if (const void *newline = std::memchr(start, '\n', length)) {
         length = static_cast<std::size_t>(static_cast<const char *>(newline) - start) + 1;
     }
     *line = {start, length};
-    window.cursor += length;
+    state.cursor += length;
     return true;
 }
 
-void ShowProgress(const Qdxf_ReadState &state, long long position) {
+// The code line of a group when it is a short run of digits, perhaps after
+// spaces, right before the line's end: nearly every code line. Anything else
+// (a sign, other white space, a long run that may clamp, a view too short to
+// hold a whole line) is left to the general path, a line and ParseInteger,
+// which gives the same code.
+bool TakeShortCode(GroupSource &state, int *code) {
+    if (Available(state) < rt::kLineSize - 1 || state.positionLost) return false;
+    const char *p = state.cursor;
+    const char *limit = p + 12;
+    while (p < limit && *p == ' ')
+        ++p;
+    const char *digits = p;
+    int value = 0;
+    while (p < limit && IsDigit(*p)) {
+        value = value * 10 + (*p - '0');
+        ++p;
+    }
+    if (p == digits || p - digits > 9 || p == limit) return false;
+    if (*p == '\r' && p + 1 < limit) ++p;
+    if (*p != '\n') return false;
+    state.cursor = p + 1;
+    *code = value;
+    return true;
+}
+
+void ShowProgress(const GroupSource &state, long long position) {
     rt::ShowProgress(state.meter, static_cast<double>(position) * 100.0 /
                                       static_cast<double>(state.progressTotal));
 }
@@ -345,10 +332,6 @@ int ClampToInt(long long value) {
 
 }  // namespace
 
-Qdxf_ReadState &ThreadReadState() {
-    return readState;
-}
-
 Qdxf_ValueKind GetGroupKind(int code) {
     int r = code % 1000;
     return r < 0 ? QDXF_VALUE_NONE : kKindTable[static_cast<std::size_t>(r)];
@@ -371,77 +354,63 @@ bool IsTag(const Qdxf_Group &group, const char *text) {
            rt::TextEqual(group.value.text, text);
 }
 
-bool OpenGroupWindow(Qdxf_ReadState &state) {
-    if (state.fileSize <= 0) return true;
-    GroupWindow &window = state.window;
-    window.bytes = rt::NewArray<char>(kWindowSize + 1);
-    if (!window.bytes) return false;
-    window.capacity = kWindowSize;
-    window.length = window.cursor = window.groupStart = 0;
-    window.start = rt::Tell(state.file);
-    window.fileEnd = state.fileSize;
-    return true;
+void OpenGroupSource(GroupSource &state) {
+    state.viewStart = rt::Tell(state.file);
+    state.base = state.cursor = state.end = nullptr;
 }
 
-GroupMark MarkGroup(rt::File *) {
-    return MarkGroup(readState);
-}
-
-void PushBackGroup(Qdxf_ReadState &state, rt::File *file, const GroupMark &mark) {
+void PushBackGroup(GroupSource &state, const GroupMark &mark) {
     state.lineNumber = mark.lineNumber;
-    GroupWindow &window = state.window;
-    if (!window.bytes) {
-        if (!rt::SeekTo(file, mark.position)) state.positionLost = true;
+    if (mark.position >= state.viewStart &&
+        mark.position <= state.viewStart + (state.end - state.base)) {
+        state.cursor = state.base + (mark.position - state.viewStart);
         return;
     }
-    rt::Position end = window.start + static_cast<rt::Position>(window.length);
-    if (mark.position >= window.start && mark.position <= end) {
-        window.cursor = static_cast<std::size_t>(mark.position - window.start);
-        return;
-    }
-    // Further back than the window holds: the window starts again there.
-    if (!rt::SeekTo(file, mark.position)) state.positionLost = true;
-    window.start = mark.position;
-    window.length = window.cursor = window.groupStart = 0;
+    // Before the view: the file service returns there (from its buffer when
+    // it still holds the place), and the view starts again.
+    if (!rt::SeekTo(state.file, mark.position)) state.positionLost = true;
+    state.viewStart = mark.position;
+    state.base = state.cursor = state.end = nullptr;
 }
 
-void PushBackGroup(rt::File *file, const GroupMark &mark) {
-    PushBackGroup(readState, file, mark);
-}
-
-void ReadAsciiGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *, Qdxf_Group *group) {
+void ReadAsciiGroup(GroupSource &state, rt::Report **report, GroupView *group) {
     rt::ReportOut out(report);
-    state.window.groupStart = state.window.cursor;
-    char buffer[rt::kLineSize];
     Line line;
     auto takeLine = [&] {
-        if (!TakeLine(state, buffer, &line)) return false;
+        if (!TakeLine(state, &line)) return false;
         ++state.lineNumber;
         return true;
     };
+    auto takeCode = [&](int *code) {
+        if (TakeShortCode(state, code)) {
+            ++state.lineNumber;
+            return true;
+        }
+        if (!takeLine()) return false;
+        *code = ParseInteger(line.text, line.text + line.length);
+        return true;
+    };
     // Reports are made here, not in a lambda: they carry the function's name.
-    bool read = takeLine();
-    int code = read ? ParseInteger(line.text, line.text + line.length) : 0;
-    while (read && code == 999) {
-        read = takeLine() && takeLine();
-        if (read) code = ParseInteger(line.text, line.text + line.length);
-    }
+    int code = 0;
+    bool read = takeCode(&code);
+    while (read && code == 999)
+        read = takeLine() && takeCode(&code);
     Qdxf_ValueKind kind = GetGroupKind(code);
     group->code = code;
     group->kind = kind;
     if (!read || !takeLine()) {
-        return VX_FAIL(out, nullptr, "Error reading file %s, line %d", state.fileName,
+        return VX_FAIL(out, nullptr, "Error reading file %s, line %lld", state.fileName,
                        state.lineNumber);
     }
     switch (kind) {
         case QDXF_VALUE_INT:
-            group->value.integer = ParseInteger(line.text, line.text + line.length);
+            group->integer = ParseInteger(line.text, line.text + line.length);
             break;
         case QDXF_VALUE_REAL:
-            group->value.real = ParseReal(line.text, line.text + line.length);
+            group->real = ParseReal(line.text, line.text + line.length);
             break;
         case QDXF_VALUE_TEXT:
-            StoreText(group, line.text, line.length);
+            ViewText(group, line.text, line.length);
             break;
         case QDXF_VALUE_NONE:
             break;
@@ -449,9 +418,8 @@ void ReadAsciiGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *, Qdxf
     if (state.meter) ShowProgress(state, state.lineNumber);
 }
 
-void ReadBinaryGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *, Qdxf_Group *group) {
+void ReadBinaryGroup(GroupSource &state, rt::Report **report, GroupView *group) {
     rt::ReportOut out(report);
-    state.window.groupStart = state.window.cursor;
     rt::Position offset = GroupPosition(state);
     rt::Report *inner = nullptr;
     unsigned char bytes[8];
@@ -485,10 +453,8 @@ void ReadBinaryGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *, Qdx
         case BinaryValue::None:
             break;
         case BinaryValue::Text: {
-            char scratch[kGroupTextSize];
-            char *text = binary.kind == QDXF_VALUE_TEXT ? group->value.text : scratch;
             bool tooLong = false;
-            valueRead = TakeText(state, text, &inner, &tooLong);
+            valueRead = TakeText(state, group, &inner, &tooLong);
             if (tooLong) return VX_FAIL(out, nullptr, "Reached string length limit");
             break;
         }
@@ -496,7 +462,7 @@ void ReadBinaryGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *, Qdx
             valueRead = TakeBytes(state, bytes, 8, &inner);
             if (valueRead && binary.kind == QDXF_VALUE_REAL) {
                 unsigned long long raw = static_cast<unsigned long long>(LittleEndian(bytes, 8));
-                std::memcpy(&group->value.real, &raw, sizeof raw);
+                std::memcpy(&group->real, &raw, sizeof raw);
             }
             break;
         case BinaryValue::Int16:
@@ -509,7 +475,7 @@ void ReadBinaryGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *, Qdx
                                                                 : 1;
             valueRead = TakeBytes(state, bytes, static_cast<std::size_t>(width), &inner);
             if (valueRead && binary.kind == QDXF_VALUE_INT) {
-                group->value.integer = ClampToInt(LittleEndian(bytes, width));
+                group->integer = ClampToInt(LittleEndian(bytes, width));
             }
             break;
         }
@@ -523,10 +489,11 @@ void ReadBinaryGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *, Qdx
                 static constexpr char kHex[] = "0123456789ABCDEF";
                 int shown = length < (kGroupTextSize - 1) / 2 ? length : (kGroupTextSize - 1) / 2;
                 for (int i = 0; i < shown; ++i) {
-                    group->value.text[2 * i] = kHex[data[i] >> 4];
-                    group->value.text[2 * i + 1] = kHex[data[i] & 15];
+                    state.chunkText[2 * i] = kHex[data[i] >> 4];
+                    state.chunkText[2 * i + 1] = kHex[data[i] & 15];
                 }
-                group->value.text[2 * shown] = '\0';
+                group->text = state.chunkText;
+                group->length = static_cast<std::size_t>(2 * shown);
             }
             break;
         }
@@ -537,34 +504,51 @@ void ReadBinaryGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *, Qdx
     if (state.meter) ShowProgress(state, offset);
 }
 
-void ReadGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file, Qdxf_Group *group) {
+void ReadGroup(GroupSource &state, rt::Report **report, GroupView *group) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
     if (state.binary) {
-        ReadBinaryGroup(state, &inner, file, group);
+        ReadBinaryGroup(state, &inner, group);
     } else {
-        ReadAsciiGroup(state, &inner, file, group);
+        ReadAsciiGroup(state, &inner, group);
     }
     if (inner) return VX_FAIL(out, inner, "Error reading group");
 }
 
-void ReadAsciiGroup(rt::Report **report, rt::File *file, Qdxf_Group *group) {
-    ReadAsciiGroup(readState, report, file, group);
+void ReadGroup(GroupSource &state, rt::Report **report, Qdxf_Group *group) {
+    // What the reader does not reach keeps the record's values.
+    GroupView view{};
+    view.code = group->code;
+    view.kind = group->kind;
+    rt::Report *local = nullptr;
+    rt::Report **failure = report ? report : &local;
+    ReadGroup(state, failure, &view);
+    bool failed = *failure != nullptr;
+    rt::Discard(local);
+    group->code = view.code;
+    group->kind = view.kind;
+    if (failed) return;
+    switch (view.kind) {
+        case QDXF_VALUE_INT:
+            group->value.integer = view.integer;
+            break;
+        case QDXF_VALUE_REAL:
+            group->value.real = view.real;
+            break;
+        case QDXF_VALUE_TEXT:
+            std::memcpy(group->value.text, view.text, view.length);
+            group->value.text[view.length] = '\0';
+            break;
+        case QDXF_VALUE_NONE:
+            break;
+    }
 }
 
-void ReadBinaryGroup(rt::Report **report, rt::File *file, Qdxf_Group *group) {
-    ReadBinaryGroup(readState, report, file, group);
-}
-
-void ReadGroup(rt::Report **report, rt::File *file, Qdxf_Group *group) {
-    ReadGroup(readState, report, file, group);
-}
-
-bool ReadKnownGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file, Qdxf_Group *group,
-                    int expectedCode, const char *acceptedTag) {
+bool ReadKnownGroup(GroupSource &state, rt::Report **report, Qdxf_Group *group, int expectedCode,
+                    const char *acceptedTag) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
-    ReadGroup(state, &inner, file, group);
+    ReadGroup(state, &inner, group);
     if (inner) {
         VX_FAIL(out, inner, "Error reading group values");
         return false;
@@ -576,41 +560,14 @@ bool ReadKnownGroup(Qdxf_ReadState &state, rt::Report **report, rt::File *file, 
                 "Byte offset %lld: Expected group code of %d, group code %d encountered",
                 GroupPosition(state), expectedCode, group->code);
     } else {
-        VX_FAIL(out, nullptr, "Line %d: Expected group code of %d, group code %d encountered",
+        VX_FAIL(out, nullptr, "Line %lld: Expected group code of %d, group code %d encountered",
                 state.lineNumber - 1, expectedCode, group->code);
     }
     return false;
 }
 
-bool ReadKnownGroup(rt::Report **report, rt::File *file, Qdxf_Group *group, int expectedCode,
-                    const char *acceptedTag) {
-    return ReadKnownGroup(readState, report, file, group, expectedCode, acceptedTag);
-}
-
-void ReadKnownGroup(rt::Report **report, rt::File *file, Qdxf_Group *group, int expectedCode) {
-    ReadKnownGroup(readState, report, file, group, expectedCode, nullptr);
-}
-
-void FreeIgnoredTypes() {
-    Qdxf_IgnoredType *type = readState.ignoredTypes;
-    while (type) {
-        Qdxf_IgnoredType *next = type->next;
-        rt::Free(type->name);
-        rt::Free(type);
-        type = next;
-    }
-    readState.ignoredTypes = nullptr;
-    readState.lastIgnoredType = nullptr;
-    readState.ignoredKinds.Release();
-}
-
-void ReleaseReadState() {
-    FreeIgnoredTypes();
-    readState.layerNames.Release();
-    readState.ltypeNames.Release();
-    readState.gathered.Release();
-    rt::Free(readState.window.bytes);
-    readState.window = {};
+void ReadKnownGroup(GroupSource &state, rt::Report **report, Qdxf_Group *group, int expectedCode) {
+    ReadKnownGroup(state, report, group, expectedCode, nullptr);
 }
 
 }  // namespace vexlith

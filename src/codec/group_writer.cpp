@@ -17,8 +17,6 @@
 namespace vexlith {
 namespace {
 
-thread_local Qdxf_WriteState writeState{};
-
 // Room for the longest number line: "%.8g" of a double takes at most 15
 // characters ("-1.2345678e-308"), an int at most 11, then the newline.
 constexpr std::size_t kNumberLine = 32;
@@ -144,10 +142,6 @@ bool PutText(const Qdxf_WriteState &state, const char *text, rt::Report **inner)
 
 }  // namespace
 
-Qdxf_WriteState &ThreadWriteState() {
-    return writeState;
-}
-
 void WriteIntGroup(const Qdxf_WriteState &state, int code, rt::Report **report, int value) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
@@ -182,22 +176,6 @@ void WritePointGroups(const Qdxf_WriteState &state, rt::Report **report, const Q
         WriteFloatGroup(state, base + 10 * (axis + 1), &inner, values[axis]);
         if (inner) return VX_FAIL(out, inner, "Error writing group");
     }
-}
-
-void WriteIntGroup(int code, rt::Report **report, int value) {
-    WriteIntGroup(writeState, code, report, value);
-}
-
-void WriteFloatGroup(int code, rt::Report **report, double value) {
-    WriteFloatGroup(writeState, code, report, value);
-}
-
-void WriteStringGroup(int code, rt::Report **report, const char *text) {
-    WriteStringGroup(writeState, code, report, text);
-}
-
-void WritePointGroups(rt::Report **report, const Qdxf_Coord *point, int base) {
-    WritePointGroups(writeState, report, point, base);
 }
 
 }  // namespace vexlith

@@ -9,39 +9,29 @@
 
 namespace vexlith {
 
-// The write in progress: set afresh by qdxf_Write before the first group and
-// read by every group written during it. One per thread.
+// One write: set by qdxf_Write on its own stack before the first group and
+// handed to every group written during it.
 struct Qdxf_WriteState {
     char *fileName;  // heap copy of the output file's name, used only in messages
     rt::File *file;  // the open output file
     int binary;      // non-zero: binary form; zero: ASCII form
 };
 
-// The state of the write in progress on the calling thread.
-Qdxf_WriteState &ThreadWriteState();
-
-// One group each. The caller picks the operation that fits the value kind of
-// the code; the code is not checked against it. Failure only through the
-// report ("Error writing to %s"); a code already written stays in the file
-// and no value follows it.
-void WriteIntGroup(int code, rt::Report **report, int value);
-void WriteFloatGroup(int code, rt::Report **report, double value);
+// One group each, into the file of `state`. The caller picks the operation
+// that fits the value kind of the code; the code is not checked against it.
+// Failure only through the report ("Error writing to %s"); a code already
+// written stays in the file and no value follows it.
+void WriteIntGroup(const Qdxf_WriteState &state, int code, rt::Report **report, int value);
+void WriteFloatGroup(const Qdxf_WriteState &state, int code, rt::Report **report, double value);
 // `text` must not be null. In the ASCII form its CR and LF characters go out
 // in caret notation ("^M", "^J"), since a value is one line. A text the reader
 // could not take back (ASCII: more than 498 characters, a CR or LF counting
 // as two; binary: more than 499) fails the group before its code is written,
 // the inner report saying "Text of N characters is more than ... can hold".
-void WriteStringGroup(int code, rt::Report **report, const char *text);
-// The three real groups of a point: x under base + 10, y under base + 20 and
-// z under base + 30. Groups written before a failure stay in the file.
-void WritePointGroups(rt::Report **report, const Qdxf_Coord *point, int base);
-
-// The same, for callers that hold the thread's write state already (finding
-// it costs a thread-local lookup per call).
-void WriteIntGroup(const Qdxf_WriteState &state, int code, rt::Report **report, int value);
-void WriteFloatGroup(const Qdxf_WriteState &state, int code, rt::Report **report, double value);
 void WriteStringGroup(const Qdxf_WriteState &state, int code, rt::Report **report,
                       const char *text);
+// The three real groups of a point: x under base + 10, y under base + 20 and
+// z under base + 30. Groups written before a failure stay in the file.
 void WritePointGroups(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Coord *point,
                       int base);
 

@@ -2,7 +2,6 @@
 // The BLOCKS section: block definitions, each (0, "BLOCK") with its header
 // groups, its entities and (0, "ENDBLK") with groups of its own, up to the
 // section's (0, "ENDSEC").
-#include "codec/read_state.h"
 #include "model/release.h"
 #include "read/readers.h"
 
@@ -72,15 +71,15 @@ bool ApplyBlockGroup(Qdxf_Block &block, const Qdxf_Group &group) {
 
 }  // namespace
 
-Qdxf_Block *ReadBlock(rt::Report **report, Qdxf_Info *drawing) {
+Qdxf_Block *ReadBlock(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing) {
     rt::ReportOut out(report);
-    rt::File *file = ThreadReadState().file;
+    GroupSource &source = read.source;
     rt::Report *inner = nullptr;
     Qdxf_Group group;
     // Groups before the next code-0 group are skipped: after the first block,
     // these are the groups of the previous block's ENDBLK.
     do {
-        ReadGroup(&inner, file, &group);
+        ReadGroup(source, &inner, &group);
         if (inner) {
             VX_FAIL(out, inner, "Error reading group");
             return nullptr;
@@ -100,8 +99,8 @@ Qdxf_Block *ReadBlock(rt::Report **report, Qdxf_Info *drawing) {
     block->color = 256;
     GroupMark mark;
     for (;;) {
-        mark = MarkGroup(file);
-        ReadGroup(&inner, file, &group);
+        mark = MarkGroup(source);
+        ReadGroup(source, &inner, &group);
         if (inner) {
             FreeBlock(block);
             VX_FAIL(out, inner, "Error reading entity data group");
@@ -116,11 +115,11 @@ Qdxf_Block *ReadBlock(rt::Report **report, Qdxf_Info *drawing) {
     }
     // A block without entities keeps a null layer: it is not looked up.
     if (IsTag(group, "ENDBLK")) return block;
-    PushBackGroup(file, mark);
+    PushBackGroup(source, mark);
 
     rt::ListAppender<Qdxf_Entity> entities(&block->entities);
     for (;;) {
-        Qdxf_Entity *entity = ReadEntity(&inner, drawing, block);
+        Qdxf_Entity *entity = ReadEntity(read, &inner, drawing, block);
         if (inner) {
             FreeBlock(block);
             VX_FAIL(out, inner, "Error reading entity");
@@ -129,16 +128,16 @@ Qdxf_Block *ReadBlock(rt::Report **report, Qdxf_Info *drawing) {
         if (!entity) break;
         entities.Append(entity);
     }
-    block->layer = FindLayer(drawing, block->layerName);
+    block->layer = FindLayer(read, drawing, block->layerName);
     return block;
 }
 
-void ReadBlockList(rt::Report **report, Qdxf_Info *drawing) {
+void ReadBlockList(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
-    rt::ListAppender<Qdxf_Block> blocks(&drawing->blocks, &ThreadReadState().lastBlock);
+    rt::ListAppender<Qdxf_Block> blocks(&drawing->blocks, &read.lastBlock);
     for (;;) {
-        Qdxf_Block *block = ReadBlock(&inner, drawing);
+        Qdxf_Block *block = ReadBlock(read, &inner, drawing);
         if (inner) return VX_FAIL(out, inner, "Error reading entity");
         if (!block) return;
         blocks.Append(block);

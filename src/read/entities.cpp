@@ -10,7 +10,6 @@
 // a log message.
 #include <cstring>
 
-#include "codec/read_state.h"
 #include "model/release.h"
 #include "read/readers.h"
 
@@ -29,9 +28,8 @@ public:
     // Appends a copy of `group`, its text right behind it; false when the heap
     // is exhausted. The records are the reader's own and live in the arena, so
     // they are linked here rather than by the toolkit's list service.
-    bool Add(const Qdxf_Group &group, bool vertex = false) {
-        std::size_t textSize =
-            group.kind == QDXF_VALUE_TEXT ? std::strlen(group.value.text) + 1 : 0;
+    bool Add(const GroupView &group, bool vertex = false) {
+        std::size_t textSize = group.kind == QDXF_VALUE_TEXT ? group.length + 1 : 0;
         auto *gathered =
             static_cast<EntityGroup *>(arena_.Allocate(sizeof(EntityGroup) + textSize));
         if (!gathered) return false;
@@ -42,14 +40,15 @@ public:
         gathered->kind = group.kind;
         switch (group.kind) {
             case QDXF_VALUE_INT:
-                gathered->value.integer = group.value.integer;
+                gathered->value.integer = group.integer;
                 break;
             case QDXF_VALUE_REAL:
-                gathered->value.real = group.value.real;
+                gathered->value.real = group.real;
                 break;
             case QDXF_VALUE_TEXT: {
                 char *text = reinterpret_cast<char *>(gathered + 1);
-                std::memcpy(text, group.value.text, textSize);
+                std::memcpy(text, group.text, group.length);
+                text[group.length] = '\0';
                 gathered->value.text = text;
                 break;
             }
@@ -170,12 +169,18 @@ TypeReader TypeReaderOf(const char *name) {
     return is(index) ? kKinds[index].read : nullptr;
 }
 
+// A code-0 group with the given text, seen in place.
+template <std::size_t N>
+bool IsViewTag(const GroupView &group, const char (&text)[N]) {
+    return group.kind == QDXF_VALUE_TEXT && group.length == N - 1 &&
+           std::memcmp(group.text, text, N - 1) == 0;
+}
+
 enum class Noted { Already, Now, NoMemory };
 
 // Records an unknown kind in the read state, unless it is there already.
 // The records keep the order in which the kinds were met.
-Noted NoteIgnoredType(const char *name) {
-    Qdxf_ReadState &state = ThreadReadState();
+Noted NoteIgnoredType(Qdxf_ReadState &state, const char *name) {
     if (state.ignoredKinds.Find(name)) return Noted::Already;
     auto *type = rt::New<Qdxf_IgnoredType>();
     if (type) type->name = rt::Duplicate(name);
@@ -191,9 +196,9 @@ Noted NoteIgnoredType(const char *name) {
 
 }  // namespace
 
-Qdxf_Layer *FindLayer(const Qdxf_Info *drawing, const char *name) {
+Qdxf_Layer *FindLayer(const Qdxf_ReadState &read, const Qdxf_Info *drawing, const char *name) {
     if (!drawing->tables) return nullptr;
-    return static_cast<Qdxf_Layer *>(ThreadReadState().layerNames.Find(name));
+    return static_cast<Qdxf_Layer *>(read.layerNames.Find(name));
 }
 
 Qdxf_Entity *ReadCommon(rt::Report **report, const EntityGroup *list) {
@@ -532,21 +537,26 @@ void Read3DFACE(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *lis
     }
 }
 
-Qdxf_Entity *ReadEntity(rt::Report **report, Qdxf_Info *drawing, Qdxf_Block *block) {
+Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing,
+                        Qdxf_Block *block) {
     rt::ReportOut out(report);
-    Qdxf_ReadState &state = ThreadReadState();
-    rt::File *file = state.file;
+    GroupSource &source = read.source;
     rt::Report *inner = nullptr;
-    Qdxf_Group group;
-    ReadKnownGroup(state, &inner, file, &group, 0, nullptr);
+    Qdxf_Group type;
+    ReadKnownGroup(source, &inner, &type, 0);
     if (inner) {
         VX_FAIL(out, inner, "Error reading entity type group");
         return nullptr;
     }
     // Either end group ends the list, in a block or in the ENTITIES section.
-    if (IsTag(group, "ENDSEC") || IsTag(group, "ENDBLK")) return nullptr;
+    if (IsTag(type, "ENDSEC") || IsTag(type, "ENDBLK")) return nullptr;
 
-    GroupList list(state.gathered);
+    GroupList list(read.gathered);
+    GroupView group{};
+    group.code = type.code;
+    group.kind = type.kind;
+    group.text = type.value.text;
+    group.length = std::strlen(type.value.text);
     if (!list.Add(group)) {
         VX_FAIL(out, nullptr, "Memory allocation error");
         return nullptr;
@@ -555,16 +565,16 @@ Qdxf_Entity *ReadEntity(rt::Report **report, Qdxf_Info *drawing, Qdxf_Block *blo
     // A POLYLINE gathers its VERTEX records and its SEQEND record too.
     bool polyline = rt::TextEqual(name, "POLYLINE");
     for (;;) {
-        GroupMark mark = MarkGroup(state);
-        ReadGroup(state, &inner, file, &group);
+        GroupMark mark = MarkGroup(source);
+        ReadGroup(source, &inner, &group);
         if (inner) {
             VX_FAIL(out, inner, "Error reading entity data group");
             return nullptr;
         }
         bool vertex = false;
         if (group.code == 0 &&
-            !(polyline && ((vertex = IsTag(group, "VERTEX")) || IsTag(group, "SEQEND")))) {
-            PushBackGroup(state, file, mark);
+            !(polyline && ((vertex = IsViewTag(group, "VERTEX")) || IsViewTag(group, "SEQEND")))) {
+            PushBackGroup(source, mark);
             break;
         }
         // A group without a value sets no member: it is not kept, or a byte of
@@ -581,10 +591,10 @@ Qdxf_Entity *ReadEntity(rt::Report **report, Qdxf_Info *drawing, Qdxf_Block *blo
         VX_FAIL(out, inner, "Error reading common groups");
         return nullptr;
     }
-    if (TypeReader read = TypeReaderOf(name)) {
-        read(&inner, entity, list.head());
+    if (TypeReader readType = TypeReaderOf(name)) {
+        readType(&inner, entity, list.head());
     } else {
-        switch (NoteIgnoredType(name)) {
+        switch (NoteIgnoredType(read, name)) {
             case Noted::Already:
                 break;
             case Noted::Now:
@@ -601,22 +611,23 @@ Qdxf_Entity *ReadEntity(rt::Report **report, Qdxf_Info *drawing, Qdxf_Block *blo
         VX_FAIL(out, inner, "Error reading entity");
         return nullptr;
     }
-    entity->layer = FindLayer(drawing, entity->layerName);
+    entity->layer = FindLayer(read, drawing, entity->layerName);
     entity->block = block;
     return entity;
 }
 
-void ReadEntityList(rt::Report **report, Qdxf_Info *drawing, Qdxf_Block *block) {
+void ReadEntityList(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing,
+                    Qdxf_Block *block) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
-    rt::ListAppender<Qdxf_Entity> entities(&drawing->entities, &ThreadReadState().lastEntity);
+    rt::ListAppender<Qdxf_Entity> entities(&drawing->entities, &read.lastEntity);
     for (;;) {
-        Qdxf_Entity *entity = ReadEntity(&inner, drawing, block);
+        Qdxf_Entity *entity = ReadEntity(read, &inner, drawing, block);
         if (inner) return VX_FAIL(out, inner, "Error reading entity");
         if (!entity) break;
         entities.Append(entity);
     }
-    FreeIgnoredTypes();
+    FreeIgnoredTypes(read);
 }
 
 }  // namespace vexlith

@@ -4,7 +4,6 @@
 // drawing's header, every other one is dropped.
 #include <cstddef>
 
-#include "codec/read_state.h"
 #include "read/readers.h"
 
 namespace vexlith {
@@ -96,13 +95,13 @@ void FreeVariable(Qdxf_Variable *variable) {
     rt::Free(variable);
 }
 
-Qdxf_Variable *ReadVariable(rt::Report **report, rt::File *file, int *end) {
+Qdxf_Variable *ReadVariable(GroupSource &source, rt::Report **report, int *end) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
     Qdxf_Group nameGroup;
     // (0, "ENDSEC") can only stand here as the first group of the section (after
     // a variable the value groups take it): an empty section, which ends here.
-    if (ReadKnownGroup(&inner, file, &nameGroup, 9, "ENDSEC")) {
+    if (ReadKnownGroup(source, &inner, &nameGroup, 9, "ENDSEC")) {
         *end = 1;
         return nullptr;
     }
@@ -128,14 +127,14 @@ Qdxf_Variable *ReadVariable(rt::Report **report, rt::File *file, int *end) {
     // of four.
     Qdxf_Group *coordinates[3] = {};
     for (;;) {
-        GroupMark mark = MarkGroup(file);
+        GroupMark mark = MarkGroup(source);
         Qdxf_Group *group = NewGroup();
         if (!group) {
             FreeVariable(variable);
             VX_FAIL(out, nullptr, "Memory allocation error");
             return nullptr;
         }
-        ReadGroup(&inner, file, group);
+        ReadGroup(source, &inner, group);
         if (inner) {
             rt::Free(group);
             FreeVariable(variable);
@@ -143,7 +142,7 @@ Qdxf_Variable *ReadVariable(rt::Report **report, rt::File *file, int *end) {
             return nullptr;
         }
         if (group->code == 9) {
-            PushBackGroup(file, mark);
+            PushBackGroup(source, mark);
             rt::Free(group);
             break;
         }
@@ -222,9 +221,8 @@ Qdxf_Coord *PointVarCopy(rt::Report **report, const Qdxf_Variable *variable) {
     return point;
 }
 
-void ReadHeader(rt::Report **report, Qdxf_Info *drawing) {
+void ReadHeader(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing) {
     rt::ReportOut out(report);
-    rt::File *file = ThreadReadState().file;
     if (!drawing->header) {
         drawing->header = rt::New<Qdxf_Header>();
         if (!drawing->header) return VX_FAIL(out, nullptr, "Memory allocation error");
@@ -232,7 +230,7 @@ void ReadHeader(rt::Report **report, Qdxf_Info *drawing) {
     rt::Report *inner = nullptr;
     int end = 0;
     while (!end) {
-        Qdxf_Variable *variable = ReadVariable(&inner, file, &end);
+        Qdxf_Variable *variable = ReadVariable(read.source, &inner, &end);
         if (inner) return VX_FAIL(out, inner, "Error reading variable");
         if (!variable) return;  // an empty section
         for (const KnownVariable &known : kKnownVariables) {

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "codec/read_state.h"
 #include "model/release.h"
 #include "read/readers.h"
 
@@ -77,22 +76,42 @@ long long CountLines(rt::File *file, const char *fileName, rt::Report **failure)
 
 }  // namespace
 
-void SkipSection(rt::File *file, rt::Report **report) {
+void FreeIgnoredTypes(Qdxf_ReadState &read) {
+    Qdxf_IgnoredType *type = read.ignoredTypes;
+    while (type) {
+        Qdxf_IgnoredType *next = type->next;
+        rt::Free(type->name);
+        rt::Free(type);
+        type = next;
+    }
+    read.ignoredTypes = nullptr;
+    read.lastIgnoredType = nullptr;
+    read.ignoredKinds.Release();
+}
+
+void ReleaseReadState(Qdxf_ReadState &read) {
+    FreeIgnoredTypes(read);
+    read.layerNames.Release();
+    read.ltypeNames.Release();
+    read.gathered.Release();
+}
+
+void SkipSection(GroupSource &source, rt::Report **report) {
     rt::ReportOut out(report);
     Qdxf_Group group{};
     do {
         rt::Report *inner = nullptr;
-        ReadGroup(&inner, file, &group);
+        ReadGroup(source, &inner, &group);
         if (inner) return VX_FAIL(out, inner, "Error reading group values");
     } while (!IsTag(group, "ENDSEC"));
 }
 
-int ReadSection(rt::Report **report, Qdxf_Info *drawing) {
+int ReadSection(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing) {
     rt::ReportOut out(report);
-    rt::File *file = ThreadReadState().file;
+    GroupSource &source = read.source;
     rt::Report *inner = nullptr;
     Qdxf_Group group{};
-    ReadKnownGroup(&inner, file, &group, 0);
+    ReadKnownGroup(source, &inner, &group, 0);
     if (inner) {
         VX_FAIL(out, inner, "Error reading group values");
         return 0;
@@ -102,26 +121,26 @@ int ReadSection(rt::Report **report, Qdxf_Info *drawing) {
         VX_FAIL(out, nullptr, "Expected SECTION or EOF tag");
         return 0;
     }
-    ReadKnownGroup(&inner, file, &group, 2);
+    ReadKnownGroup(source, &inner, &group, 2);
     if (inner) {
         VX_FAIL(out, inner, "Error reading group values");
         return 0;
     }
     const char *name = group.kind == QDXF_VALUE_TEXT ? group.value.text : "";
     if (rt::TextEqual(name, "HEADER")) {
-        ReadHeader(&inner, drawing);
+        ReadHeader(read, &inner, drawing);
         if (inner) VX_FAIL(out, inner, "Error reading HEADER section");
     } else if (rt::TextEqual(name, "TABLES")) {
-        ReadTables(&inner, drawing);
+        ReadTables(read, &inner, drawing);
         if (inner) VX_FAIL(out, inner, "Error reading TABLES section");
     } else if (rt::TextEqual(name, "BLOCKS")) {
-        ReadBlockList(&inner, drawing);
+        ReadBlockList(read, &inner, drawing);
         if (inner) VX_FAIL(out, inner, "Error reading BLOCKS section");
     } else if (rt::TextEqual(name, "ENTITIES")) {
-        ReadEntityList(&inner, drawing, nullptr);
+        ReadEntityList(read, &inner, drawing, nullptr);
         if (inner) VX_FAIL(out, inner, "Error reading ENTITIES section");
     } else {
-        SkipSection(file, &inner);
+        SkipSection(source, &inner);
         if (inner) VX_FAIL(out, inner, "Error skipping section");
     }
     return 0;
@@ -133,15 +152,17 @@ using namespace vexlith;
 
 namespace {
 
-// Everything a read holds that a failure must give back: the drawing being
-// built, the open file and the read state's own records.
+// The state of one read, on qdxf_Read's stack, and everything a failure must
+// give back: the drawing being built, the open file and the state's own
+// records.
 class ReadScope {
 public:
+    ReadScope() = default;
+    ReadScope(const ReadScope &) = delete;
+    ReadScope &operator=(const ReadScope &) = delete;
     ~ReadScope() {
-        ReleaseReadState();
-        Qdxf_ReadState &state = ThreadReadState();
-        if (state.file) rt::CloseQuietly(state.file);
-        state = {};
+        ReleaseReadState(read);
+        if (read.source.file) rt::CloseQuietly(read.source.file);
         qdxf_InfoFree(drawing);
     }
     // Hands the drawing over; the scope no longer releases it.
@@ -151,6 +172,7 @@ public:
         return result;
     }
 
+    Qdxf_ReadState read{};
     Qdxf_Info *drawing = nullptr;
 };
 
@@ -161,8 +183,8 @@ extern "C" VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *me
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
     ReadScope scope;
-    Qdxf_ReadState &state = ThreadReadState();
-    state = {};
+    Qdxf_ReadState &read = scope.read;
+    GroupSource &state = read.source;
     scope.drawing = rt::New<Qdxf_Info>();
     if (!scope.drawing) {
         VX_FAIL(out, nullptr, "Memory allocation error");
@@ -179,7 +201,7 @@ extern "C" VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *me
     state.fileName = fileName;
     state.meter = meter;
     state.lineNumber = 1;
-    state.fileSize = rt::FileSize(fileName);
+    read.fileSize = rt::FileSize(fileName);
 
     // A file too short to hold the sentinel cannot be binary: it is read as
     // ASCII from its first byte (the smallest drawing, "0" and "EOF", has six).
@@ -196,7 +218,6 @@ extern "C" VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *me
     if (state.binary) {
         // Two zero bytes after the sentinel are the first code 0 written in two
         // bytes; otherwise a one-byte code 0 is followed by "SECTION".
-        rt::Position start = rt::Tell(file);
         unsigned char probe[2];
         rt::ReadSeq(file, probe, 2, &inner);
         if (inner) {
@@ -204,7 +225,12 @@ extern "C" VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *me
             return nullptr;
         }
         state.twoByteCodes = probe[0] == 0 && probe[1] == 0;
-        rt::SeekTo(file, start);
+        // Back to the first group, behind the sentinel.
+        rt::Seek(file, kSentinelSize, &inner);
+        if (inner) {
+            VX_FAIL(out, inner, "Error reading file %s", fileName);
+            return nullptr;
+        }
     } else {
         rt::Rewind(file, &inner);
         if (inner) {
@@ -215,7 +241,7 @@ extern "C" VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *me
 
     if (meter) {
         if (state.binary) {
-            state.progressTotal = state.fileSize;
+            state.progressTotal = read.fileSize;
             if (state.progressTotal == 0) state.progressTotal = 50000;
         } else {
             state.progressTotal = CountLines(file, fileName, &inner);
@@ -228,11 +254,8 @@ extern "C" VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *me
         }
     }
 
-    if (!OpenGroupWindow(state)) {
-        VX_FAIL(out, nullptr, "Memory allocation error");
-        return nullptr;
-    }
-    while (!ReadSection(&inner, scope.drawing)) {
+    OpenGroupSource(state);
+    while (!ReadSection(read, &inner, scope.drawing)) {
         if (inner) {
             VX_FAIL(out, inner, "Error reading section");
             return nullptr;

@@ -1,27 +1,27 @@
 // SPDX-License-Identifier: MIT
-// The section readers behind qdxf_Read. Each takes the report out-parameter
-// first and reads its section of the file of the read in progress up to and
-// including the group 0 "ENDSEC" that closes it.
+// The section readers behind qdxf_Read. Each takes the state of the read (or
+// only its group source) and the report out-parameter first and reads its
+// section up to and including the group 0 "ENDSEC" that closes it.
 #ifndef VEXLITH_READ_READERS_H
 #define VEXLITH_READ_READERS_H
 
-#include "codec/group.h"
+#include "read/read_state.h"
 #include "vexlith.h"
 
 namespace vexlith {
 
 // One section, or the EOF tag: returns 1 for EOF, 0 otherwise.
-int ReadSection(rt::Report **report, Qdxf_Info *drawing);
-void SkipSection(rt::File *file, rt::Report **report);
+int ReadSection(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing);
+void SkipSection(GroupSource &source, rt::Report **report);
 
 // HEADER.
 struct Qdxf_Variable {
     char *name;          // without its leading "$"
     Qdxf_Group *groups;  // the value groups in file order
 };
-void ReadHeader(rt::Report **report, Qdxf_Info *drawing);
+void ReadHeader(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing);
 // Null without a report, and *end set, for an empty section.
-Qdxf_Variable *ReadVariable(rt::Report **report, rt::File *file, int *end);
+Qdxf_Variable *ReadVariable(GroupSource &source, rt::Report **report, int *end);
 void FreeVariable(Qdxf_Variable *variable);
 char *StringVarCopy(rt::Report **report, const Qdxf_Variable *variable);
 int IntVarCopy(rt::Report **report, const Qdxf_Variable *variable);
@@ -35,16 +35,16 @@ constexpr double Radians(double degrees) {
 
 // TABLES: the LTYPE, LAYER and STYLE tables are read entry by entry, every
 // other table is skipped.
-void ReadTables(rt::Report **report, Qdxf_Info *drawing);
-void SkipTable(rt::Report **report, rt::File *file);
-void ReadLtypeTable(rt::Report **report, Qdxf_Info *drawing);
-void ReadLayerTable(rt::Report **report, Qdxf_Info *drawing);
-void ReadStyleTable(rt::Report **report, Qdxf_Info *drawing);
+void ReadTables(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing);
+void SkipTable(GroupSource &source, rt::Report **report);
+void ReadLtypeTable(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing);
+void ReadLayerTable(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing);
+void ReadStyleTable(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing);
 // One entry after its type group: the new record, or null when the entry has
 // no groups or on failure.
-Qdxf_Ltype *ReadSingleLtype(rt::Report **report);
-Qdxf_Layer *ReadSingleLayer(rt::Report **report, Qdxf_Info *drawing);
-Qdxf_Style *ReadSingleStyle(rt::Report **report);
+Qdxf_Ltype *ReadSingleLtype(Qdxf_ReadState &read, rt::Report **report);
+Qdxf_Layer *ReadSingleLayer(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing);
+Qdxf_Style *ReadSingleStyle(GroupSource &source, rt::Report **report);
 
 // ENTITIES. An entity is read in two passes: its groups are gathered into a
 // list, then the record is built from the list.
@@ -65,10 +65,12 @@ struct EntityGroup {
     } value;
 };
 
-void ReadEntityList(rt::Report **report, Qdxf_Info *drawing, Qdxf_Block *block);
+void ReadEntityList(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing,
+                    Qdxf_Block *block);
 // The next entity, owned by the caller; null with a null report at the end of
 // the list (ENDSEC or ENDBLK, consumed).
-Qdxf_Entity *ReadEntity(rt::Report **report, Qdxf_Info *drawing, Qdxf_Block *block);
+Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing,
+                        Qdxf_Block *block);
 // A new entity with the common members of the groups after the list's head.
 Qdxf_Entity *ReadCommon(rt::Report **report, const EntityGroup *list);
 // The type readers: `type` and the per-type members.
@@ -88,13 +90,13 @@ const EntityGroup *ReadVertex(rt::Report **report, Qdxf_Entity *entity, int inde
                               const EntityGroup *vertex);
 // The first layer of the drawing's LAYER table named `name` (both null
 // included), or null.
-Qdxf_Layer *FindLayer(const Qdxf_Info *drawing, const char *name);
+Qdxf_Layer *FindLayer(const Qdxf_ReadState &read, const Qdxf_Info *drawing, const char *name);
 
 // BLOCKS.
-void ReadBlockList(rt::Report **report, Qdxf_Info *drawing);
+void ReadBlockList(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing);
 // The next block definition, owned by the caller; null with a null report at
 // the end of the section.
-Qdxf_Block *ReadBlock(rt::Report **report, Qdxf_Info *drawing);
+Qdxf_Block *ReadBlock(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing);
 
 }  // namespace vexlith
 

@@ -2,7 +2,6 @@
 // The TABLES section: a sequence of tables, each (0, "TABLE"), (2, name), its
 // entries and (0, "ENDTAB"). The LTYPE, LAYER and STYLE tables are read into
 // the drawing's tables record entry by entry; every other table is skipped.
-#include "codec/read_state.h"
 #include "model/release.h"
 #include "read/readers.h"
 
@@ -34,20 +33,19 @@ bool SetText(char **member, const char *text) {
 // one (pushed back), and appends them to the list at `head`, and to `names`
 // when the entries are looked up by name.
 template <typename Entry, typename ReadOne>
-Outcome ReadEntries(rt::Report **report, Entry **head, Entry **last, rt::NameIndex *names,
-                    const char *entryName, ReadOne readOne) {
-    rt::File *file = ThreadReadState().file;
+Outcome ReadEntries(GroupSource &source, rt::Report **report, Entry **head, Entry **last,
+                    rt::NameIndex *names, const char *entryName, ReadOne readOne) {
     rt::ListAppender<Entry> entries(head, last);
     Qdxf_Group group;
     for (;;) {
-        GroupMark mark = MarkGroup(file);
-        ReadGroup(report, file, &group);
+        GroupMark mark = MarkGroup(source);
+        ReadGroup(source, report, &group);
         if (*report) return Outcome::ReadFailed;
         // The table's own groups, such as its handle and its entry count.
         if (group.code != 0) continue;
         if (IsTag(group, "ENDTAB")) return Outcome::Ended;
         if (IsTag(group, "ENDSEC") || IsTag(group, "TABLE")) {
-            PushBackGroup(file, mark);
+            PushBackGroup(source, mark);
             return Outcome::Ended;
         }
         if (!IsTag(group, entryName)) return Outcome::OtherEntry;
@@ -64,15 +62,14 @@ Outcome ReadEntries(rt::Report **report, Entry **head, Entry **last, rt::NameInd
 // reader. The record is created with the first group that is not code 0;
 // `apply` sets its members from each group.
 template <typename Entry, typename Apply>
-Outcome ReadEntryGroups(rt::Report **report, Entry **entry, Apply apply) {
-    rt::File *file = ThreadReadState().file;
+Outcome ReadEntryGroups(GroupSource &source, rt::Report **report, Entry **entry, Apply apply) {
     Qdxf_Group group;
     for (;;) {
-        GroupMark mark = MarkGroup(file);
-        ReadGroup(report, file, &group);
+        GroupMark mark = MarkGroup(source);
+        ReadGroup(source, report, &group);
         if (*report) return Outcome::ReadFailed;
         if (group.code == 0) {
-            if (!IsTag(group, "ENDTAB")) PushBackGroup(file, mark);
+            if (!IsTag(group, "ENDTAB")) PushBackGroup(source, mark);
             return Outcome::Ended;
         }
         if (!*entry && !(*entry = rt::New<Entry>())) return Outcome::NoMemory;
@@ -89,14 +86,14 @@ Outcome ReadEntryGroups(rt::Report **report, Entry **entry, Apply apply) {
 // size is unknown (not a regular file) a fixed allowance takes its place.
 constexpr long long kDashLengthsOfUnknownSize = 65536;
 
-bool DashLengthsFit(int count) {
-    const Qdxf_ReadState &state = ThreadReadState();
-    long long room =
-        state.fileSize > 0 ? state.fileSize / (state.binary ? 9 : 4) : kDashLengthsOfUnknownSize;
+bool DashLengthsFit(const Qdxf_ReadState &state, int count) {
+    long long room = state.fileSize > 0 ? state.fileSize / (state.source.binary ? 9 : 4)
+                                        : kDashLengthsOfUnknownSize;
     return count <= room - state.dashLengths;
 }
 
-Outcome ApplyLtype(Qdxf_Ltype &ltype, const Qdxf_Group &group, int *dashPosition) {
+Outcome ApplyLtype(Qdxf_ReadState &read, Qdxf_Ltype &ltype, const Qdxf_Group &group,
+                   int *dashPosition) {
     switch (group.code) {
         case 2:
             return SetText(&ltype.name, group.value.text) ? Outcome::Going : Outcome::NoMemory;
@@ -126,10 +123,10 @@ Outcome ApplyLtype(Qdxf_Ltype &ltype, const Qdxf_Group &group, int *dashPosition
             int count = group.value.integer;
             ltype.numDashItems = count;
             if (count <= 0) break;
-            if (!DashLengthsFit(count)) return Outcome::DashesTooMany;
+            if (!DashLengthsFit(read, count)) return Outcome::DashesTooMany;
             auto *dashes = rt::NewArray<double>(static_cast<std::size_t>(count));
             if (!dashes) return Outcome::NoMemory;
-            ThreadReadState().dashLengths += count;
+            read.dashLengths += count;
             rt::Free(ltype.dashLength);
             ltype.dashLength = dashes;
             break;
@@ -198,26 +195,27 @@ Outcome ApplyStyle(Qdxf_Style &style, const Qdxf_Group &group) {
 
 }  // namespace
 
-Qdxf_Ltype *ReadSingleLtype(rt::Report **report) {
+Qdxf_Ltype *ReadSingleLtype(Qdxf_ReadState &read, rt::Report **report) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
     Qdxf_Ltype *ltype = nullptr;
     int dashPosition = 0;  // counted for the whole entry, across groups 73
-    Outcome outcome = ReadEntryGroups(&inner, &ltype, [&](Qdxf_Ltype &entry, const Qdxf_Group &g) {
-        return ApplyLtype(entry, g, &dashPosition);
-    });
+    Outcome outcome =
+        ReadEntryGroups(read.source, &inner, &ltype, [&](Qdxf_Ltype &entry, const Qdxf_Group &g) {
+            return ApplyLtype(read, entry, g, &dashPosition);
+        });
     if (outcome == Outcome::Ended) return ltype;
     int count = ltype ? ltype->numDashItems : 0;
     FreeLtype(ltype);
     if (outcome == Outcome::ReadFailed) {
         VX_FAIL(out, inner, "Error reading group");
     } else if (outcome == Outcome::DashesTooMany) {
-        const Qdxf_ReadState &state = ThreadReadState();
+        const GroupSource &state = read.source;
         if (state.binary) {
             VX_FAIL(out, nullptr, "Byte offset %lld: Dash count %d is more than the file can hold",
                     GroupPosition(state), count);
         } else {
-            VX_FAIL(out, nullptr, "Line %d: Dash count %d is more than the file can hold",
+            VX_FAIL(out, nullptr, "Line %lld: Dash count %d is more than the file can hold",
                     state.lineNumber - 1, count);
         }
     } else {
@@ -226,16 +224,15 @@ Qdxf_Ltype *ReadSingleLtype(rt::Report **report) {
     return nullptr;
 }
 
-Qdxf_Layer *ReadSingleLayer(rt::Report **report, Qdxf_Info *drawing) {
+Qdxf_Layer *ReadSingleLayer(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
     Qdxf_Layer *layer = nullptr;
-    Outcome outcome = ReadEntryGroups(&inner, &layer, ApplyLayer);
+    Outcome outcome = ReadEntryGroups(read.source, &inner, &layer, ApplyLayer);
     if (outcome == Outcome::Ended) {
         // Only line types read before the layer can be found.
         if (layer && drawing->tables) {
-            layer->ltype =
-                static_cast<Qdxf_Ltype *>(ThreadReadState().ltypeNames.Find(layer->ltypeName));
+            layer->ltype = static_cast<Qdxf_Ltype *>(read.ltypeNames.Find(layer->ltypeName));
         }
         return layer;
     }
@@ -248,11 +245,11 @@ Qdxf_Layer *ReadSingleLayer(rt::Report **report, Qdxf_Info *drawing) {
     return nullptr;
 }
 
-Qdxf_Style *ReadSingleStyle(rt::Report **report) {
+Qdxf_Style *ReadSingleStyle(GroupSource &source, rt::Report **report) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
     Qdxf_Style *style = nullptr;
-    Outcome outcome = ReadEntryGroups(&inner, &style, ApplyStyle);
+    Outcome outcome = ReadEntryGroups(source, &inner, &style, ApplyStyle);
     if (outcome == Outcome::Ended) return style;
     FreeStyle(style);
     if (outcome == Outcome::ReadFailed) {
@@ -263,12 +260,12 @@ Qdxf_Style *ReadSingleStyle(rt::Report **report) {
     return nullptr;
 }
 
-void ReadLtypeTable(rt::Report **report, Qdxf_Info *drawing) {
+void ReadLtypeTable(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
-    Qdxf_ReadState &state = ThreadReadState();
-    switch (ReadEntries(&inner, &drawing->tables->ltypes, &state.lastLtype, &state.ltypeNames,
-                        "LTYPE", [](rt::Report **r) { return ReadSingleLtype(r); })) {
+    switch (ReadEntries(read.source, &inner, &drawing->tables->ltypes, &read.lastLtype,
+                        &read.ltypeNames, "LTYPE",
+                        [&read](rt::Report **r) { return ReadSingleLtype(read, r); })) {
         case Outcome::ReadFailed:
             return VX_FAIL(out, inner, "Error reading group");
         case Outcome::EntryFailed:
@@ -282,13 +279,12 @@ void ReadLtypeTable(rt::Report **report, Qdxf_Info *drawing) {
     }
 }
 
-void ReadLayerTable(rt::Report **report, Qdxf_Info *drawing) {
+void ReadLayerTable(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
-    Qdxf_ReadState &state = ThreadReadState();
-    switch (ReadEntries(&inner, &drawing->tables->layers, &state.lastLayer, &state.layerNames,
-                        "LAYER",
-                        [drawing](rt::Report **r) { return ReadSingleLayer(r, drawing); })) {
+    switch (ReadEntries(
+        read.source, &inner, &drawing->tables->layers, &read.lastLayer, &read.layerNames, "LAYER",
+        [&read, drawing](rt::Report **r) { return ReadSingleLayer(read, r, drawing); })) {
         case Outcome::ReadFailed:
             return VX_FAIL(out, inner, "Error reading group");
         case Outcome::EntryFailed:
@@ -302,12 +298,12 @@ void ReadLayerTable(rt::Report **report, Qdxf_Info *drawing) {
     }
 }
 
-void ReadStyleTable(rt::Report **report, Qdxf_Info *drawing) {
+void ReadStyleTable(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
-    Qdxf_ReadState &state = ThreadReadState();
-    switch (ReadEntries(&inner, &drawing->tables->styles, &state.lastStyle, nullptr, "STYLE",
-                        [](rt::Report **r) { return ReadSingleStyle(r); })) {
+    switch (ReadEntries(read.source, &inner, &drawing->tables->styles, &read.lastStyle, nullptr,
+                        "STYLE",
+                        [&read](rt::Report **r) { return ReadSingleStyle(read.source, r); })) {
         case Outcome::ReadFailed:
             return VX_FAIL(out, inner, "Error reading group");
         case Outcome::EntryFailed:
@@ -321,19 +317,19 @@ void ReadStyleTable(rt::Report **report, Qdxf_Info *drawing) {
     }
 }
 
-void SkipTable(rt::Report **report, rt::File *file) {
+void SkipTable(GroupSource &source, rt::Report **report) {
     rt::ReportOut out(report);
     Qdxf_Group group;
     do {
         rt::Report *inner = nullptr;
-        ReadGroup(&inner, file, &group);
+        ReadGroup(source, &inner, &group);
         if (inner) return VX_FAIL(out, inner, "Error reading group values");
     } while (!IsTag(group, "ENDTAB"));
 }
 
-void ReadTables(rt::Report **report, Qdxf_Info *drawing) {
+void ReadTables(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing) {
     rt::ReportOut out(report);
-    rt::File *file = ThreadReadState().file;
+    GroupSource &source = read.source;
     if (!drawing->tables) {
         drawing->tables = rt::New<Qdxf_Tables>();
         if (!drawing->tables) return VX_FAIL(out, nullptr, "Memory allocation error");
@@ -341,24 +337,24 @@ void ReadTables(rt::Report **report, Qdxf_Info *drawing) {
     rt::Report *inner = nullptr;
     Qdxf_Group group;
     for (;;) {
-        ReadKnownGroup(&inner, file, &group, 0);
+        ReadKnownGroup(source, &inner, &group, 0);
         if (inner) return VX_FAIL(out, inner, "Error finding table section");
         if (IsTag(group, "ENDSEC")) return;
         if (!IsTag(group, "TABLE")) return VX_FAIL(out, nullptr, "Error finding table section");
-        ReadKnownGroup(&inner, file, &group, 2);
+        ReadKnownGroup(source, &inner, &group, 2);
         if (inner) return VX_FAIL(out, inner, "Error finding table type");
         const char *name = group.value.text;
         if (rt::TextEqual(name, "LTYPE")) {
-            ReadLtypeTable(&inner, drawing);
+            ReadLtypeTable(read, &inner, drawing);
             if (inner) return VX_FAIL(out, inner, "Error reading LTYPE table");
         } else if (rt::TextEqual(name, "LAYER")) {
-            ReadLayerTable(&inner, drawing);
+            ReadLayerTable(read, &inner, drawing);
             if (inner) return VX_FAIL(out, inner, "Error reading LAYER table");
         } else if (rt::TextEqual(name, "STYLE")) {
-            ReadStyleTable(&inner, drawing);
+            ReadStyleTable(read, &inner, drawing);
             if (inner) return VX_FAIL(out, inner, "Error reading STYLE table");
         } else {
-            SkipTable(&inner, file);
+            SkipTable(source, &inner);
             if (inner) return VX_FAIL(out, inner, "Error skipping table");
         }
     }

@@ -167,6 +167,13 @@ inline void CloseQuietly(File *file) {
 inline void ReadSeq(File *file, void *buffer, std::size_t count, Report **report) {
     qfio_ReadSeq(file, buffer, count, report);
 }
+// The bytes after the position moved on by `advance`, straight from the file
+// service's buffer: at least `need` unless the file ends sooner. Valid until
+// the next call on the file; null with a report on a read error.
+inline const char *ReadView(File *file, std::size_t advance, std::size_t need,
+                            std::size_t *available, Report **report) {
+    return qfio_ReadView(file, advance, need, available, report);
+}
 inline void WriteSeq(File *file, const void *buffer, std::size_t count, Report **report) {
     qfio_WriteSeq(file, buffer, count, report);
 }
@@ -184,8 +191,11 @@ inline Position Tell(File *file) {
 inline bool SeekTo(File *file, Position position) {
     return qfio_CompatibleFseek(file, position, 0) == 0;
 }
+inline void Seek(File *file, Position position, Report **report) {
+    qfio_Seek(file, position, 0, report);
+}
 inline void Rewind(File *file, Report **report) {
-    qfio_Seek(file, 0, 0, report);
+    Seek(file, 0, report);
 }
 inline Position FileSize(const char *name) {
     Report *report = nullptr;

@@ -28,7 +28,7 @@ bool HasOwnLtype(const char *ltypeName) {
     return ltypeName && !rt::TextEqual(ltypeName, "BYLAYER");
 }
 
-using EntityWriter = void (*)(rt::Report **, const Qdxf_Entity *);
+using EntityWriter = void (*)(const Qdxf_WriteState &, rt::Report **, const Qdxf_Entity *);
 
 struct WritableKind {
     const char *keyword;
@@ -60,10 +60,10 @@ void WriteCorners(GroupRun &run, const Qdxf_Trace &corners) {
 
 }  // namespace
 
-void WriteCommon(rt::Report **report, const Qdxf_Entity *entity) {
+void WriteCommon(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Entity *entity) {
     rt::ReportOut out(report);
     const WritableKind *kind = WritableKindOf(*entity);
-    GroupRun run;
+    GroupRun run(state);
     run.Text(0, kind ? kind->keyword : "");
     run.Text(8, LayerOrDefault(entity->layerName));
     if (HasOwnLtype(entity->ltypeName)) run.Text(6, entity->ltypeName);
@@ -71,38 +71,38 @@ void WriteCommon(rt::Report **report, const Qdxf_Entity *entity) {
     if (run.Failed()) VX_FAIL(out, run.TakeFailure(), "Error writing entity info");
 }
 
-void WriteLine(rt::Report **report, const Qdxf_Entity *entity) {
+void WriteLine(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Entity *entity) {
     rt::ReportOut out(report);
     const Qdxf_Line &line = entity->data.line;
-    GroupRun run;
+    GroupRun run(state);
     run.Call(WriteCommon, entity);
     run.Point(line.start, 0);
     run.Point(line.end, 1);
     if (run.Failed()) VX_FAIL(out, run.TakeFailure(), "Error writing entity info");
 }
 
-void WritePoint(rt::Report **report, const Qdxf_Entity *entity) {
+void WritePoint(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Entity *entity) {
     rt::ReportOut out(report);
-    GroupRun run;
+    GroupRun run(state);
     run.Call(WriteCommon, entity);
     run.Point(entity->data.point.location, 0);
     if (run.Failed()) VX_FAIL(out, run.TakeFailure(), "Error writing entity info");
 }
 
-void WriteCircle(rt::Report **report, const Qdxf_Entity *entity) {
+void WriteCircle(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Entity *entity) {
     rt::ReportOut out(report);
     const Qdxf_Circle &circle = entity->data.circle;
-    GroupRun run;
+    GroupRun run(state);
     run.Call(WriteCommon, entity);
     run.Point(circle.center, 0);
     run.Float(40, circle.radius);
     if (run.Failed()) VX_FAIL(out, run.TakeFailure(), "Error writing entity info");
 }
 
-void WriteArc(rt::Report **report, const Qdxf_Entity *entity) {
+void WriteArc(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Entity *entity) {
     rt::ReportOut out(report);
     const Qdxf_Arc &arc = entity->data.arc;
-    GroupRun run;
+    GroupRun run(state);
     run.Call(WriteCommon, entity);
     run.Point(arc.center, 0);
     run.Float(40, arc.radius);
@@ -111,26 +111,26 @@ void WriteArc(rt::Report **report, const Qdxf_Entity *entity) {
     if (run.Failed()) VX_FAIL(out, run.TakeFailure(), "Error writing entity info");
 }
 
-void WriteTrace(rt::Report **report, const Qdxf_Entity *entity) {
+void WriteTrace(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Entity *entity) {
     rt::ReportOut out(report);
-    GroupRun run;
+    GroupRun run(state);
     run.Call(WriteCommon, entity);
     WriteCorners(run, entity->data.trace);
     if (run.Failed()) VX_FAIL(out, run.TakeFailure(), "Error writing entity info");
 }
 
-void WriteSolid(rt::Report **report, const Qdxf_Entity *entity) {
+void WriteSolid(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Entity *entity) {
     rt::ReportOut out(report);
-    GroupRun run;
+    GroupRun run(state);
     run.Call(WriteCommon, entity);
     WriteCorners(run, entity->data.solid);
     if (run.Failed()) VX_FAIL(out, run.TakeFailure(), "Error writing entity info");
 }
 
-void WriteText(rt::Report **report, const Qdxf_Entity *entity) {
+void WriteText(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Entity *entity) {
     rt::ReportOut out(report);
     const Qdxf_Text &text = entity->data.text;
-    GroupRun run;
+    GroupRun run(state);
     run.Call(WriteCommon, entity);
     run.Point(text.insertionPoint, 0);
     run.Float(40, text.height);
@@ -142,10 +142,10 @@ void WriteText(rt::Report **report, const Qdxf_Entity *entity) {
     if (run.Failed()) VX_FAIL(out, run.TakeFailure(), "Error writing entity info");
 }
 
-void WriteInsert(rt::Report **report, const Qdxf_Entity *entity) {
+void WriteInsert(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Entity *entity) {
     rt::ReportOut out(report);
     const Qdxf_Insert &insert = entity->data.insert;
-    GroupRun run;
+    GroupRun run(state);
     run.Call(WriteCommon, entity);
     run.Text(2, TextOrEmpty(insert.blockName));
     run.Point(insert.insertionPoint, 0);
@@ -160,11 +160,11 @@ void WriteInsert(rt::Report **report, const Qdxf_Entity *entity) {
     if (run.Failed()) VX_FAIL(out, run.TakeFailure(), "Error writing entity info");
 }
 
-void WritePolyline(rt::Report **report, const Qdxf_Entity *entity) {
+void WritePolyline(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Entity *entity) {
     rt::ReportOut out(report);
     const Qdxf_Polyline &polyline = entity->data.polyline;
     const char *layerName = LayerOrDefault(entity->layerName);
-    GroupRun run;
+    GroupRun run(state);
     run.Call(WriteCommon, entity);
     run.Int(66, 1);  // vertices follow
     // The polyline's own point is a dummy; its elevation is not written.
@@ -184,21 +184,22 @@ void WritePolyline(rt::Report **report, const Qdxf_Entity *entity) {
     if (run.Failed()) VX_FAIL(out, run.TakeFailure(), "Error writing entity info");
 }
 
-void WriteEntityList(rt::Report **report, const Qdxf_Entity *list) {
+void WriteEntityList(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Entity *list) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
     for (const Qdxf_Entity *entity = list; entity; entity = entity->next) {
         // Kinds that cannot be written are passed over without a word.
         const WritableKind *kind = WritableKindOf(*entity);
         if (!kind) continue;
-        kind->write(&inner, entity);
+        kind->write(state, &inner, entity);
         if (inner) return VX_FAIL(out, inner, "Error writing entity");
     }
 }
 
-void WriteEntitySection(rt::Report **report, const Qdxf_Entity *list) {
+void WriteEntitySection(const Qdxf_WriteState &state, rt::Report **report,
+                        const Qdxf_Entity *list) {
     rt::ReportOut out(report);
-    GroupRun run;
+    GroupRun run(state);
     run.Text(0, "SECTION");
     run.Text(2, "ENTITIES");
     if (run.Failed()) return VX_FAIL(out, run.TakeFailure(), "Error writing entity info");
@@ -208,9 +209,9 @@ void WriteEntitySection(rt::Report **report, const Qdxf_Entity *list) {
     if (run.Failed()) VX_FAIL(out, run.TakeFailure(), "Error writing entity info");
 }
 
-void WriteBlockList(rt::Report **report, const Qdxf_Block *list) {
+void WriteBlockList(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Block *list) {
     rt::ReportOut out(report);
-    GroupRun run;
+    GroupRun run(state);
     if (!list) {
         run.Call(WriteEmptySection, "BLOCKS");
         if (run.Failed()) VX_FAIL(out, run.TakeFailure(), "Error writing section");

@@ -14,18 +14,18 @@ static_assert(kSentinelSize == 22);
 
 }  // namespace
 
-void WriteEmptySection(rt::Report **report, const char *name) {
+void WriteEmptySection(const Qdxf_WriteState &state, rt::Report **report, const char *name) {
     rt::ReportOut out(report);
-    GroupRun run;
+    GroupRun run(state);
     run.Text(0, "SECTION");
     run.Text(2, name);
     run.Text(0, "ENDSEC");
     if (run.Failed()) VX_FAIL(out, run.TakeFailure(), "Error writing group");
 }
 
-void WriteHeader(rt::Report **report, const Qdxf_Header *header) {
+void WriteHeader(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Header *header) {
     rt::ReportOut out(report);
-    GroupRun run;
+    GroupRun run(state);
     if (!header) {
         run.Call(WriteEmptySection, "HEADER");
         if (run.Failed()) VX_FAIL(out, run.TakeFailure(), "Error writing section");
@@ -48,10 +48,10 @@ void WriteHeader(rt::Report **report, const Qdxf_Header *header) {
     if (run.Failed()) VX_FAIL(out, run.TakeFailure(), "Error writing group");
 }
 
-void WriteTables(rt::Report **report) {
+void WriteTables(const Qdxf_WriteState &state, rt::Report **report) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
-    WriteEmptySection(&inner, "TABLES");
+    WriteEmptySection(state, &inner, "TABLES");
     if (inner) VX_FAIL(out, inner, "Error writing section");
 }
 
@@ -61,20 +61,21 @@ using namespace vexlith;
 
 namespace {
 
-// Everything a write holds: the open file and the copy of its name. Both are
-// given back when the write ends, whether it succeeded or not, and the state
-// is cleared so that nothing of this write reaches the next one.
+// The state of one write, on qdxf_Write's stack, and everything it holds: the
+// open file and the copy of its name, given back when the write ends, whether
+// it succeeded or not. A write started from inside another (from a meter
+// callback) or on another thread has a state of its own.
 class WriteScope {
 public:
-    WriteScope() { ThreadWriteState() = {}; }
+    WriteScope() = default;
     ~WriteScope() {
-        Qdxf_WriteState &state = ThreadWriteState();
         if (state.file) rt::CloseQuietly(state.file);
         rt::Free(state.fileName);
-        state = {};
     }
     WriteScope(const WriteScope &) = delete;
     WriteScope &operator=(const WriteScope &) = delete;
+
+    Qdxf_WriteState state{};
 };
 
 }  // namespace
@@ -89,7 +90,7 @@ extern "C" VEXLITH_API void qdxf_Write(const Qdxf_Info *info, const char *fileNa
     const char *shownName = fileName ? fileName : "(null)";
 
     WriteScope scope;
-    Qdxf_WriteState &state = ThreadWriteState();
+    Qdxf_WriteState &state = scope.state;
     if (fileName) {
         state.fileName = rt::Duplicate(fileName);
         if (!state.fileName) return VX_FAIL(out, nullptr, "Memory allocation error");
@@ -106,15 +107,15 @@ extern "C" VEXLITH_API void qdxf_Write(const Qdxf_Info *info, const char *fileNa
         if (inner) return VX_FAIL(out, inner, "Error writing to file %s", shownName);
     }
 
-    WriteHeader(&inner, info->header);
+    WriteHeader(state, &inner, info->header);
     if (inner) return VX_FAIL(out, inner, "Error writing HEADER section");
-    WriteTables(&inner);
+    WriteTables(state, &inner);
     if (inner) return VX_FAIL(out, inner, "Error writing TABLES section");
-    WriteBlockList(&inner, info->blocks);
+    WriteBlockList(state, &inner, info->blocks);
     if (inner) return VX_FAIL(out, inner, "Error writing BLOCKS section");
-    WriteEntitySection(&inner, info->entities);
+    WriteEntitySection(state, &inner, info->entities);
     if (inner) return VX_FAIL(out, inner, "Error writing ENTITIES section");
-    WriteStringGroup(0, &inner, "EOF");
+    WriteStringGroup(state, 0, &inner, "EOF");
     if (inner) return VX_FAIL(out, inner, "Error writing group");
 
     // The handle is released by the close, failed or not.

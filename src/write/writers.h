@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// The section writers behind qdxf_Write. Each takes the report out-parameter
-// first, writes through the group writer into the file of the write in
-// progress and stops at its first failed group; what was written stays.
+// The section writers behind qdxf_Write. Each takes the state of the write
+// (kept on qdxf_Write's stack) and the report out-parameter first, writes
+// through the group writer into that write's file and stops at its first
+// failed group; what was written stays.
 #ifndef VEXLITH_WRITE_WRITERS_H
 #define VEXLITH_WRITE_WRITERS_H
 
@@ -12,35 +13,35 @@ namespace vexlith {
 
 // HEADER ($ANGBASE and both extents), the always empty TABLES section, and
 // the three framing groups of a section with nothing in it.
-void WriteHeader(rt::Report **report, const Qdxf_Header *header);
-void WriteTables(rt::Report **report);
-void WriteEmptySection(rt::Report **report, const char *name);
+void WriteHeader(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Header *header);
+void WriteTables(const Qdxf_WriteState &state, rt::Report **report);
+void WriteEmptySection(const Qdxf_WriteState &state, rt::Report **report, const char *name);
 
 // Entities: the groups every entity begins with, one writer per writable
 // kind, a list in order (kinds that cannot be written are passed over), and
 // the ENTITIES section.
-void WriteCommon(rt::Report **report, const Qdxf_Entity *entity);
-void WriteLine(rt::Report **report, const Qdxf_Entity *entity);
-void WritePoint(rt::Report **report, const Qdxf_Entity *entity);
-void WriteCircle(rt::Report **report, const Qdxf_Entity *entity);
-void WriteArc(rt::Report **report, const Qdxf_Entity *entity);
-void WriteTrace(rt::Report **report, const Qdxf_Entity *entity);
-void WriteSolid(rt::Report **report, const Qdxf_Entity *entity);
-void WriteText(rt::Report **report, const Qdxf_Entity *entity);
-void WriteInsert(rt::Report **report, const Qdxf_Entity *entity);
-void WritePolyline(rt::Report **report, const Qdxf_Entity *entity);
-void WriteEntityList(rt::Report **report, const Qdxf_Entity *list);
-void WriteEntitySection(rt::Report **report, const Qdxf_Entity *list);
+void WriteCommon(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Entity *entity);
+void WriteLine(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Entity *entity);
+void WritePoint(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Entity *entity);
+void WriteCircle(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Entity *entity);
+void WriteArc(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Entity *entity);
+void WriteTrace(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Entity *entity);
+void WriteSolid(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Entity *entity);
+void WriteText(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Entity *entity);
+void WriteInsert(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Entity *entity);
+void WritePolyline(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Entity *entity);
+void WriteEntityList(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Entity *list);
+void WriteEntitySection(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Entity *list);
 
 // The BLOCKS section: every block definition with its entities.
-void WriteBlockList(rt::Report **report, const Qdxf_Block *list);
+void WriteBlockList(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Block *list);
 
 // A run of groups written by one operation: each call writes its group
 // unless an earlier call of the run failed, so the operation tests once at
 // the end and fails wrapping the report of the first call that failed.
 class GroupRun {
 public:
-    GroupRun() : state_(ThreadWriteState()) {}
+    explicit GroupRun(const Qdxf_WriteState &state) : state_(state) {}
     ~GroupRun() { rt::Discard(failure_); }
     GroupRun(const GroupRun &) = delete;
     GroupRun &operator=(const GroupRun &) = delete;
@@ -60,7 +61,7 @@ public:
     // Another operation of the writer, called with the run's report.
     template <typename Operation, typename... Arguments>
     void Call(Operation operation, Arguments... arguments) {
-        if (!failure_) operation(&failure_, arguments...);
+        if (!failure_) operation(state_, &failure_, arguments...);
     }
 
     bool Failed() const { return failure_ != nullptr; }
@@ -72,7 +73,7 @@ public:
     }
 
 private:
-    const Qdxf_WriteState &state_;  // found once per run, not once per group
+    const Qdxf_WriteState &state_;
     rt::Report *failure_ = nullptr;
 };
 

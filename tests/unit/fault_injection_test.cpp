@@ -66,4 +66,28 @@ TEST(FaultInjection, EveryFailedAllocationOrReadFailsTheReadCleanly) {
     }
 }
 
+// The file becomes unreadable at each byte in turn, so that a read fails at
+// every group, wherever the buffer's refills happen to fall.
+TEST(FaultInjection, AFileThatFailsAtAnyByteFailsTheReadCleanly) {
+    for (const auto &[form, contents] : Drawings()) {
+        TempFile file(contents);
+        for (bool withMeter : {false, true}) {
+            qmet_Meter meter{NoProgress, nullptr};
+            long liveBefore = pellund_TestLiveBlocks();
+            for (std::size_t byte = 0; byte < contents.size(); ++byte) {
+                pellund_TestReset();
+                pellund_TestFailReadAtByte(static_cast<long long>(byte));
+                ReadOutcome outcome = ReadFile(file.path(), withMeter ? &meter : nullptr);
+                pellund_TestReset();
+                std::string where = std::string(form) + ", failing at byte " + std::to_string(byte);
+                EXPECT_EQ(outcome.drawing, nullptr) << where;
+                EXPECT_NE(outcome.report, nullptr) << where;
+                outcome = {};
+                EXPECT_EQ(pellund_TestLiveBlocks(), liveBefore) << where;
+                EXPECT_EQ(pellund_TestOpenHandles(), 0) << where;
+            }
+        }
+    }
+}
+
 }  // namespace

@@ -8,7 +8,6 @@
 #include <cmath>
 
 #include "codec/group.h"
-#include "codec/read_state.h"
 #include "test_support.h"
 
 using namespace vexlith;
@@ -16,54 +15,44 @@ using namespace testing_support;
 
 namespace {
 
-Qdxf_ReadState &State() {
-    return ThreadReadState();
-}
-
-// Opens `contents` as the file of a read in progress, the way qdxf_Read sets
-// up the state, and closes it afterwards.
-// Every test runs twice: with the file read through a window (its size known)
-// and item by item from the file service (a file of unknown size).
-class GroupReaderTest : public ::testing::TestWithParam<bool> {
+// Opens `contents` as the group source of a read, the way qdxf_Read sets it
+// up, and closes it afterwards.
+class GroupReaderTest : public ::testing::Test {
 protected:
     void Open(std::string_view contents, bool binary = false, bool twoByteCodes = false) {
-        qfio_Close(State().file, nullptr);
-        ReleaseReadState();
+        Close();
         file_ = std::make_unique<TempFile>(contents);
-        State() = {};
         State().file = qfio_Open(file_->c_str(), "r", nullptr);
         ASSERT_NE(State().file, nullptr);
         State().fileName = "drawing.dxf";
         State().lineNumber = 1;
         State().binary = binary;
         State().twoByteCodes = twoByteCodes;
-        // Groups come through a window of the file when its size is known,
-        // item by item from the file service otherwise.
-        State().fileSize = knownSize_ ? static_cast<long long>(contents.size()) : 0;
         if (binary) qfio_Seek(State().file, 22, 0, nullptr);
-        ASSERT_TRUE(OpenGroupWindow(State()));
+        OpenGroupSource(State());
     }
-    void TearDown() override {
-        qfio_Close(State().file, nullptr);
-        ReleaseReadState();
+    void Close() {
+        if (State().file) qfio_Close(State().file, nullptr);
         State() = {};
     }
+    void TearDown() override { Close(); }
+    GroupSource &State() { return source_; }
     // Reads one group; the chain of messages on failure, empty on success.
     std::vector<std::string> Read(Qdxf_Group &group) {
         qerr_Report *report = nullptr;
-        ReadGroup(&report, State().file, &group);
+        ReadGroup(State(), &report, &group);
         ReportPtr owned(report);
         return Messages(report);
     }
     std::vector<std::string> ReadExpecting(Qdxf_Group &group, int code) {
         qerr_Report *report = nullptr;
-        ReadKnownGroup(&report, State().file, &group, code);
+        ReadKnownGroup(State(), &report, &group, code);
         ReportPtr owned(report);
         return Messages(report);
     }
 
     std::unique_ptr<TempFile> file_;
-    bool knownSize_ = GetParam();
+    GroupSource source_{};
 };
 
 using Chain = std::vector<std::string>;
@@ -132,7 +121,7 @@ TEST(AsciiNumbers, ConvertLikeTheCLibraryWithoutItsLocaleOrOverflow) {
     EXPECT_TRUE(std::signbit(ParseReal("-0")));
 }
 
-TEST_P(GroupReaderTest, AsciiGroupsTakeTheKindOfTheirCode) {
+TEST_F(GroupReaderTest, AsciiGroupsTakeTheKindOfTheirCode) {
     Open("  8\n0\n 62\n     7\n 10\n1.5\n  1\nLayer 1  \r\n  1\n\r\n  1\n  lead\n 90\n-70000\n");
     Qdxf_Group group{};
     ASSERT_EQ(Read(group), Chain{});
@@ -156,7 +145,7 @@ TEST_P(GroupReaderTest, AsciiGroupsTakeTheKindOfTheirCode) {
     EXPECT_EQ(State().lineNumber, 15);
 }
 
-TEST_P(GroupReaderTest, AsciiGroupWithoutKindKeepsTheValueItHeld) {
+TEST_F(GroupReaderTest, AsciiGroupWithoutKindKeepsTheValueItHeld) {
     Open("210\n0.0\n");
     Qdxf_Group group{};
     group.value.real = 42.0;
@@ -167,7 +156,7 @@ TEST_P(GroupReaderTest, AsciiGroupWithoutKindKeepsTheValueItHeld) {
     EXPECT_EQ(State().lineNumber, 3);
 }
 
-TEST_P(GroupReaderTest, CommentGroupsNeverReachTheCaller) {
+TEST_F(GroupReaderTest, CommentGroupsNeverReachTheCaller) {
     Open("999\none\n999\ntwo\n999\nthree\n  0\nSECTION\n");
     Qdxf_Group group{};
     ASSERT_EQ(Read(group), Chain{});
@@ -176,11 +165,12 @@ TEST_P(GroupReaderTest, CommentGroupsNeverReachTheCaller) {
     EXPECT_EQ(State().lineNumber, 9);
 }
 
-TEST_P(GroupReaderTest, AsciiFailuresNameTheLineThatCouldNotBeRead) {
+TEST_F(GroupReaderTest, AsciiFailuresNameTheLineThatCouldNotBeRead) {
     struct Case {
         const char *contents;
         int groupsRead;  // before the failure
-        int line;
+        long long line;
+        long long firstLine = 1;  // the line number the file starts at
     };
     const Case cases[] = {
         {"", 0, 1},                // nothing at all
@@ -188,9 +178,12 @@ TEST_P(GroupReaderTest, AsciiFailuresNameTheLineThatCouldNotBeRead) {
         {"999\n", 0, 2},           // a comment without its text
         {"999\ntext\n", 0, 3},     // a comment and no group after it
         {"  0\nSECTION\n", 1, 3},  // the next group is missing
+        // Past 2^32 lines the whole number is counted and shown.
+        {"  0\nSECTION\n", 1, 4294967298, 4294967296},
     };
     for (const Case &c : cases) {
         Open(c.contents);
+        State().lineNumber = c.firstLine;
         Qdxf_Group group{};
         for (int i = 0; i < c.groupsRead; ++i)
             ASSERT_EQ(Read(group), Chain{});
@@ -201,7 +194,7 @@ TEST_P(GroupReaderTest, AsciiFailuresNameTheLineThatCouldNotBeRead) {
     }
 }
 
-TEST_P(GroupReaderTest, LongAsciiLinesAreSplitInto499CharacterPieces) {
+TEST_F(GroupReaderTest, LongAsciiLinesAreSplitInto499CharacterPieces) {
     std::string text(499, 'a');
     std::string longer(520, 'b');
     Open("  1\n" + text + "\n  1\n" + longer + "\n");
@@ -213,7 +206,7 @@ TEST_P(GroupReaderTest, LongAsciiLinesAreSplitInto499CharacterPieces) {
     EXPECT_EQ(group.code, 0);  // the empty "line" of the newline reads as code 0
 }
 
-TEST_P(GroupReaderTest, KnownGroupMismatchNamesTheValueLine) {
+TEST_F(GroupReaderTest, KnownGroupMismatchNamesTheValueLine) {
     Open("  0\nSECTION\n  2\nHEADER\n");
     Qdxf_Group group{};
     ASSERT_EQ(ReadExpecting(group, 0), Chain{});
@@ -222,7 +215,7 @@ TEST_P(GroupReaderTest, KnownGroupMismatchNamesTheValueLine) {
     EXPECT_STREQ(group.value.text, "HEADER");
 }
 
-TEST_P(GroupReaderTest, BinaryOneByteCodes) {
+TEST_F(GroupReaderTest, BinaryOneByteCodes) {
     Open(kSentinel + std::string("\x3e\x07\x00", 3) + "\x28" + DoubleBytes(1.0) +
              std::string("\0EOF\0", 5) + "\xc8" + "\x3e\xff\xff",
          true);
@@ -243,7 +236,7 @@ TEST_P(GroupReaderTest, BinaryOneByteCodes) {
     EXPECT_EQ(group.value.integer, -1);
 }
 
-TEST_P(GroupReaderTest, BinaryTwoByteCodes) {
+TEST_F(GroupReaderTest, BinaryTwoByteCodes) {
     Open(kSentinel + std::string("\x3e\x00\x07\x00", 4) + LittleEndian(1071, 2) +
              LittleEndian(-123456, 4),
          true, true);
@@ -258,7 +251,7 @@ TEST_P(GroupReaderTest, BinaryTwoByteCodes) {
 
 // Every value is consumed with the width the binary encoding gives its code;
 // the group then holds what the kind rule keeps, in the kind actually read.
-TEST_P(GroupReaderTest, BinaryValuesTakeTheWidthOfTheirEncoding) {
+TEST_F(GroupReaderTest, BinaryValuesTakeTheWidthOfTheirEncoding) {
     const std::string kLongChunkBytes = [] {
         std::string bytes(256, '\x5a');
         bytes[0] = '\xff';  // the length
@@ -338,7 +331,7 @@ TEST_P(GroupReaderTest, BinaryValuesTakeTheWidthOfTheirEncoding) {
     }
 }
 
-TEST_P(GroupReaderTest, BinaryTextsHoldAtMost499Characters) {
+TEST_F(GroupReaderTest, BinaryTextsHoldAtMost499Characters) {
     std::string fits(499, 'x');
     std::string tooLong(500, 'y');
     Open(kSentinel + '\x01' + fits + '\0' + std::string("\x01") + "ab" + '\0' + '\x01' + tooLong +
@@ -354,7 +347,7 @@ TEST_P(GroupReaderTest, BinaryTextsHoldAtMost499Characters) {
     EXPECT_EQ(GroupPosition(State()), 22 + 501 + 4 + 1 + 501);
 }
 
-TEST_P(GroupReaderTest, BinaryFailuresNameTheGroupsByteOffset) {
+TEST_F(GroupReaderTest, BinaryFailuresNameTheGroupsByteOffset) {
     struct Case {
         std::string bytes;
         bool twoByteCodes;
@@ -401,14 +394,14 @@ TEST_P(GroupReaderTest, BinaryFailuresNameTheGroupsByteOffset) {
     }
 }
 
-TEST_P(GroupReaderTest, BinaryKnownGroupMismatchNamesThePositionAfterTheGroup) {
+TEST_F(GroupReaderTest, BinaryKnownGroupMismatchNamesThePositionAfterTheGroup) {
     Open(kSentinel + std::string("\x02HEADER\0", 8), true);
     Qdxf_Group group{};
     EXPECT_EQ(ReadExpecting(group, 0),
               Chain{"Byte offset 30: Expected group code of 0, group code 2 encountered"});
 }
 
-TEST_P(GroupReaderTest, PushBackReachesBehindAWindowOfComments) {
+TEST_F(GroupReaderTest, PushBackReachesBehindAWindowOfComments) {
     // More comment text before a group than a window keeps: giving the group
     // back has to return to the file itself, and its line with it.
     std::string comments;
@@ -418,10 +411,10 @@ TEST_P(GroupReaderTest, PushBackReachesBehindAWindowOfComments) {
     Open("  0\nLINE\n" + comments + "  8\nwalls\n  0\nEOF\n");
     Qdxf_Group group{};
     ASSERT_EQ(Read(group), Chain{});
-    GroupMark mark = MarkGroup(State().file);
+    GroupMark mark = MarkGroup(State());
     ASSERT_EQ(Read(group), Chain{});
     EXPECT_STREQ(group.value.text, "walls");
-    PushBackGroup(State().file, mark);
+    PushBackGroup(State(), mark);
     EXPECT_EQ(State().lineNumber, 3);
     ASSERT_EQ(ReadExpecting(group, 8), Chain{});
     EXPECT_STREQ(group.value.text, "walls");
@@ -430,14 +423,14 @@ TEST_P(GroupReaderTest, PushBackReachesBehindAWindowOfComments) {
     EXPECT_STREQ(group.value.text, "EOF");
 }
 
-TEST_P(GroupReaderTest, PushBackReturnsToTheGroupAndItsLineAcrossComments) {
+TEST_F(GroupReaderTest, PushBackReturnsToTheGroupAndItsLineAcrossComments) {
     Open("  0\nLINE\n999\na comment\n999\nanother\n  8\nwalls\n");
     Qdxf_Group group{};
     ASSERT_EQ(Read(group), Chain{});
-    GroupMark mark = MarkGroup(State().file);
+    GroupMark mark = MarkGroup(State());
     ASSERT_EQ(Read(group), Chain{});
     EXPECT_EQ(State().lineNumber, 9);
-    PushBackGroup(State().file, mark);
+    PushBackGroup(State(), mark);
     EXPECT_EQ(State().lineNumber, 3);
     ASSERT_EQ(ReadExpecting(group, 8), Chain{});
     EXPECT_STREQ(group.value.text, "walls");
@@ -452,7 +445,7 @@ struct Recorded {
     }
 };
 
-TEST_P(GroupReaderTest, ProgressFollowsEveryGroupButNotComments) {
+TEST_F(GroupReaderTest, ProgressFollowsEveryGroupButNotComments) {
     Recorded recorded;
     qmet_Meter meter{Recorded::Show, &recorded};
     Open("999\nc\n  0\nA\n  0\nB\n 10\n1.0\n");
@@ -471,10 +464,5 @@ TEST_P(GroupReaderTest, ProgressFollowsEveryGroupButNotComments) {
     ASSERT_EQ(Read(group), Chain{});
     EXPECT_EQ(recorded.percents, (std::vector<double>{22.0, 25.0}));
 }
-
-INSTANTIATE_TEST_SUITE_P(Sources, GroupReaderTest, ::testing::Values(true, false),
-                         [](const ::testing::TestParamInfo<bool> &source) {
-                             return source.param ? "Window" : "ItemByItem";
-                         });
 
 }  // namespace

@@ -15,9 +15,13 @@
 #include "pellund_testing.h"
 
 using namespace testing_support;
-using vexlith::ThreadWriteState;
-
 namespace {
+
+// The state of the write these tests make, as qdxf_Write keeps one.
+vexlith::Qdxf_WriteState &WriteState() {
+    static vexlith::Qdxf_WriteState state{};
+    return state;
+}
 
 using Chain = std::vector<std::string>;
 
@@ -28,7 +32,7 @@ public:
     explicit GroupFile(bool binary) {
         qfio_File *file = qfio_Open(file_.c_str(), "w", nullptr);
         EXPECT_NE(file, nullptr);
-        ThreadWriteState() = {qstr_Duplicate(file_.c_str()), file, binary ? 1 : 0};
+        WriteState() = {qstr_Duplicate(file_.c_str()), file, binary ? 1 : 0};
     }
     ~GroupFile() { Close(); }
     const std::string &path() const { return file_.path(); }
@@ -40,7 +44,7 @@ public:
 
 private:
     void Close() {
-        vexlith::Qdxf_WriteState &state = ThreadWriteState();
+        vexlith::Qdxf_WriteState &state = WriteState();
         if (!state.file) return;
         qfio_Close(state.file, nullptr);
         qmsc_HeapFree(state.fileName);
@@ -54,11 +58,12 @@ void WriteGroups(const std::vector<Group> &groups) {
     for (const Group &group : groups) {
         qerr_Report *report = nullptr;
         if (auto *s = std::get_if<std::string>(&group.value)) {
-            vexlith::WriteStringGroup(group.code, &report, s->c_str());
+            vexlith::WriteStringGroup(WriteState(), group.code, &report, s->c_str());
         } else if (auto *i = std::get_if<int>(&group.value)) {
-            vexlith::WriteIntGroup(group.code, &report, *i);
+            vexlith::WriteIntGroup(WriteState(), group.code, &report, *i);
         } else {
-            vexlith::WriteFloatGroup(group.code, &report, std::get<double>(group.value));
+            vexlith::WriteFloatGroup(WriteState(), group.code, &report,
+                                     std::get<double>(group.value));
         }
         ASSERT_EQ(report, nullptr) << ::testing::PrintToString(Levels(report));
     }
@@ -160,7 +165,7 @@ TEST(GroupWriter, TextsAreWrittenWholeUpToWhatTheReaderTakes) {
                                            {true, std::string(499, '\n'), 499, true}}) {
         GroupFile file(c.binary);
         qerr_Report *report = nullptr;
-        vexlith::WriteStringGroup(1, &report, c.text.c_str());
+        vexlith::WriteStringGroup(WriteState(), 1, &report, c.text.c_str());
         std::string written = file.Contents();
         if (c.fits) {
             EXPECT_EQ(report, nullptr) << c.length;
@@ -204,7 +209,7 @@ TEST(GroupWriter, APointIsThreeRealGroups) {
     for (bool binary : {false, true}) {
         GroupFile file(binary);
         qerr_Report *report = nullptr;
-        vexlith::WritePointGroups(&report, &point, 1);
+        vexlith::WritePointGroups(WriteState(), &report, &point, 1);
         EXPECT_EQ(report, nullptr);
         std::vector<Group> expected = {{11, 1.5}, {21, 2.0}, {31, 0.0}};
         EXPECT_EQ(file.Contents(), binary ? WrittenBinary(expected).substr(kSentinel.size())
@@ -234,49 +239,49 @@ std::vector<FailureCase> FailureCases() {
     static const std::string longText(498, 'x'), lineBreaks(249, '\n');
     return {
         {"a long text's characters",
-         [](qerr_Report **r) { vexlith::WriteStringGroup(1, r, longText.c_str()); },
+         [](qerr_Report **r) { vexlith::WriteStringGroup(WriteState(), 1, r, longText.c_str()); },
          2,
          "  1\n",
          "\x01",
          {"WriteStringGroup: Error writing to {FILE}"}},
         {"a text in caret notation",
-         [](qerr_Report **r) { vexlith::WriteStringGroup(1, r, lineBreaks.c_str()); },
+         [](qerr_Report **r) { vexlith::WriteStringGroup(WriteState(), 1, r, lineBreaks.c_str()); },
          2,
          "  1\n",
          "\x01",
          {"WriteStringGroup: Error writing to {FILE}"}},
         {"an integer's code",
-         [](qerr_Report **r) { vexlith::WriteIntGroup(62, r, 7); },
+         [](qerr_Report **r) { vexlith::WriteIntGroup(WriteState(), 62, r, 7); },
          1,
          "",
          "",
          {"WriteIntGroup: Error writing to {FILE}"}},
         {"an integer's value: the code stays",
-         [](qerr_Report **r) { vexlith::WriteIntGroup(62, r, 7); },
+         [](qerr_Report **r) { vexlith::WriteIntGroup(WriteState(), 62, r, 7); },
          2,
          " 62\n",
          "\x3E",
          {"WriteIntGroup: Error writing to {FILE}"}},
         {"a real's value",
-         [](qerr_Report **r) { vexlith::WriteFloatGroup(40, r, 2.5); },
+         [](qerr_Report **r) { vexlith::WriteFloatGroup(WriteState(), 40, r, 2.5); },
          2,
          " 40\n",
          "\x28",
          {"WriteFloatGroup: Error writing to {FILE}"}},
         {"a text's value",
-         [](qerr_Report **r) { vexlith::WriteStringGroup(8, r, "walls"); },
+         [](qerr_Report **r) { vexlith::WriteStringGroup(WriteState(), 8, r, "walls"); },
          2,
          "  8\n",
          "\x08",
          {"WriteStringGroup: Error writing to {FILE}"}},
         {"y of a point: x stays",
-         [](qerr_Report **r) { vexlith::WritePointGroups(r, &point, 0); },
+         [](qerr_Report **r) { vexlith::WritePointGroups(WriteState(), r, &point, 0); },
          3,
          " 10\n1.5\n",
          BinaryGroups({{10, 1.5}}),
          {"WritePointGroups: Error writing group", "WriteFloatGroup: Error writing to {FILE}"}},
         {"z's value of a point",
-         [](qerr_Report **r) { vexlith::WritePointGroups(r, &point, 2); },
+         [](qerr_Report **r) { vexlith::WritePointGroups(WriteState(), r, &point, 2); },
          6,
          " 12\n1.5\n 22\n2\n 32\n",
          BinaryGroups({{12, 1.5}, {22, 2.0}}) + "\x20",
@@ -312,16 +317,16 @@ TEST(GroupWriter, AFullDiskFailsTheFirstGroup) {
     for (bool binary : {false, true}) {
         qfio_File *file = qfio_Open("/dev/full", "w", nullptr);
         if (!file) GTEST_SKIP() << "/dev/full cannot be opened";
-        ThreadWriteState() = {qstr_Duplicate("/dev/full"), file, binary ? 1 : 0};
+        WriteState() = {qstr_Duplicate("/dev/full"), file, binary ? 1 : 0};
         qerr_Report *report = nullptr;
-        vexlith::WriteStringGroup(0, &report, "SECTION");
+        vexlith::WriteStringGroup(WriteState(), 0, &report, "SECTION");
         Chain expected = {"WriteStringGroup: Error writing to /dev/full"};
         if (binary) expected.push_back("qfio_WriteSeq: No space left on device");
         EXPECT_EQ(Levels(report), expected);
         qerr_ReportFree(report);
         qfio_Close(file, nullptr);
-        qmsc_HeapFree(ThreadWriteState().fileName);
-        ThreadWriteState() = {};
+        qmsc_HeapFree(WriteState().fileName);
+        WriteState() = {};
     }
 }
 

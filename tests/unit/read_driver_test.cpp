@@ -338,6 +338,37 @@ TEST(ReadDriver, ReadsOnDifferentThreadsDoNotMeet) {
     EXPECT_TRUE(badOk);
 }
 
+// A read and a write started from the meter callback of a read have states of
+// their own: the outer read goes on undisturbed and nothing leaks.
+TEST(ReadDriver, AReadOrAWriteInsideTheMeterCallbackWorks) {
+    for (bool binary : {false, true}) {
+        TempFile outer(binary ? Binary(kSmallDrawing) : Ascii(kSmallDrawing));
+        TempFile inner(Ascii(kSmallDrawing)), written;
+        struct Nested {
+            const TempFile *inner, *written;
+            int reads = 0, failures = 0;
+        } nested{&inner, &written};
+        qmet_Meter meter{[](void *context, double) {
+                             auto *n = static_cast<Nested *>(context);
+                             ReadOutcome again = ReadFile(n->inner->path());
+                             qerr_Report *report = nullptr;
+                             qdxf_Write(again.drawing.get(), n->written->c_str(), 1, 0, &report);
+                             n->failures += !again.drawing || report;
+                             qerr_ReportFree(report);
+                             ++n->reads;
+                         },
+                         &nested};
+        long liveBefore = pellund_TestLiveBlocks();
+        ReadOutcome outcome = ReadFile(outer.path(), &meter);
+        EXPECT_TRUE(outcome.drawing) << (outcome.messages().empty() ? "" : outcome.messages()[0]);
+        EXPECT_GT(nested.reads, 0);
+        EXPECT_EQ(nested.failures, 0);
+        outcome = {};
+        EXPECT_EQ(pellund_TestLiveBlocks(), liveBefore);
+        EXPECT_EQ(pellund_TestOpenHandles(), 0);
+    }
+}
+
 // Cut anywhere, a drawing fails with a report (or reads, once the cut is past
 // its EOF group), never crashes, and leaves nothing open or allocated.
 TEST(ReadDriver, EveryCutOfADrawingFailsCleanly) {

@@ -61,7 +61,11 @@ struct qfio_File {
 
 namespace {
 
+// Not an errno value: the test build's injected failure of a read.
+constexpr int kInjectedFailure = -1;
+
 qerr_Report *ErrnoReport(const char *function, int error) {
+    if (error == kInjectedFailure) return pellund::SystemReport(function, "Injected read failure");
     return pellund::SystemReport(function, "%s", std::strerror(error));
 }
 
@@ -84,9 +88,19 @@ bool Refill(qfio_File *file, int *error) {
         file->length -= keepFrom;
         file->cursor -= keepFrom;
     }
+    std::size_t room = kCapacity - file->length;
+    // The test build can make the file unreadable from a chosen byte on.
+    long long failAt = pellund::FailReadAtByte();
+    if (failAt >= 0) {
+        long long end = file->bufferStart + static_cast<qfio_Position>(file->length);
+        if (end >= failAt) {
+            *error = kInjectedFailure;
+            return false;
+        }
+        room = std::min(room, static_cast<std::size_t>(failAt - end));
+    }
     while (file->length < kCapacity) {
-        ssize_t got = read(file->fd, file->buffer + file->length,
-                           static_cast<unsigned>(kCapacity - file->length));
+        ssize_t got = read(file->fd, file->buffer + file->length, static_cast<unsigned>(room));
         if (got < 0) {
             if (errno == EINTR) continue;
             *error = errno;
@@ -265,6 +279,30 @@ void qfio_ReadSeq(qfio_File *file, void *buffer, size_t count, qerr_Report **rep
         target += take;
         count -= take;
     }
+}
+
+const char *qfio_ReadView(qfio_File *file, size_t advance, size_t need, size_t *available,
+                          qerr_Report **report) {
+    if (report) *report = nullptr;
+    *available = 0;
+    if (!file || file->writing || need > kCapacity - kHistory) {
+        SetReport(report, pellund::SystemReport("qfio_ReadView", "Not open for reading"));
+        return nullptr;
+    }
+    file->cursor += std::min(advance, file->length - file->cursor);
+    while (file->length - file->cursor < need && !file->atEnd) {
+        if (pellund::FailThisRead()) {
+            SetReport(report, pellund::SystemReport("qfio_ReadView", "Injected read failure"));
+            return nullptr;
+        }
+        int error = 0;
+        if (!Refill(file, &error)) {
+            SetReport(report, ErrnoReport("qfio_ReadView", error));
+            return nullptr;
+        }
+    }
+    *available = file->length - file->cursor;
+    return file->buffer + file->cursor;
 }
 
 void qfio_WriteSeq(qfio_File *file, const void *buffer, size_t count, qerr_Report **report) {

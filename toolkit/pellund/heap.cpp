@@ -45,6 +45,7 @@ std::atomic<long> listSteps{0};
 std::atomic<long long> liveBytes{0};
 std::atomic<long long> peakBytes{0};
 std::atomic<long> textCompares{0};
+std::atomic<long long> failReadAt{-1};
 
 void CountBytes(void *block, bool allocated) {
     auto size = static_cast<long long>(malloc_usable_size(block));
@@ -73,6 +74,9 @@ void CountHandle(int delta) {
 }
 void CountListSteps(long steps) {
     listSteps += steps;
+}
+long long FailReadAtByte() {
+    return failReadAt;
 }
 #endif
 
@@ -134,6 +138,10 @@ void pellund_TestReset(void) {
     pellund::listSteps = 0;
     pellund::peakBytes = pellund::liveBytes.load();
     pellund::textCompares = 0;
+    pellund::failReadAt = -1;
+}
+void pellund_TestFailReadAtByte(long long offset) {
+    pellund::failReadAt = offset < 0 ? -1 : offset;
 }
 void pellund_TestFailAllocation(long n) {
     pellund::allocations.Arm(n);

@@ -36,6 +36,8 @@ bool FailThisRead();
 bool FailThisWrite();
 void CountHandle(int delta);
 void CountListSteps(long steps);
+// The byte of a file from which reads fail, or -1.
+long long FailReadAtByte();
 #else
 inline bool FailThisAllocation() {
     return false;
@@ -48,6 +50,9 @@ inline bool FailThisWrite() {
 }
 inline void CountHandle(int) {}
 inline void CountListSteps(long) {}
+inline long long FailReadAtByte() {
+    return -1;
+}
 #endif
 
 }  // namespace pellund

@@ -120,6 +120,14 @@ PELLUND_API qfio_File *qfio_Open(const char *name, const char *mode, qerr_Report
 PELLUND_API void qfio_Close(qfio_File *file, qerr_Report **report);
 /* Reads exactly `count` bytes; a short read or an error sets *report. */
 PELLUND_API void qfio_ReadSeq(qfio_File *file, void *buffer, size_t count, qerr_Report **report);
+/* Moves the reading position on by `advance` bytes (of the last view), then
+ * returns the bytes from there straight from the handle's buffer, refilled
+ * as needed: at least `need` of them (at most 256 KiB) unless the file ends
+ * sooner, then all it has left. *available gets their count. The bytes stay
+ * valid until the next call on the handle. Null with a report on a read
+ * error. */
+PELLUND_API const char *qfio_ReadView(qfio_File *file, size_t advance, size_t need,
+                                      size_t *available, qerr_Report **report);
 /* Writes `count` bytes; an error sets *report. */
 PELLUND_API void qfio_WriteSeq(qfio_File *file, const void *buffer, size_t count,
                                qerr_Report **report);

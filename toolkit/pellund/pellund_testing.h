@@ -7,8 +7,8 @@
  * Counting starts at the last pellund_TestReset. A countdown of n makes the
  * n-th following call of its kind fail (1 is the next one); 0 disables it.
  * Allocations are every block the toolkit gives out or keeps for itself;
- * reads are qfio_ReadSeq and qfio_Fgets calls; writes are qfio_WriteSeq,
- * qfio_Fprintf calls and the write-out of qfio_Close.
+ * reads are qfio_ReadSeq and qfio_Fgets calls and the refills of qfio_ReadView; writes are
+ * qfio_WriteSeq, qfio_Fprintf calls and the write-out of qfio_Close.
  */
 #ifndef PELLUND_TESTING_H
 #define PELLUND_TESTING_H
@@ -26,6 +26,9 @@ PELLUND_API void pellund_TestFailAllocation(long n);
 PELLUND_API void pellund_TestExhaustHeap(long n);
 PELLUND_API void pellund_TestFailRead(long n);
 PELLUND_API void pellund_TestFailWrite(long n);
+/* Every file read from the byte at `offset` on fails: a refill of a handle's
+ * buffer ends there, and the next one fails. Negative: off. */
+PELLUND_API void pellund_TestFailReadAtByte(long long offset);
 /* Calls of each kind since the last reset. */
 PELLUND_API long pellund_TestAllocationCount(void);
 PELLUND_API long pellund_TestReadCount(void);

@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: MIT
+// The state of one read: the group source the group reader works on and what
+// the section readers keep between groups. qdxf_Read builds it on its own
+// stack and hands it down, so reads on different threads, or a read started
+// from inside another (from its meter callback), never meet.
+#ifndef VEXLITH_READ_READ_STATE_H
+#define VEXLITH_READ_READ_STATE_H
+
+#include "codec/group.h"
+#include "runtime/arena.h"
+#include "runtime/name_index.h"
+#include "runtime/toolkit.h"
+#include "vexlith.h"
+
+namespace vexlith {
+
+// An entity kind already reported as ignored during this read.
+struct Qdxf_IgnoredType {
+    Qdxf_IgnoredType *next;
+    Qdxf_IgnoredType *prev;
+    char *name;
+};
+
+struct Qdxf_ReadState {
+    GroupSource source;
+    long long fileSize;     // bytes; 0 when unknown (not a regular file)
+    long long dashLengths;  // dash lengths of line types allocated so far
+    Qdxf_IgnoredType *ignoredTypes;
+    Qdxf_IgnoredType *lastIgnoredType;
+    // Lookups by name that must not walk their lists record by record: the
+    // kinds already reported, and the first layer and line type of each name
+    // read so far (what a walk of the drawing's lists would find).
+    rt::NameIndex ignoredKinds;
+    rt::NameIndex layerNames;
+    rt::NameIndex ltypeNames;
+    // The gathered groups of the entity being read.
+    rt::Arena gathered;
+    // The last record of each list of the drawing being read: records are
+    // appended after it, however many sections fill the list.
+    Qdxf_Ltype *lastLtype;
+    Qdxf_Layer *lastLayer;
+    Qdxf_Style *lastStyle;
+    Qdxf_Block *lastBlock;
+    Qdxf_Entity *lastEntity;
+};
+
+// Releases the ignored kinds and their index, and empties the list.
+void FreeIgnoredTypes(Qdxf_ReadState &read);
+// Releases everything the read state holds besides the file.
+void ReleaseReadState(Qdxf_ReadState &read);
+
+}  // namespace vexlith
+
+#endif
