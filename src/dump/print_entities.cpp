@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "dump/print.h"
+#include "model/kinds.h"
 #include "model/release.h"
 
 namespace vexlith {
@@ -10,8 +11,9 @@ namespace {
 
 // The name in the first line of a full entity dump.
 const char *EntityName(int kind) {
-    static const char *const kNames[] = {"Invalid", "Line", "Point",  "Circle",   "Arc",   "Trace",
-                                         "Solid",   "Text", "Insert", "Polyline", "3DFace"};
+#define VX_KIND_DUMP_NAME(name, type, dumpName, reader, writer) dumpName,
+    static const char *const kNames[] = {"Invalid", VX_ENTITY_KINDS(VX_KIND_DUMP_NAME)};
+#undef VX_KIND_DUMP_NAME
     if (kind < 0 || kind >= static_cast<int>(std::size(kNames))) return "Unknown";
     return kNames[kind];
 }

@@ -10,6 +10,7 @@
 // a log message.
 #include <cstring>
 
+#include "model/kinds.h"
 #include "model/release.h"
 #include "read/readers.h"
 
@@ -124,49 +125,40 @@ struct Kind {
     TypeReader read;
 };
 
-// In the order the kinds are tried.
-constexpr Kind kKinds[] = {
-    {"LINE", ReadLine},     {"POINT", ReadPoint},   {"CIRCLE", ReadCircle},
-    {"ARC", ReadArc},       {"TRACE", ReadTrace},   {"SOLID", ReadSolid},
-    {"TEXT", ReadText},     {"INSERT", ReadInsert}, {"POLYLINE", ReadPolyline},
-    {"3DFACE", Read3DFACE},
+#define VX_KIND_READER(name, type, dumpName, reader, writer) {name, reader},
+constexpr Kind kKinds[] = {VX_ENTITY_KINDS(VX_KIND_READER)};
+#undef VX_KIND_READER
+
+// The kinds by the first letter of their names, built from kKinds: the first
+// kind of each letter, and after each kind the next one of its letter; -1
+// ends a chain. A name is compared with the kinds of its letter only, one or
+// two of them.
+struct KindsByLetter {
+    signed char first[256];
+    signed char next[kKindCount];
 };
 
-// The type reader of a kind's name, or null for a kind the reader does not
-// know. The same as trying the names of kKinds in order, one comparison at
-// most: the first letter tells them apart but for P and T.
-TypeReader TypeReaderOf(const char *name) {
-    auto is = [name](int index) { return rt::TextEqual(name, kKinds[index].name); };
-    int index = -1;
-    switch (name[0]) {
-        case 'L':
-            index = 0;
-            break;
-        case 'P':
-            index = name[1] == 'O' && name[2] == 'I' ? 1 : 8;
-            break;
-        case 'C':
-            index = 2;
-            break;
-        case 'A':
-            index = 3;
-            break;
-        case 'T':
-            index = name[1] == 'R' ? 4 : 6;
-            break;
-        case 'S':
-            index = 5;
-            break;
-        case 'I':
-            index = 7;
-            break;
-        case '3':
-            index = 9;
-            break;
-        default:
-            return nullptr;
+constexpr KindsByLetter MakeKindsByLetter() {
+    KindsByLetter index{};
+    for (signed char &first : index.first)
+        first = -1;
+    for (int kind = kKindCount - 1; kind >= 0; --kind) {
+        auto letter = static_cast<unsigned char>(kKinds[kind].name[0]);
+        index.next[kind] = index.first[letter];
+        index.first[letter] = static_cast<signed char>(kind);
     }
-    return is(index) ? kKinds[index].read : nullptr;
+    return index;
+}
+constexpr KindsByLetter kKindsByLetter = MakeKindsByLetter();
+
+// The type reader of a kind's name, or null for a kind the reader does not
+// know.
+TypeReader TypeReaderOf(const char *name) {
+    for (int kind = kKindsByLetter.first[static_cast<unsigned char>(name[0])]; kind >= 0;
+         kind = kKindsByLetter.next[kind]) {
+        if (rt::TextEqual(name, kKinds[kind].name)) return kKinds[kind].read;
+    }
+    return nullptr;
 }
 
 // A code-0 group with the given text, seen in place.

@@ -3,6 +3,7 @@
 // groups every entity begins with, the walk over an entity list and the
 // framing of block definitions. Each kind writes a fixed set of groups; the
 // members of the records it does not name are not written.
+#include "model/kinds.h"
 #include "model/release.h"
 #include "write/writers.h"
 
@@ -35,21 +36,18 @@ struct WritableKind {
     EntityWriter write;
 };
 
-// By Qdxf_EntityType: the nine kinds that are written. INVALID and 3DFACE
-// are not.
-constexpr WritableKind kWritableKinds[] = {
-    {nullptr, nullptr},          {"LINE", WriteLine}, {"POINT", WritePoint},
-    {"CIRCLE", WriteCircle},     {"ARC", WriteArc},   {"TRACE", WriteTrace},
-    {"SOLID", WriteSolid},       {"TEXT", WriteText}, {"INSERT", WriteInsert},
-    {"POLYLINE", WritePolyline},
-};
-constexpr int kWritableKindCount = sizeof kWritableKinds / sizeof kWritableKinds[0];
+// By Qdxf_EntityType from QDXF_LINE on; a kind without a writer is not
+// written.
+#define VX_KIND_WRITER(name, type, dumpName, reader, writer) {name, writer},
+constexpr WritableKind kWritableKinds[] = {VX_ENTITY_KINDS(VX_KIND_WRITER)};
+#undef VX_KIND_WRITER
 
 // The writer of an entity's kind, or null for a kind that is not written.
 const WritableKind *WritableKindOf(const Qdxf_Entity &entity) {
     int kind = EntityKind(entity);
-    if (kind < QDXF_LINE || kind >= kWritableKindCount) return nullptr;
-    return &kWritableKinds[kind];
+    if (kind < QDXF_LINE || kind > kKindCount) return nullptr;
+    const WritableKind &written = kWritableKinds[kind - QDXF_LINE];
+    return written.write ? &written : nullptr;
 }
 
 // The four corners of a TRACE or a SOLID, at bases 0 to 3.
