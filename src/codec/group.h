@@ -21,6 +21,11 @@ enum Qdxf_ValueKind : int {
 // Texts are held in the record: at most 499 characters and a NUL.
 constexpr int kGroupTextSize = 500;
 
+// What begins a binary DXF file: "AutoCAD Binary DXF", CR, LF, SUB and a NUL.
+constexpr char kBinarySentinel[] = "AutoCAD Binary DXF\r\n\x1a";
+constexpr std::size_t kBinarySentinelSize = sizeof kBinarySentinel;
+static_assert(kBinarySentinelSize == 22);
+
 struct Qdxf_Group {
     Qdxf_Group *next;
     Qdxf_Group *prev;
@@ -121,6 +126,21 @@ inline GroupMark MarkGroup(const GroupSource &source) {
 }
 // Returns to `mark`: the next read yields the same group again.
 void PushBackGroup(GroupSource &source, const GroupMark &mark);
+
+// Where the last group read lies, as messages name it: "Line N" (its value
+// line) in ASCII, "Byte offset N" (the next group) in binary.
+struct PlaceText {
+    char text[40];
+};
+PlaceText LastGroupPlace(const GroupSource &source);
+
+// The white space and digits of the ASCII form, as in the C locale.
+inline bool IsSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+inline bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // The value conversions of the ASCII form: leading white space skipped, an
 // optional sign, then digits (and for reals a fraction and an exponent); what

@@ -13,6 +13,7 @@
 #include <array>
 #include <bit>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <iterator>
 
@@ -137,14 +138,6 @@ BinaryCode BinaryCodeOf(int code) {
     if (code >= 0 && code < kTabledCodes) return kBinaryTable[static_cast<std::size_t>(code)];
     BinaryValue encoding = EncodingOf(code);
     return {encoding, BinaryKind(code, encoding)};
-}
-
-bool IsSpace(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
 }
 
 // A value line as text, up to a NUL if the line holds one, without its
@@ -555,15 +548,20 @@ bool ReadKnownGroup(GroupSource &state, rt::Report **report, Qdxf_Group *group, 
     }
     if (group->code == expectedCode) return false;
     if (acceptedTag && IsTag(*group, acceptedTag)) return true;
-    if (state.binary) {
-        VX_FAIL(out, nullptr,
-                "Byte offset %lld: Expected group code of %d, group code %d encountered",
-                GroupPosition(state), expectedCode, group->code);
-    } else {
-        VX_FAIL(out, nullptr, "Line %lld: Expected group code of %d, group code %d encountered",
-                state.lineNumber - 1, expectedCode, group->code);
-    }
+    VX_FAIL(out, nullptr, "%s: Expected group code of %d, group code %d encountered",
+            LastGroupPlace(state).text, expectedCode, group->code);
     return false;
+}
+
+PlaceText LastGroupPlace(const GroupSource &source) {
+    PlaceText place;
+    if (source.binary) {
+        std::snprintf(place.text, sizeof place.text, "Byte offset %lld",
+                      static_cast<long long>(GroupPosition(source)));
+    } else {
+        std::snprintf(place.text, sizeof place.text, "Line %lld", source.lineNumber - 1);
+    }
+    return place;
 }
 
 void ReadKnownGroup(GroupSource &state, rt::Report **report, Qdxf_Group *group, int expectedCode) {

@@ -12,13 +12,6 @@
 namespace vexlith {
 namespace {
 
-bool IsSpace(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 const char *SkipSpace(const char *text, const char *end) {
     while (text < end && IsSpace(*text))
         ++text;

@@ -6,9 +6,7 @@
 #include "read/readers.h"
 
 namespace vexlith {
-namespace {
 
-// A text member takes a copy of the group's text; a later group replaces it.
 bool SetText(char **member, const char *text) {
     char *copy = rt::Duplicate(text);
     if (!copy) return false;
@@ -16,6 +14,8 @@ bool SetText(char **member, const char *text) {
     *member = copy;
     return true;
 }
+
+namespace {
 
 // Applies one header group to the block; false when the heap is exhausted.
 bool ApplyBlockGroup(Qdxf_Block &block, const Qdxf_Group &group) {

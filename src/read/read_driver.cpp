@@ -10,10 +10,6 @@
 namespace vexlith {
 namespace {
 
-constexpr char kSentinel[] = "AutoCAD Binary DXF\r\n\x1a";  // and its NUL: 22 bytes
-constexpr std::size_t kSentinelSize = sizeof kSentinel;
-static_assert(kSentinelSize == 22);
-
 // The lines of an ASCII file as the group reader will meet them: every piece
 // of at most kPiece characters that a line read returns counts once. The text
 // is taken in chunks shorter than a piece, so a line inside a chunk is always
@@ -205,16 +201,16 @@ extern "C" VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *me
 
     // A file too short to hold the sentinel cannot be binary: it is read as
     // ASCII from its first byte (the smallest drawing, "0" and "EOF", has six).
-    unsigned char head[kSentinelSize];
-    rt::ReadSeq(file, head, kSentinelSize, &inner);
+    unsigned char head[kBinarySentinelSize];
+    rt::ReadSeq(file, head, kBinarySentinelSize, &inner);
     bool tooShort = inner != nullptr;
-    if (tooShort && rt::FileSize(fileName) >= static_cast<rt::Position>(kSentinelSize)) {
+    if (tooShort && rt::FileSize(fileName) >= static_cast<rt::Position>(kBinarySentinelSize)) {
         VX_FAIL(out, inner, "Error reading file %s", fileName);
         return nullptr;
     }
     rt::Discard(inner);
     inner = nullptr;
-    state.binary = !tooShort && std::memcmp(head, kSentinel, kSentinelSize) == 0;
+    state.binary = !tooShort && std::memcmp(head, kBinarySentinel, kBinarySentinelSize) == 0;
     if (state.binary) {
         // Two zero bytes after the sentinel are the first code 0 written in two
         // bytes; otherwise a one-byte code 0 is followed by "SECTION".
@@ -226,7 +222,7 @@ extern "C" VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *me
         }
         state.twoByteCodes = probe[0] == 0 && probe[1] == 0;
         // Back to the first group, behind the sentinel.
-        rt::Seek(file, kSentinelSize, &inner);
+        rt::Seek(file, kBinarySentinelSize, &inner);
         if (inner) {
             VX_FAIL(out, inner, "Error reading file %s", fileName);
             return nullptr;

@@ -10,6 +10,10 @@
 
 namespace vexlith {
 
+// A text member takes a copy of `text`, which a later group replaces; false
+// when the heap is exhausted, the member unchanged.
+bool SetText(char **member, const char *text);
+
 // One section, or the EOF tag: returns 1 for EOF, 0 otherwise.
 int ReadSection(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing);
 void SkipSection(GroupSource &source, rt::Report **report);

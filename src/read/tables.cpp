@@ -19,15 +19,6 @@ enum class Outcome {
     DashesTooMany,  // group 73 asks for more dash lengths than the file can hold
 };
 
-// A text member takes a copy of the group's text; a later group replaces it.
-bool SetText(char **member, const char *text) {
-    char *copy = rt::Duplicate(text);
-    if (!copy) return false;
-    rt::Free(*member);
-    *member = copy;
-    return true;
-}
-
 // Reads the entries of one table, from the group after its name up to its
 // ENDTAB (consumed) or up to the TABLE or ENDSEC that follows a table without
 // one (pushed back), and appends them to the list at `head`, and to `names`
@@ -210,14 +201,8 @@ Qdxf_Ltype *ReadSingleLtype(Qdxf_ReadState &read, rt::Report **report) {
     if (outcome == Outcome::ReadFailed) {
         VX_FAIL(out, inner, "Error reading group");
     } else if (outcome == Outcome::DashesTooMany) {
-        const GroupSource &state = read.source;
-        if (state.binary) {
-            VX_FAIL(out, nullptr, "Byte offset %lld: Dash count %d is more than the file can hold",
-                    GroupPosition(state), count);
-        } else {
-            VX_FAIL(out, nullptr, "Line %lld: Dash count %d is more than the file can hold",
-                    state.lineNumber - 1, count);
-        }
+        VX_FAIL(out, nullptr, "%s: Dash count %d is more than the file can hold",
+                LastGroupPlace(read.source).text, count);
     } else {
         VX_FAIL(out, nullptr, "Memory allocation error");
     }

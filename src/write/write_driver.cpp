@@ -2,17 +2,10 @@
 // qdxf_Write: opens the file, writes the binary sentinel when the binary form
 // is asked for, then the HEADER section with the few variables the writer
 // knows, an empty TABLES section, the BLOCKS and ENTITIES sections and EOF.
+#include "codec/group.h"
 #include "write/writers.h"
 
 namespace vexlith {
-namespace {
-
-// The binary sentinel: "AutoCAD Binary DXF", CR, LF, SUB and its NUL.
-constexpr char kSentinel[] = "AutoCAD Binary DXF\r\n\x1a";
-constexpr std::size_t kSentinelSize = sizeof kSentinel;
-static_assert(kSentinelSize == 22);
-
-}  // namespace
 
 void WriteEmptySection(const Qdxf_WriteState &state, rt::Report **report, const char *name) {
     rt::ReportOut out(report);
@@ -103,7 +96,7 @@ extern "C" VEXLITH_API void qdxf_Write(const Qdxf_Info *info, const char *fileNa
     state.file = file;
     state.binary = binary == 1 ? 1 : 0;
     if (state.binary) {
-        rt::WriteSeq(file, kSentinel, kSentinelSize, &inner);
+        rt::WriteSeq(file, kBinarySentinel, kBinarySentinelSize, &inner);
         if (inner) return VX_FAIL(out, inner, "Error writing to file %s", shownName);
     }
 
