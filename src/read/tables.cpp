@@ -184,6 +184,28 @@ Outcome ApplyStyle(Qdxf_Style &style, const Qdxf_Group &group) {
     return Outcome::Going;
 }
 
+// Reports the failure of the table reader `function` for a table of `kind`
+// entries ("LTYPE"); nothing when the table was read.
+void FailTable(rt::ReportOut &out, const char *function, rt::Report *inner, Outcome outcome,
+               const char *kind) {
+    switch (outcome) {
+        case Outcome::ReadFailed:
+            VX_FAIL_AS(out, function, inner, "Error reading group");
+            return;
+        case Outcome::EntryFailed:
+            VX_FAIL_AS(out, function, inner, "Error reading %s table", kind);
+            return;
+        case Outcome::OtherEntry:
+            VX_FAIL_AS(out, function, nullptr, "Error finding %s group", kind);
+            return;
+        case Outcome::NoMemory:
+            VX_FAIL_AS(out, function, nullptr, "Memory allocation error");
+            return;
+        default:
+            return;
+    }
+}
+
 }  // namespace
 
 Qdxf_Ltype *ReadSingleLtype(Qdxf_ReadState &read, rt::Report **report) {
@@ -248,58 +270,28 @@ Qdxf_Style *ReadSingleStyle(GroupSource &source, rt::Report **report) {
 void ReadLtypeTable(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
-    switch (ReadEntries(read.source, &inner, &drawing->tables->ltypes, &read.lastLtype,
-                        &read.ltypeNames, "LTYPE",
-                        [&read](rt::Report **r) { return ReadSingleLtype(read, r); })) {
-        case Outcome::ReadFailed:
-            return VX_FAIL(out, inner, "Error reading group");
-        case Outcome::EntryFailed:
-            return VX_FAIL(out, inner, "Error reading LTYPE table");
-        case Outcome::OtherEntry:
-            return VX_FAIL(out, nullptr, "Error finding LTYPE group");
-        case Outcome::NoMemory:
-            return VX_FAIL(out, nullptr, "Memory allocation error");
-        default:
-            return;
-    }
+    Outcome outcome = ReadEntries(read.source, &inner, &drawing->tables->ltypes, &read.lastLtype,
+                                  &read.ltypeNames, "LTYPE",
+                                  [&read](rt::Report **r) { return ReadSingleLtype(read, r); });
+    FailTable(out, __func__, inner, outcome, "LTYPE");
 }
 
 void ReadLayerTable(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
-    switch (ReadEntries(
+    Outcome outcome = ReadEntries(
         read.source, &inner, &drawing->tables->layers, &read.lastLayer, &read.layerNames, "LAYER",
-        [&read, drawing](rt::Report **r) { return ReadSingleLayer(read, r, drawing); })) {
-        case Outcome::ReadFailed:
-            return VX_FAIL(out, inner, "Error reading group");
-        case Outcome::EntryFailed:
-            return VX_FAIL(out, inner, "Error reading LAYER table");
-        case Outcome::OtherEntry:
-            return VX_FAIL(out, nullptr, "Error finding LAYER group");
-        case Outcome::NoMemory:
-            return VX_FAIL(out, nullptr, "Memory allocation error");
-        default:
-            return;
-    }
+        [&read, drawing](rt::Report **r) { return ReadSingleLayer(read, r, drawing); });
+    FailTable(out, __func__, inner, outcome, "LAYER");
 }
 
 void ReadStyleTable(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
-    switch (ReadEntries(read.source, &inner, &drawing->tables->styles, &read.lastStyle, nullptr,
-                        "STYLE",
-                        [&read](rt::Report **r) { return ReadSingleStyle(read.source, r); })) {
-        case Outcome::ReadFailed:
-            return VX_FAIL(out, inner, "Error reading group");
-        case Outcome::EntryFailed:
-            return VX_FAIL(out, inner, "Error reading STYLE table");
-        case Outcome::OtherEntry:
-            return VX_FAIL(out, nullptr, "Error finding STYLE group");
-        case Outcome::NoMemory:
-            return VX_FAIL(out, nullptr, "Memory allocation error");
-        default:
-            return;
-    }
+    Outcome outcome =
+        ReadEntries(read.source, &inner, &drawing->tables->styles, &read.lastStyle, nullptr,
+                    "STYLE", [&read](rt::Report **r) { return ReadSingleStyle(read.source, r); });
+    FailTable(out, __func__, inner, outcome, "STYLE");
 }
 
 void SkipTable(GroupSource &source, rt::Report **report) {

@@ -49,6 +49,10 @@ private:
 // for use inside a lambda, whose __func__ is "operator()".
 #define VX_FAIL(out, inner, ...) \
     (out).Set(::qerr_CreateErrorReport(__func__, __LINE__, 2, (inner), __VA_ARGS__))
+// The same, named after `function`: for a helper that reports on behalf of
+// the operation that calls it.
+#define VX_FAIL_AS(out, function, inner, ...) \
+    (out).Set(::qerr_CreateErrorReport((function), __LINE__, 2, (inner), __VA_ARGS__))
 
 // Releases a report the library has looked at and decided to drop.
 inline void Discard(Report *report) {
