@@ -4,6 +4,7 @@
 // (layer, ltype, block) are never followed.
 #include "model/release.h"
 
+#include "model/header_variables.h"
 #include "runtime/toolkit.h"
 
 namespace vexlith {
@@ -22,12 +23,10 @@ void FreeList(T *record) {
 
 void FreeHeader(Qdxf_Header *header) {
     if (!header) return;
-    rt::Free(header->acadver);
-    rt::Free(header->celtype);
-    rt::Free(header->clayer);
-    rt::Free(header->extmax);
-    rt::Free(header->extmin);
-    rt::Free(header->textstyle);
+    for (const KnownVariable &known : kKnownVariables) {
+        if (known.copy == Copy::String) rt::Free(MemberOf<char *>(header, known.member));
+        if (known.copy == Copy::Point) rt::Free(MemberOf<Qdxf_Coord *>(header, known.member));
+    }
     rt::Free(header);
 }
 
