@@ -78,10 +78,9 @@ Qdxf_Variable *ReadVariable(GroupSource &source, rt::Report **report, int *end) 
         VX_FAIL(out, nullptr, "Variable name does not begin with \"$\"");
         return nullptr;
     }
-    auto *variable = rt::New<Qdxf_Variable>();
+    rt::Owned<Qdxf_Variable, FreeVariable> variable(rt::New<Qdxf_Variable>());
     if (variable) variable->name = rt::Duplicate(nameGroup.value.text + 1);
     if (!variable || !variable->name) {
-        FreeVariable(variable);
         VX_FAIL(out, nullptr, "Memory allocation error");
         return nullptr;
     }
@@ -93,51 +92,43 @@ Qdxf_Variable *ReadVariable(GroupSource &source, rt::Report **report, int *end) 
     Qdxf_Group *coordinates[3] = {};
     for (;;) {
         GroupMark mark = MarkGroup(source);
-        Qdxf_Group *group = NewGroup();
+        rt::Owned<Qdxf_Group> group(NewGroup());
         if (!group) {
-            FreeVariable(variable);
             VX_FAIL(out, nullptr, "Memory allocation error");
             return nullptr;
         }
-        ReadGroup(source, &inner, group);
+        ReadGroup(source, &inner, group.get());
         if (inner) {
-            rt::Free(group);
-            FreeVariable(variable);
             VX_FAIL(out, inner, "Error reading group values");
             return nullptr;
         }
         if (group->code == 9) {
             PushBackGroup(source, mark);
-            rt::Free(group);
             break;
         }
         if (IsTag(*group, "ENDSEC")) {
             *end = 1;
-            rt::Free(group);
             break;
         }
         if (!variable->groups) {
-            groups.Append(group);
+            groups.Append(group.release());
             continue;
         }
         int axis = CoordinateAxis(*group);
-        if (axis < 0) {
-            rt::Free(group);
-        } else if (Qdxf_Group *kept = coordinates[axis]) {
+        if (axis < 0) continue;  // neither the first value nor a coordinate: dropped
+        if (Qdxf_Group *kept = coordinates[axis]) {
             kept->code = group->code;
             kept->value.real = group->value.real;
-            rt::Free(group);
-        } else {
-            groups.Append(group);
-            coordinates[axis] = group;
+            continue;
         }
+        coordinates[axis] = group.get();
+        groups.Append(group.release());
     }
     if (rt::Count(variable->groups) == 0) {
-        FreeVariable(variable);
         VX_FAIL(out, nullptr, "Not enough groups for variable assignment");
         return nullptr;
     }
-    return variable;
+    return variable.release();
 }
 
 char *StringVarCopy(rt::Report **report, const Qdxf_Variable *variable) {
@@ -195,20 +186,17 @@ void ReadHeader(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing) {
     rt::Report *inner = nullptr;
     int end = 0;
     while (!end) {
-        Qdxf_Variable *variable = ReadVariable(read.source, &inner, &end);
+        rt::Owned<Qdxf_Variable, FreeVariable> variable(ReadVariable(read.source, &inner, &end));
         if (inner) return VX_FAIL(out, inner, "Error reading variable");
         if (!variable) return;  // an empty section
         for (const KnownVariable &known : kKnownVariables) {
             if (!rt::TextEqual(variable->name, known.name)) continue;
-            StoreVariable(&inner, drawing->header, known, variable);
+            StoreVariable(&inner, drawing->header, known, variable.get());
             if (inner) {
-                VX_FAIL(out, inner, "Error processing variable \"%s\"", variable->name);
-                FreeVariable(variable);
-                return;
+                return VX_FAIL(out, inner, "Error processing variable \"%s\"", variable->name);
             }
             break;
         }
-        FreeVariable(variable);
     }
 }
 

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <memory>
 
 #include "corvane.h"
 #include "pellund.h"
@@ -80,6 +81,18 @@ T *NewArray(std::size_t count) {
 inline void Free(void *block) {
     qmsc_HeapFree(block);
 }
+
+// A block or record owned until it is handed on with release(): released
+// with `release` on every path that does not hand it on.
+template <auto release>
+struct ReleaseWith {
+    template <typename T>
+    void operator()(T *block) const {
+        release(block);
+    }
+};
+template <typename T, auto release = Free>
+using Owned = std::unique_ptr<T, ReleaseWith<release>>;
 
 // A heap copy of `text`, or null when the heap is exhausted.
 inline char *Duplicate(const char *text) {
