@@ -411,53 +411,44 @@ void ReadAsciiGroup(GroupSource &state, rt::Report **report, GroupView *group) {
     if (state.meter) ShowProgress(state, state.lineNumber);
 }
 
-void ReadBinaryGroup(GroupSource &state, rt::Report **report, GroupView *group) {
-    rt::ReportOut out(report);
-    rt::Position offset = GroupPosition(state);
-    rt::Report *inner = nullptr;
-    unsigned char bytes[8];
-    if (state.positionLost) {
-        return VX_FAIL(out, nullptr, "Byte offset %lld: Error reading binary group code", offset);
-    }
-    int code;
-    if (state.twoByteCodes) {
-        if (!TakeBytes(state, bytes, 2, &inner)) {
-            return VX_FAIL(out, inner, "Byte offset %lld: Error binary group code", offset);
-        }
-        code = static_cast<int>(LittleEndian(bytes, 2));
-    } else {
-        bool read = TakeBytes(state, bytes, 1, &inner);
-        code = bytes[0];
-        if (read && code == 255) {
-            // Extended data in a file of one-byte codes: 255, then a 2-byte code.
-            read = TakeBytes(state, bytes, 2, &inner);
-            code = static_cast<int>(LittleEndian(bytes, 2));
-        }
-        if (!read) {
-            return VX_FAIL(out, inner, "Byte offset %lld: Error reading binary group code", offset);
-        }
-    }
-    BinaryCode binary = BinaryCodeOf(code);
-    group->code = code;
-    group->kind = binary.kind;
+namespace {
 
-    bool valueRead = true;
+// The code of the next binary group: two bytes, or one where the file has
+// one-byte codes (255 then leads a two-byte code of extended data).
+bool TakeBinaryCode(GroupSource &state, int *code, rt::Report **inner) {
+    unsigned char bytes[2];
+    if (state.twoByteCodes) {
+        if (!TakeBytes(state, bytes, 2, inner)) return false;
+        *code = static_cast<int>(LittleEndian(bytes, 2));
+        return true;
+    }
+    if (!TakeBytes(state, bytes, 1, inner)) return false;
+    *code = bytes[0];
+    if (*code != 255) return true;
+    if (!TakeBytes(state, bytes, 2, inner)) return false;
+    *code = static_cast<int>(LittleEndian(bytes, 2));
+    return true;
+}
+
+// The value of a binary group of the given encoding, into `group` where its
+// kind keeps one; a chunk is kept as the hexadecimal text the ASCII form
+// writes. False when the file ends or fails first, or (with *tooLong) when a
+// text is longer than a group holds.
+bool TakeBinaryValue(GroupSource &state, BinaryCode binary, GroupView *group, rt::Report **inner,
+                     bool *tooLong) {
+    unsigned char bytes[8];
     switch (binary.encoding) {
         case BinaryValue::None:
-            break;
-        case BinaryValue::Text: {
-            bool tooLong = false;
-            valueRead = TakeText(state, group, &inner, &tooLong);
-            if (tooLong) return VX_FAIL(out, nullptr, "Reached string length limit");
-            break;
-        }
+            return true;
+        case BinaryValue::Text:
+            return TakeText(state, group, inner, tooLong);
         case BinaryValue::Real:
-            valueRead = TakeBytes(state, bytes, 8, &inner);
-            if (valueRead && binary.kind == QDXF_VALUE_REAL) {
+            if (!TakeBytes(state, bytes, 8, inner)) return false;
+            if (binary.kind == QDXF_VALUE_REAL) {
                 unsigned long long raw = static_cast<unsigned long long>(LittleEndian(bytes, 8));
                 std::memcpy(&group->real, &raw, sizeof raw);
             }
-            break;
+            return true;
         case BinaryValue::Int16:
         case BinaryValue::Int32:
         case BinaryValue::Int64:
@@ -466,19 +457,17 @@ void ReadBinaryGroup(GroupSource &state, rt::Report **report, GroupView *group) 
                         : binary.encoding == BinaryValue::Int32 ? 4
                         : binary.encoding == BinaryValue::Int64 ? 8
                                                                 : 1;
-            valueRead = TakeBytes(state, bytes, static_cast<std::size_t>(width), &inner);
-            if (valueRead && binary.kind == QDXF_VALUE_INT) {
+            if (!TakeBytes(state, bytes, static_cast<std::size_t>(width), inner)) return false;
+            if (binary.kind == QDXF_VALUE_INT)
                 group->integer = ClampToInt(LittleEndian(bytes, width));
-            }
-            break;
+            return true;
         }
         case BinaryValue::Chunk: {
             unsigned char length = 0;
             unsigned char data[255];
-            valueRead =
-                TakeBytes(state, &length, 1, &inner) && TakeBytes(state, data, length, &inner);
-            if (valueRead && binary.kind == QDXF_VALUE_TEXT) {
-                // Kept as the hexadecimal text the ASCII form writes.
+            if (!TakeBytes(state, &length, 1, inner) || !TakeBytes(state, data, length, inner))
+                return false;
+            if (binary.kind == QDXF_VALUE_TEXT) {
                 static constexpr char kHex[] = "0123456789ABCDEF";
                 int shown = length < (kGroupTextSize - 1) / 2 ? length : (kGroupTextSize - 1) / 2;
                 for (int i = 0; i < shown; ++i) {
@@ -488,10 +477,34 @@ void ReadBinaryGroup(GroupSource &state, rt::Report **report, GroupView *group) 
                 group->text = state.chunkText;
                 group->length = static_cast<std::size_t>(2 * shown);
             }
-            break;
+            return true;
         }
     }
-    if (!valueRead) {
+    return true;
+}
+
+}  // namespace
+
+void ReadBinaryGroup(GroupSource &state, rt::Report **report, GroupView *group) {
+    rt::ReportOut out(report);
+    rt::Position offset = GroupPosition(state);
+    rt::Report *inner = nullptr;
+    if (state.positionLost) {
+        return VX_FAIL(out, nullptr, "Byte offset %lld: Error reading binary group code", offset);
+    }
+    int code = 0;
+    if (!TakeBinaryCode(state, &code, &inner)) {
+        if (state.twoByteCodes) {
+            return VX_FAIL(out, inner, "Byte offset %lld: Error binary group code", offset);
+        }
+        return VX_FAIL(out, inner, "Byte offset %lld: Error reading binary group code", offset);
+    }
+    BinaryCode binary = BinaryCodeOf(code);
+    group->code = code;
+    group->kind = binary.kind;
+    bool tooLong = false;
+    if (!TakeBinaryValue(state, binary, group, &inner, &tooLong)) {
+        if (tooLong) return VX_FAIL(out, nullptr, "Reached string length limit");
         return VX_FAIL(out, inner, "Byte offset %lld: Error reading binary group value", offset);
     }
     if (state.meter) ShowProgress(state, offset);
