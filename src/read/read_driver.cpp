@@ -172,6 +172,54 @@ public:
     Qdxf_Info *drawing = nullptr;
 };
 
+enum class FormFailure { None, File, Probe };
+
+// Tells the form of the file from its first bytes and leaves it at its first
+// group. A file too short to hold the sentinel cannot be binary: it is read
+// as ASCII from its first byte (the smallest drawing, "0" and "EOF", has
+// six). In binary, two zero bytes after the sentinel are the first code 0
+// written in two bytes; otherwise a one-byte code 0 is followed by "SECTION".
+FormFailure DetectForm(Qdxf_ReadState &read, rt::Report **inner) {
+    GroupSource &state = read.source;
+    unsigned char head[kBinarySentinelSize];
+    rt::ReadSeq(state.file, head, kBinarySentinelSize, inner);
+    bool tooShort = *inner != nullptr;
+    if (tooShort && read.fileSize >= static_cast<rt::Position>(kBinarySentinelSize)) {
+        return FormFailure::File;
+    }
+    rt::Discard(*inner);
+    *inner = nullptr;
+    state.binary = !tooShort && std::memcmp(head, kBinarySentinel, kBinarySentinelSize) == 0;
+    if (!state.binary) {
+        rt::Rewind(state.file, inner);
+        return *inner ? FormFailure::File : FormFailure::None;
+    }
+    unsigned char probe[2];
+    rt::ReadSeq(state.file, probe, 2, inner);
+    if (*inner) return FormFailure::Probe;
+    state.twoByteCodes = probe[0] == 0 && probe[1] == 0;
+    rt::Seek(state.file, kBinarySentinelSize, inner);
+    return *inner ? FormFailure::File : FormFailure::None;
+}
+
+// What the meter counts to: bytes in binary, lines in ASCII (counted in a
+// pass of their own, after which the file is back at its start); a
+// stand-in where the file holds none or its size is unknown. False when the
+// file fails.
+bool CountProgressTotal(Qdxf_ReadState &read, rt::Report **inner) {
+    GroupSource &state = read.source;
+    if (state.binary) {
+        state.progressTotal = read.fileSize;
+        if (state.progressTotal == 0) state.progressTotal = 50000;
+        return true;
+    }
+    state.progressTotal = CountLines(state.file, state.fileName, inner);
+    if (!*inner) rt::Rewind(state.file, inner);
+    if (*inner) return false;
+    if (state.progressTotal == 0) state.progressTotal = 5000;
+    return true;
+}
+
 }  // namespace
 
 extern "C" VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *meter,
@@ -199,55 +247,19 @@ extern "C" VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *me
     state.lineNumber = 1;
     read.fileSize = rt::FileSize(fileName);
 
-    // A file too short to hold the sentinel cannot be binary: it is read as
-    // ASCII from its first byte (the smallest drawing, "0" and "EOF", has six).
-    unsigned char head[kBinarySentinelSize];
-    rt::ReadSeq(file, head, kBinarySentinelSize, &inner);
-    bool tooShort = inner != nullptr;
-    if (tooShort && rt::FileSize(fileName) >= static_cast<rt::Position>(kBinarySentinelSize)) {
-        VX_FAIL(out, inner, "Error reading file %s", fileName);
-        return nullptr;
-    }
-    rt::Discard(inner);
-    inner = nullptr;
-    state.binary = !tooShort && std::memcmp(head, kBinarySentinel, kBinarySentinelSize) == 0;
-    if (state.binary) {
-        // Two zero bytes after the sentinel are the first code 0 written in two
-        // bytes; otherwise a one-byte code 0 is followed by "SECTION".
-        unsigned char probe[2];
-        rt::ReadSeq(file, probe, 2, &inner);
-        if (inner) {
+    switch (DetectForm(read, &inner)) {
+        case FormFailure::None:
+            break;
+        case FormFailure::File:
+            VX_FAIL(out, inner, "Error reading file %s", fileName);
+            return nullptr;
+        case FormFailure::Probe:
             VX_FAIL(out, inner, "Error reading binary group code");
             return nullptr;
-        }
-        state.twoByteCodes = probe[0] == 0 && probe[1] == 0;
-        // Back to the first group, behind the sentinel.
-        rt::Seek(file, kBinarySentinelSize, &inner);
-        if (inner) {
-            VX_FAIL(out, inner, "Error reading file %s", fileName);
-            return nullptr;
-        }
-    } else {
-        rt::Rewind(file, &inner);
-        if (inner) {
-            VX_FAIL(out, inner, "Error reading file %s", fileName);
-            return nullptr;
-        }
     }
-
-    if (meter) {
-        if (state.binary) {
-            state.progressTotal = read.fileSize;
-            if (state.progressTotal == 0) state.progressTotal = 50000;
-        } else {
-            state.progressTotal = CountLines(file, fileName, &inner);
-            if (!inner) rt::Rewind(file, &inner);
-            if (inner) {
-                VX_FAIL(out, inner, "Error reading file %s", fileName);
-                return nullptr;
-            }
-            if (state.progressTotal == 0) state.progressTotal = 5000;
-        }
+    if (meter && !CountProgressTotal(read, &inner)) {
+        VX_FAIL(out, inner, "Error reading file %s", fileName);
+        return nullptr;
     }
 
     OpenGroupSource(state);
