@@ -168,6 +168,30 @@ bool IsViewTag(const GroupView &group, const char (&text)[N]) {
            std::memcmp(group.text, text, N - 1) == 0;
 }
 
+enum class Gathered { All, ReadFailed, NoMemory };
+
+// Gathers the groups that follow an entity's type group into `list`, up to
+// the next code-0 group that does not belong to it, which is pushed back. A
+// POLYLINE gathers its VERTEX and SEQEND records too.
+Gathered GatherGroups(GroupSource &source, GroupList &list, bool polyline, rt::Report **inner) {
+    GroupView group{};
+    for (;;) {
+        GroupMark mark = MarkGroup(source);
+        ReadGroup(source, inner, &group);
+        if (*inner) return Gathered::ReadFailed;
+        bool vertex = false;
+        if (group.code == 0 &&
+            !(polyline && ((vertex = IsViewTag(group, "VERTEX")) || IsViewTag(group, "SEQEND")))) {
+            PushBackGroup(source, mark);
+            return Gathered::All;
+        }
+        // A group without a value sets no member: it is not kept, or a byte of
+        // the file could cost a block of the heap.
+        if (group.kind == QDXF_VALUE_NONE) continue;
+        if (!list.Add(group, vertex)) return Gathered::NoMemory;
+    }
+}
+
 enum class Noted { Already, Now, NoMemory };
 
 // Records an unknown kind in the read state, unless it is there already.
@@ -556,35 +580,24 @@ Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *dr
     const char *name = list.head()->value.text;
     // A POLYLINE gathers its VERTEX records and its SEQEND record too.
     bool polyline = rt::TextEqual(name, "POLYLINE");
-    for (;;) {
-        GroupMark mark = MarkGroup(source);
-        ReadGroup(source, &inner, &group);
-        if (inner) {
+    switch (GatherGroups(source, list, polyline, &inner)) {
+        case Gathered::All:
+            break;
+        case Gathered::ReadFailed:
             VX_FAIL(out, inner, "Error reading entity data group");
             return nullptr;
-        }
-        bool vertex = false;
-        if (group.code == 0 &&
-            !(polyline && ((vertex = IsViewTag(group, "VERTEX")) || IsViewTag(group, "SEQEND")))) {
-            PushBackGroup(source, mark);
-            break;
-        }
-        // A group without a value sets no member: it is not kept, or a byte of
-        // the file could cost a block of the heap.
-        if (group.kind == QDXF_VALUE_NONE) continue;
-        if (!list.Add(group, vertex)) {
+        case Gathered::NoMemory:
             VX_FAIL(out, nullptr, "Memory allocation error");
             return nullptr;
-        }
     }
 
-    Qdxf_Entity *entity = ReadCommon(&inner, list.head());
+    rt::Owned<Qdxf_Entity, FreeEntity> entity(ReadCommon(&inner, list.head()));
     if (inner) {
         VX_FAIL(out, inner, "Error reading common groups");
         return nullptr;
     }
     if (TypeReader readType = TypeReaderOf(name)) {
-        readType(&inner, entity, list.head());
+        readType(&inner, entity.get(), list.head());
     } else {
         switch (NoteIgnoredType(read, name)) {
             case Noted::Already:
@@ -593,19 +606,17 @@ Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *dr
                 VX_LOG_MESSAGE(&inner, "%s entity ignored", name);
                 break;
             case Noted::NoMemory:
-                FreeEntity(entity);
                 VX_FAIL(out, nullptr, "Memory allocation error");
                 return nullptr;
         }
     }
     if (inner) {
-        FreeEntity(entity);
         VX_FAIL(out, inner, "Error reading entity");
         return nullptr;
     }
     entity->layer = FindLayer(read, drawing, entity->layerName);
     entity->block = block;
-    return entity;
+    return entity.release();
 }
 
 void ReadEntityList(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing,
