@@ -311,8 +311,9 @@ typedef struct Qdxf_Info {
  * @return the drawing, owned by the caller and released with qdxf_InfoFree; null
  *         on failure, when nothing is left behind (the file is closed and
  *         everything read so far released).
- * Numbers are read as in the C locale whatever locale the host has set. One
- * read at a time per thread.
+ * Numbers are read as in the C locale whatever locale the host has set. The
+ * read's state is its own: reads may run on several threads at once, and a
+ * read or a write may start from within the meter callback.
  */
 VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *meter, qerr_Report **report);
 
