@@ -269,11 +269,13 @@ bool TakeShortCode(GroupSource &state, int *code) {
         ++p;
     const char *digits = p;
     int value = 0;
-    while (p < limit && IsDigit(*p)) {
+    // Nine digits never overflow; a tenth stops the run on a digit, not a
+    // line end, and goes to the general path.
+    while (p < limit && p - digits < 9 && IsDigit(*p)) {
         value = value * 10 + (*p - '0');
         ++p;
     }
-    if (p == digits || p - digits > 9 || p == limit) return false;
+    if (p == digits || p == limit) return false;
     if (*p == '\r' && p + 1 < limit) ++p;
     if (*p != '\n') return false;
     state.cursor = p + 1;

@@ -145,6 +145,20 @@ TEST_F(GroupReaderTest, AsciiGroupsTakeTheKindOfTheirCode) {
     EXPECT_EQ(State().lineNumber, 15);
 }
 
+TEST_F(GroupReaderTest, LongCodeLinesGiveTheCodeTheGeneralParserGives) {
+    // After a first group has filled the view and with a full view behind
+    // them, so that the short-code path sees them first.
+    const std::string padding = "999\n" + std::string(600, 'x') + "\n";
+    for (const char *code :
+         {"123456789", "1234567890", "  9999999999", "   000000000001", "-12", "2147483648"}) {
+        Open("  1\nfirst\n" + std::string(code) + "\nvalue\n" + padding);
+        Qdxf_Group group{};
+        ASSERT_EQ(Read(group), Chain{});
+        ASSERT_EQ(Read(group), Chain{}) << code;
+        EXPECT_EQ(group.code, ParseInteger(code)) << code;
+    }
+}
+
 TEST_F(GroupReaderTest, AsciiGroupWithoutKindKeepsTheValueItHeld) {
     Open("210\n0.0\n");
     Qdxf_Group group{};
