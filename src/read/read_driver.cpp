@@ -92,14 +92,18 @@ void ReleaseReadState(Qdxf_ReadState &read) {
     read.gathered.Release();
 }
 
-void SkipSection(GroupSource &source, rt::Report **report) {
+void SkipPast(GroupSource &source, rt::Report **report, const char *tag, const char *function) {
     rt::ReportOut out(report);
     Qdxf_Group group{};
     do {
         rt::Report *inner = nullptr;
         ReadGroup(source, &inner, &group);
-        if (inner) return VX_FAIL(out, inner, "Error reading group values");
-    } while (!IsTag(group, "ENDSEC"));
+        if (inner) return VX_FAIL_AS(out, function, inner, "Error reading group values");
+    } while (!IsTag(group, tag));
+}
+
+void SkipSection(GroupSource &source, rt::Report **report) {
+    SkipPast(source, report, "ENDSEC", __func__);
 }
 
 int ReadSection(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing) {

@@ -14,6 +14,10 @@ namespace vexlith {
 // when the heap is exhausted, the member unchanged.
 bool SetText(char **member, const char *text);
 
+// Reads groups up to and including the 0 group `tag` (ENDSEC, ENDTAB); a
+// failure is reported on behalf of `function`, the skipping reader.
+void SkipPast(GroupSource &source, rt::Report **report, const char *tag, const char *function);
+
 // One section, or the EOF tag: returns 1 for EOF, 0 otherwise.
 int ReadSection(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing);
 void SkipSection(GroupSource &source, rt::Report **report);

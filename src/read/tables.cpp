@@ -295,13 +295,7 @@ void ReadStyleTable(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawin
 }
 
 void SkipTable(GroupSource &source, rt::Report **report) {
-    rt::ReportOut out(report);
-    Qdxf_Group group;
-    do {
-        rt::Report *inner = nullptr;
-        ReadGroup(source, &inner, &group);
-        if (inner) return VX_FAIL(out, inner, "Error reading group values");
-    } while (!IsTag(group, "ENDTAB"));
+    SkipPast(source, report, "ENDTAB", __func__);
 }
 
 void ReadTables(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing) {
