@@ -288,7 +288,11 @@ TEST(ReadDriver, TheLineCountTakesLongLinesInPieces) {
 }
 
 TEST(ReadDriver, WithoutAMeterNoCountIsMade) {
-    TempFile file(Ascii(kSmallDrawing));
+    // Larger than the file service's buffer, so that counting must read.
+    std::string comments;
+    for (int i = 0; i < 6000; ++i)
+        comments += "999\n" + std::string(400, 'x') + "\n";
+    TempFile file(comments + Ascii(kSmallDrawing));
     pellund_TestReset();
     ReadOutcome outcome = ReadFile(file.path());
     ASSERT_TRUE(outcome.drawing);
