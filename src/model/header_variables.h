@@ -7,6 +7,7 @@
 
 #include <cstddef>
 
+#include "model/members.h"
 #include "vexlith.h"
 
 namespace vexlith {
@@ -41,11 +42,6 @@ inline constexpr KnownVariable kKnownVariables[] = {
     {"TEXTSTYLE", Copy::String, offsetof(Qdxf_Header, textstyle)},
     {"TRACEWID", Copy::Float, offsetof(Qdxf_Header, tracewid)},
 };
-
-template <typename T>
-inline T &MemberOf(Qdxf_Header *header, std::size_t offset) {
-    return *reinterpret_cast<T *>(reinterpret_cast<char *>(header) + offset);
-}
 
 }  // namespace vexlith
 

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Release of a drawing and of every record it owns, and list appends for
-// hosts. Records are freed member by member in a fixed order; references
-// (layer, ltype, block) are never followed.
+// hosts. The texts of table entries and blocks are those their group tables
+// name; references (layer, ltype, block) are never followed.
 #include "model/release.h"
 
 #include "model/header_variables.h"
+#include "model/members.h"
 #include "runtime/toolkit.h"
 
 namespace vexlith {
@@ -30,29 +31,28 @@ void FreeHeader(Qdxf_Header *header) {
     rt::Free(header);
 }
 
+void FreeTextMembers(std::span<const GroupMember> members, void *record) {
+    for (const GroupMember &known : members) {
+        if (known.held == Held::Text) rt::Free(MemberOf<char *>(record, known.member));
+    }
+}
+
 void FreeLtype(Qdxf_Ltype *ltype) {
     if (!ltype) return;
-    rt::Free(ltype->name);
-    rt::Free(ltype->handle);
-    rt::Free(ltype->text);
+    FreeTextMembers(kLtypeMembers, ltype);
     rt::Free(ltype->dashLength);
     rt::Free(ltype);
 }
 
 void FreeLayer(Qdxf_Layer *layer) {
     if (!layer) return;
-    rt::Free(layer->name);
-    rt::Free(layer->handle);
-    rt::Free(layer->ltypeName);
+    FreeTextMembers(kLayerMembers, layer);
     rt::Free(layer);
 }
 
 void FreeStyle(Qdxf_Style *style) {
     if (!style) return;
-    rt::Free(style->name);
-    rt::Free(style->handle);
-    rt::Free(style->primaryFontFile);
-    rt::Free(style->bigFontFile);
+    FreeTextMembers(kStyleMembers, style);
     rt::Free(style);
 }
 
@@ -100,11 +100,7 @@ void FreeEntityList(Qdxf_Entity *list) {
 
 void FreeBlock(Qdxf_Block *block) {
     if (!block) return;
-    rt::Free(block->layerName);
-    rt::Free(block->handle);
-    rt::Free(block->ltypeName);
-    rt::Free(block->name);
-    rt::Free(block->xrefPath);
+    FreeTextMembers(kBlockMembers, block);
     FreeEntityList(block->entities);
     rt::Free(block);
 }

@@ -7,70 +7,6 @@
 
 namespace vexlith {
 
-bool SetText(char **member, const char *text) {
-    char *copy = rt::Duplicate(text);
-    if (!copy) return false;
-    rt::Free(*member);
-    *member = copy;
-    return true;
-}
-
-namespace {
-
-// Applies one header group to the block; false when the heap is exhausted.
-bool ApplyBlockGroup(Qdxf_Block &block, const Qdxf_Group &group) {
-    switch (group.code) {
-        case 1:
-            return SetText(&block.xrefPath, group.value.text);
-        case 2:
-            return SetText(&block.name, group.value.text);
-        case 5:
-            return SetText(&block.handle, group.value.text);
-        case 6:
-            return SetText(&block.ltypeName, group.value.text);
-        case 8:
-            return SetText(&block.layerName, group.value.text);
-        case 10:
-        case 11:
-        case 12:
-        case 13:
-            block.basePoint.x = group.value.real;
-            break;
-        case 20:
-        case 21:
-        case 22:
-        case 23:
-            block.basePoint.y = group.value.real;
-            break;
-        case 30:
-        case 31:
-        case 32:
-        case 33:
-            block.basePoint.z = group.value.real;
-            break;
-        case 38:
-            block.elevation = group.value.real;
-            break;
-        case 39:
-            block.thickness = group.value.real;
-            break;
-        case 62:
-            block.color = group.value.integer;
-            break;
-        case 67:
-            block.space = group.value.integer;
-            break;
-        case 70:
-            block.typeFlag = group.value.integer;
-            break;
-        default:
-            break;
-    }
-    return true;
-}
-
-}  // namespace
-
 Qdxf_Block *ReadBlock(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing) {
     rt::ReportOut out(report);
     GroupSource &source = read.source;
@@ -107,7 +43,7 @@ Qdxf_Block *ReadBlock(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *draw
             return nullptr;
         }
         if (group.code == 0) break;
-        if (!ApplyBlockGroup(*block, group)) {
+        if (!ApplyGroup(kBlockMembers, block, group)) {
             FreeBlock(block);
             VX_FAIL(out, nullptr, "Memory allocation error");
             return nullptr;

@@ -5,6 +5,9 @@
 #ifndef VEXLITH_READ_READERS_H
 #define VEXLITH_READ_READERS_H
 
+#include <span>
+
+#include "model/members.h"
 #include "read/read_state.h"
 #include "vexlith.h"
 
@@ -13,6 +16,11 @@ namespace vexlith {
 // A text member takes a copy of `text`, which a later group replaces; false
 // when the heap is exhausted, the member unchanged.
 bool SetText(char **member, const char *text);
+
+// Sets the member of `record` that `group` stands for in `members`; a group
+// not listed there is passed over. False when the heap is exhausted, the
+// member unchanged.
+bool ApplyGroup(std::span<const GroupMember> members, void *record, const Qdxf_Group &group);
 
 // Reads groups up to and including the 0 group `tag` (ENDSEC, ENDTAB); a
 // failure is reported on behalf of `function`, the skipping reader.

@@ -83,105 +83,49 @@ bool DashLengthsFit(const Qdxf_ReadState &state, int count) {
     return count <= room - state.dashLengths;
 }
 
+Outcome Applied(bool stored) {
+    return stored ? Outcome::Going : Outcome::NoMemory;
+}
+
+// A line type's dash count and lengths go by their own rules; its other
+// groups by its member table.
 Outcome ApplyLtype(Qdxf_ReadState &read, Qdxf_Ltype &ltype, const Qdxf_Group &group,
                    int *dashPosition) {
     switch (group.code) {
-        case 2:
-            return SetText(&ltype.name, group.value.text) ? Outcome::Going : Outcome::NoMemory;
-        case 3:
-            return SetText(&ltype.text, group.value.text) ? Outcome::Going : Outcome::NoMemory;
-        case 5:
-            return SetText(&ltype.handle, group.value.text) ? Outcome::Going : Outcome::NoMemory;
-        case 40:
-            ltype.patternLength = group.value.real;
-            break;
         case 49:
             // Dropped before group 73 and beyond its count.
             if (*dashPosition < ltype.numDashItems) {
                 ltype.dashLength[*dashPosition] = group.value.real;
                 ++*dashPosition;
             }
-            break;
-        case 70:
-            ltype.flags = group.value.integer;
-            break;
-        case 72:
-            ltype.alignment = group.value.integer;
-            break;
+            return Outcome::Going;
         case 73: {
             // A positive count replaces the array; the position goes on. A
             // count of 0 or below asks for no array: no group 49 can be kept.
             int count = group.value.integer;
             ltype.numDashItems = count;
-            if (count <= 0) break;
+            if (count <= 0) return Outcome::Going;
             if (!DashLengthsFit(read, count)) return Outcome::DashesTooMany;
             auto *dashes = rt::NewArray<double>(static_cast<std::size_t>(count));
             if (!dashes) return Outcome::NoMemory;
             read.dashLengths += count;
             rt::Free(ltype.dashLength);
             ltype.dashLength = dashes;
-            break;
+            return Outcome::Going;
         }
         default:
-            break;
+            return Applied(ApplyGroup(kLtypeMembers, &ltype, group));
     }
-    return Outcome::Going;
 }
 
-Outcome ApplyLayer(Qdxf_Layer &layer, const Qdxf_Group &group) {
-    switch (group.code) {
-        case 2:
-            return SetText(&layer.name, group.value.text) ? Outcome::Going : Outcome::NoMemory;
-        case 5:
-            return SetText(&layer.handle, group.value.text) ? Outcome::Going : Outcome::NoMemory;
-        case 6:
-            return SetText(&layer.ltypeName, group.value.text) ? Outcome::Going : Outcome::NoMemory;
-        case 62:
-            layer.color = group.value.integer;  // negative for a layer that is off
-            break;
-        case 70:
-            layer.flags = group.value.integer;
-            break;
-        default:
-            break;
+// Reports the failure of an entry reader: a group that could not be read,
+// or the heap.
+void FailEntry(rt::ReportOut &out, const char *function, rt::Report *inner, Outcome outcome) {
+    if (outcome == Outcome::ReadFailed) {
+        VX_FAIL_AS(out, function, inner, "Error reading group");
+    } else {
+        VX_FAIL_AS(out, function, nullptr, "Memory allocation error");
     }
-    return Outcome::Going;
-}
-
-Outcome ApplyStyle(Qdxf_Style &style, const Qdxf_Group &group) {
-    switch (group.code) {
-        case 2:
-            return SetText(&style.name, group.value.text) ? Outcome::Going : Outcome::NoMemory;
-        case 3:
-            return SetText(&style.primaryFontFile, group.value.text) ? Outcome::Going
-                                                                     : Outcome::NoMemory;
-        case 4:
-            return SetText(&style.bigFontFile, group.value.text) ? Outcome::Going
-                                                                 : Outcome::NoMemory;
-        case 5:
-            return SetText(&style.handle, group.value.text) ? Outcome::Going : Outcome::NoMemory;
-        case 40:
-            style.fixedTextHeight = group.value.real;
-            break;
-        case 41:
-            style.widthFactor = group.value.real;
-            break;
-        case 42:
-            style.lastHeightUsed = group.value.real;
-            break;
-        case 50:
-            style.obliqueAngle = Radians(group.value.real);
-            break;
-        case 70:
-            style.flags = group.value.integer;
-            break;
-        case 71:
-            style.textGenFlags = group.value.integer;
-            break;
-        default:
-            break;
-    }
-    return Outcome::Going;
 }
 
 // Reports the failure of the table reader `function` for a table of `kind`
@@ -220,13 +164,11 @@ Qdxf_Ltype *ReadSingleLtype(Qdxf_ReadState &read, rt::Report **report) {
     if (outcome == Outcome::Ended) return ltype;
     int count = ltype ? ltype->numDashItems : 0;
     FreeLtype(ltype);
-    if (outcome == Outcome::ReadFailed) {
-        VX_FAIL(out, inner, "Error reading group");
-    } else if (outcome == Outcome::DashesTooMany) {
+    if (outcome == Outcome::DashesTooMany) {
         VX_FAIL(out, nullptr, "%s: Dash count %d is more than the file can hold",
                 LastGroupPlace(read.source).text, count);
     } else {
-        VX_FAIL(out, nullptr, "Memory allocation error");
+        FailEntry(out, __func__, inner, outcome);
     }
     return nullptr;
 }
@@ -235,7 +177,10 @@ Qdxf_Layer *ReadSingleLayer(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
     Qdxf_Layer *layer = nullptr;
-    Outcome outcome = ReadEntryGroups(read.source, &inner, &layer, ApplyLayer);
+    Outcome outcome =
+        ReadEntryGroups(read.source, &inner, &layer, [](Qdxf_Layer &entry, const Qdxf_Group &g) {
+            return Applied(ApplyGroup(kLayerMembers, &entry, g));
+        });
     if (outcome == Outcome::Ended) {
         // Only line types read before the layer can be found.
         if (layer && drawing->tables) {
@@ -244,11 +189,7 @@ Qdxf_Layer *ReadSingleLayer(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info
         return layer;
     }
     FreeLayer(layer);
-    if (outcome == Outcome::ReadFailed) {
-        VX_FAIL(out, inner, "Error reading group");
-    } else {
-        VX_FAIL(out, nullptr, "Memory allocation error");
-    }
+    FailEntry(out, __func__, inner, outcome);
     return nullptr;
 }
 
@@ -256,14 +197,13 @@ Qdxf_Style *ReadSingleStyle(GroupSource &source, rt::Report **report) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
     Qdxf_Style *style = nullptr;
-    Outcome outcome = ReadEntryGroups(source, &inner, &style, ApplyStyle);
+    Outcome outcome =
+        ReadEntryGroups(source, &inner, &style, [](Qdxf_Style &entry, const Qdxf_Group &g) {
+            return Applied(ApplyGroup(kStyleMembers, &entry, g));
+        });
     if (outcome == Outcome::Ended) return style;
     FreeStyle(style);
-    if (outcome == Outcome::ReadFailed) {
-        VX_FAIL(out, inner, "Error reading group");
-    } else {
-        VX_FAIL(out, nullptr, "Memory allocation error");
-    }
+    FailEntry(out, __func__, inner, outcome);
     return nullptr;
 }
 
