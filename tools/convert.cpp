@@ -132,12 +132,8 @@ int RunConvert(const std::vector<std::string_view> &args) {
     std::string input(parsed->Operands()[0]);
     std::string output(parsed->Operands()[1]);
 
-    qerr_Report *report = nullptr;
-    Qdxf_Info *drawing = ReadDrawing(input, parsed->Has("progress"), &report);
-    if (!drawing) {
-        PrintReportChain(report);
-        return kFailure;
-    }
+    Qdxf_Info *drawing = ReadDrawing(input, parsed->Has("progress"));
+    if (!drawing) return kFailure;
     bool binary = parsed->Has("binary");
     if (!binary && !parsed->Has("ascii")) {
         binary = IsBinary(DetectForm(input.c_str()));
@@ -149,6 +145,7 @@ int RunConvert(const std::vector<std::string_view> &args) {
         qdxf_InfoFree(drawing);
         return kFailure;
     }
+    qerr_Report *report = nullptr;
     qdxf_Write(drawing, file.Path().c_str(), binary ? 1 : 0, 0, &report);
     if (report) {
         qdxf_InfoFree(drawing);

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "cli.h"
 #include "corvane.h"
 #include "progress.h"
 
@@ -24,13 +25,18 @@ void CollectIgnored(void *context, const char *message) {
 
 }  // namespace
 
-Qdxf_Info *ReadDrawing(const std::string &fileName, bool progressRequested, qerr_Report **report,
-                       IgnoredKinds *ignored) {
+Qdxf_Info *ReadDrawing(const std::string &fileName, bool progressRequested, IgnoredKinds *ignored) {
     if (ignored) qsmg_SetSink(CollectIgnored, ignored);
     ProgressBar bar("reading " + fileName, ShowProgress(progressRequested));
-    Qdxf_Info *drawing = qdxf_Read(fileName.c_str(), bar.Meter(), report);
+    qerr_Report *report = nullptr;
+    Qdxf_Info *drawing = qdxf_Read(fileName.c_str(), bar.Meter(), &report);
     bar.Finish(drawing != nullptr);
     if (ignored) qsmg_SetSink(nullptr, nullptr);
+    if (!drawing) {
+        // What was printed so far reaches the terminal before the report.
+        std::fflush(stdout);
+        PrintReportChain(report);
+    }
     return drawing;
 }
 

@@ -18,8 +18,9 @@ using IgnoredKinds = std::set<std::string>;
 
 // qdxf_Read with a bar when ShowProgress(progressRequested) says so. When
 // `ignored` is given it receives the kinds the library did not read; other
-// log messages go to stderr as they come.
-Qdxf_Info *ReadDrawing(const std::string &fileName, bool progressRequested, qerr_Report **report,
+// log messages go to stderr as they come. A failed read prints its report
+// chain on stderr and gives null.
+Qdxf_Info *ReadDrawing(const std::string &fileName, bool progressRequested,
                        IgnoredKinds *ignored = nullptr);
 
 // The form of a DXF file as its first bytes tell it; the file is opened again

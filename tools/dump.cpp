@@ -29,26 +29,28 @@ int Length(const T *list) {
     return count;
 }
 
+// A part held in one record, null when the file had no such section.
+template <typename Record>
+void PrintSection(const char *separator, const char *title, const Record *record,
+                  void (*print)(const Record *)) {
+    std::printf("%s== %s ==\n", separator, title);
+    if (record) {
+        print(record);
+    } else {
+        std::printf("(no %s section read)\n", title);
+    }
+}
+
 // The parts are printed in the order of the file's sections, each under a
 // title; a blank line separates them.
 void Dump(const Qdxf_Info &drawing, unsigned parts, bool quick) {
     const char *separator = "";
     if (parts & kHeader) {
-        std::printf("== HEADER ==\n");
-        if (drawing.header) {
-            qdxf_HeaderPrint(drawing.header);
-        } else {
-            std::printf("(no HEADER section read)\n");
-        }
+        PrintSection(separator, "HEADER", drawing.header, qdxf_HeaderPrint);
         separator = "\n";
     }
     if (parts & kTables) {
-        std::printf("%s== TABLES ==\n", separator);
-        if (drawing.tables) {
-            qdxf_TablesPrint(drawing.tables);
-        } else {
-            std::printf("(no TABLES section read)\n");
-        }
+        PrintSection(separator, "TABLES", drawing.tables, qdxf_TablesPrint);
         separator = "\n";
     }
     if (parts & kBlocks) {
@@ -121,12 +123,8 @@ int RunDump(const std::vector<std::string_view> &args) {
     }
     std::string fileName(parsed->Operands()[0]);
 
-    qerr_Report *report = nullptr;
-    Qdxf_Info *drawing = ReadDrawing(fileName, parsed->Has("progress"), &report);
-    if (!drawing) {
-        PrintReportChain(report);
-        return kFailure;
-    }
+    Qdxf_Info *drawing = ReadDrawing(fileName, parsed->Has("progress"));
+    if (!drawing) return kFailure;
     if (json) {
         DumpJson(*drawing, parts);
     } else {

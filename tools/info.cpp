@@ -189,15 +189,11 @@ int RunInfo(const std::vector<std::string_view> &args) {
     for (std::string_view operand : parsed->Operands()) {
         std::string fileName(operand);
         auto started = std::chrono::steady_clock::now();
-        qerr_Report *report = nullptr;
         IgnoredKinds ignored;
-        Qdxf_Info *drawing = ReadDrawing(fileName, parsed->Has("progress"), &report, &ignored);
+        Qdxf_Info *drawing = ReadDrawing(fileName, parsed->Has("progress"), &ignored);
         auto elapsed =
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started);
         if (!drawing) {
-            // What was printed so far reaches the terminal before the report.
-            std::fflush(stdout);
-            PrintReportChain(report);
             status = kFailure;
             continue;
         }

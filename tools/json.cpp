@@ -107,18 +107,18 @@ void WriteData(Json &json, const Qdxf_Entity &entity) {
 }  // namespace
 
 Json &Json::Object() {
-    Value();
-    Raw("{");
-    first_.push_back(true);
-    closers_.push_back('}');
-    return *this;
+    return Open('{', '}');
 }
 
 Json &Json::Array() {
+    return Open('[', ']');
+}
+
+Json &Json::Open(char opener, char closer) {
     Value();
-    Raw("[");
+    Raw({&opener, 1});
     first_.push_back(true);
-    closers_.push_back(']');
+    closers_.push_back(closer);
     return *this;
 }
 

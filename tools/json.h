@@ -37,6 +37,7 @@ public:
     void Finish();
 
 private:
+    Json &Open(char opener, char closer);
     void Value();  // a comma before a value that is not the first
     void Raw(std::string_view text);
     void Quoted(std::string_view utf8);

@@ -228,13 +228,9 @@ int RunRender(const std::vector<std::string_view> &args) {
         }
     }
 
-    qerr_Report *report = nullptr;
     IgnoredKinds ignored;
-    Qdxf_Info *drawing = ReadDrawing(input, parsed->Has("progress"), &report, &ignored);
-    if (!drawing) {
-        PrintReportChain(report);
-        return kFailure;
-    }
+    Qdxf_Info *drawing = ReadDrawing(input, parsed->Has("progress"), &ignored);
+    if (!drawing) return kFailure;
     render::Outcome outcome;
     OutputFile file(output);
     bool made = png ? WritePng(rasteriser, file, *drawing, options, &outcome)

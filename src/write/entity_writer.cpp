@@ -198,8 +198,7 @@ void WriteEntitySection(const Qdxf_WriteState &state, rt::Report **report,
                         const Qdxf_Entity *list) {
     rt::ReportOut out(report);
     GroupRun run(state);
-    run.Text(0, "SECTION");
-    run.Text(2, "ENTITIES");
+    run.Section("ENTITIES");
     if (run.Failed()) return VX_FAIL(out, run.TakeFailure(), "Error writing entity info");
     run.Call(WriteEntityList, list);
     if (run.Failed()) return VX_FAIL(out, run.TakeFailure(), "Error writing entities");
@@ -215,8 +214,7 @@ void WriteBlockList(const Qdxf_WriteState &state, rt::Report **report, const Qdx
         if (run.Failed()) VX_FAIL(out, run.TakeFailure(), "Error writing section");
         return;
     }
-    run.Text(0, "SECTION");
-    run.Text(2, "BLOCKS");
+    run.Section("BLOCKS");
     if (run.Failed()) return VX_FAIL(out, run.TakeFailure(), "Error writing group");
     for (const Qdxf_Block *block = list; block; block = block->next) {
         run.Text(0, "BLOCK");

@@ -10,8 +10,7 @@ namespace vexlith {
 void WriteEmptySection(const Qdxf_WriteState &state, rt::Report **report, const char *name) {
     rt::ReportOut out(report);
     GroupRun run(state);
-    run.Text(0, "SECTION");
-    run.Text(2, name);
+    run.Section(name);
     run.Text(0, "ENDSEC");
     if (run.Failed()) VX_FAIL(out, run.TakeFailure(), "Error writing group");
 }
@@ -24,8 +23,7 @@ void WriteHeader(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_H
         if (run.Failed()) VX_FAIL(out, run.TakeFailure(), "Error writing section");
         return;
     }
-    run.Text(0, "SECTION");
-    run.Text(2, "HEADER");
+    run.Section("HEADER");
     // Angles in a DXF file are measured from east whatever $ANGBASE says (it
     // only changes how programs show them); the writer always gives it 0.
     run.Text(9, "$ANGBASE");

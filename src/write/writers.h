@@ -58,6 +58,11 @@ public:
     void Point(const Qdxf_Coord &point, int base) {
         if (!failure_) WritePointGroups(state_, &failure_, &point, base);
     }
+    // The groups that open a section: (0, "SECTION") and its name.
+    void Section(const char *name) {
+        Text(0, "SECTION");
+        Text(2, name);
+    }
     // Another operation of the writer, called with the run's report.
     template <typename Operation, typename... Arguments>
     void Call(Operation operation, Arguments... arguments) {
