@@ -131,13 +131,24 @@ Qdxf_Variable *ReadVariable(GroupSource &source, rt::Report **report, int *end) 
     return variable.release();
 }
 
+namespace {
+
+// The first value group of a variable when it holds `kind`; otherwise null,
+// reported on behalf of the copy `function` as lacking `what` data.
+const Qdxf_Group *FirstValue(rt::ReportOut &out, const char *function,
+                             const Qdxf_Variable *variable, Qdxf_ValueKind kind, const char *what) {
+    const Qdxf_Group *first = variable->groups;
+    if (first->kind == kind) return first;
+    VX_FAIL_AS(out, function, nullptr, "Variable assignment does not contain %s data", what);
+    return nullptr;
+}
+
+}  // namespace
+
 char *StringVarCopy(rt::Report **report, const Qdxf_Variable *variable) {
     rt::ReportOut out(report);
-    const Qdxf_Group *first = variable->groups;
-    if (first->kind != QDXF_VALUE_TEXT) {
-        VX_FAIL(out, nullptr, "Variable assignment does not contain string data");
-        return nullptr;
-    }
+    const Qdxf_Group *first = FirstValue(out, __func__, variable, QDXF_VALUE_TEXT, "string");
+    if (!first) return nullptr;
     char *copy = rt::Duplicate(first->value.text);
     if (!copy) VX_FAIL(out, nullptr, "Memory allocation error");
     return copy;
@@ -145,22 +156,15 @@ char *StringVarCopy(rt::Report **report, const Qdxf_Variable *variable) {
 
 int IntVarCopy(rt::Report **report, const Qdxf_Variable *variable) {
     rt::ReportOut out(report);
-    const Qdxf_Group *first = variable->groups;
-    if (first->kind != QDXF_VALUE_INT) {
-        VX_FAIL(out, nullptr, "Variable assignment does not contain integer data");
-        return 0;
-    }
-    return first->value.integer;
+    const Qdxf_Group *first = FirstValue(out, __func__, variable, QDXF_VALUE_INT, "integer");
+    return first ? first->value.integer : 0;
 }
 
 double FloatVarCopy(rt::Report **report, const Qdxf_Variable *variable) {
     rt::ReportOut out(report);
-    const Qdxf_Group *first = variable->groups;
-    if (first->kind != QDXF_VALUE_REAL) {
-        VX_FAIL(out, nullptr, "Variable assignment does not contain floating point data");
-        return 0.0;
-    }
-    return first->value.real;
+    const Qdxf_Group *first =
+        FirstValue(out, __func__, variable, QDXF_VALUE_REAL, "floating point");
+    return first ? first->value.real : 0.0;
 }
 
 Qdxf_Coord *PointVarCopy(rt::Report **report, const Qdxf_Variable *variable) {

@@ -208,12 +208,8 @@ void WriteEntitySection(const Qdxf_WriteState &state, rt::Report **report,
 
 void WriteBlockList(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Block *list) {
     rt::ReportOut out(report);
+    if (!list) return WriteEmptySectionFor(state, out, __func__, "BLOCKS");
     GroupRun run(state);
-    if (!list) {
-        run.Call(WriteEmptySection, "BLOCKS");
-        if (run.Failed()) VX_FAIL(out, run.TakeFailure(), "Error writing section");
-        return;
-    }
     run.Section("BLOCKS");
     if (run.Failed()) return VX_FAIL(out, run.TakeFailure(), "Error writing group");
     for (const Qdxf_Block *block = list; block; block = block->next) {

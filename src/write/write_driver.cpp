@@ -15,14 +15,17 @@ void WriteEmptySection(const Qdxf_WriteState &state, rt::Report **report, const 
     if (run.Failed()) VX_FAIL(out, run.TakeFailure(), "Error writing group");
 }
 
+void WriteEmptySectionFor(const Qdxf_WriteState &state, rt::ReportOut &out, const char *function,
+                          const char *name) {
+    rt::Report *inner = nullptr;
+    WriteEmptySection(state, &inner, name);
+    if (inner) VX_FAIL_AS(out, function, inner, "Error writing section");
+}
+
 void WriteHeader(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Header *header) {
     rt::ReportOut out(report);
+    if (!header) return WriteEmptySectionFor(state, out, __func__, "HEADER");
     GroupRun run(state);
-    if (!header) {
-        run.Call(WriteEmptySection, "HEADER");
-        if (run.Failed()) VX_FAIL(out, run.TakeFailure(), "Error writing section");
-        return;
-    }
     run.Section("HEADER");
     // Angles in a DXF file are measured from east whatever $ANGBASE says (it
     // only changes how programs show them); the writer always gives it 0.
@@ -41,9 +44,7 @@ void WriteHeader(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_H
 
 void WriteTables(const Qdxf_WriteState &state, rt::Report **report) {
     rt::ReportOut out(report);
-    rt::Report *inner = nullptr;
-    WriteEmptySection(state, &inner, "TABLES");
-    if (inner) VX_FAIL(out, inner, "Error writing section");
+    WriteEmptySectionFor(state, out, __func__, "TABLES");
 }
 
 }  // namespace vexlith

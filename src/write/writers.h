@@ -16,6 +16,10 @@ namespace vexlith {
 void WriteHeader(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Header *header);
 void WriteTables(const Qdxf_WriteState &state, rt::Report **report);
 void WriteEmptySection(const Qdxf_WriteState &state, rt::Report **report, const char *name);
+// The empty section `name` written by the section writer `function` for a
+// drawing that has nothing for it; a failure is reported on its behalf.
+void WriteEmptySectionFor(const Qdxf_WriteState &state, rt::ReportOut &out, const char *function,
+                          const char *name);
 
 // Entities: the groups every entity begins with, one writer per writable
 // kind, a list in order (kinds that cannot be written are passed over), and
