@@ -10,17 +10,23 @@
 namespace vexlith {
 namespace {
 
-// Copies one known variable into its member; a text or point replaces the
-// value it held. Fails with the copy's report and leaves the member as it was.
+// A text or point copied from a variable replaces the one its member held;
+// a failed copy (null) leaves the member as it was.
+template <typename T>
+void Replace(Qdxf_Header *header, std::size_t member, T *copy) {
+    if (!copy) return;
+    T *&held = MemberOf<T *>(header, member);
+    rt::Free(held);
+    held = copy;
+}
+
+// Copies one known variable into its member. Fails with the copy's report
+// and leaves the member as it was.
 void StoreVariable(rt::Report **report, Qdxf_Header *header, const KnownVariable &known,
                    const Qdxf_Variable *variable) {
     switch (known.copy) {
         case Copy::String:
-            if (char *text = StringVarCopy(report, variable)) {
-                char *&member = MemberOf<char *>(header, known.member);
-                rt::Free(member);
-                member = text;
-            }
+            Replace(header, known.member, StringVarCopy(report, variable));
             break;
         case Copy::Int: {
             int value = IntVarCopy(report, variable);
@@ -33,11 +39,7 @@ void StoreVariable(rt::Report **report, Qdxf_Header *header, const KnownVariable
             break;
         }
         case Copy::Point:
-            if (Qdxf_Coord *point = PointVarCopy(report, variable)) {
-                Qdxf_Coord *&member = MemberOf<Qdxf_Coord *>(header, known.member);
-                rt::Free(member);
-                member = point;
-            }
+            Replace(header, known.member, PointVarCopy(report, variable));
             break;
     }
 }
