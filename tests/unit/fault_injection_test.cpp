@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: MIT
-// Every allocation and every file read of reading a drawing is made to fail in
-// turn. Each time the read must fail with a report (never report success),
-// and leave nothing allocated and no file open.
+// Reading a drawing under every fault in turn: each allocation failing, the
+// heap exhausted from each allocation on, each file read failing, the file
+// failing at each byte, and the file cut short at each byte. Each time the read
+// must fail with a report (never report success), and leave nothing
+// allocated and no file open.
 #include <gtest/gtest.h>
+
+#include <set>
 
 #include "pellund_testing.h"
 #include "test_support.h"
@@ -11,52 +15,101 @@ using namespace testing_support;
 
 namespace {
 
+// Every section, every table the reader keeps and one it skips, every kind,
+// a kind it does not read and a block with entities.
+const std::vector<Group> kDrawing = Drawing({
+    Section("HEADER", {{9, "$ACADVER"}, {1, "AC1009"}, {9, "$EXTMAX"}, {10, 5.0}, {20, 5.0}}),
+    Section(
+        "TABLES",
+        Table("LTYPE", {{0, "LTYPE"}, {2, "DASHED"}, {5, "14"}, {73, 2}, {49, 0.5}, {49, -0.5}}) +
+            Table("LAYER", {{0, "LAYER"}, {2, "0"}, {5, "F"}, {6, "DASHED"}}) +
+            Table("STYLE", {{0, "STYLE"}, {2, "S"}, {5, "11"}, {3, "txt"}}) +
+            Table("VIEW", {{0, "VIEW"}, {2, "V"}})),
+    Section("BLOCKS", {{0, "BLOCK"},
+                       {2, "B"},
+                       {8, "0"},
+                       {1, "x"},
+                       {0, "TEXT"},
+                       {1, "in a block"},
+                       {11, 1.0},
+                       {0, "ATTDEF"},
+                       {0, "ENDBLK"}}),
+    Section("ENTITIES", {{0, "LINE"}, {8, "0"},      {5, "1"},      {6, "DASHED"},   {0, "INSERT"},
+                         {2, "B"},    {0, "ATTRIB"}, {0, "SEQEND"}, {0, "POLYLINE"}, {0, "VERTEX"},
+                         {10, 1.0},   {0, "VERTEX"}, {0, "SEQEND"}, {0, "3DFACE"},   {10, 1.0},
+                         {30, 1.0},   {0, "TEXT"},   {1, "t"},      {7, "S"},        {21, 1.0}}),
+});
+
+using Drawings = std::vector<std::pair<std::string, std::string>>;
+
+Drawings Forms() {
+    return {{"ASCII", Ascii(kDrawing)},
+            {"binary", Binary(kDrawing)},
+            {"binary with two-byte codes", Binary(kDrawing, true)}};
+}
+
+// That drawing in every form, and the example drawing (every entity kind,
+// tables and blocks) in both.
+Drawings FormsAndExample() {
+    Drawings drawings = Forms();
+    std::string house =
+        ReadWholeFile(std::filesystem::path(VEXLITH_SOURCE_DIR) / "examples/house.dxf");
+    drawings.emplace_back("example", house);
+    drawings.emplace_back("binary example", Binary(GroupsOf(house)));
+    return drawings;
+}
+
 struct Fault {
     const char *name;
     void (*arm)(long n);
-    long (*count)();
+    long (*count)();   // how many calls of its kind a clean read makes
+    bool outOfMemory;  // the innermost report says the heap gave out
 };
 
 const Fault kFaults[] = {
-    {"allocation", pellund_TestFailAllocation, pellund_TestAllocationCount},
-    {"read", pellund_TestFailRead, pellund_TestReadCount},
+    {"allocation", pellund_TestFailAllocation, pellund_TestAllocationCount, true},
+    // Where even a report cannot be had.
+    {"every allocation from", pellund_TestExhaustHeap, pellund_TestAllocationCount, true},
+    {"read", pellund_TestFailRead, pellund_TestReadCount, false},
 };
+
+// What the innermost report of a failure under an exhausted heap may say: the
+// operation that could not allocate, or the toolkit itself.
+const std::set<std::string> kOutOfMemory = {"Memory allocation error",
+                                            "Error allocating vertex list", "Out of memory",
+                                            "Cannot allocate memory"};
 
 void NoProgress(void *, double) {}
 
-// The example drawing (every entity kind, tables and blocks) in both forms,
-// group for group.
-std::vector<std::pair<std::string, std::string>> Drawings() {
-    std::string ascii =
-        ReadWholeFile(std::filesystem::path(VEXLITH_SOURCE_DIR) / "examples/house.dxf");
-    return {{"ASCII", ascii}, {"binary", Binary(GroupsOf(ascii))}};
-}
-
 TEST(FaultInjection, EveryFailedAllocationOrReadFailsTheReadCleanly) {
-    for (const auto &[form, contents] : Drawings()) {
+    for (const auto &[form, contents] : FormsAndExample()) {
         TempFile file(contents);
         for (bool withMeter : {false, true}) {
             qmet_Meter meter{NoProgress, nullptr};
             qmet_Meter *progress = withMeter ? &meter : nullptr;
             for (const Fault &fault : kFaults) {
-                // How many calls of this kind a clean read makes: each one fails once.
                 pellund_TestReset();
                 ReadOutcome clean = ReadFile(file.path(), progress);
                 long calls = fault.count();
                 ASSERT_TRUE(clean.drawing && clean.drawing->tables && clean.drawing->blocks)
                     << form;
                 clean = {};
-                ASSERT_GT(calls, 0);
+                ASSERT_GT(calls, fault.outOfMemory ? 50 : 0) << form;
                 long liveBefore = pellund_TestLiveBlocks();
                 for (long n = 1; n <= calls; ++n) {
                     pellund_TestReset();
                     fault.arm(n);
                     ReadOutcome outcome = ReadFile(file.path(), progress);
                     pellund_TestReset();
-                    std::string where = std::string(form) + (withMeter ? " with meter" : "") +
-                                        ", failing " + fault.name + " " + std::to_string(n);
+                    std::string where = form + (withMeter ? " with meter" : "") + ", failing " +
+                                        fault.name + " " + std::to_string(n);
                     EXPECT_EQ(outcome.drawing, nullptr) << where;
-                    EXPECT_NE(outcome.report, nullptr) << where;
+                    ASSERT_NE(outcome.report, nullptr) << where;
+                    if (fault.outOfMemory) {
+                        EXPECT_TRUE(kOutOfMemory.count(outcome.messages().back()))
+                            << where << ": "
+                            << ::testing::PrintToString(Levels(outcome.report.get()));
+                    }
                     outcome = {};
                     EXPECT_EQ(pellund_TestLiveBlocks(), liveBefore) << where;
                     EXPECT_EQ(pellund_TestOpenHandles(), 0) << where;
@@ -69,7 +122,7 @@ TEST(FaultInjection, EveryFailedAllocationOrReadFailsTheReadCleanly) {
 // The file becomes unreadable at each byte in turn, so that a read fails at
 // every group, wherever the buffer's refills happen to fall.
 TEST(FaultInjection, AFileThatFailsAtAnyByteFailsTheReadCleanly) {
-    for (const auto &[form, contents] : Drawings()) {
+    for (const auto &[form, contents] : FormsAndExample()) {
         TempFile file(contents);
         for (bool withMeter : {false, true}) {
             qmet_Meter meter{NoProgress, nullptr};
@@ -87,6 +140,22 @@ TEST(FaultInjection, AFileThatFailsAtAnyByteFailsTheReadCleanly) {
                 EXPECT_EQ(pellund_TestOpenHandles(), 0) << where;
             }
         }
+    }
+}
+
+// Cut anywhere before its EOF group, a drawing fails with a report and
+// leaves nothing behind.
+TEST(FaultInjection, EveryCutFailsCleanly) {
+    for (const auto &[form, whole] : Forms()) {
+        long liveBefore = pellund_TestLiveBlocks();
+        std::size_t eof = whole.rfind("EOF");
+        for (std::size_t size = 0; size < eof; ++size) {
+            ReadOutcome outcome = ReadContents(whole.substr(0, size));
+            EXPECT_EQ(outcome.drawing, nullptr) << form << ", cut at " << size;
+            EXPECT_NE(outcome.report, nullptr) << form << ", cut at " << size;
+        }
+        EXPECT_EQ(pellund_TestOpenHandles(), 0);
+        EXPECT_EQ(pellund_TestLiveBlocks(), liveBefore);
     }
 }
 
