@@ -10,15 +10,20 @@ if(DEFINED ENV{VEXLITH_UPDATE_EXPECTED})
     set(UPDATE ON)
 endif()
 string(REPLACE "|" ";" arguments "${ARGUMENTS}")
-set(command ${TOOL})
+# EMULATOR runs a cross-built tool (Wine for the Windows one).
+string(REPLACE "|" ";" emulator "${EMULATOR}")
+set(command ${emulator} ${TOOL})
 if(ENVIRONMENT)
-    set(command ${CMAKE_COMMAND} -E env ${ENVIRONMENT} ${TOOL})
+    set(command ${CMAKE_COMMAND} -E env ${ENVIRONMENT} ${emulator} ${TOOL})
 endif()
 execute_process(COMMAND ${command} ${arguments}
     WORKING_DIRECTORY ${WORKDIR}
     OUTPUT_VARIABLE stdout
     ERROR_VARIABLE stderr
     RESULT_VARIABLE status)
+# Windows ends the lines of standard output and error with CR LF.
+string(REPLACE "\r\n" "\n" stdout "${stdout}")
+string(REPLACE "\r\n" "\n" stderr "${stderr}")
 string(REGEX REPLACE "read in: +[0-9.]+ ms" "read in: (time)" stdout "${stdout}")
 if(OUTDIR)
     string(REPLACE "${OUTDIR}" "(out)" stdout "${stdout}")

@@ -2,7 +2,9 @@
 #include "drawings.h"
 
 #include <clocale>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace testing_support {
 
@@ -85,12 +87,25 @@ namespace {
 // snprintf in the C locale, whatever the test has set.
 template <typename... Arguments>
 std::string FormatC(const char *format, Arguments... arguments) {
+    char text[64];
+#if defined(_WIN32)
+    if (std::strcmp(std::localeconv()->decimal_point, ".") == 0) {
+        std::snprintf(text, sizeof text, format, arguments...);
+        return text;
+    }
+    int mode = _configthreadlocale(_ENABLE_PER_THREAD_LOCALE);
+    std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+    std::setlocale(LC_NUMERIC, "C");
+    std::snprintf(text, sizeof text, format, arguments...);
+    std::setlocale(LC_NUMERIC, previous.c_str());
+    _configthreadlocale(mode);
+#else
     locale_t c = newlocale(LC_ALL_MASK, "C", nullptr);
     locale_t previous = uselocale(c);
-    char text[64];
     std::snprintf(text, sizeof text, format, arguments...);
     uselocale(previous);
     freelocale(c);
+#endif
     return text;
 }
 
@@ -109,7 +124,11 @@ std::string WrittenAscii(const std::vector<Group> &groups) {
         } else if (auto *i = std::get_if<int>(&group.value)) {
             text += FormatC("%6d\n", *i);
         } else {
-            text += FormatC("%-.8g\n", std::get<double>(group.value));
+            double value = std::get<double>(group.value);
+            // MinGW's printf drops the sign of a NaN; the writer keeps it on
+            // every platform, as glibc does.
+            bool negativeNan = std::isnan(value) && std::signbit(value);
+            text += negativeNan ? "-nan\n" : FormatC("%-.8g\n", value);
         }
     }
     return text;

@@ -26,22 +26,57 @@ double Radians(double degrees) {
 // "%.8g" and strtod in the C locale, whatever locale the host set.
 class CLocale {
 public:
+#if defined(_WIN32)
+    CLocale() : c_(_create_locale(LC_ALL, "C")) {}
+    ~CLocale() {
+        _free_locale(c_);
+    }
+#else
     CLocale() : c_(newlocale(LC_ALL_MASK, "C", nullptr)) {}
-    ~CLocale() { freelocale(c_); }
+    ~CLocale() {
+        freelocale(c_);
+    }
+#endif
     CLocale(const CLocale &) = delete;
     CLocale &operator=(const CLocale &) = delete;
 
     std::string Format(const char *format, double value) const {
-        locale_t previous = uselocale(c_);
         char text[64];
+#if defined(_WIN32)
+        // MinGW's C99 snprintf takes the decimal point from the thread's locale.
+        if (std::strcmp(std::localeconv()->decimal_point, ".") == 0) {
+            std::snprintf(text, sizeof text, format, value);
+            return text;
+        }
+        int mode = _configthreadlocale(_ENABLE_PER_THREAD_LOCALE);
+        std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+        std::setlocale(LC_NUMERIC, "C");
+        std::snprintf(text, sizeof text, format, value);
+        std::setlocale(LC_NUMERIC, previous.c_str());
+        _configthreadlocale(mode);
+#else
+        locale_t previous = uselocale(c_);
         std::snprintf(text, sizeof text, format, value);
         uselocale(previous);
+#endif
         return text;
     }
-    double Parse(const std::string &text) const { return strtod_l(text.c_str(), nullptr, c_); }
+#if defined(_WIN32)
+    double Parse(const std::string &text) const {
+        return _strtod_l(text.c_str(), nullptr, c_);
+    }
+#else
+    double Parse(const std::string &text) const {
+        return strtod_l(text.c_str(), nullptr, c_);
+    }
+#endif
 
 private:
+#if defined(_WIN32)
+    _locale_t c_;
+#else
     locale_t c_;
+#endif
 };
 
 bool IsValueSpace(char c) {
