@@ -10,11 +10,9 @@ if(DEFINED ENV{VEXLITH_UPDATE_EXPECTED})
     set(UPDATE ON)
 endif()
 string(REPLACE "|" ";" arguments "${ARGUMENTS}")
-# EMULATOR runs a cross-built tool (Wine for the Windows one).
-string(REPLACE "|" ";" emulator "${EMULATOR}")
-set(command ${emulator} ${TOOL})
+set(command ${TOOL})
 if(ENVIRONMENT)
-    set(command ${CMAKE_COMMAND} -E env ${ENVIRONMENT} ${emulator} ${TOOL})
+    set(command ${CMAKE_COMMAND} -E env ${ENVIRONMENT} ${TOOL})
 endif()
 execute_process(COMMAND ${command} ${arguments}
     WORKING_DIRECTORY ${WORKDIR}

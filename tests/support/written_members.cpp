@@ -2,6 +2,7 @@
 #include "written_members.h"
 
 #include <locale.h>
+#include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdint>
@@ -23,27 +24,15 @@ double Radians(double degrees) {
     return degrees * kPi / 180;
 }
 
-// "%.8g" and strtod in the C locale, whatever locale the host set.
+// "%.8g" in the C locale, whatever locale the host set, and the reader's
+// from_chars (which knows "nan" and "inf" on every platform, where the
+// Windows CRT's strtod reads them as 0).
 class CLocale {
 public:
 #if defined(_WIN32)
-    CLocale() : c_(_create_locale(LC_ALL, "C")) {}
-    ~CLocale() {
-        _free_locale(c_);
-    }
-#else
-    CLocale() : c_(newlocale(LC_ALL_MASK, "C", nullptr)) {}
-    ~CLocale() {
-        freelocale(c_);
-    }
-#endif
-    CLocale(const CLocale &) = delete;
-    CLocale &operator=(const CLocale &) = delete;
-
+    // MinGW's C99 snprintf takes the decimal point from the thread's locale.
     std::string Format(const char *format, double value) const {
         char text[64];
-#if defined(_WIN32)
-        // MinGW's C99 snprintf takes the decimal point from the thread's locale.
         if (std::strcmp(std::localeconv()->decimal_point, ".") == 0) {
             std::snprintf(text, sizeof text, format, value);
             return text;
@@ -54,29 +43,34 @@ public:
         std::snprintf(text, sizeof text, format, value);
         std::setlocale(LC_NUMERIC, previous.c_str());
         _configthreadlocale(mode);
+        return text;
+    }
 #else
+    CLocale() : c_(newlocale(LC_ALL_MASK, "C", nullptr)) {}
+    ~CLocale() {
+        freelocale(c_);
+    }
+    CLocale(const CLocale &) = delete;
+    CLocale &operator=(const CLocale &) = delete;
+
+    std::string Format(const char *format, double value) const {
+        char text[64];
         locale_t previous = uselocale(c_);
         std::snprintf(text, sizeof text, format, value);
         uselocale(previous);
-#endif
         return text;
     }
-#if defined(_WIN32)
-    double Parse(const std::string &text) const {
-        return _strtod_l(text.c_str(), nullptr, c_);
-    }
-#else
-    double Parse(const std::string &text) const {
-        return strtod_l(text.c_str(), nullptr, c_);
-    }
-#endif
 
 private:
-#if defined(_WIN32)
-    _locale_t c_;
-#else
     locale_t c_;
 #endif
+
+public:
+    double Parse(const std::string &text) const {
+        double value = 0;
+        std::from_chars(text.data(), text.data() + text.size(), value);
+        return value;
+    }
 };
 
 bool IsValueSpace(char c) {

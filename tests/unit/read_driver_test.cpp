@@ -309,7 +309,8 @@ TEST(ReadDriver, WithoutAMeterNoCountIsMade) {
 TEST(ReadDriver, NumbersReadTheSameUnderADecimalCommaLocale) {
     const char *previous = std::setlocale(LC_ALL, nullptr);
     std::string saved = previous ? previous : "C";
-    if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "de_DE.UTF-8 is not installed";
+    if (!std::setlocale(LC_ALL, kDecimalCommaLocale))
+        GTEST_SKIP() << kDecimalCommaLocale << " is not installed";
     ReadOutcome outcome = ReadContents(Ascii(kSmallDrawing));
     std::setlocale(LC_ALL, saved.c_str());
     ASSERT_TRUE(outcome.drawing);
