@@ -13,7 +13,9 @@ set(CMAKE_FIND_ROOT_PATH /usr/${VEXLITH_MINGW_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# Packages also from CMAKE_PREFIX_PATH as given, so that a consumer finds an
+# installed vexlith with -DCMAKE_PREFIX_PATH=<prefix>.
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
 
 # Test programs, and GoogleTest's discovery of their tests, run under Wine.
 # The wrapper is copied into the build tree, beside the Wine prefix it makes.
