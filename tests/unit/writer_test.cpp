@@ -480,7 +480,9 @@ TEST(Writer, FilesThatCannotBeOpenedSayWhy) {
 }
 
 TEST(Writer, AFullDiskFailsAtTheFirstWrite) {
-    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full (Windows: its own refusals are tested in "
+                        "Files.WindowsRefusalsAreReported)";
     DrawingPtr empty = NewDrawing();
     DrawingPtr withHeader = NewDrawing();
     AddHeader(*withHeader);
