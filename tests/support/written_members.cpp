@@ -2,6 +2,8 @@
 #include "written_members.h"
 
 #include <locale.h>
+
+#include <algorithm>
 #include <charconv>
 #include <clocale>
 #include <cmath>
@@ -24,54 +26,32 @@ double Radians(double degrees) {
     return degrees * kPi / 180;
 }
 
-// "%.8g" in the C locale, whatever locale the host set, and the reader's
-// from_chars (which knows "nan" and "inf" on every platform, where the
-// Windows CRT's strtod reads them as 0).
-class CLocale {
-public:
+}  // namespace
+
+std::string FormatReal(const char *format, double value) {
+    char text[64];
 #if defined(_WIN32)
-    // MinGW's C99 snprintf takes the decimal point from the thread's locale.
-    std::string Format(const char *format, double value) const {
-        char text[64];
-        if (std::strcmp(std::localeconv()->decimal_point, ".") == 0) {
-            std::snprintf(text, sizeof text, format, value);
-            return text;
-        }
-        int mode = _configthreadlocale(_ENABLE_PER_THREAD_LOCALE);
-        std::string previous = std::setlocale(LC_NUMERIC, nullptr);
-        std::setlocale(LC_NUMERIC, "C");
-        std::snprintf(text, sizeof text, format, value);
-        std::setlocale(LC_NUMERIC, previous.c_str());
-        _configthreadlocale(mode);
-        return text;
-    }
+    // MinGW's C99 snprintf takes the decimal point from the locale.
+    std::snprintf(text, sizeof text, format, value);
+    std::replace(text, text + std::strlen(text), *std::localeconv()->decimal_point, '.');
 #else
-    CLocale() : c_(newlocale(LC_ALL_MASK, "C", nullptr)) {}
-    ~CLocale() {
-        freelocale(c_);
-    }
-    CLocale(const CLocale &) = delete;
-    CLocale &operator=(const CLocale &) = delete;
-
-    std::string Format(const char *format, double value) const {
-        char text[64];
-        locale_t previous = uselocale(c_);
-        std::snprintf(text, sizeof text, format, value);
-        uselocale(previous);
-        return text;
-    }
-
-private:
-    locale_t c_;
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", nullptr);
+    locale_t previous = uselocale(c);
+    std::snprintf(text, sizeof text, format, value);
+    uselocale(previous);
 #endif
+    return text;
+}
 
-public:
-    double Parse(const std::string &text) const {
-        double value = 0;
-        std::from_chars(text.data(), text.data() + text.size(), value);
-        return value;
-    }
-};
+namespace {
+
+// A written real as the reader takes it back: from_chars knows "nan" and
+// "inf" on every platform, where the Windows CRT's strtod reads them as 0.
+double Parse(const std::string &text) {
+    double value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
 
 bool IsValueSpace(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
@@ -130,7 +110,7 @@ public:
     std::vector<std::string> TakeDifferences() { return std::move(differences_); }
 
     // What the form keeps of a value.
-    double Real(double value) const { return binary_ ? value : c_.Parse(c_.Format("%.8g", value)); }
+    double Real(double value) const { return binary_ ? value : Parse(FormatReal("%.8g", value)); }
     double Angle(double radians) const { return Radians(Real(Degrees(radians))); }
     int Int(int value) const {
         return binary_ ? static_cast<std::int16_t>(static_cast<std::uint16_t>(value & 0xffff))
@@ -146,7 +126,7 @@ public:
 
     void Same(const std::string &where, const char *member, double expected, double read) {
         bool same = expected == read || (std::isnan(expected) && std::isnan(read));
-        if (!same) Differ(where, member, c_.Format("%.17g", expected), c_.Format("%.17g", read));
+        if (!same) Differ(where, member, FormatReal("%.17g", expected), FormatReal("%.17g", read));
     }
     void Same(const std::string &where, const char *member, int expected, int read) {
         if (expected != read) Differ(where, member, std::to_string(expected), std::to_string(read));
@@ -183,7 +163,6 @@ public:
 private:
     bool binary_;
     std::size_t limit_;
-    CLocale c_;
     std::vector<std::string> differences_;
 };
 
