@@ -12,7 +12,4 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
     flock "$WINEPREFIX" sh -c '[ -f "$WINEPREFIX/system.reg" ] || wineboot --init > /dev/null 2>&1; wineserver --wait'
 fi
-# The server outlives each program by a minute, not by Wine's 3 s, so that a
-# suite of short programs does not start it again and again.
-wineserver -p60 2> /dev/null || true
 exec wine "$@"
