@@ -32,6 +32,9 @@
 #if defined(_WIN32)
 #if defined(VEXLITH_BUILDING)
 #define VEXLITH_API __declspec(dllexport)
+#elif defined(VEXLITH_STATIC)
+/* Code linked with the library's objects, or with either: plain calls. */
+#define VEXLITH_API
 #else
 #define VEXLITH_API __declspec(dllimport)
 #endif

@@ -19,6 +19,9 @@ execute_process(COMMAND ${command} ${arguments}
     OUTPUT_VARIABLE stdout
     ERROR_VARIABLE stderr
     RESULT_VARIABLE status)
+# Windows ends the lines of standard output and error with CR LF.
+string(REPLACE "\r\n" "\n" stdout "${stdout}")
+string(REPLACE "\r\n" "\n" stderr "${stderr}")
 string(REGEX REPLACE "read in: +[0-9.]+ ms" "read in: (time)" stdout "${stdout}")
 if(OUTDIR)
     string(REPLACE "${OUTDIR}" "(out)" stdout "${stdout}")

@@ -2,7 +2,10 @@
 #include "drawings.h"
 
 #include <clocale>
+#include <cmath>
 #include <cstdio>
+
+#include "written_members.h"
 
 namespace testing_support {
 
@@ -82,34 +85,33 @@ ReadOutcome RoundTrip(const Qdxf_Info &drawing, int binary) {
 
 namespace {
 
-// snprintf in the C locale, whatever the test has set.
-template <typename... Arguments>
-std::string FormatC(const char *format, Arguments... arguments) {
-    locale_t c = newlocale(LC_ALL_MASK, "C", nullptr);
-    locale_t previous = uselocale(c);
-    char text[64];
-    std::snprintf(text, sizeof text, format, arguments...);
-    uselocale(previous);
-    freelocale(c);
+// snprintf of an integer: no locale has a say in it.
+std::string FormatInt(const char *format, int value) {
+    char text[32];
+    std::snprintf(text, sizeof text, format, value);
     return text;
 }
 
 }  // namespace
 
 std::string Real8(double value) {
-    return FormatC("%.8g", value);
+    return FormatReal("%.8g", value);
 }
 
 std::string WrittenAscii(const std::vector<Group> &groups) {
     std::string text;
     for (const Group &group : groups) {
-        text += FormatC("%3d\n", group.code);
+        text += FormatInt("%3d\n", group.code);
         if (auto *s = std::get_if<std::string>(&group.value)) {
             text += *s + "\n";
         } else if (auto *i = std::get_if<int>(&group.value)) {
-            text += FormatC("%6d\n", *i);
+            text += FormatInt("%6d\n", *i);
         } else {
-            text += FormatC("%-.8g\n", std::get<double>(group.value));
+            double value = std::get<double>(group.value);
+            // MinGW's printf drops the sign of a NaN; the writer keeps it on
+            // every platform, as glibc does.
+            bool negativeNan = std::isnan(value) && std::signbit(value);
+            text += negativeNan ? "-nan\n" : FormatReal("%-.8g\n", value);
         }
     }
     return text;

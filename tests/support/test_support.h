@@ -107,6 +107,23 @@ private:
     std::vector<std::string> messages_;
 };
 
+// python3 is a program of the build machine; a Windows test program under
+// Wine cannot start it.
+#if defined(_WIN32)
+#define SKIP_WITHOUT_PYTHON3() \
+    GTEST_SKIP() << "python3 is the build machine's; a Windows test program cannot start it"
+#else
+#define SKIP_WITHOUT_PYTHON3() \
+    if (std::string(VEXLITH_PYTHON3).empty()) GTEST_SKIP() << "no python3 found"
+#endif
+
+// A locale whose decimal point is a comma, as Linux and Windows name it.
+#if defined(_WIN32)
+inline constexpr const char *kDecimalCommaLocale = "German_Germany.1252";
+#else
+inline constexpr const char *kDecimalCommaLocale = "de_DE.UTF-8";
+#endif
+
 // Where the test data lives.
 std::filesystem::path TestDataDir();
 // The corpus of drawings from other producers; empty when it is not there.

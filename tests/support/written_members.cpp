@@ -2,6 +2,9 @@
 #include "written_members.h"
 
 #include <locale.h>
+
+#include <algorithm>
+#include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdint>
@@ -23,26 +26,32 @@ double Radians(double degrees) {
     return degrees * kPi / 180;
 }
 
-// "%.8g" and strtod in the C locale, whatever locale the host set.
-class CLocale {
-public:
-    CLocale() : c_(newlocale(LC_ALL_MASK, "C", nullptr)) {}
-    ~CLocale() { freelocale(c_); }
-    CLocale(const CLocale &) = delete;
-    CLocale &operator=(const CLocale &) = delete;
+}  // namespace
 
-    std::string Format(const char *format, double value) const {
-        locale_t previous = uselocale(c_);
-        char text[64];
-        std::snprintf(text, sizeof text, format, value);
-        uselocale(previous);
-        return text;
-    }
-    double Parse(const std::string &text) const { return strtod_l(text.c_str(), nullptr, c_); }
+std::string FormatReal(const char *format, double value) {
+    char text[64];
+#if defined(_WIN32)
+    // MinGW's C99 snprintf takes the decimal point from the locale.
+    std::snprintf(text, sizeof text, format, value);
+    std::replace(text, text + std::strlen(text), *std::localeconv()->decimal_point, '.');
+#else
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", nullptr);
+    locale_t previous = uselocale(c);
+    std::snprintf(text, sizeof text, format, value);
+    uselocale(previous);
+#endif
+    return text;
+}
 
-private:
-    locale_t c_;
-};
+namespace {
+
+// A written real as the reader takes it back: from_chars knows "nan" and
+// "inf" on every platform, where the Windows CRT's strtod reads them as 0.
+double Parse(const std::string &text) {
+    double value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
 
 bool IsValueSpace(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
@@ -101,7 +110,7 @@ public:
     std::vector<std::string> TakeDifferences() { return std::move(differences_); }
 
     // What the form keeps of a value.
-    double Real(double value) const { return binary_ ? value : c_.Parse(c_.Format("%.8g", value)); }
+    double Real(double value) const { return binary_ ? value : Parse(FormatReal("%.8g", value)); }
     double Angle(double radians) const { return Radians(Real(Degrees(radians))); }
     int Int(int value) const {
         return binary_ ? static_cast<std::int16_t>(static_cast<std::uint16_t>(value & 0xffff))
@@ -117,7 +126,7 @@ public:
 
     void Same(const std::string &where, const char *member, double expected, double read) {
         bool same = expected == read || (std::isnan(expected) && std::isnan(read));
-        if (!same) Differ(where, member, c_.Format("%.17g", expected), c_.Format("%.17g", read));
+        if (!same) Differ(where, member, FormatReal("%.17g", expected), FormatReal("%.17g", read));
     }
     void Same(const std::string &where, const char *member, int expected, int read) {
         if (expected != read) Differ(where, member, std::to_string(expected), std::to_string(read));
@@ -154,7 +163,6 @@ public:
 private:
     bool binary_;
     std::size_t limit_;
-    CLocale c_;
     std::vector<std::string> differences_;
 };
 

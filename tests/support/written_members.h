@@ -22,6 +22,9 @@
 
 namespace testing_support {
 
+// `value` as snprintf formats it in the C locale, whatever locale is set.
+std::string FormatReal(const char *format, double value);
+
 // The members in which `readBack`, read from a file that qdxf_Write wrote
 // from `written` in the binary form (`binary`) or in ASCII, differs from
 // what the form keeps of `written`; each a line "where: member: expected X,

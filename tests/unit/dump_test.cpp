@@ -245,7 +245,8 @@ TEST(EntityDump, LongTextsAndPercentSignsPassUnchanged) {
 TEST(EntityDump, NumbersPrintTheSameUnderADecimalCommaLocale) {
     const char *previous = std::setlocale(LC_ALL, nullptr);
     std::string saved = previous ? previous : "C";
-    if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "de_DE.UTF-8 is not installed";
+    if (!std::setlocale(LC_ALL, kDecimalCommaLocale))
+        GTEST_SKIP() << kDecimalCommaLocale << " is not installed";
     Qdxf_Entity entity{};
     entity.type = QDXF_CIRCLE;
     entity.data.circle = {{1.5, -2.25, 0}, 0.5};

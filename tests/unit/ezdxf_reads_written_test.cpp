@@ -9,6 +9,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <set>
+#if !defined(_WIN32)
+#include <sys/wait.h>
+#endif
 #include <sstream>
 
 #include "drawings.h"
@@ -230,6 +233,10 @@ int RunChecker(const std::vector<std::string> &paths, std::string *output) {
     for (const std::string &path : paths)
         command += " '" + path + "'";
     command += " 2>&1";
+#if defined(_WIN32)
+    (void)output;
+    return -1;
+#else
     std::FILE *pipe = ::popen(command.c_str(), "r");
     if (!pipe) return -1;
     char buffer[4096];
@@ -237,10 +244,11 @@ int RunChecker(const std::vector<std::string> &paths, std::string *output) {
         output->append(buffer, got);
     int status = ::pclose(pipe);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
 }
 
 TEST(Interop, EzdxfReadsBothFormsAsWritten) {
-    if (std::string(VEXLITH_PYTHON3).empty()) GTEST_SKIP() << "no python3 found";
+    SKIP_WITHOUT_PYTHON3();
     DrawingPtr drawing = InteropDrawing();
     TempFile ascii("", "written-ascii.dxf");
     TempFile binary("", "written-binary.dxf");

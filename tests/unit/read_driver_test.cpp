@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <filesystem>
 #include <thread>
 
 #include "pellund_testing.h"
@@ -308,7 +309,8 @@ TEST(ReadDriver, WithoutAMeterNoCountIsMade) {
 TEST(ReadDriver, NumbersReadTheSameUnderADecimalCommaLocale) {
     const char *previous = std::setlocale(LC_ALL, nullptr);
     std::string saved = previous ? previous : "C";
-    if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "de_DE.UTF-8 is not installed";
+    if (!std::setlocale(LC_ALL, kDecimalCommaLocale))
+        GTEST_SKIP() << kDecimalCommaLocale << " is not installed";
     ReadOutcome outcome = ReadContents(Ascii(kSmallDrawing));
     std::setlocale(LC_ALL, saved.c_str());
     ASSERT_TRUE(outcome.drawing);
@@ -371,6 +373,35 @@ TEST(ReadDriver, AReadOrAWriteInsideTheMeterCallbackWorks) {
         EXPECT_EQ(pellund_TestLiveBlocks(), liveBefore);
         EXPECT_EQ(pellund_TestOpenHandles(), 0);
     }
+}
+
+// A name reaches the system as UTF-8 whatever its letters, so the file on disk
+// carries them; one far longer than the first formatting buffer fails with its
+// whole name in the chain.
+TEST(ReadDriver, NamesAreUtf8AndFailuresNameThemWhole) {
+    TempFile contents(Ascii(kSmallDrawing));
+    std::filesystem::path folder = std::filesystem::path(contents.path()).parent_path();
+    auto utf8 = [](const std::filesystem::path &path) {
+        std::u8string text = path.u8string();
+        return std::string(text.begin(), text.end());
+    };
+    const std::u8string letters = u8"Zeichnung-\u00e4\u00f6\u00df-\u65e5\u672c.dxf";
+    std::filesystem::path named = folder / letters;
+    std::filesystem::copy_file(contents.path(), named);
+    ReadOutcome read = ReadFile(utf8(named));
+    ASSERT_TRUE(read.drawing) << ::testing::PrintToString(read.messages());
+    std::filesystem::path written = folder / (u8"w-" + letters);
+    qerr_Report *report = nullptr;
+    qdxf_Write(read.drawing.get(), utf8(written).c_str(), 1, 0, &report);
+    ReportPtr owned(report);
+    EXPECT_EQ(report, nullptr);
+    EXPECT_TRUE(std::filesystem::exists(written));
+
+    std::string missing = utf8(folder);
+    for (int level = 0; level < 7; ++level)
+        missing += "/" + std::string(90, static_cast<char>('a' + level));
+    EXPECT_EQ(ReadFile(missing).messages(),
+              (Chain{"Error opening file " + missing, "No such file or directory"}));
 }
 
 // Cut anywhere, a drawing fails with a report (or reads, once the cut is past

@@ -480,7 +480,9 @@ TEST(Writer, FilesThatCannotBeOpenedSayWhy) {
 }
 
 TEST(Writer, AFullDiskFailsAtTheFirstWrite) {
-    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full (Windows: its own refusals are tested in "
+                        "Files.WindowsRefusalsAreReported)";
     DrawingPtr empty = NewDrawing();
     DrawingPtr withHeader = NewDrawing();
     AddHeader(*withHeader);
@@ -538,7 +540,8 @@ TEST(Writer, NumbersIgnoreTheHostsLocale) {
     ASSERT_NE(inC.find("\n-2.25\n"), std::string::npos) << inC;
     const char *previous = std::setlocale(LC_ALL, nullptr);
     std::string saved = previous ? previous : "C";
-    if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "de_DE.UTF-8 is not installed";
+    if (!std::setlocale(LC_ALL, kDecimalCommaLocale))
+        GTEST_SKIP() << kDecimalCommaLocale << " is not installed";
     char decimal[8];
     std::snprintf(decimal, sizeof decimal, "%.1f", 0.5);
     std::string underComma = WriteDrawing(drawing.get(), 0).contents;

@@ -14,33 +14,101 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdarg>
+#include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 
 #if defined(_WIN32)
+// Windows: long is 32 bits, so offsets and sizes go through the 64-bit calls;
+// every open is binary (no CR LF or ^Z translation) and not inherited by
+// child processes; names are UTF-8, like every other text of the library.
 #include <io.h>
+#include <windows.h>
 #define read _read
 #define write _write
 #define close _close
 #define lseek _lseeki64
-#define open _open
 #define fstat _fstat64
 #define stat _stat64
-#define S_ISDIR(mode) (((mode)&_S_IFMT) == _S_IFDIR)
-#define S_ISREG(mode) (((mode)&_S_IFMT) == _S_IFREG)
-#define O_CLOEXEC 0
 using ssize_t = long long;
 #else
 #include <unistd.h>
-#define O_BINARY 0
 #endif
 
 #include "internal.h"
 
 namespace {
+
+#if defined(_WIN32)
+constexpr int kOpenFlags = _O_BINARY | _O_NOINHERIT;
+constexpr int kCreateMode = _S_IREAD | _S_IWRITE;
+
+// Calls `use` with the name in UTF-16; names of usual length need no heap. A
+// name that is not valid UTF-8 is taken in the ANSI code page, as older hosts
+// pass it.
+template <typename Use>
+int WithWideName(const char *name, Use use) {
+    UINT codePage = CP_UTF8;
+    DWORD flags = MB_ERR_INVALID_CHARS;
+    int units = MultiByteToWideChar(codePage, flags, name, -1, nullptr, 0);
+    if (units <= 0) {
+        codePage = CP_ACP;
+        flags = 0;
+        units = MultiByteToWideChar(codePage, flags, name, -1, nullptr, 0);
+    }
+    if (units <= 0) {
+        errno = EINVAL;
+        return -1;
+    }
+    wchar_t stack[520];
+    wchar_t *wide = stack;
+    if (static_cast<std::size_t>(units) > std::size(stack)) {
+        wide = static_cast<wchar_t *>(
+            pellund::Allocate(static_cast<std::size_t>(units) * sizeof(wchar_t), false));
+        if (!wide) {
+            errno = ENOMEM;
+            return -1;
+        }
+    }
+    MultiByteToWideChar(codePage, flags, name, -1, wide, units);
+    int result = use(wide);
+    int error = errno;
+    if (wide != stack) pellund::Release(wide);
+    errno = error;
+    return result;
+}
+
+int OpenName(const char *name, int flags) {
+    return WithWideName(
+        name, [&](const wchar_t *wide) { return _wopen(wide, flags | kOpenFlags, kCreateMode); });
+}
+
+// A device such as NUL has no entry to stat; the status of a descriptor
+// opened on it tells what it is.
+int StatName(const char *name, struct stat *status) {
+    return WithWideName(name, [&](const wchar_t *wide) {
+        if (_wstat64(wide, status) == 0) return 0;
+        int error = errno;
+        int fd = _wopen(wide, _O_RDONLY | kOpenFlags);
+        int result = fd >= 0 ? _fstat64(fd, status) : -1;
+        if (fd >= 0) _close(fd);
+        if (result != 0) errno = error;
+        return result;
+    });
+}
+#else
+int OpenName(const char *name, int flags) {
+    return open(name, flags | O_CLOEXEC, 0666);
+}
+
+int StatName(const char *name, struct stat *status) {
+    return stat(name, status);
+}
+#endif
 
 constexpr std::size_t kCapacity = std::size_t{1} << 20;
 constexpr std::size_t kHistory = std::size_t{64} << 10;
@@ -202,9 +270,14 @@ qfio_File *qfio_Open(const char *name, const char *mode, qerr_Report **report) {
     }
     bool writing = mode[0] == 'w';
     int flags = writing ? O_WRONLY | O_CREAT | O_TRUNC : O_RDONLY;
-    int fd = open(name, flags | O_BINARY | O_CLOEXEC, 0666);
+    int fd = OpenName(name, flags);
     if (fd < 0) {
-        SetReport(report, ErrnoReport("qfio_Open", errno));
+        // Windows refuses to open a directory with "Permission denied".
+        int error = errno;
+        struct stat status;
+        if (error == EACCES && StatName(name, &status) == 0 && S_ISDIR(status.st_mode))
+            error = EISDIR;
+        SetReport(report, ErrnoReport("qfio_Open", error));
         return nullptr;
     }
     struct stat status;
@@ -416,7 +489,7 @@ void qfio_Seek(qfio_File *file, qfio_Position offset, int origin, qerr_Report **
 qfio_Position qfio_FileSizeGet(const char *name, qerr_Report **report) {
     if (report) *report = nullptr;
     struct stat status;
-    if (!name || stat(name, &status) != 0) {
+    if (!name || StatName(name, &status) != 0) {
         SetReport(report, ErrnoReport("qfio_FileSizeGet", name ? errno : EINVAL));
         return 0;
     }

@@ -47,8 +47,17 @@ std::atomic<long long> peakBytes{0};
 std::atomic<long> textCompares{0};
 std::atomic<long long> failReadAt{-1};
 
+// The size the heap gave the block (the Windows CRT calls it _msize).
+std::size_t BlockSize(void *block) {
+#if defined(_WIN32)
+    return _msize(block);
+#else
+    return malloc_usable_size(block);
+#endif
+}
+
 void CountBytes(void *block, bool allocated) {
-    auto size = static_cast<long long>(malloc_usable_size(block));
+    auto size = static_cast<long long>(BlockSize(block));
     if (!allocated) {
         liveBytes -= size;
         return;

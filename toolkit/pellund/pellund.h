@@ -24,7 +24,12 @@
 #define PELLUND_API __attribute__((visibility("default")))
 #endif
 
-#if defined(__GNUC__)
+/* The toolkit formats as C99 does on every platform (%zu, %lld, two-digit
+ * exponents), so MinGW checks against that, not against the Microsoft CRT. */
+#if defined(__MINGW32__)
+#define PELLUND_PRINTF(format_index, first_arg) \
+    __attribute__((format(gnu_printf, format_index, first_arg)))
+#elif defined(__GNUC__)
 #define PELLUND_PRINTF(format_index, first_arg) \
     __attribute__((format(printf, format_index, first_arg)))
 #else

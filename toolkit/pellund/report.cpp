@@ -52,30 +52,52 @@ qerr_Report *NewReport(const char *function, int line, int errorClass, qerr_Repo
     return report;
 }
 
-#if defined(_WIN32)
-_locale_t CLocale() {
-    static _locale_t locale = _create_locale(LC_ALL, "C");
-    return locale;
-}
-#else
-locale_t CLocale() {
-    static locale_t locale = newlocale(LC_ALL_MASK, "C", nullptr);
-    return locale;
-}
-#endif
-
 }  // namespace
 
+#if defined(__MINGW32__)
+// MinGW's own C99 vsnprintf gives the text glibc gives (two-digit exponents,
+// %zu and %lld) and the needed length when the buffer is short; the CRT's
+// _vsnprintf_l gives neither (it answers -1). It takes the decimal point from
+// the locale, so when the calling thread has one other than '.', the C
+// numeric locale is put in force for this thread alone during the call.
 int FormatC(char *buffer, std::size_t size, const char *format, va_list arguments) {
-#if defined(_WIN32)
-    return _vsnprintf_l(buffer, size, format, CLocale(), arguments);
+    const char *point = std::localeconv()->decimal_point;
+    if (point[0] == '.' && point[1] == '\0')
+        return __mingw_vsnprintf(buffer, size, format, arguments);
+    int previousMode = _configthreadlocale(_ENABLE_PER_THREAD_LOCALE);
+    char previous[256] = "";
+    if (const char *name = std::setlocale(LC_NUMERIC, nullptr))
+        std::snprintf(previous, sizeof previous, "%s", name);
+    std::setlocale(LC_NUMERIC, "C");
+    int length = __mingw_vsnprintf(buffer, size, format, arguments);
+    std::setlocale(LC_NUMERIC, previous);
+    _configthreadlocale(previousMode);
+    return length;
+}
+#elif defined(_WIN32)
+// The UCRT's _vsnprintf_l answers -1 for a short buffer, so the length
+// comes first from _vscprintf_l.
+int FormatC(char *buffer, std::size_t size, const char *format, va_list arguments) {
+    static _locale_t locale = _create_locale(LC_ALL, "C");
+    va_list again;
+    va_copy(again, arguments);
+    int length = _vscprintf_l(format, locale, arguments);
+    if (length >= 0 && static_cast<std::size_t>(length) < size)
+        _vsnprintf_l(buffer, size, format, locale, again);
+    else if (size > 0)
+        buffer[0] = '\0';
+    va_end(again);
+    return length;
+}
 #else
-    locale_t previous = uselocale(CLocale());
+int FormatC(char *buffer, std::size_t size, const char *format, va_list arguments) {
+    static locale_t locale = newlocale(LC_ALL_MASK, "C", nullptr);
+    locale_t previous = uselocale(locale);
     int length = std::vsnprintf(buffer, size, format, arguments);
     uselocale(previous);
     return length;
-#endif
 }
+#endif
 
 char *FormatToBuffer(char *stack, std::size_t stackSize, std::size_t *length, const char *format,
                      va_list arguments) {
