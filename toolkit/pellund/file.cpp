@@ -433,15 +433,12 @@ char *qfio_Fgets(char *buffer, int size, qfio_File *file, qerr_Report **report) 
 
 int qfio_Fprintf(qfio_File *file, const char *format, ...) {
     if (pellund::FailThisWrite()) return 0;
-    char stack[512];
-    std::size_t length = 0;
     va_list arguments;
     va_start(arguments, format);
-    char *text = pellund::FormatToBuffer(stack, sizeof stack, &length, format, arguments);
+    pellund::FormattedText text(format, arguments);
     va_end(arguments);
-    if (!text) return 0;
-    qerr_Report *failure = WriteBytes(file, text, length);
-    if (text != stack) pellund::Release(text);
+    if (!text.data()) return 0;
+    qerr_Report *failure = WriteBytes(file, text.data(), text.size());
     qerr_ReportFree(failure);
     return failure ? 0 : 1;
 }

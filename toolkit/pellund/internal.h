@@ -24,11 +24,26 @@ qerr_Report *SystemReport(const char *function, const char *format, ...) PELLUND
 // messages, dumps and files never depend on the host's settings.
 int FormatC(char *buffer, std::size_t size, const char *format, va_list arguments);
 
-// Formats into `stack` when it fits, else into a new block that the caller
-// releases with Release. Returns the text (null when the heap is exhausted)
-// and its length.
-char *FormatToBuffer(char *stack, std::size_t stackSize, std::size_t *length, const char *format,
-                     va_list arguments);
+// A text formatted by FormatC, whatever its length: on the stack when it
+// fits, else in a block of its own, released with the text. Its data is null
+// when the heap is exhausted.
+class FormattedText {
+public:
+    FormattedText(const char *format, va_list arguments);
+    ~FormattedText() {
+        if (text_ != stack_) Release(text_);
+    }
+    FormattedText(const FormattedText &) = delete;
+    FormattedText &operator=(const FormattedText &) = delete;
+
+    const char *data() const { return text_; }
+    std::size_t size() const { return length_; }
+
+private:
+    char stack_[1024];
+    char *text_ = stack_;
+    std::size_t length_ = 0;
+};
 
 #if defined(PELLUND_TESTING)
 bool FailThisAllocation();

@@ -27,24 +27,21 @@ void qfio_SetPrintSink(void (*sink)(void *context, const char *text, size_t leng
 }
 
 void qfio_Printf(const char *format, ...) {
-    char stack[1024];
-    std::size_t length = 0;
     va_list arguments;
     va_start(arguments, format);
-    char *text = pellund::FormatToBuffer(stack, sizeof stack, &length, format, arguments);
+    pellund::FormattedText text(format, arguments);
     va_end(arguments);
-    if (!text) return;
+    if (!text.data()) return;
     PrintSink target;
     {
         std::lock_guard lock(sinkMutex);
         target = printSink;
     }
     if (target.sink) {
-        target.sink(target.context, text, length);
+        target.sink(target.context, text.data(), text.size());
     } else {
-        std::fwrite(text, 1, length, stdout);
+        std::fwrite(text.data(), 1, text.size(), stdout);
     }
-    if (text != stack) pellund::Release(text);
 }
 
 }  // extern "C"

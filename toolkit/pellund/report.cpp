@@ -29,26 +29,24 @@ qerr_Report outOfMemory{nullptr, "qerr_CreateErrorReport", "Out of memory", __LI
 
 qerr_Report *NewReport(const char *function, int line, int errorClass, qerr_Report *inner,
                        const char *format, va_list arguments) {
-    char stack[512];
-    std::size_t messageLength = 0;
-    char *message = FormatToBuffer(stack, sizeof stack, &messageLength, format, arguments);
+    FormattedText message(format, arguments);
+    std::size_t messageLength = message.size();
     if (!function) function = "";
     std::size_t functionSize = std::strlen(function) + 1;
     qerr_Report *report = nullptr;
-    if (message) {
+    if (message.data()) {
         report = static_cast<qerr_Report *>(
             Allocate(sizeof(qerr_Report) + functionSize + messageLength + 1, false));
     }
     if (report) {
         char *text = reinterpret_cast<char *>(report + 1);
         std::memcpy(text, function, functionSize);
-        std::memcpy(text + functionSize, message, messageLength + 1);
+        std::memcpy(text + functionSize, message.data(), messageLength + 1);
         *report = {inner, text, text + functionSize, line, errorClass};
     } else {
         qerr_ReportFree(inner);
         report = &outOfMemory;
     }
-    if (message != stack) Release(message);
     return report;
 }
 
@@ -99,22 +97,19 @@ int FormatC(char *buffer, std::size_t size, const char *format, va_list argument
 }
 #endif
 
-char *FormatToBuffer(char *stack, std::size_t stackSize, std::size_t *length, const char *format,
-                     va_list arguments) {
+FormattedText::FormattedText(const char *format, va_list arguments) {
     va_list again;
     va_copy(again, arguments);
-    int needed = FormatC(stack, stackSize, format, arguments);
-    char *text = stack;
+    int needed = FormatC(stack_, sizeof stack_, format, arguments);
     if (needed < 0) {
-        stack[0] = '\0';
+        stack_[0] = '\0';
         needed = 0;
-    } else if (static_cast<std::size_t>(needed) >= stackSize) {
-        text = static_cast<char *>(Allocate(static_cast<std::size_t>(needed) + 1, false));
-        if (text) FormatC(text, static_cast<std::size_t>(needed) + 1, format, again);
+    } else if (static_cast<std::size_t>(needed) >= sizeof stack_) {
+        text_ = static_cast<char *>(Allocate(static_cast<std::size_t>(needed) + 1, false));
+        if (text_) FormatC(text_, static_cast<std::size_t>(needed) + 1, format, again);
     }
     va_end(again);
-    *length = static_cast<std::size_t>(needed);
-    return text;
+    length_ = static_cast<std::size_t>(needed);
 }
 
 qerr_Report *SystemReport(const char *function, const char *format, ...) {
