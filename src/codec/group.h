@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "runtime/toolkit.h"
 
@@ -63,6 +64,12 @@ void FreeGroupList(Qdxf_Group *list);
 
 // True for a code-0 group with the given text, such as (0, "ENDSEC").
 bool IsTag(const Qdxf_Group &group, const char *text);
+// The same for a group seen in place.
+template <std::size_t N>
+bool IsTag(const GroupView &group, const char (&text)[N]) {
+    return group.code == 0 && group.kind == QDXF_VALUE_TEXT && group.length == N - 1 &&
+           std::memcmp(group.text, text, N - 1) == 0;
+}
 
 // Where the groups of one read come from, and what the group reader needs to
 // read them: the read's own, kept on the stack of qdxf_Read and handed down,
@@ -93,7 +100,8 @@ void OpenGroupSource(GroupSource &source);
 
 // Read the next group of `source` into `group`; failure only through the
 // report, after which the group's value is undefined (its code and kind are
-// those of the group that failed, as far as they were read).
+// those of the group that failed, as far as they were read). ReadGroup into a
+// view takes the quick path of codec/group_decode.h where it can.
 void ReadAsciiGroup(GroupSource &source, rt::Report **report, GroupView *group);
 void ReadBinaryGroup(GroupSource &source, rt::Report **report, GroupView *group);
 void ReadGroup(GroupSource &source, rt::Report **report, GroupView *group);
@@ -101,6 +109,7 @@ void ReadGroup(GroupSource &source, rt::Report **report, GroupView *group);
 void ReadGroup(GroupSource &source, rt::Report **report, Qdxf_Group *group);
 // ReadGroup, failing unless the group's code is `expectedCode`.
 void ReadKnownGroup(GroupSource &source, rt::Report **report, Qdxf_Group *group, int expectedCode);
+void ReadKnownGroup(GroupSource &source, rt::Report **report, GroupView *group, int expectedCode);
 // The same, but a code-0 group with the text `acceptedTag` is taken instead of
 // the expected code: then it returns true, without a report.
 bool ReadKnownGroup(GroupSource &source, rt::Report **report, Qdxf_Group *group, int expectedCode,

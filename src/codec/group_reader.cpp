@@ -17,23 +17,11 @@
 #include <cstring>
 #include <iterator>
 
-#include "codec/group.h"
+#include "codec/group_decode.h"
 
 namespace vexlith {
 
 namespace {
-
-// How a binary file encodes the value of a code.
-enum class BinaryValue : std::uint8_t {
-    None,   // no value follows the code
-    Text,   // characters up to a NUL byte
-    Real,   // 8-byte IEEE double
-    Int16,  // 2-byte signed integer
-    Int32,  // 4-byte signed integer
-    Int64,  // 8-byte signed integer
-    Byte,   // 1-byte flag
-    Chunk,  // a length byte and that many bytes of binary data
-};
 
 constexpr Qdxf_ValueKind KindRule(int code) {
     int r = code % 1000;
@@ -111,13 +99,6 @@ constexpr Qdxf_ValueKind BinaryKind(int code, BinaryValue encoding) {
     return QDXF_VALUE_NONE;
 }
 
-constexpr int kTabledCodes = 1100;
-
-struct BinaryCode {
-    BinaryValue encoding;
-    Qdxf_ValueKind kind;
-};
-
 constexpr auto kKindTable = [] {
     std::array<Qdxf_ValueKind, 1000> table{};
     for (int r = 0; r < 1000; ++r)
@@ -135,20 +116,9 @@ constexpr auto kBinaryTable = [] {
 }();
 
 BinaryCode BinaryCodeOf(int code) {
-    if (code >= 0 && code < kTabledCodes) return kBinaryTable[static_cast<std::size_t>(code)];
+    if (code >= 0 && code < kTabledCodes) return kBinaryCodes[static_cast<std::size_t>(code)];
     BinaryValue encoding = EncodingOf(code);
     return {encoding, BinaryKind(code, encoding)};
-}
-
-// A value line as text, up to a NUL if the line holds one, without its
-// trailing white space (leading white space is kept).
-void ViewText(GroupView *group, const char *line, std::size_t length) {
-    const void *nul = std::memchr(line, '\0', length);
-    if (nul) length = static_cast<std::size_t>(static_cast<const char *>(nul) - line);
-    while (length > 0 && IsSpace(line[length - 1]))
-        --length;
-    group->text = line;
-    group->length = length;
 }
 
 // ---------------------------------------------------------------------------
@@ -263,29 +233,10 @@ bool TakeLine(GroupSource &state, Line *line) {
 // which gives the same code.
 bool TakeShortCode(GroupSource &state, int *code) {
     if (Available(state) < rt::kLineSize - 1 || state.positionLost) return false;
-    const char *p = state.cursor;
-    const char *limit = p + 12;
-    while (p < limit && *p == ' ')
-        ++p;
-    const char *digits = p;
-    int value = 0;
-    // Nine digits never overflow; a tenth stops the run on a digit, not a
-    // line end, and goes to the general path.
-    while (p < limit && p - digits < 9 && IsDigit(*p)) {
-        value = value * 10 + (*p - '0');
-        ++p;
-    }
-    if (p == digits || p == limit) return false;
-    if (*p == '\r' && p + 1 < limit) ++p;
-    if (*p != '\n') return false;
-    state.cursor = p + 1;
-    *code = value;
+    const char *next = quick::ShortCode(state.cursor, code);
+    if (!next) return false;
+    state.cursor = next;
     return true;
-}
-
-void ShowProgress(const GroupSource &state, long long position) {
-    rt::ShowProgress(state.meter, static_cast<double>(position) * 100.0 /
-                                      static_cast<double>(state.progressTotal));
 }
 
 // A little-endian integer of 1, 2, 4 or 8 bytes, sign-extended, whatever the
@@ -326,6 +277,14 @@ int ClampToInt(long long value) {
 }
 
 }  // namespace
+
+const std::array<BinaryCode, kTabledCodes> kBinaryCodes = kBinaryTable;
+const std::array<Qdxf_ValueKind, 1000> kGroupKinds = kKindTable;
+
+void ShowGroupProgress(const GroupSource &state, long long position) {
+    rt::ShowProgress(state.meter, static_cast<double>(position) * 100.0 /
+                                      static_cast<double>(state.progressTotal));
+}
 
 Qdxf_ValueKind GetGroupKind(int code) {
     int r = code % 1000;
@@ -410,7 +369,7 @@ void ReadAsciiGroup(GroupSource &state, rt::Report **report, GroupView *group) {
         case QDXF_VALUE_NONE:
             break;
     }
-    if (state.meter) ShowProgress(state, state.lineNumber);
+    if (state.meter) ShowGroupProgress(state, state.lineNumber);
 }
 
 namespace {
@@ -509,10 +468,10 @@ void ReadBinaryGroup(GroupSource &state, rt::Report **report, GroupView *group) 
         if (tooLong) return VX_FAIL(out, nullptr, "Reached string length limit");
         return VX_FAIL(out, inner, "Byte offset %lld: Error reading binary group value", offset);
     }
-    if (state.meter) ShowProgress(state, offset);
+    if (state.meter) ShowGroupProgress(state, offset);
 }
 
-void ReadGroup(GroupSource &state, rt::Report **report, GroupView *group) {
+void ReadGroupInFull(GroupSource &state, rt::Report **report, GroupView *group) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
     if (state.binary) {
@@ -520,7 +479,14 @@ void ReadGroup(GroupSource &state, rt::Report **report, GroupView *group) {
     } else {
         ReadAsciiGroup(state, &inner, group);
     }
-    if (inner) return VX_FAIL(out, inner, "Error reading group");
+    // Reported as the reader it completes.
+    if (inner) return VX_FAIL_AS(out, "ReadGroup", inner, "Error reading group");
+}
+
+void ReadGroup(GroupSource &state, rt::Report **report, GroupView *group) {
+    rt::Report *local = nullptr;
+    NextGroup(state, report ? report : &local, group);
+    rt::Discard(local);
 }
 
 void ReadGroup(GroupSource &state, rt::Report **report, Qdxf_Group *group) {
@@ -552,6 +518,16 @@ void ReadGroup(GroupSource &state, rt::Report **report, Qdxf_Group *group) {
     }
 }
 
+namespace {
+
+void FailUnexpectedCode(rt::ReportOut &out, const GroupSource &state, int expectedCode, int code) {
+    VX_FAIL_AS(out, "ReadKnownGroup", nullptr,
+               "%s: Expected group code of %d, group code %d encountered",
+               LastGroupPlace(state).text, expectedCode, code);
+}
+
+}  // namespace
+
 bool ReadKnownGroup(GroupSource &state, rt::Report **report, Qdxf_Group *group, int expectedCode,
                     const char *acceptedTag) {
     rt::ReportOut out(report);
@@ -563,9 +539,16 @@ bool ReadKnownGroup(GroupSource &state, rt::Report **report, Qdxf_Group *group, 
     }
     if (group->code == expectedCode) return false;
     if (acceptedTag && IsTag(*group, acceptedTag)) return true;
-    VX_FAIL(out, nullptr, "%s: Expected group code of %d, group code %d encountered",
-            LastGroupPlace(state).text, expectedCode, group->code);
+    FailUnexpectedCode(out, state, expectedCode, group->code);
     return false;
+}
+
+void ReadKnownGroup(GroupSource &state, rt::Report **report, GroupView *group, int expectedCode) {
+    rt::ReportOut out(report);
+    rt::Report *inner = nullptr;
+    NextGroup(state, &inner, group);
+    if (inner) return VX_FAIL(out, inner, "Error reading group values");
+    if (group->code != expectedCode) FailUnexpectedCode(out, state, expectedCode, group->code);
 }
 
 PlaceText LastGroupPlace(const GroupSource &source) {

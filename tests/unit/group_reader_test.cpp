@@ -6,8 +6,9 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <random>
 
-#include "codec/group.h"
+#include "codec/group_decode.h"
 #include "test_support.h"
 
 using namespace vexlith;
@@ -477,6 +478,81 @@ TEST_F(GroupReaderTest, ProgressFollowsEveryGroupButNotComments) {
     ASSERT_EQ(Read(group), Chain{});
     ASSERT_EQ(Read(group), Chain{});
     EXPECT_EQ(recorded.percents, (std::vector<double>{22.0, 25.0}));
+}
+
+// Every group the quick path takes, it decodes as the general reader does:
+// the same code, kind, value (reals to the bit), line and position.
+TEST(QuickPath, DecodesAsTheGeneralReader) {
+    std::string ascii, binary = kSentinel;
+    auto add = [&](int code, const std::string &line, const std::string &bytes) {
+        ascii += std::to_string(code) + "\n" + line + (ascii.size() % 3 ? "\n" : "\r\n");
+        binary += LittleEndian(code, 1) + bytes;
+    };
+    for (const char *real : {"1.5", "-0", "0.000000", ".5", "5.", "-.25", "+1.5", "1e5", "1.5 ",
+                             "9007199254740993", "9007199254740992", "1234567890123456789",
+                             "12345678901234567890", "  7.25", "\t7", "1.5x", "", "-", "1..5"}) {
+        add(10, real, DoubleBytes(ParseReal(real)));
+    }
+    std::mt19937_64 random(13);
+    for (int i = 0; i < 3000; ++i) {
+        char text[40];
+        double value =
+            std::ldexp(static_cast<double>(random() >> 11), static_cast<int>(random() % 80) - 60);
+        std::snprintf(text, sizeof text, i % 2 ? "%.17g" : "%.6f", i % 4 < 2 ? value : -value);
+        add(20, text, DoubleBytes(value));
+    }
+    for (const char *integer : {"     0", "+5", "  -12", "99999999999", "\t7", "7 ", "-0", "", "x",
+                                "123456789", "1234567890"}) {
+        add(70, integer, LittleEndian(ParseInteger(integer), 2));
+    }
+    for (const std::string &text :
+         {std::string("Layer 1  "), std::string(), std::string("  lead"), std::string(497, 'x')})
+        add(8, text, text + '\0');
+    add(1, std::string("a\0b", 3), std::string("a\0", 2));
+    add(90, "-70000", LittleEndian(-70000, 4));
+    add(160, "0", LittleEndian(1LL << 40, 8));
+    add(290, "1", LittleEndian(-1, 1));
+    add(310, "00FF", std::string("\2\0\xff", 3));
+    const std::string padding = std::string(2000, '\n');
+    for (bool isBinary : {false, true}) {
+        TempFile file((isBinary ? binary : ascii) + padding);
+        GroupSource quick{}, general{};
+        for (GroupSource *source : {&quick, &general}) {
+            source->file = qfio_Open(file.c_str(), "r", nullptr);
+            source->binary = isBinary;
+            source->lineNumber = 1;
+            if (isBinary) qfio_Seek(source->file, 22, 0, nullptr);
+            OpenGroupSource(*source);
+        }
+        qerr_Report *report = nullptr;
+        int taken = 0;
+        for (int i = 0; i < 3034; ++i) {
+            GroupView q{}, g{};
+            ReadGroupInFull(general, &report, &g);
+            ASSERT_EQ(report, nullptr);
+            bool took = isBinary ? quick::BinaryGroup(quick, &q) : quick::AsciiGroup(quick, &q);
+            if (!took) ReadGroupInFull(quick, &report, &q);
+            taken += took;
+            std::string where = std::to_string(g.code) + " of group " + std::to_string(i);
+            ASSERT_EQ(q.code, g.code) << where;
+            ASSERT_EQ(q.kind, g.kind) << where;
+            if (g.kind == QDXF_VALUE_REAL) {
+                EXPECT_EQ(DoubleBytes(q.real), DoubleBytes(g.real)) << where;
+            }
+            if (g.kind == QDXF_VALUE_INT) {
+                EXPECT_EQ(q.integer, g.integer) << where;
+            }
+            if (g.kind == QDXF_VALUE_TEXT) {
+                EXPECT_EQ(std::string_view(q.text, q.length), std::string_view(g.text, g.length))
+                    << where;
+            }
+            ASSERT_EQ(GroupPosition(quick), GroupPosition(general)) << where;
+            ASSERT_EQ(quick.lineNumber, general.lineNumber) << where;
+        }
+        EXPECT_GT(taken, 3000) << (isBinary ? "binary" : "ASCII");
+        qfio_Close(quick.file, nullptr);
+        qfio_Close(general.file, nullptr);
+    }
 }
 
 }  // namespace
