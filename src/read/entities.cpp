@@ -1,15 +1,23 @@
 // SPDX-License-Identifier: MIT
 // The ENTITIES section, and the entities of every block definition. An entity
-// is read in two passes: its groups are gathered into a list, from its type
-// group up to the next code-0 group that does not belong to it (pushed back),
-// then the record is built from the list: the common members, the members of
-// its kind, its layer.
+// is read in one pass: from its type group up to the next code-0 group that
+// does not belong to it (pushed back), each group goes from the file
+// service's buffer straight into the member it sets, the last group of a code
+// winning. A text is copied once, into the member's own heap block, which a
+// later group of the same code reuses while it holds the text. Only what
+// cannot be placed before the entity ends waits aside: the vertex groups of a
+// POLYLINE and the corner groups of a 3DFACE, until the vertex count that
+// sizes their array is known.
 //
 // Ten kinds are understood. An entity of any other kind is kept with its
 // common members only, as type QDXF_INVALID, and its kind is reported once by
 // a log message.
+#include <array>
+#include <climits>
+#include <cstddef>
 #include <cstring>
 
+#include "codec/group_decode.h"
 #include "model/kinds.h"
 #include "model/release.h"
 #include "read/readers.h"
@@ -17,115 +25,397 @@
 namespace vexlith {
 namespace {
 
-// The gathered groups of the entity being read, in the read state's arena:
-// no heap call per group, and the arena's blocks serve entity after entity.
-class GroupList {
-public:
-    explicit GroupList(rt::Arena &arena) : arena_(arena) { arena_.Reset(); }
-    GroupList(const GroupList &) = delete;
-    GroupList &operator=(const GroupList &) = delete;
+// The text members an entity can hold: the common ones, then the first and
+// second of its kind (a TEXT's text and style, an INSERT's block name).
+enum TextMember { kHandle, kLtypeName, kLayerName, kKindText, kKindStyle, kTextMembers };
 
-    const EntityGroup *head() const { return head_; }
-    // Appends a copy of `group`, its text right behind it; false when the heap
-    // is exhausted. The records are the reader's own and live in the arena, so
-    // they are linked here rather than by the toolkit's list service.
-    bool Add(const GroupView &group, bool vertex = false) {
-        std::size_t textSize = group.kind == QDXF_VALUE_TEXT ? group.length + 1 : 0;
-        auto *gathered =
-            static_cast<EntityGroup *>(arena_.Allocate(sizeof(EntityGroup) + textSize));
-        if (!gathered) return false;
-        gathered->next = nullptr;
-        gathered->prev = last_;
-        gathered->vertex = vertex;
-        gathered->code = group.code;
-        gathered->kind = group.kind;
-        switch (group.kind) {
-            case QDXF_VALUE_INT:
-                gathered->value.integer = group.integer;
-                break;
-            case QDXF_VALUE_REAL:
-                gathered->value.real = group.real;
-                break;
-            case QDXF_VALUE_TEXT: {
-                char *text = reinterpret_cast<char *>(gathered + 1);
-                std::memcpy(text, group.text, group.length);
-                text[group.length] = '\0';
-                gathered->value.text = text;
-                break;
-            }
-            case QDXF_VALUE_NONE:
-                break;
-        }
-        if (last_) {
-            last_->next = gathered;
-        } else {
-            head_ = gathered;
-        }
-        last_ = gathered;
-        return true;
-    }
-
-private:
-    rt::Arena &arena_;
-    EntityGroup *head_ = nullptr;
-    EntityGroup *last_ = nullptr;
+// The entity being read, and what its groups need besides the record.
+struct EntityBuild {
+    Qdxf_Entity &entity;
+    rt::Scratch<VertexGroup> &vertexGroups;
+    std::size_t capacity[kTextMembers] = {};  // the size of each text member's block
+    int vertices = 0;       // POLYLINE: VERTEX records; 3DFACE: x groups (10 to 13)
+    int corner = 0;         // 3DFACE: the corner the next coordinate goes to
+    bool inVertex = false;  // POLYLINE: after a VERTEX, up to a SEQEND
 };
 
-// Text members are copied once, from the last group of their code.
-bool CopyText(char **member, const char *text) {
-    if (!text) return true;
-    *member = rt::Duplicate(text);
-    return *member != nullptr;
+// The group's text into a text member: into the member's block when that
+// holds it, else into a new block (sized with room to spare for the texts
+// of later groups). False when the heap is exhausted.
+bool KeepText(EntityBuild &build, TextMember which, char *&member, const GroupView &group) {
+    std::size_t &capacity = build.capacity[which];
+    if (group.length >= capacity) {
+        std::size_t size = (group.length + 8) & ~std::size_t{7};
+        char *block = rt::NewArray<char>(size);
+        if (!block) return false;
+        rt::Free(member);
+        member = block;
+        capacity = size;
+    }
+    std::memcpy(member, group.text, group.length);
+    member[group.length] = '\0';
+    return true;
 }
 
-// Codes 10 to 13, 20 to 23 and 30 to 33 set x, y or z of a point.
-bool SetAnyCoordinate(Qdxf_Coord &point, const EntityGroup &group) {
-    switch (group.code) {
-        case 10:
-        case 11:
-        case 12:
-        case 13:
-            point.x = group.value.real;
-            return true;
-        case 20:
-        case 21:
-        case 22:
-        case 23:
-            point.y = group.value.real;
-            return true;
-        case 30:
-        case 31:
-        case 32:
-        case 33:
-            point.z = group.value.real;
-            return true;
+double &Axis(Qdxf_Coord &point, int axis) {
+    switch (axis) {
+        case 0:
+            return point.x;
+        case 1:
+            return point.y;
         default:
-            return false;
+            return point.z;
     }
+}
+
+// Codes 10 to 13, 20 to 23 and 30 to 33: a coordinate of a point.
+bool IsAnyCoordinate(int code) {
+    return code >= 10 && code <= 33 && code % 10 <= 3;
 }
 
 // Codes `base`, `base` + 10 and `base` + 20 set x, y and z of a point.
-bool SetCoordinate(Qdxf_Coord &point, const EntityGroup &group, int base) {
-    if (group.code == base) {
-        point.x = group.value.real;
-    } else if (group.code == base + 10) {
-        point.y = group.value.real;
-    } else if (group.code == base + 20) {
-        point.z = group.value.real;
-    } else {
-        return false;
+void SetCoordinate(Qdxf_Coord &point, const GroupView &group, int base) {
+    int axis = group.code - base;
+    if (axis >= 0 && axis <= 20 && axis % 10 == 0) Axis(point, axis / 10) = group.real;
+}
+
+// The type readers: one group (not code 0, not a common member) into the
+// members of their kind; false when the heap is exhausted.
+using TypeReader = bool (*)(EntityBuild &build, const GroupView &group);
+
+bool ReadNoMembers(EntityBuild &, const GroupView &) {
+    return true;
+}
+
+bool ReadLine(EntityBuild &build, const GroupView &group) {
+    Qdxf_Line &line = build.entity.data.line;
+    if (IsAnyCoordinate(group.code)) {
+        // 10, 20, 30: the start point; 11 to 13, 21 to 23, 31 to 33: the end.
+        Axis(group.code % 10 == 0 ? line.start : line.end, group.code / 10 - 1) = group.real;
     }
     return true;
 }
 
-using TypeReader = void (*)(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list);
+bool ReadPoint(EntityBuild &build, const GroupView &group) {
+    SetCoordinate(build.entity.data.point.location, group, 10);
+    return true;
+}
+
+bool ReadCircle(EntityBuild &build, const GroupView &group) {
+    Qdxf_Circle &circle = build.entity.data.circle;
+    if (group.code == 40) {
+        circle.radius = group.real;
+    } else {
+        SetCoordinate(circle.center, group, 10);
+    }
+    return true;
+}
+
+bool ReadArc(EntityBuild &build, const GroupView &group) {
+    Qdxf_Arc &arc = build.entity.data.arc;
+    switch (group.code) {
+        case 40:
+            arc.radius = group.real;
+            break;
+        case 50:
+            arc.startAngle = Radians(group.real);
+            break;
+        case 51:
+            arc.endAngle = Radians(group.real);
+            break;
+        default:
+            SetCoordinate(arc.center, group, 10);
+            break;
+    }
+    return true;
+}
+
+// TRACE and SOLID: the last digit of the code chooses the corner.
+bool ReadCorners(Qdxf_Trace &trace, const GroupView &group) {
+    if (IsAnyCoordinate(group.code))
+        Axis(trace.corner[group.code % 10], group.code / 10 - 1) = group.real;
+    return true;
+}
+
+bool ReadTrace(EntityBuild &build, const GroupView &group) {
+    return ReadCorners(build.entity.data.trace, group);
+}
+
+bool ReadSolid(EntityBuild &build, const GroupView &group) {
+    return ReadCorners(build.entity.data.solid, group);
+}
+
+bool ReadText(EntityBuild &build, const GroupView &group) {
+    Qdxf_Text &text = build.entity.data.text;
+    switch (group.code) {
+        case 1:
+            return KeepText(build, kKindText, text.text, group);
+        case 7:
+            return KeepText(build, kKindStyle, text.style, group);
+        case 11:
+        case 21:
+        case 31:
+            // The first of these groups brings the point into being.
+            if (!text.alignmentPoint && !(text.alignmentPoint = rt::New<Qdxf_Coord>()))
+                return false;
+            SetCoordinate(*text.alignmentPoint, group, 11);
+            break;
+        case 40:
+            text.height = group.real;
+            break;
+        case 41:
+            text.xScale = group.real;
+            break;
+        case 50:
+            text.angle = Radians(group.real);
+            break;
+        case 51:
+            text.obliqueAngle = Radians(group.real);
+            break;
+        case 71:
+            text.flags = group.integer;
+            break;
+        case 72:
+            text.horizJust = group.integer;
+            break;
+        case 73:
+            text.vertJust = group.integer;
+            break;
+        default:
+            SetCoordinate(text.insertionPoint, group, 10);
+            break;
+    }
+    return true;
+}
+
+bool ReadInsert(EntityBuild &build, const GroupView &group) {
+    Qdxf_Insert &insert = build.entity.data.insert;
+    switch (group.code) {
+        case 2:
+            return KeepText(build, kKindText, insert.blockName, group);
+        case 41:
+            insert.xScale = group.real;
+            break;
+        case 42:
+            insert.yScale = group.real;
+            break;
+        case 43:
+            insert.zScale = group.real;
+            break;
+        case 44:
+            insert.columnSpacing = group.real;
+            break;
+        case 45:
+            insert.rowSpacing = group.real;
+            break;
+        case 50:
+            insert.rotationAngle = Radians(group.real);
+            break;
+        case 70:
+            insert.columnCount = group.integer;
+            break;
+        case 71:
+            insert.rowCount = group.integer;
+            break;
+        default:
+            SetCoordinate(insert.insertionPoint, group, 10);
+            break;
+    }
+    return true;
+}
+
+// The member of a Qdxf_Vertex each code up to 70 sets, as a byte offset:
+// codes 10 to 13, 20 to 23 and 30 to 33 the location's x, y or z, 40 to 42
+// the widths and the bulge, 50 the tangent direction, 70 the flags.
+constexpr int kVertexCodes = 71;
+constexpr std::uint8_t kNoMember = 0xFF;
+constexpr std::uint8_t kFlags = offsetof(Qdxf_Vertex, flags);
+constexpr auto kVertexMembers = [] {
+    std::array<std::uint8_t, kVertexCodes> members{};
+    for (std::uint8_t &member : members)
+        member = kNoMember;
+    constexpr std::size_t kAxes[] = {offsetof(Qdxf_Coord, x), offsetof(Qdxf_Coord, y),
+                                     offsetof(Qdxf_Coord, z)};
+    for (int axis = 0; axis < 3; ++axis) {
+        for (int code = 10 * (axis + 1); code <= 10 * (axis + 1) + 3; ++code)
+            members[code] =
+                static_cast<std::uint8_t>(offsetof(Qdxf_Vertex, location) + kAxes[axis]);
+    }
+    members[40] = offsetof(Qdxf_Vertex, startingWidth);
+    members[41] = offsetof(Qdxf_Vertex, endingWidth);
+    members[42] = offsetof(Qdxf_Vertex, bulge);
+    members[50] = offsetof(Qdxf_Vertex, tangentDir);  // as read, in degrees
+    members[70] = kFlags;
+    return members;
+}();
+
+// A POLYLINE's own groups (those before its first VERTEX, and those of its
+// SEQEND) set its members; a vertex's groups wait for the vertex array.
+bool ReadPolyline(EntityBuild &build, const GroupView &group) {
+    Qdxf_Polyline &polyline = build.entity.data.polyline;
+    int code = group.code;
+    if (build.inVertex) {
+        std::uint8_t member = code < kVertexCodes ? kVertexMembers[code] : kNoMember;
+        if (member == kNoMember) return true;
+        VertexGroup kept{build.vertices - 1, member, {}};
+        if (member == kFlags) {
+            kept.value.integer = group.integer;
+        } else {
+            kept.value.real = group.real;
+        }
+        return build.vertexGroups.Append(kept);
+    }
+    switch (code) {
+        case 30:
+            polyline.elevation = group.real;
+            break;
+        case 40:
+            polyline.defaultStartingWidth = group.real;
+            break;
+        case 41:
+            polyline.defaultEndingWidth = group.real;
+            break;
+        case 70:
+            polyline.flag = group.integer;
+            break;
+        case 71:
+        case 72:
+            polyline.meshVertexCount[code - 71] = group.integer;
+            break;
+        case 73:
+        case 74:
+            polyline.smoothSurfaceDensity[code - 73] = group.integer;
+            break;
+        case 75:
+            polyline.type = group.integer;
+            break;
+        default:
+            break;
+    }
+    return true;
+}
+
+// A POLYLINE takes its VERTEX and SEQEND records: true for either tag, false
+// for any other (which ends the entity), through *heapExhausted false for a
+// vertex more than the array could ever hold.
+bool TakeVertexTag(EntityBuild &build, const GroupView &group, bool *heapExhausted) {
+    if (IsTag(group, "VERTEX")) {
+        if (build.vertices == INT_MAX) {
+            *heapExhausted = true;
+            return false;
+        }
+        ++build.vertices;
+        build.inVertex = true;
+        return true;
+    }
+    if (IsTag(group, "SEQEND")) {
+        build.inVertex = false;
+        return true;
+    }
+    return false;
+}
+
+// A 3DFACE's corners are filled in the order their groups come, each z group
+// closing one; its vertex count is the number of x groups, known at its end.
+bool Read3DFACE(EntityBuild &build, const GroupView &group) {
+    int code = group.code;
+    if (!IsAnyCoordinate(code)) return true;
+    if (code < 20) {
+        if (build.vertices == INT_MAX) return false;  // more corners than the array could hold
+        ++build.vertices;
+    }
+    VertexGroup kept{build.corner, kVertexMembers[code], {}};
+    kept.value.real = group.real;
+    if (code >= 30 && build.corner < INT_MAX) ++build.corner;
+    return build.vertexGroups.Append(kept);
+}
+
+// The vertex array of a POLYLINE or a 3DFACE, filled from the groups kept
+// aside; a 3DFACE's groups past its last corner are dropped.
+void PlaceVertices(rt::Report **report, EntityBuild &build, const char *typeReader) {
+    rt::ReportOut out(report);
+    Qdxf_Polyline &polyline = build.entity.data.polyline;
+    polyline.vertices = rt::NewArray<Qdxf_Vertex>(static_cast<std::size_t>(build.vertices));
+    if (!polyline.vertices) {
+        return VX_FAIL_AS(out, typeReader, nullptr, "Error allocating vertex list");
+    }
+    polyline.count = build.vertices;
+    for (const VertexGroup &group : build.vertexGroups) {
+        if (group.vertex >= polyline.count) continue;
+        // The vertex's bytes take the value's at its member's offset.
+        auto *member =
+            reinterpret_cast<unsigned char *>(&polyline.vertices[group.vertex]) + group.member;
+        if (group.member == kFlags) {
+            std::memcpy(member, &group.value.integer, sizeof group.value.integer);
+        } else {
+            std::memcpy(member, &group.value.real, sizeof group.value.real);
+        }
+    }
+}
+
+// One group into the common members, or else into those of the kind.
+template <TypeReader readType>
+bool ReadMember(EntityBuild &build, const GroupView &group) {
+    Qdxf_Entity &entity = build.entity;
+    switch (group.code) {
+        case 5:
+            return KeepText(build, kHandle, entity.handle, group);
+        case 6:
+            return KeepText(build, kLtypeName, entity.ltypeName, group);
+        case 8:
+            return KeepText(build, kLayerName, entity.layerName, group);
+        case 38:
+            entity.elevation = group.real;
+            return true;
+        case 39:
+            entity.thickness = group.real;
+            return true;
+        case 62:
+            entity.color = group.integer;
+            return true;
+        case 67:
+            entity.space = group.integer;
+            return true;
+        default:
+            return readType(build, group);
+    }
+}
+
+enum class Read { All, ReadFailed, NoMemory };
+
+// The groups after an entity's type group, up to the next code-0 group that
+// does not belong to it, which is pushed back. A group without a value sets
+// no member (no code of the tables has one).
+template <TypeReader readType>
+Read ReadMembers(GroupSource &source, EntityBuild &build, rt::Report **inner) {
+    GroupView group{};
+    for (;;) {
+        GroupMark mark = MarkGroup(source);
+        NextGroup(source, inner, &group);
+        if (*inner) return Read::ReadFailed;
+        if (group.code == 0) {
+            if constexpr (readType == ReadPolyline) {
+                bool heapExhausted = false;
+                if (TakeVertexTag(build, group, &heapExhausted)) continue;
+                if (heapExhausted) return Read::NoMemory;
+            }
+            PushBackGroup(source, mark);
+            return Read::All;
+        }
+        if (group.kind == QDXF_VALUE_NONE) continue;
+        if (!ReadMember<readType>(build, group)) return Read::NoMemory;
+    }
+}
+
+using MembersReader = Read (*)(GroupSource &source, EntityBuild &build, rt::Report **inner);
 
 struct Kind {
     const char *name;
-    TypeReader read;
+    Qdxf_EntityType type;
+    MembersReader read;
 };
 
-#define VX_KIND_READER(name, type, dumpName, reader, writer) {name, reader},
+#define VX_KIND_READER(name, type, dumpName, reader, writer) {name, type, ReadMembers<reader>},
 constexpr Kind kKinds[] = {VX_ENTITY_KINDS(VX_KIND_READER)};
 #undef VX_KIND_READER
 
@@ -151,45 +441,28 @@ constexpr KindsByLetter MakeKindsByLetter() {
 }
 constexpr KindsByLetter kKindsByLetter = MakeKindsByLetter();
 
-// The type reader of a kind's name, or null for a kind the reader does not
-// know.
-TypeReader TypeReaderOf(const char *name) {
+// The kind of a name, or null for a kind the reader does not know.
+const Kind *KindOf(const char *name) {
     for (int kind = kKindsByLetter.first[static_cast<unsigned char>(name[0])]; kind >= 0;
          kind = kKindsByLetter.next[kind]) {
-        if (rt::TextEqual(name, kKinds[kind].name)) return kKinds[kind].read;
+        if (rt::TextEqual(name, kKinds[kind].name)) return &kKinds[kind];
     }
     return nullptr;
 }
 
-// A code-0 group with the given text, seen in place.
-template <std::size_t N>
-bool IsViewTag(const GroupView &group, const char (&text)[N]) {
-    return group.kind == QDXF_VALUE_TEXT && group.length == N - 1 &&
-           std::memcmp(group.text, text, N - 1) == 0;
-}
-
-enum class Gathered { All, ReadFailed, NoMemory };
-
-// Gathers the groups that follow an entity's type group into `list`, up to
-// the next code-0 group that does not belong to it, which is pushed back. A
-// POLYLINE gathers its VERTEX and SEQEND records too.
-Gathered GatherGroups(GroupSource &source, GroupList &list, bool polyline, rt::Report **inner) {
-    GroupView group{};
-    for (;;) {
-        GroupMark mark = MarkGroup(source);
-        ReadGroup(source, inner, &group);
-        if (*inner) return Gathered::ReadFailed;
-        bool vertex = false;
-        if (group.code == 0 &&
-            !(polyline && ((vertex = IsViewTag(group, "VERTEX")) || IsViewTag(group, "SEQEND")))) {
-            PushBackGroup(source, mark);
-            return Gathered::All;
-        }
-        // A group without a value sets no member: it is not kept, or a byte of
-        // the file could cost a block of the heap.
-        if (group.kind == QDXF_VALUE_NONE) continue;
-        if (!list.Add(group, vertex)) return Gathered::NoMemory;
+// A new entity of a kind (null: unknown) with the members its groups do not
+// set; null when the heap is exhausted.
+Qdxf_Entity *NewEntity(const Kind *kind) {
+    auto *entity = rt::New<Qdxf_Entity>();
+    if (!entity) return nullptr;
+    entity->color = 256;
+    entity->type = kind ? kind->type : QDXF_INVALID;
+    if (entity->type == QDXF_INSERT) {
+        Qdxf_Insert &insert = entity->data.insert;
+        insert.xScale = insert.yScale = insert.zScale = 1.0;
+        insert.columnCount = insert.rowCount = 1;
     }
+    return entity;
 }
 
 enum class Noted { Already, Now, NoMemory };
@@ -217,348 +490,12 @@ Qdxf_Layer *FindLayer(const Qdxf_ReadState &read, const Qdxf_Info *drawing, cons
     return static_cast<Qdxf_Layer *>(read.layerNames.Find(name));
 }
 
-Qdxf_Entity *ReadCommon(rt::Report **report, const EntityGroup *list) {
-    rt::ReportOut out(report);
-    auto *entity = rt::New<Qdxf_Entity>();
-    if (!entity) {
-        VX_FAIL(out, nullptr, "Memory allocation error");
-        return nullptr;
-    }
-    entity->color = 256;
-    entity->type = QDXF_INVALID;
-    const char *handle = nullptr;
-    const char *ltypeName = nullptr;
-    const char *layerName = nullptr;
-    for (const EntityGroup *group = list->next; group; group = group->next) {
-        switch (group->code) {
-            case 5:
-                handle = group->value.text;
-                break;
-            case 6:
-                ltypeName = group->value.text;
-                break;
-            case 8:
-                layerName = group->value.text;
-                break;
-            case 38:
-                entity->elevation = group->value.real;
-                break;
-            case 39:
-                entity->thickness = group->value.real;
-                break;
-            case 62:
-                entity->color = group->value.integer;
-                break;
-            case 67:
-                entity->space = group->value.integer;
-                break;
-            default:
-                break;
-        }
-    }
-    if (!CopyText(&entity->handle, handle) || !CopyText(&entity->ltypeName, ltypeName) ||
-        !CopyText(&entity->layerName, layerName)) {
-        FreeEntity(entity);
-        VX_FAIL(out, nullptr, "Memory allocation error");
-        return nullptr;
-    }
-    return entity;
-}
-
-void ReadLine(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list) {
-    rt::ReportOut out(report);
-    entity->type = QDXF_LINE;
-    Qdxf_Line &line = entity->data.line;
-    for (const EntityGroup *group = list->next; group; group = group->next) {
-        if (!SetCoordinate(line.start, *group, 10)) {
-            // 11 to 13, 21 to 23, 31 to 33: the end point.
-            int code = group->code;
-            if ((code >= 11 && code <= 13) || (code >= 21 && code <= 23) ||
-                (code >= 31 && code <= 33)) {
-                SetAnyCoordinate(line.end, *group);
-            }
-        }
-    }
-}
-
-void ReadPoint(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list) {
-    rt::ReportOut out(report);
-    entity->type = QDXF_POINT;
-    for (const EntityGroup *group = list->next; group; group = group->next)
-        SetCoordinate(entity->data.point.location, *group, 10);
-}
-
-void ReadCircle(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list) {
-    rt::ReportOut out(report);
-    entity->type = QDXF_CIRCLE;
-    Qdxf_Circle &circle = entity->data.circle;
-    for (const EntityGroup *group = list->next; group; group = group->next) {
-        if (group->code == 40) {
-            circle.radius = group->value.real;
-        } else {
-            SetCoordinate(circle.center, *group, 10);
-        }
-    }
-}
-
-void ReadArc(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list) {
-    rt::ReportOut out(report);
-    entity->type = QDXF_ARC;
-    Qdxf_Arc &arc = entity->data.arc;
-    for (const EntityGroup *group = list->next; group; group = group->next) {
-        switch (group->code) {
-            case 40:
-                arc.radius = group->value.real;
-                break;
-            case 50:
-                arc.startAngle = Radians(group->value.real);
-                break;
-            case 51:
-                arc.endAngle = Radians(group->value.real);
-                break;
-            default:
-                SetCoordinate(arc.center, *group, 10);
-                break;
-        }
-    }
-}
-
-namespace {
-
-// TRACE and SOLID: the last digit of the code chooses the corner.
-void ReadCorners(Qdxf_Trace &trace, const EntityGroup *list) {
-    for (const EntityGroup *group = list->next; group; group = group->next) {
-        int code = group->code;
-        if ((code >= 10 && code <= 13) || (code >= 20 && code <= 23) ||
-            (code >= 30 && code <= 33)) {
-            SetAnyCoordinate(trace.corner[code % 10], *group);
-        }
-    }
-}
-
-}  // namespace
-
-void ReadTrace(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list) {
-    rt::ReportOut out(report);
-    entity->type = QDXF_TRACE;
-    ReadCorners(entity->data.trace, list);
-}
-
-void ReadSolid(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list) {
-    rt::ReportOut out(report);
-    entity->type = QDXF_SOLID;
-    ReadCorners(entity->data.solid, list);
-}
-
-void ReadText(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list) {
-    rt::ReportOut out(report);
-    entity->type = QDXF_TEXT;
-    Qdxf_Text &text = entity->data.text;
-    const char *string = nullptr;
-    const char *style = nullptr;
-    for (const EntityGroup *group = list->next; group; group = group->next) {
-        switch (group->code) {
-            case 1:
-                string = group->value.text;
-                break;
-            case 7:
-                style = group->value.text;
-                break;
-            case 11:
-            case 21:
-            case 31:
-                // The first of these groups brings the point into being.
-                if (!text.alignmentPoint && !(text.alignmentPoint = rt::New<Qdxf_Coord>())) {
-                    return VX_FAIL(out, nullptr, "Memory allocation error");
-                }
-                SetCoordinate(*text.alignmentPoint, *group, 11);
-                break;
-            case 40:
-                text.height = group->value.real;
-                break;
-            case 41:
-                text.xScale = group->value.real;
-                break;
-            case 50:
-                text.angle = Radians(group->value.real);
-                break;
-            case 51:
-                text.obliqueAngle = Radians(group->value.real);
-                break;
-            case 71:
-                text.flags = group->value.integer;
-                break;
-            case 72:
-                text.horizJust = group->value.integer;
-                break;
-            case 73:
-                text.vertJust = group->value.integer;
-                break;
-            default:
-                SetCoordinate(text.insertionPoint, *group, 10);
-                break;
-        }
-    }
-    if (!CopyText(&text.text, string) || !CopyText(&text.style, style)) {
-        VX_FAIL(out, nullptr, "Memory allocation error");
-    }
-}
-
-void ReadInsert(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list) {
-    rt::ReportOut out(report);
-    entity->type = QDXF_INSERT;
-    Qdxf_Insert &insert = entity->data.insert;
-    insert.xScale = insert.yScale = insert.zScale = 1.0;
-    insert.columnCount = insert.rowCount = 1;
-    const char *blockName = nullptr;
-    for (const EntityGroup *group = list->next; group; group = group->next) {
-        switch (group->code) {
-            case 2:
-                blockName = group->value.text;
-                break;
-            case 41:
-                insert.xScale = group->value.real;
-                break;
-            case 42:
-                insert.yScale = group->value.real;
-                break;
-            case 43:
-                insert.zScale = group->value.real;
-                break;
-            case 44:
-                insert.columnSpacing = group->value.real;
-                break;
-            case 45:
-                insert.rowSpacing = group->value.real;
-                break;
-            case 50:
-                insert.rotationAngle = Radians(group->value.real);
-                break;
-            case 70:
-                insert.columnCount = group->value.integer;
-                break;
-            case 71:
-                insert.rowCount = group->value.integer;
-                break;
-            default:
-                SetCoordinate(insert.insertionPoint, *group, 10);
-                break;
-        }
-    }
-    if (!CopyText(&insert.blockName, blockName)) VX_FAIL(out, nullptr, "Memory allocation error");
-}
-
-const EntityGroup *ReadVertex(rt::Report **report, Qdxf_Entity *entity, int index,
-                              const EntityGroup *vertex) {
-    rt::ReportOut out(report);
-    Qdxf_Vertex &target = entity->data.polyline.vertices[index];
-    for (const EntityGroup *group = vertex->next; group; group = group->next) {
-        switch (group->code) {
-            case 0:
-                return group->prev;
-            case 40:
-                target.startingWidth = group->value.real;
-                break;
-            case 41:
-                target.endingWidth = group->value.real;
-                break;
-            case 42:
-                target.bulge = group->value.real;
-                break;
-            case 50:
-                target.tangentDir = group->value.real;  // as read, in degrees
-                break;
-            case 70:
-                target.flags = group->value.integer;
-                break;
-            default:
-                SetAnyCoordinate(target.location, *group);
-                break;
-        }
-    }
-    return nullptr;
-}
-
-void ReadPolyline(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list) {
-    rt::ReportOut out(report);
-    entity->type = QDXF_POLYLINE;
-    Qdxf_Polyline &polyline = entity->data.polyline;
-    int count = 0;
-    for (const EntityGroup *group = list->next; group; group = group->next)
-        count += group->vertex;
-    polyline.vertices = rt::NewArray<Qdxf_Vertex>(static_cast<std::size_t>(count));
-    if (!polyline.vertices) return VX_FAIL(out, nullptr, "Error allocating vertex list");
-    polyline.count = count;
-
-    rt::Report *inner = nullptr;
-    int index = 0;
-    for (const EntityGroup *group = list->next; group;) {
-        if (group->vertex) {
-            const EntityGroup *last = ReadVertex(&inner, entity, index++, group);
-            if (inner) return VX_FAIL(out, inner, "Error reading vertex data");
-            if (!last) break;
-            group = last->next;
-            continue;
-        }
-        // The polyline's own groups, and those of its SEQEND.
-        switch (group->code) {
-            case 30:
-                polyline.elevation = group->value.real;
-                break;
-            case 40:
-                polyline.defaultStartingWidth = group->value.real;
-                break;
-            case 41:
-                polyline.defaultEndingWidth = group->value.real;
-                break;
-            case 70:
-                polyline.flag = group->value.integer;
-                break;
-            case 71:
-            case 72:
-                polyline.meshVertexCount[group->code - 71] = group->value.integer;
-                break;
-            case 73:
-            case 74:
-                polyline.smoothSurfaceDensity[group->code - 73] = group->value.integer;
-                break;
-            case 75:
-                polyline.type = group->value.integer;
-                break;
-            default:
-                break;
-        }
-        group = group->next;
-    }
-}
-
-void Read3DFACE(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list) {
-    rt::ReportOut out(report);
-    entity->type = QDXF_3DFACE;
-    Qdxf_Polyline &face = entity->data.polyline;
-    int count = 0;
-    for (const EntityGroup *group = list->next; group; group = group->next)
-        count += group->code >= 10 && group->code <= 13;
-    face.vertices = rt::NewArray<Qdxf_Vertex>(static_cast<std::size_t>(count));
-    if (!face.vertices) return VX_FAIL(out, nullptr, "Error allocating vertex list");
-    face.count = count;
-    // Corners are filled in the order their groups come, each z group
-    // closing one; the code's last digit does not choose the corner. Groups
-    // past the last corner (more z groups than x groups) are ignored.
-    int index = 0;
-    for (const EntityGroup *group = list->next; group && index < count; group = group->next) {
-        if (SetAnyCoordinate(face.vertices[index].location, *group) && group->code >= 30) {
-            ++index;
-        }
-    }
-}
-
 Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing,
                         Qdxf_Block *block) {
     rt::ReportOut out(report);
     GroupSource &source = read.source;
     rt::Report *inner = nullptr;
-    Qdxf_Group type;
+    GroupView type{};
     ReadKnownGroup(source, &inner, &type, 0);
     if (inner) {
         VX_FAIL(out, inner, "Error reading entity type group");
@@ -567,38 +504,34 @@ Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *dr
     // Either end group ends the list, in a block or in the ENTITIES section.
     if (IsTag(type, "ENDSEC") || IsTag(type, "ENDBLK")) return nullptr;
 
-    GroupList list(read.gathered);
-    GroupView group{};
-    group.code = type.code;
-    group.kind = type.kind;
-    group.text = type.value.text;
-    group.length = std::strlen(type.value.text);
-    if (!list.Add(group)) {
+    // The name outlives the view it was read from.
+    char name[kGroupTextSize];
+    std::memcpy(name, type.text, type.length);
+    name[type.length] = '\0';
+    const Kind *kind = KindOf(name);
+    rt::Owned<Qdxf_Entity, FreeEntity> entity(NewEntity(kind));
+    if (!entity) {
         VX_FAIL(out, nullptr, "Memory allocation error");
         return nullptr;
     }
-    const char *name = list.head()->value.text;
-    // A POLYLINE gathers its VERTEX records and its SEQEND record too.
-    bool polyline = rt::TextEqual(name, "POLYLINE");
-    switch (GatherGroups(source, list, polyline, &inner)) {
-        case Gathered::All:
+    read.vertexGroups.Clear();
+    EntityBuild build{*entity, read.vertexGroups};
+    switch ((kind ? kind->read : ReadMembers<ReadNoMembers>)(source, build, &inner)) {
+        case Read::All:
             break;
-        case Gathered::ReadFailed:
+        case Read::ReadFailed:
             VX_FAIL(out, inner, "Error reading entity data group");
             return nullptr;
-        case Gathered::NoMemory:
+        case Read::NoMemory:
             VX_FAIL(out, nullptr, "Memory allocation error");
             return nullptr;
     }
 
-    rt::Owned<Qdxf_Entity, FreeEntity> entity(ReadCommon(&inner, list.head()));
-    if (inner) {
-        VX_FAIL(out, inner, "Error reading common groups");
-        return nullptr;
-    }
-    if (TypeReader readType = TypeReaderOf(name)) {
-        readType(&inner, entity.get(), list.head());
-    } else {
+    if (entity->type == QDXF_POLYLINE) {
+        PlaceVertices(&inner, build, "ReadPolyline");
+    } else if (entity->type == QDXF_3DFACE) {
+        PlaceVertices(&inner, build, "Read3DFACE");
+    } else if (!kind) {
         switch (NoteIgnoredType(read, name)) {
             case Noted::Already:
                 break;

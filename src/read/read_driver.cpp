@@ -92,7 +92,7 @@ void ReleaseReadState(Qdxf_ReadState &read) {
     FreeIgnoredTypes(read);
     read.layerNames.Release();
     read.ltypeNames.Release();
-    read.gathered.Release();
+    read.vertexGroups.Release();
 }
 
 void SkipPast(GroupSource &source, rt::Report **report, const char *tag, const char *function) {

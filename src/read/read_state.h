@@ -7,8 +7,8 @@
 #define VEXLITH_READ_READ_STATE_H
 
 #include "codec/group.h"
-#include "runtime/arena.h"
 #include "runtime/name_index.h"
+#include "runtime/scratch.h"
 #include "runtime/toolkit.h"
 #include "vexlith.h"
 
@@ -19,6 +19,18 @@ struct Qdxf_IgnoredType {
     Qdxf_IgnoredType *next;
     Qdxf_IgnoredType *prev;
     char *name;
+};
+
+// A group of a POLYLINE's vertex or of a 3DFACE's corner, kept with the
+// index of its vertex until the entity ends and its vertex count, which sizes
+// the array, is known.
+struct VertexGroup {
+    std::int32_t vertex;
+    std::uint32_t member;  // the byte offset of the member it sets in Qdxf_Vertex
+    union {
+        std::int32_t integer;  // flags
+        double real;           // every other member
+    } value;
 };
 
 struct Qdxf_ReadState {
@@ -33,8 +45,8 @@ struct Qdxf_ReadState {
     rt::NameIndex ignoredKinds;
     rt::NameIndex layerNames;
     rt::NameIndex ltypeNames;
-    // The gathered groups of the entity being read.
-    rt::Arena gathered;
+    // The vertex groups of the entity being read.
+    rt::Scratch<VertexGroup> vertexGroups;
     // The last record of each list of the drawing being read: records are
     // appended after it, however many sections fill the list.
     Qdxf_Ltype *lastLtype;

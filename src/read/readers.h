@@ -62,48 +62,14 @@ Qdxf_Ltype *ReadSingleLtype(Qdxf_ReadState &read, rt::Report **report);
 Qdxf_Layer *ReadSingleLayer(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing);
 Qdxf_Style *ReadSingleStyle(GroupSource &source, rt::Report **report);
 
-// ENTITIES. An entity is read in two passes: its groups are gathered into a
-// list, then the record is built from the list.
-
-// One gathered group, sized to its value: a text lives right behind the
-// record. An entity of many groups (a POLYLINE with all its vertices) thus
-// costs memory in proportion to its size in the file.
-struct EntityGroup {
-    EntityGroup *next;
-    EntityGroup *prev;
-    std::int32_t code;
-    Qdxf_ValueKind kind;
-    bool vertex;  // a POLYLINE's (0, "VERTEX"), told apart once, when gathered
-    union {
-        std::int32_t integer;
-        double real;
-        const char *text;
-    } value;
-};
-
+// ENTITIES. An entity is read in one pass, each group straight into the
+// member it sets.
 void ReadEntityList(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing,
                     Qdxf_Block *block);
 // The next entity, owned by the caller; null with a null report at the end of
 // the list (ENDSEC or ENDBLK, consumed).
 Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing,
                         Qdxf_Block *block);
-// A new entity with the common members of the groups after the list's head.
-Qdxf_Entity *ReadCommon(rt::Report **report, const EntityGroup *list);
-// The type readers: `type` and the per-type members.
-void ReadLine(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list);
-void ReadPoint(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list);
-void ReadCircle(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list);
-void ReadArc(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list);
-void ReadTrace(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list);
-void ReadSolid(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list);
-void ReadText(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list);
-void ReadInsert(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list);
-void ReadPolyline(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list);
-void Read3DFACE(rt::Report **report, Qdxf_Entity *entity, const EntityGroup *list);
-// Fills vertex `index` of a polyline from the groups after `vertex`; returns
-// the last group of the vertex, or null when the list ends inside it.
-const EntityGroup *ReadVertex(rt::Report **report, Qdxf_Entity *entity, int index,
-                              const EntityGroup *vertex);
 // The first layer of the drawing's LAYER table named `name` (both null
 // included), or null.
 Qdxf_Layer *FindLayer(const Qdxf_ReadState &read, const Qdxf_Info *drawing, const char *name);

@@ -195,6 +195,9 @@ TEST(Entities, TheLastGroupOfACodeWins) {
     ReadOutcome outcome = ReadEntities({{0, "LINE"},
                                         {8, "first"},
                                         {8, "second"},
+                                        {5, "1"},  // longer, then shorter than the block held
+                                        {5, "A handle longer than the first"},
+                                        {5, "2B"},
                                         {10, 1.0},
                                         {10, 2.0},
                                         {12, 7.0},  // 12, 22, 32 are the end point too
@@ -209,6 +212,7 @@ TEST(Entities, TheLastGroupOfACodeWins) {
     auto e = Entities(outcome.drawing->entities);
     ASSERT_EQ(e.size(), 2u);
     EXPECT_STREQ(e[0]->layerName, "second");
+    EXPECT_STREQ(e[0]->handle, "2B");
     EXPECT_EQ(e[0]->data.line.start.x, 2.0);
     ExpectPoint(e[0]->data.line.end, 3, 8, 9);
     EXPECT_STREQ(e[1]->data.text.text, "two");
@@ -348,9 +352,14 @@ TEST(Entities, UnknownKindsAreKeptAndLoggedOncePerRead) {
 
 TEST(Entities, EntitiesFindTheirLayersReadBeforeThem) {
     // Names repeat: the first layer of a name is the one found, nameless ones included.
-    std::vector<Group> nameless =
-        Section("TABLES", Table("LAYER", {{0, "LAYER"}, {2, "A"}, {0, "LAYER"}, {70, 0},
-                                          {0, "LAYER"}, {2, "A"}, {0, "LAYER"}, {70, 1}}));
+    std::vector<Group> nameless = Section("TABLES", Table("LAYER", {{0, "LAYER"},
+                                                                    {2, "A"},
+                                                                    {0, "LAYER"},
+                                                                    {70, 0},
+                                                                    {0, "LAYER"},
+                                                                    {2, "A"},
+                                                                    {0, "LAYER"},
+                                                                    {70, 1}}));
     ReadOutcome outcome = ReadEntities({{0, "POINT"}, {0, "POINT"}, {8, "A"}}, nameless);
     auto e = Entities(outcome.drawing->entities);
     const Qdxf_Layer *a = outcome.drawing->tables->layers;

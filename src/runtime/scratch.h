@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: MIT
+// Scratch records that live only while one record of the drawing is built
+// (the vertex groups of a polyline, until its vertex count is known): one
+// block of the toolkit heap, grown by doubling and emptied, not freed, for
+// the next record, so a read makes only a handful of heap calls for them.
+#ifndef VEXLITH_RUNTIME_SCRATCH_H
+#define VEXLITH_RUNTIME_SCRATCH_H
+
+#include <cstddef>
+#include <cstring>
+#include <type_traits>
+
+#include "runtime/toolkit.h"
+
+namespace vexlith::rt {
+
+template <typename T>
+class Scratch {
+    static_assert(std::is_trivially_copyable_v<T>);
+
+public:
+    // False when the heap is exhausted; the records held stay.
+    bool Append(const T &record) {
+        if (size_ == capacity_ && !Grow()) return false;
+        data_[size_++] = record;
+        return true;
+    }
+    const T *begin() const { return data_; }
+    const T *end() const { return data_ + size_; }
+    // Empties it; the block is kept for reuse.
+    void Clear() { size_ = 0; }
+    // Returns the block to the heap.
+    void Release() {
+        Free(data_);
+        data_ = nullptr;
+        size_ = capacity_ = 0;
+    }
+
+private:
+    bool Grow() {
+        std::size_t capacity = capacity_ ? 2 * capacity_ : 256;
+        T *data = capacity > capacity_ ? NewArray<T>(capacity) : nullptr;
+        if (!data) return false;
+        if (size_) std::memcpy(data, data_, size_ * sizeof(T));
+        Free(data_);
+        data_ = data;
+        capacity_ = capacity;
+        return true;
+    }
+
+    // Zero is the empty scratch, as for a value-initialised read state.
+    T *data_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+};
+
+}  // namespace vexlith::rt
+
+#endif
