@@ -48,24 +48,103 @@ void ReadGroupInFull(GroupSource &source, rt::Report **report, GroupView *group)
 // Progress at `position`: a line number in ASCII, a byte offset in binary.
 void ShowGroupProgress(const GroupSource &source, long long position);
 
-// A value line as text, up to a NUL if the line holds one, without its
-// trailing white space (leading white space is kept).
-inline void ViewText(GroupView *group, const char *line, std::size_t length) {
-    const void *nul = std::memchr(line, '\0', length);
-    if (nul) length = static_cast<std::size_t>(static_cast<const char *>(nul) - line);
+// The text [line, line + length) without its trailing white space (leading
+// white space is kept).
+inline void TrimmedText(GroupView *group, const char *line, std::size_t length) {
     while (length > 0 && IsSpace(line[length - 1]))
         --length;
     group->text = line;
     group->length = length;
 }
 
+// A value line as text, up to a NUL if the line holds one, trimmed.
+inline void ViewText(GroupView *group, const char *line, std::size_t length) {
+    const void *nul = std::memchr(line, '\0', length);
+    if (nul) length = static_cast<std::size_t>(static_cast<const char *>(nul) - line);
+    TrimmedText(group, line, length);
+}
+
 namespace quick {
 
 // Room the view must hold beyond the cursor: the longest code line the quick
-// path takes, a whole line read (or the longest binary text with its code),
-// and the bytes a scan may look at past the end it finds.
-constexpr std::size_t kRoom = 16 + (rt::kLineSize - 1) + 16;
+// path takes (spaces, digits, CR LF), a whole line read (or the longest binary
+// text with its code), and the word a scan may read past its end.
 constexpr std::size_t kLine = rt::kLineSize - 1;
+constexpr std::size_t kRoom = 64 + kLine + 8;
+
+// The scans below look at eight bytes at a time, the first of them in the
+// word's lowest byte: the quick path runs on little-endian hosts only.
+constexpr bool kWordScans = std::endian::native == std::endian::little;
+
+inline std::uint64_t Word(const char *p) {
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    return word;
+}
+
+constexpr std::uint64_t kEachByte = 0x0101010101010101;
+constexpr std::uint64_t kHighBits = 0x8080808080808080;
+
+// The high bit of each byte of `word` that is 0, and perhaps of bytes after
+// the first of them: the first flagged byte is the first zero byte.
+inline std::uint64_t ZeroBytes(std::uint64_t word) {
+    return (word - kEachByte) & ~word & kHighBits;
+}
+
+// The index of the first flagged byte (flags not 0).
+inline int FirstFlagged(std::uint64_t flags) {
+    return std::countr_zero(flags) / 8;
+}
+
+// The number of decimal digits `word` begins with, 0 to 8. A byte below '0'
+// borrows only from the bytes after it, a byte above '9' carries only into
+// them, so the first flagged byte is the first that is not a digit.
+inline int LeadingDigits(std::uint64_t word) {
+    std::uint64_t flags = ((word - '0' * kEachByte) | (word + 0x46 * kEachByte)) & kHighBits;
+    return flags ? FirstFlagged(flags) : 8;
+}
+
+// The value of the first `count` (1 to 8) digits of `word`: the digits moved
+// to the top, behind zeros, and summed pairwise.
+inline std::uint64_t DigitsValue(std::uint64_t word, int count) {
+    std::uint64_t digits = (word - '0' * kEachByte) << (8 * (8 - count));
+    digits = digits * 10 + (digits >> 8);
+    constexpr std::uint64_t kPairs = 0x000000FF000000FF;
+    return ((digits & kPairs) * (100 + (1000000ULL << 32)) +
+            ((digits >> 16) & kPairs) * (1 + (10000ULL << 32))) >>
+           32;
+}
+
+constexpr std::uint64_t kPowersOfTen[] = {1,      10,      100,      1000,     10000,
+                                          100000, 1000000, 10000000, 100000000};
+
+// The digits from `p` on into `value`, at most 24 of them (more than the
+// callers take): their count. `value` wraps past 19 digits.
+inline int TakeDigits(const char *&p, std::uint64_t &value) {
+    int count = 0;
+    for (;;) {
+        std::uint64_t word = Word(p);
+        int digits = LeadingDigits(word);
+        if (digits == 0) return count;
+        value = value * kPowersOfTen[digits] + DigitsValue(word, digits);
+        p += digits;
+        count += digits;
+        if (digits < 8 || count > 16) return count;
+    }
+}
+
+// Past the spaces at `p`. After more than 15 the result is still a space,
+// which the callers decline.
+inline const char *SkipSpaces(const char *p) {
+    for (int words = 0; words < 2; ++words, p += 8) {
+        // Spaces become zero bytes; every other byte gets its high bit set,
+        // with no carry from one byte into the next.
+        std::uint64_t word = Word(p) ^ (' ' * kEachByte);
+        std::uint64_t others = (((word & ~kHighBits) + ~kHighBits) | word) & kHighBits;
+        if (others) return p + FirstFlagged(others);
+    }
+    return p;
+}
 
 // Powers of ten a double holds exactly.
 constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
@@ -79,44 +158,29 @@ inline const char *LineEnd(const char *p) {
     return nullptr;
 }
 
-// Spaces before a number; more than a few go to the general parsers.
-inline const char *SkipSpaces(const char *p) {
-    for (int i = 0; i < 16 && *p == ' '; ++i)
-        ++p;
-    return p;
-}
-
-// A code line of one to nine digits after spaces: past its end, or null.
-// Nine digits never overflow an int; longer codes may clamp, and go to the
-// general parser.
+// A code line of one to seven digits after spaces: past its end, or null.
+// Longer codes are rare, may clamp, and go to the general parser.
 inline const char *ShortCode(const char *p, int *code) {
     p = SkipSpaces(p);
-    const char *digits = p;
-    int value = 0;
-    while (p - digits < 9 && IsDigit(*p)) {
-        value = value * 10 + (*p - '0');
-        ++p;
-    }
-    if (p == digits) return nullptr;
-    *code = value;
-    return LineEnd(p);
+    std::uint64_t word = Word(p);
+    int digits = LeadingDigits(word);
+    if (digits == 0 || digits == 8) return nullptr;
+    *code = static_cast<int>(DigitsValue(word, digits));
+    return LineEnd(p + digits);
 }
 
-// An integer value line of one to nine digits, perhaps after spaces and a
+// An integer value line of one to seven digits, perhaps after spaces and a
 // minus: past its end, or null.
 inline const char *ShortInteger(const char *p, std::int32_t *integer) {
     p = SkipSpaces(p);
     bool negative = *p == '-';
     p += negative;
-    const char *digits = p;
-    int value = 0;
-    while (p - digits < 9 && IsDigit(*p)) {
-        value = value * 10 + (*p - '0');
-        ++p;
-    }
-    if (p == digits) return nullptr;
+    std::uint64_t word = Word(p);
+    int digits = LeadingDigits(word);
+    if (digits == 0 || digits == 8) return nullptr;
+    auto value = static_cast<std::int32_t>(DigitsValue(word, digits));
     *integer = negative ? -value : value;
-    return LineEnd(p);
+    return LineEnd(p + digits);
 }
 
 // A real value line in plain decimal notation (digits, perhaps a point and
@@ -130,16 +194,12 @@ inline const char *PlainReal(const char *p, double *real) {
     bool negative = *p == '-';
     p += negative;
     std::uint64_t mantissa = 0;
-    int digits = 0;
+    int digits = TakeDigits(p, mantissa);
     int fraction = 0;
-    for (; digits < 20 && IsDigit(*p); ++p, ++digits)
-        mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
     if (*p == '.') {
         ++p;
-        const char *first = p;
-        for (; digits < 20 && IsDigit(*p); ++p, ++digits)
-            mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-        fraction = static_cast<int>(p - first);
+        fraction = TakeDigits(p, mantissa);
+        digits += fraction;
     }
     if (digits == 0 || digits > 19 || mantissa > (std::uint64_t{1} << 53)) return nullptr;
     const char *end = LineEnd(p);
@@ -149,14 +209,32 @@ inline const char *PlainReal(const char *p, double *real) {
     return end;
 }
 
+// The first line end or NUL within a line read's length from `p`, or null.
+inline const char *LineEndOrNul(const char *p) {
+    for (std::size_t at = 0; at < kLine; at += 8) {
+        std::uint64_t word = Word(p + at);
+        std::uint64_t flags = ZeroBytes(word) | ZeroBytes(word ^ ('\n' * kEachByte));
+        if (flags) {
+            std::size_t found = at + static_cast<std::size_t>(FirstFlagged(flags));
+            return found < kLine ? p + found : nullptr;
+        }
+    }
+    return nullptr;
+}
+
 // The value line at `p` as text (see ViewText): past its end, or null when
 // no line end comes within a line read's length.
 inline const char *TextLine(const char *p, GroupView *group) {
-    const void *newline = std::memchr(p, '\n', kLine);
-    if (!newline) return nullptr;
-    const char *end = static_cast<const char *>(newline) + 1;
-    ViewText(group, p, static_cast<std::size_t>(end - p));
-    return end;
+    const char *end = LineEndOrNul(p);
+    if (!end) return nullptr;
+    if (*end == '\0') {  // a NUL ends the text, not the line
+        const void *newline = std::memchr(end, '\n', kLine - static_cast<std::size_t>(end - p));
+        if (!newline) return nullptr;
+        TrimmedText(group, p, static_cast<std::size_t>(end - p));
+        return static_cast<const char *>(newline) + 1;
+    }
+    TrimmedText(group, p, static_cast<std::size_t>(end - p));
+    return end + 1;
 }
 
 // Past the line at `p`, or null (as TextLine).
@@ -166,12 +244,13 @@ inline const char *SkipLine(const char *p) {
 }
 
 inline bool AsciiGroup(GroupSource &source, GroupView *group) {
+    if constexpr (!kWordScans) return false;
     const char *p = source.cursor;
     if (source.positionLost || static_cast<std::size_t>(source.end - p) < kRoom) return false;
     int code = 0;
     p = ShortCode(p, &code);
     if (!p || code == 999) return false;  // comments are dropped by the general reader
-    Qdxf_ValueKind kind = kGroupKinds[static_cast<std::size_t>(code % 1000)];
+    Qdxf_ValueKind kind = kGroupKinds[static_cast<std::size_t>(code < 1000 ? code : code % 1000)];
     group->code = code;
     group->kind = kind;
     const char *next = nullptr;
@@ -204,8 +283,19 @@ T LittleEndianAt(const char *p) {
     return value;
 }
 
+// The first NUL within a group text's size from `p`, or null.
+inline const char *TextEnd(const char *p) {
+    for (std::size_t at = 0; at < kGroupTextSize; at += 8) {
+        if (std::uint64_t flags = ZeroBytes(Word(p + at))) {
+            std::size_t found = at + static_cast<std::size_t>(FirstFlagged(flags));
+            return found < kGroupTextSize ? p + found : nullptr;
+        }
+    }
+    return nullptr;
+}
+
 inline bool BinaryGroup(GroupSource &source, GroupView *group) {
-    if constexpr (std::endian::native != std::endian::little) return false;
+    if constexpr (!kWordScans) return false;
     const char *p = source.cursor;
     if (source.positionLost || static_cast<std::size_t>(source.end - p) < kRoom) return false;
     int code;
@@ -228,10 +318,10 @@ inline bool BinaryGroup(GroupSource &source, GroupView *group) {
         case BinaryValue::None:
             break;
         case BinaryValue::Text: {
-            const void *nul = std::memchr(p, '\0', kGroupTextSize);
+            const char *nul = TextEnd(p);
             if (!nul) return false;  // too long: the general reader fails it
             group->text = p;
-            group->length = static_cast<std::size_t>(static_cast<const char *>(nul) - p);
+            group->length = static_cast<std::size_t>(nul - p);
             p += group->length + 1;
             break;
         }

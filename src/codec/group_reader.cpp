@@ -232,7 +232,9 @@ bool TakeLine(GroupSource &state, Line *line) {
 // hold a whole line) is left to the general path, a line and ParseInteger,
 // which gives the same code.
 bool TakeShortCode(GroupSource &state, int *code) {
-    if (Available(state) < rt::kLineSize - 1 || state.positionLost) return false;
+    if (!quick::kWordScans || Available(state) < rt::kLineSize - 1 || state.positionLost) {
+        return false;
+    }
     const char *next = quick::ShortCode(state.cursor, code);
     if (!next) return false;
     state.cursor = next;
