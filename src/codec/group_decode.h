@@ -45,8 +45,13 @@ extern const std::array<Qdxf_ValueKind, 1000> kGroupKinds;
 // What the general reader does where the quick path declines; it shows
 // progress itself.
 void ReadGroupInFull(GroupSource &source, rt::Report **report, GroupView *group);
-// Progress at `position`: a line number in ASCII, a byte offset in binary.
-void ShowGroupProgress(const GroupSource &source, long long position);
+
+// Progress at `position`, a line number in ASCII, a byte offset in binary:
+// inline, as it follows every group read.
+inline void ShowGroupProgress(const GroupSource &source, long long position) {
+    rt::ShowProgress(source.meter, static_cast<double>(position) * 100.0 /
+                                       static_cast<double>(source.progressTotal));
+}
 
 // The text [line, line + length) without its trailing white space (leading
 // white space is kept).

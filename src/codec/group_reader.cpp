@@ -283,11 +283,6 @@ int ClampToInt(long long value) {
 const std::array<BinaryCode, kTabledCodes> kBinaryCodes = kBinaryTable;
 const std::array<Qdxf_ValueKind, 1000> kGroupKinds = kKindTable;
 
-void ShowGroupProgress(const GroupSource &state, long long position) {
-    rt::ShowProgress(state.meter, static_cast<double>(position) * 100.0 /
-                                      static_cast<double>(state.progressTotal));
-}
-
 Qdxf_ValueKind GetGroupKind(int code) {
     int r = code % 1000;
     return r < 0 ? QDXF_VALUE_NONE : kKindTable[static_cast<std::size_t>(r)];

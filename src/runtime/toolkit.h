@@ -230,11 +230,10 @@ inline Position FileSize(const char *name) {
 
 #define VX_LOG_MESSAGE(report, ...) ::qsmg_LogMessage(0, (report), __VA_ARGS__)
 
-// Shows progress on the host's meter; the meter's own report is not needed.
+// Shows progress on the host's meter; the meter's own report is not needed
+// (a null out-parameter asks for none).
 inline void ShowProgress(const Meter *meter, double percent) {
-    Report *report = nullptr;
-    qmet_MeterInfoPrint(meter, percent, &report);
-    if (report) Discard(report);
+    qmet_MeterInfoPrint(meter, percent, nullptr);
 }
 
 }  // namespace vexlith::rt
