@@ -13,9 +13,9 @@ writing both forms, and the per-megabyte time of the largest drawing against
 the smallest and of a drawing with 5,000 layers against one with 20.
 
 With --callgrind, last: the instructions of one whole-process read of the
-smallest drawings by vexlith and by the bare reader (valgrind's callgrind;
-instruction counts hold steady on a busy machine where wall times do not).
-It takes about a minute.
+smallest drawings by vexlith (with and without a progress meter) and by the
+bare reader (valgrind's callgrind; instruction counts hold steady on a busy
+machine where wall times do not). It takes about a minute.
 
     bench/compare.py [--build build/bench] [--data build/bench-data]
                      [--sizes 10,50,200] [--runs 3] [--ezdxf] [--callgrind]
@@ -130,6 +130,7 @@ def main():
                                   "import ezdxf,sys; ezdxf.readfile(sys.argv[1])"]))
 
     columns = [(form, size) for form in ("ascii", "binary") for size in sizes]
+    speeds = {}  # (reader, form, size): MB/s
     print("| reader | " + " | ".join("%s %d MB" % (f.upper() if f == "ascii" else f, s)
                                      for f, s in columns) + " | peak memory / file size (largest file read) |")
     print("|---|" + "---|" * len(columns) + "---|")
@@ -154,12 +155,21 @@ def main():
                 cells.append("cannot read")
                 continue
             cells.append("%.0f" % (megabytes / seconds))
+            speeds[(name, form, size)] = megabytes / seconds
             ratios.append(peak / megabytes)
         # On the largest files: there the interpreter's footprint taken off
         # the children's peaks matters least.
         ratio = "%.2f×" % ratios[-1] if ratios else ""
         print("| %s | %s | %s |" % (name, " | ".join(cells), ratio), flush=True)
     print("\nFigures are MB/s of input, whole process, best of %d runs." % args.runs)
+    # The same run's figures as ratios: vexlith's speed over each floor's and peer's.
+    for other in ("bare from_chars reader (builds nothing)", "dime"):
+        cells = []
+        for form, size in columns:
+            ours, theirs = speeds.get(("vexlith", form, size)), speeds.get((other, form, size))
+            cells.append("%.2f×" % (ours / theirs) if ours and theirs else "—")
+        print("vexlith's speed / %s's: %s" % (other.split(" (")[0], ", ".join(
+            "%s %d MB %s" % (form, size, cell) for (form, size), cell in zip(columns, cells))))
 
     def in_process(*extra):
         out = subprocess.run([bench] + list(extra), check=True, capture_output=True, text=True).stdout
@@ -203,17 +213,19 @@ def main():
             print("\n--callgrind: valgrind is not installed", file=sys.stderr)
             return 1
         print("\ninstructions of one read, whole process (callgrind):\n")
-        print("| drawing | vexlith | bare reader | vexlith / bare |")
-        print("|---|---|---|---|")
+        print("| drawing | vexlith | bare reader | vexlith / bare | with a meter |")
+        print("|---|---|---|---|---|")
         for form in ("ascii", "binary"):
             path = files[(form, min(sizes), 20)]
             ours = instructions([bench, "read", path, "--repeat", "1"])
             bare = instructions([floor, path])
-            if ours is None or bare is None:
-                print("| %s %d MB | failed | | |" % (form, min(sizes)))
+            metered = instructions([bench, "read", path, "--repeat", "1", "--meter"])
+            if ours is None or bare is None or metered is None:
+                print("| %s %d MB | failed | | | |" % (form, min(sizes)))
                 continue
-            print("| %s %d MB | %.0fM | %.0fM | %.2f× |" % (
-                form, min(sizes), ours / 1e6, bare / 1e6, ours / bare), flush=True)
+            print("| %s %d MB | %.0fM | %.0fM | %.2f× | %.0fM (%+.0f%%) |" % (
+                form, min(sizes), ours / 1e6, bare / 1e6, ours / bare, metered / 1e6,
+                (metered / ours - 1) * 100), flush=True)
     return 0
 
 
