@@ -313,21 +313,4 @@ TEST(GroupWriter, AFailedWriteEndsTheGroupAndSaysWhere) {
     }
 }
 
-TEST(GroupWriter, AFullDiskFailsTheFirstGroup) {
-    for (bool binary : {false, true}) {
-        qfio_File *file = qfio_Open("/dev/full", "w", nullptr);
-        if (!file) GTEST_SKIP() << "/dev/full cannot be opened";
-        WriteState() = {qstr_Duplicate("/dev/full"), file, binary ? 1 : 0};
-        qerr_Report *report = nullptr;
-        vexlith::WriteStringGroup(WriteState(), 0, &report, "SECTION");
-        Chain expected = {"WriteStringGroup: Error writing to /dev/full"};
-        if (binary) expected.push_back("qfio_WriteSeq: No space left on device");
-        EXPECT_EQ(Levels(report), expected);
-        qerr_ReportFree(report);
-        qfio_Close(file, nullptr);
-        qmsc_HeapFree(WriteState().fileName);
-        WriteState() = {};
-    }
-}
-
 }  // namespace

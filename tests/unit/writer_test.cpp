@@ -11,6 +11,7 @@
 #include <set>
 #include <thread>
 
+#include "codec/group_writer.h"
 #include "drawings.h"
 #include "pellund_testing.h"
 
@@ -479,36 +480,69 @@ TEST(Writer, FilesThatCannotBeOpenedSayWhy) {
     EXPECT_EQ(pellund_TestOpenHandles(), 0);
 }
 
-TEST(Writer, AFullDiskFailsAtTheFirstWrite) {
+// A full disk fails each layer at its first write, with that layer's chain:
+// the file service (and every write after the first), the group writer and
+// qdxf_Write; nothing is left open or allocated.
+TEST(FullDisk, EveryLayerFailsAtItsFirstWrite) {
     if (!std::filesystem::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full (Windows: its own refusals are tested in "
                         "Files.WindowsRefusalsAreReported)";
     DrawingPtr empty = NewDrawing();
     DrawingPtr withHeader = NewDrawing();
     AddHeader(*withHeader);
+    auto file = [](qerr_Report **report) {
+        qfio_File *full = qfio_Open("/dev/full", "w", report);
+        ASSERT_NE(full, nullptr);
+        qfio_WriteSeq(full, "x", 1, report);
+        EXPECT_EQ(qfio_Fprintf(full, "%d", 1), 0);
+        qerr_Report *closing = nullptr;
+        qfio_Close(full, &closing);
+        EXPECT_EQ(closing, nullptr);
+    };
+    auto group = [](int binary) {
+        return [binary](qerr_Report **report) {
+            vexlith::Qdxf_WriteState state{qstr_Duplicate("/dev/full"),
+                                           qfio_Open("/dev/full", "w", nullptr), binary};
+            ASSERT_NE(state.file, nullptr);
+            vexlith::WriteStringGroup(state, 0, report, "SECTION");
+            qfio_Close(state.file, nullptr);
+            qmsc_HeapFree(state.fileName);
+        };
+    };
+    auto write = [](const DrawingPtr &drawing, int binary) {
+        return [&drawing, binary](qerr_Report **report) {
+            qdxf_Write(drawing.get(), "/dev/full", binary, 0, report);
+        };
+    };
     const struct {
-        const Qdxf_Info *drawing;
-        int binary;
+        const char *layer;
+        std::function<void(qerr_Report **)> run;
         Chain chain;
     } cases[] = {
-        {withHeader.get(),
-         0,
+        {"file service", file, {"qfio_WriteSeq: No space left on device"}},
+        {"ASCII group", group(0), {"WriteStringGroup: Error writing to /dev/full"}},
+        {"binary group",
+         group(1),
+         {"WriteStringGroup: Error writing to /dev/full",
+          "qfio_WriteSeq: No space left on device"}},
+        {"ASCII drawing",
+         write(withHeader, 0),
          {"qdxf_Write: Error writing HEADER section", "WriteHeader: Error writing group",
           "WriteStringGroup: Error writing to /dev/full"}},
-        {empty.get(),
-         0,
+        {"ASCII drawing without a header",
+         write(empty, 0),
          {"qdxf_Write: Error writing HEADER section", "WriteHeader: Error writing section",
           "WriteEmptySection: Error writing group",
           "WriteStringGroup: Error writing to /dev/full"}},
-        {withHeader.get(),
-         1,
+        {"binary drawing",
+         write(withHeader, 1),
          {"qdxf_Write: Error writing to file /dev/full", "qfio_WriteSeq: No space left on device"}},
     };
     long blocks = pellund_TestLiveBlocks();
     for (const auto &c : cases) {
         qerr_Report *report = nullptr;
-        qdxf_Write(c.drawing, "/dev/full", c.binary, 0, &report);
-        EXPECT_EQ(Levels(report), c.chain);
+        c.run(&report);
+        EXPECT_EQ(Levels(report), c.chain) << c.layer;
         qerr_ReportFree(report);
     }
     EXPECT_EQ(pellund_TestLiveBlocks(), blocks);
