@@ -255,7 +255,8 @@ bool ReadPolyline(EntityBuild &build, const GroupView &group) {
     Qdxf_Polyline &polyline = build.entity.data.polyline;
     int code = group.code;
     if (build.inVertex) {
-        std::uint8_t member = code < kVertexCodes ? kVertexMembers[code] : kNoMember;
+        // Binary codes are signed 16-bit: a negative one sets nothing either.
+        std::uint8_t member = code >= 0 && code < kVertexCodes ? kVertexMembers[code] : kNoMember;
         if (member == kNoMember) return true;
         VertexGroup kept{build.vertices - 1, member, {}};
         if (member == kFlags) {
