@@ -12,9 +12,10 @@ namespace vexlith {
 // One write: set by qdxf_Write on its own stack before the first group and
 // handed to every group written during it.
 struct Qdxf_WriteState {
-    char *fileName;  // heap copy of the output file's name, used only in messages
-    rt::File *file;  // the open output file
-    int binary;      // non-zero: binary form; zero: ASCII form
+    char *fileName;      // heap copy of the output file's name, used only in messages
+    rt::File *file;      // the open output file
+    int binary;          // non-zero: binary form; zero: ASCII form
+    unsigned int flags;  // QDXF_WRITE_... (0 for qdxf_Write)
 };
 
 // One group each, into the file of `state`. The caller picks the operation

@@ -343,6 +343,71 @@ VEXLITH_API void qdxf_Write(const Qdxf_Info *info, const char *fileName, int bin
                             qerr_Report **report);
 
 /* ===========================================================================
+ * Reading and writing with options
+ *
+ * The exports above keep the behaviour they have always had. These three take
+ * options; a null options pointer gives exactly the behaviour of qdxf_Read or
+ * qdxf_Write. An options record whose size is smaller than its first two
+ * members, or whose flags hold a bit the library does not know, fails the
+ * call with a report.
+ * ========================================================================= */
+
+#define QDXF_READ_MODERN_KINDS 0x1u /* kinds outside the ten become records of the ten */
+#define QDXF_READ_WORLD 0x2u /* entities with an extrusion direction placed in world coordinates \
+                              */
+#define QDXF_READ_UTF8 0x4u  /* every text in UTF-8 */
+#define QDXF_READ_ALL 0x7u
+
+typedef struct Qdxf_ReadOptions {
+    unsigned int size;  /* sizeof (Qdxf_ReadOptions): members past it are not read (growth) */
+    unsigned int flags; /* QDXF_READ_... */
+    double tolerance;   /* largest distance between a curve and the polyline that stands for it,
+                           in drawing units; 0 or less: the library's default */
+} Qdxf_ReadOptions;
+
+/*
+ * qdxf_Read with options: the same drawing, report chains and ownership, plus
+ * what the flags ask for. Null options read as qdxf_Read does.
+ */
+VEXLITH_API Qdxf_Info *qdxf_ReadWithOptions(const char *fileName, qmet_Meter *meter,
+                                            const Qdxf_ReadOptions *options, qerr_Report **report);
+
+#define QDXF_WRITE_COMPLETE \
+    0x1u /* tables, header variables and every member: reads back the same */
+#define QDXF_WRITE_R12_NAMES 0x2u /* names R12 programs accept */
+
+typedef struct Qdxf_WriteOptions {
+    unsigned int size;  /* sizeof (Qdxf_WriteOptions) */
+    unsigned int flags; /* QDXF_WRITE_... */
+} Qdxf_WriteOptions;
+
+/*
+ * qdxf_Write with options: `binary` as for qdxf_Write; null options write as
+ * qdxf_Write does.
+ */
+VEXLITH_API void qdxf_WriteWithOptions(const Qdxf_Info *info, const char *fileName, int binary,
+                                       const Qdxf_WriteOptions *options, qerr_Report **report);
+
+/* Each entity of the ENTITIES section, in file order, as soon as it is read;
+ * it is released when the callback returns. Non-zero from the callback stops
+ * the read early, without a report. */
+typedef int (*Qdxf_EntityCallback)(void *context, const Qdxf_Info *drawing,
+                                   const Qdxf_Entity *entity);
+
+/*
+ * Reads a file as qdxf_ReadWithOptions does, but hands each entity of the
+ * ENTITIES section to `callback` instead of keeping it: the drawing returned
+ * holds the header, the tables and the blocks, and no entities. The entity
+ * and everything it owns are only valid during the callback; its layer
+ * reference points into `drawing`. A read stopped by the callback returns the
+ * drawing read so far and no report. A failure after some callbacks gives the
+ * report chain qdxf_Read gives for the file, and null.
+ */
+VEXLITH_API Qdxf_Info *qdxf_ReadEach(const char *fileName, qmet_Meter *meter,
+                                     const Qdxf_ReadOptions *options, Qdxf_EntityCallback callback,
+                                     void *context, qerr_Report **report);
+
+/* ===========================================================================
  * Release and lists
  * ========================================================================= */
 

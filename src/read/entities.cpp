@@ -562,7 +562,16 @@ void ReadEntityList(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawin
         Qdxf_Entity *entity = ReadEntity(read, &inner, drawing, block);
         if (inner) return VX_FAIL(out, inner, "Error reading entity");
         if (!entity) break;
-        entities.Append(entity);
+        if (!read.entityCallback) {
+            entities.Append(entity);
+            continue;
+        }
+        int stop = read.entityCallback(read.callbackContext, drawing, entity);
+        FreeEntity(entity);
+        if (stop) {
+            read.stopped = true;
+            return;
+        }
     }
     FreeIgnoredTypes(read);
 }

@@ -2,6 +2,7 @@
 // qdxf_Read: opens the file, tells ASCII from binary, sets up the read state
 // and reads section after section up to the EOF tag.
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -142,6 +143,8 @@ int ReadSection(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing) {
     } else if (rt::TextEqual(name, "ENTITIES")) {
         ReadEntityList(read, &inner, drawing, nullptr);
         if (inner) VX_FAIL(out, inner, "Error reading ENTITIES section");
+        // A callback that stopped the read ends it here, as EOF would.
+        if (read.stopped) return 1;
     } else {
         SkipSection(source, &inner);
         if (inner) VX_FAIL(out, inner, "Error skipping section");
@@ -227,25 +230,25 @@ bool CountProgressTotal(Qdxf_ReadState &read, rt::Report **inner) {
     return true;
 }
 
-}  // namespace
-
-extern "C" VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *meter,
-                                            qerr_Report **report) {
-    rt::ReportOut out(report);
+// The whole read behind the three reading exports, with the options and the
+// entity callback already in `read`. Its reports are those of qdxf_Read: the
+// three exports give one chain for one file.
+Qdxf_Info *ReadDrawing(ReadScope &scope, const char *fileName, qmet_Meter *meter,
+                       rt::ReportOut &out) {
+    static constexpr const char *kFunction = "qdxf_Read";
     rt::Report *inner = nullptr;
-    ReadScope scope;
     Qdxf_ReadState &read = scope.read;
     GroupSource &state = read.source;
     scope.drawing = rt::New<Qdxf_Info>();
     if (!scope.drawing) {
-        VX_FAIL(out, nullptr, "Memory allocation error");
+        VX_FAIL_AS(out, kFunction, nullptr, "Memory allocation error");
         return nullptr;
     }
     rt::File *file = rt::Open(fileName, "r", &inner);
     if (!file || inner) {
         if (file) rt::CloseQuietly(file);
         // A null name opens nothing; it is shown as the writer shows it.
-        VX_FAIL(out, inner, "Error opening file %s", fileName ? fileName : "(null)");
+        VX_FAIL_AS(out, kFunction, inner, "Error opening file %s", fileName ? fileName : "(null)");
         return nullptr;
     }
     state.file = file;
@@ -258,21 +261,21 @@ extern "C" VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *me
         case FormFailure::None:
             break;
         case FormFailure::File:
-            VX_FAIL(out, inner, "Error reading file %s", fileName);
+            VX_FAIL_AS(out, kFunction, inner, "Error reading file %s", fileName);
             return nullptr;
         case FormFailure::Probe:
-            VX_FAIL(out, inner, "Error reading binary group code");
+            VX_FAIL_AS(out, kFunction, inner, "Error reading binary group code");
             return nullptr;
     }
     if (meter && !CountProgressTotal(read, &inner)) {
-        VX_FAIL(out, inner, "Error reading file %s", fileName);
+        VX_FAIL_AS(out, kFunction, inner, "Error reading file %s", fileName);
         return nullptr;
     }
 
     OpenGroupSource(state);
     while (!ReadSection(read, &inner, scope.drawing)) {
         if (inner) {
-            VX_FAIL(out, inner, "Error reading section");
+            VX_FAIL_AS(out, kFunction, inner, "Error reading section");
             return nullptr;
         }
     }
@@ -282,8 +285,68 @@ extern "C" VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *me
     rt::Discard(inner);
     scope.drawing->colorTable = qdxf_ColorTableCreate(&inner);
     if (!scope.drawing->colorTable) {
-        VX_FAIL(out, inner, "Error creating colour table");
+        VX_FAIL_AS(out, kFunction, inner, "Error creating colour table");
         return nullptr;
     }
     return scope.Release();
+}
+
+// Takes the host's options into the read state; false, with a report on
+// behalf of the export, for options the library cannot honour. Members past
+// the options' size are not read: a host built against an older record
+// leaves them at their defaults.
+bool TakeOptions(Qdxf_ReadState &read, const Qdxf_ReadOptions *options, rt::ReportOut &out,
+                 const char *function) {
+    if (!options) return true;
+    constexpr unsigned int kFirstTwo = offsetof(Qdxf_ReadOptions, flags) + sizeof options->flags;
+    if (options->size < kFirstTwo) {
+        VX_FAIL_AS(out, function, nullptr, "Read options of %u bytes: at least %u expected",
+                   options->size, kFirstTwo);
+        return false;
+    }
+    if (options->flags & ~QDXF_READ_ALL) {
+        VX_FAIL_AS(out, function, nullptr, "Unknown read option flags 0x%x",
+                   options->flags & ~QDXF_READ_ALL);
+        return false;
+    }
+    read.flags = options->flags;
+    if (options->size >= offsetof(Qdxf_ReadOptions, tolerance) + sizeof options->tolerance &&
+        options->tolerance > 0) {
+        read.tolerance = options->tolerance;
+    }
+    return true;
+}
+
+}  // namespace
+
+extern "C" VEXLITH_API Qdxf_Info *qdxf_Read(const char *fileName, qmet_Meter *meter,
+                                            qerr_Report **report) {
+    rt::ReportOut out(report);
+    ReadScope scope;
+    return ReadDrawing(scope, fileName, meter, out);
+}
+
+extern "C" VEXLITH_API Qdxf_Info *qdxf_ReadWithOptions(const char *fileName, qmet_Meter *meter,
+                                                       const Qdxf_ReadOptions *options,
+                                                       qerr_Report **report) {
+    rt::ReportOut out(report);
+    ReadScope scope;
+    if (!TakeOptions(scope.read, options, out, __func__)) return nullptr;
+    return ReadDrawing(scope, fileName, meter, out);
+}
+
+extern "C" VEXLITH_API Qdxf_Info *qdxf_ReadEach(const char *fileName, qmet_Meter *meter,
+                                                const Qdxf_ReadOptions *options,
+                                                Qdxf_EntityCallback callback, void *context,
+                                                qerr_Report **report) {
+    rt::ReportOut out(report);
+    if (!callback) {
+        VX_FAIL(out, nullptr, "Null entity callback");
+        return nullptr;
+    }
+    ReadScope scope;
+    if (!TakeOptions(scope.read, options, out, __func__)) return nullptr;
+    scope.read.entityCallback = callback;
+    scope.read.callbackContext = context;
+    return ReadDrawing(scope, fileName, meter, out);
 }

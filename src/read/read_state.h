@@ -35,6 +35,16 @@ struct VertexGroup {
 
 struct Qdxf_ReadState {
     GroupSource source;
+    // What the host asked for: QDXF_READ_... flags (0 for qdxf_Read), the
+    // largest distance between a curve and its polyline (0: the default).
+    unsigned int flags;
+    double tolerance;
+    // qdxf_ReadEach: each entity of the ENTITIES section goes to the callback
+    // instead of the drawing; a non-zero answer sets `stopped`, which ends the
+    // read early, without a report.
+    Qdxf_EntityCallback entityCallback;
+    void *callbackContext;
+    bool stopped;
     long long fileSize;     // bytes; 0 when unknown (not a regular file)
     long long dashLengths;  // dash lengths of line types allocated so far
     Qdxf_IgnoredType *ignoredTypes;

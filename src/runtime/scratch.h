@@ -27,6 +27,12 @@ public:
     }
     const T *begin() const { return data_; }
     const T *end() const { return data_ + size_; }
+    T *data() { return data_; }
+    const T *data() const { return data_; }
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    T &operator[](std::size_t index) { return data_[index]; }
+    const T &operator[](std::size_t index) const { return data_[index]; }
     // Empties it; the block is kept for reuse.
     void Clear() { size_ = 0; }
     // Returns the block to the heap.

@@ -70,48 +70,77 @@ public:
     Qdxf_WriteState state{};
 };
 
+// The whole write behind both writing exports, with the options already in
+// the state; its reports are those of qdxf_Write.
+void WriteDrawing(WriteScope &scope, const Qdxf_Info *info, const char *fileName, int binary,
+                  rt::ReportOut &out) {
+    static constexpr const char *kFunction = "qdxf_Write";
+    rt::Report *inner = nullptr;
+    // Nothing to write: no file is created.
+    if (!info) return VX_FAIL_AS(out, kFunction, nullptr, "Null drawing");
+    const char *shownName = fileName ? fileName : "(null)";
+
+    Qdxf_WriteState &state = scope.state;
+    if (fileName) {
+        state.fileName = rt::Duplicate(fileName);
+        if (!state.fileName) return VX_FAIL_AS(out, kFunction, nullptr, "Memory allocation error");
+    }
+    rt::File *file = rt::Open(fileName, "w", &inner);
+    if (!file || inner) {
+        if (file) rt::CloseQuietly(file);
+        return VX_FAIL_AS(out, kFunction, inner, "Error opening file %s", shownName);
+    }
+    state.file = file;
+    state.binary = binary == 1 ? 1 : 0;
+    if (state.binary) {
+        rt::WriteSeq(file, kBinarySentinel, kBinarySentinelSize, &inner);
+        if (inner) return VX_FAIL_AS(out, kFunction, inner, "Error writing to file %s", shownName);
+    }
+
+    WriteHeader(state, &inner, info->header);
+    if (inner) return VX_FAIL_AS(out, kFunction, inner, "Error writing HEADER section");
+    WriteTables(state, &inner);
+    if (inner) return VX_FAIL_AS(out, kFunction, inner, "Error writing TABLES section");
+    WriteBlockList(state, &inner, info->blocks);
+    if (inner) return VX_FAIL_AS(out, kFunction, inner, "Error writing BLOCKS section");
+    WriteEntitySection(state, &inner, info->entities);
+    if (inner) return VX_FAIL_AS(out, kFunction, inner, "Error writing ENTITIES section");
+    WriteStringGroup(state, 0, &inner, "EOF");
+    if (inner) return VX_FAIL_AS(out, kFunction, inner, "Error writing group");
+
+    // The handle is released by the close, failed or not.
+    state.file = nullptr;
+    rt::Close(file, &inner);
+    if (inner) return VX_FAIL_AS(out, kFunction, inner, "Error closing file %s", shownName);
+}
+
 }  // namespace
 
 extern "C" VEXLITH_API void qdxf_Write(const Qdxf_Info *info, const char *fileName, int binary,
                                        int reserved, qerr_Report **report) {
     (void)reserved;
     rt::ReportOut out(report);
-    rt::Report *inner = nullptr;
-    // Nothing to write: no file is created.
-    if (!info) return VX_FAIL(out, nullptr, "Null drawing");
-    const char *shownName = fileName ? fileName : "(null)";
-
     WriteScope scope;
-    Qdxf_WriteState &state = scope.state;
-    if (fileName) {
-        state.fileName = rt::Duplicate(fileName);
-        if (!state.fileName) return VX_FAIL(out, nullptr, "Memory allocation error");
-    }
-    rt::File *file = rt::Open(fileName, "w", &inner);
-    if (!file || inner) {
-        if (file) rt::CloseQuietly(file);
-        return VX_FAIL(out, inner, "Error opening file %s", shownName);
-    }
-    state.file = file;
-    state.binary = binary == 1 ? 1 : 0;
-    if (state.binary) {
-        rt::WriteSeq(file, kBinarySentinel, kBinarySentinelSize, &inner);
-        if (inner) return VX_FAIL(out, inner, "Error writing to file %s", shownName);
-    }
+    WriteDrawing(scope, info, fileName, binary, out);
+}
 
-    WriteHeader(state, &inner, info->header);
-    if (inner) return VX_FAIL(out, inner, "Error writing HEADER section");
-    WriteTables(state, &inner);
-    if (inner) return VX_FAIL(out, inner, "Error writing TABLES section");
-    WriteBlockList(state, &inner, info->blocks);
-    if (inner) return VX_FAIL(out, inner, "Error writing BLOCKS section");
-    WriteEntitySection(state, &inner, info->entities);
-    if (inner) return VX_FAIL(out, inner, "Error writing ENTITIES section");
-    WriteStringGroup(state, 0, &inner, "EOF");
-    if (inner) return VX_FAIL(out, inner, "Error writing group");
-
-    // The handle is released by the close, failed or not.
-    state.file = nullptr;
-    rt::Close(file, &inner);
-    if (inner) return VX_FAIL(out, inner, "Error closing file %s", shownName);
+extern "C" VEXLITH_API void qdxf_WriteWithOptions(const Qdxf_Info *info, const char *fileName,
+                                                  int binary, const Qdxf_WriteOptions *options,
+                                                  qerr_Report **report) {
+    rt::ReportOut out(report);
+    WriteScope scope;
+    if (options) {
+        constexpr unsigned int kFirstTwo = sizeof(Qdxf_WriteOptions);
+        if (options->size < kFirstTwo) {
+            return VX_FAIL(out, nullptr, "Write options of %u bytes: at least %u expected",
+                           options->size, kFirstTwo);
+        }
+        constexpr unsigned int kKnown = QDXF_WRITE_COMPLETE | QDXF_WRITE_R12_NAMES;
+        if (options->flags & ~kKnown) {
+            return VX_FAIL(out, nullptr, "Unknown write option flags 0x%x",
+                           options->flags & ~kKnown);
+        }
+        scope.state.flags = options->flags;
+    }
+    WriteDrawing(scope, info, fileName, binary, out);
 }

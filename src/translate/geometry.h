@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: MIT
+// The geometry the translations need: object coordinate systems (the
+// arbitrary axis algorithm), and curves flattened into polylines within a
+// tolerance: circular arcs, bulges, ellipses and splines.
+#ifndef VEXLITH_TRANSLATE_GEOMETRY_H
+#define VEXLITH_TRANSLATE_GEOMETRY_H
+
+#include "translate/groups.h"
+
+namespace vexlith::translate {
+
+// The largest distance between a curve and its polyline: `requested` when it
+// is positive, otherwise the library's default for a curve of `curveSize`
+// (its largest extent in drawing units).
+double CurveTolerance(double requested, double curveSize);
+
+// The most segments one curve is flattened into, whatever the tolerance asks:
+// hostile data cannot make one entity cost more than this.
+constexpr std::size_t kMaxCurveSegments = 1u << 16;
+
+// An object coordinate system: its axes in world coordinates.
+struct Ocs {
+    Qdxf_Coord x, y, z;
+};
+// The coordinate system of an extrusion direction (groups 210, 220, 230) by
+// the arbitrary axis algorithm; false for a direction without length or with
+// a NaN.
+bool MakeOcs(const Qdxf_Coord &extrusion, Ocs *ocs);
+// A point of the coordinate system in world coordinates.
+Qdxf_Coord ToWorld(const Ocs &ocs, const Qdxf_Coord &point);
+
+// A circular arc in its own plane, counterclockwise from `start` to `end`
+// (radians; an end at or before the start goes round once more, and equal
+// angles 2π apart make a full circle), both end points included, at z of the
+// centre.
+Outcome FlattenArc(const Qdxf_Coord &center, double radius, double start, double end,
+                   double tolerance, Points &out);
+// The arc of a polyline segment with a bulge, from `from` to `to` in their
+// plane: the points after `from`, `to` included (a bulge of 0 gives `to`).
+Outcome FlattenBulge(const Qdxf_Coord &from, const Qdxf_Coord &to, double bulge, double tolerance,
+                     Points &out);
+
+// An ELLIPSE entity: a CIRCLE or an ARC when its ratio is 1, with the centre
+// and angles in the coordinate system of its normal (as those records hold
+// them), else the points of its polyline in world coordinates, the first and
+// last at the start and end parameters.
+struct CircularShape {
+    bool isCircular;       // the members below are set, `out` is left empty
+    bool fullCircle;       // a CIRCLE; else an ARC from startAngle to endAngle
+    Qdxf_Coord center;     // in the coordinate system of `extrusion`
+    Qdxf_Coord extrusion;  // the ellipse's normal
+    double radius;
+    double startAngle, endAngle;  // radians
+};
+Outcome TranslateEllipse(Groups groups, double tolerance, CircularShape *circular, Points &out,
+                         const char **why);
+
+// A SPLINE entity as the points of its polyline in world coordinates: the
+// NURBS of its control points, knots, weights and degree, or, for a spline
+// with fit points only, the curve through them as CAD programs make it.
+Outcome TranslateSpline(Groups groups, double tolerance, Points &out, const char **why);
+
+}  // namespace vexlith::translate
+
+#endif
