@@ -25,11 +25,14 @@ void CollectIgnored(void *context, const char *message) {
 
 }  // namespace
 
-Qdxf_Info *ReadDrawing(const std::string &fileName, bool progressRequested, IgnoredKinds *ignored) {
+Qdxf_Info *ReadDrawing(const std::string &fileName, bool progressRequested, IgnoredKinds *ignored,
+                       const Qdxf_ReadOptions *options) {
     if (ignored) qsmg_SetSink(CollectIgnored, ignored);
     ProgressBar bar("reading " + fileName, ShowProgress(progressRequested));
     qerr_Report *report = nullptr;
-    Qdxf_Info *drawing = qdxf_Read(fileName.c_str(), bar.Meter(), &report);
+    Qdxf_Info *drawing = options
+                             ? qdxf_ReadWithOptions(fileName.c_str(), bar.Meter(), options, &report)
+                             : qdxf_Read(fileName.c_str(), bar.Meter(), &report);
     bar.Finish(drawing != nullptr);
     if (ignored) qsmg_SetSink(nullptr, nullptr);
     if (!drawing) {

@@ -20,8 +20,10 @@ using IgnoredKinds = std::set<std::string>;
 // `ignored` is given it receives the kinds the library did not read; other
 // log messages go to stderr as they come. A failed read prints its report
 // chain on stderr and gives null.
+// With `options`, qdxf_ReadWithOptions reads it; null options read it with
+// qdxf_Read.
 Qdxf_Info *ReadDrawing(const std::string &fileName, bool progressRequested,
-                       IgnoredKinds *ignored = nullptr);
+                       IgnoredKinds *ignored = nullptr, const Qdxf_ReadOptions *options = nullptr);
 
 // The form of a DXF file as its first bytes tell it; the file is opened again
 // for them.

@@ -10,6 +10,7 @@
 #include "runtime/name_index.h"
 #include "runtime/scratch.h"
 #include "runtime/toolkit.h"
+#include "translate/text_encoding.h"
 #include "vexlith.h"
 
 namespace vexlith {
@@ -45,6 +46,8 @@ struct Qdxf_ReadState {
     Qdxf_EntityCallback entityCallback;
     void *callbackContext;
     bool stopped;
+    // QDXF_READ_UTF8: the encoding of the file's texts, as its header says.
+    translate::TextEncoding encoding;
     long long fileSize;     // bytes; 0 when unknown (not a regular file)
     long long dashLengths;  // dash lengths of line types allocated so far
     Qdxf_IgnoredType *ignoredTypes;
