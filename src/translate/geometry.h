@@ -40,6 +40,31 @@ Outcome FlattenArc(const Qdxf_Coord &center, double radius, double start, double
 Outcome FlattenBulge(const Qdxf_Coord &from, const Qdxf_Coord &to, double bulge, double tolerance,
                      Points &out);
 
+// An elliptic arc about `center` in the plane whose normal is `normal`:
+// `majorAxis` is the end of the major axis relative to the centre, `ratio`
+// the minor axis over the major, the arc runs counterclockwise about the
+// normal from parameter `start` to `end` (radians; an end at or before the
+// start goes round once more), both end points included.
+Outcome FlattenEllipse(const Qdxf_Coord &center, const Qdxf_Coord &majorAxis,
+                       const Qdxf_Coord &normal, double ratio, double start, double end,
+                       double tolerance, Points &out);
+
+// A NURBS curve: `control` points, `weights` (empty: all 1, else one per
+// control point), `knots` (control.size() + degree + 1 of them, not
+// decreasing). Invalid, with *why, for data that makes no curve.
+struct Nurbs {
+    int degree;
+    std::span<const Qdxf_Coord> control;
+    std::span<const double> weights;
+    std::span<const double> knots;
+};
+Outcome FlattenNurbs(const Nurbs &curve, double tolerance, Points &out, const char **why);
+// The curve of `degree` through the fit points, as CAD programs make it,
+// with the tangents at its ends where they are given (null: none).
+Outcome FlattenFitPoints(int degree, std::span<const Qdxf_Coord> fit,
+                         const Qdxf_Coord *startTangent, const Qdxf_Coord *endTangent,
+                         double tolerance, Points &out, const char **why);
+
 // An ELLIPSE entity: a CIRCLE or an ARC when its ratio is 1, with the centre
 // and angles in the coordinate system of its normal (as those records hold
 // them), else the points of its polyline in world coordinates, the first and

@@ -28,6 +28,19 @@ Outcome FlattenArc(const Qdxf_Coord &, double, double, double, double, Points &)
 Outcome FlattenBulge(const Qdxf_Coord &, const Qdxf_Coord &, double, double, Points &) {
     return Outcome::Invalid;
 }
+Outcome FlattenEllipse(const Qdxf_Coord &, const Qdxf_Coord &, const Qdxf_Coord &, double, double,
+                       double, double, Points &) {
+    return Outcome::Invalid;
+}
+Outcome FlattenNurbs(const Nurbs &, double, Points &, const char **why) {
+    *why = kNotYet;
+    return Outcome::Invalid;
+}
+Outcome FlattenFitPoints(int, std::span<const Qdxf_Coord>, const Qdxf_Coord *, const Qdxf_Coord *,
+                         double, Points &, const char **why) {
+    *why = kNotYet;
+    return Outcome::Invalid;
+}
 Outcome TranslateEllipse(Groups, double, CircularShape *, Points &, const char **why) {
     *why = kNotYet;
     return Outcome::Invalid;
