@@ -19,6 +19,7 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -297,8 +298,21 @@ public:
         : path_(std::move(path)),
           options_(ReadOptions(flags, tolerance)),
           progress_(std::move(callback)),
-          worker_([this] { Run(); }) {}
-    ~EntityReader() { Close(); }
+          worker_([this] { Run(); }) {
+        Open().insert(this);
+    }
+    ~EntityReader() {
+        Close();
+        Open().erase(this);
+    }
+
+    // Closes every reader still open. Run at exit, before the interpreter
+    // finalizes: a worker that asked for the GIL after that would be ended
+    // in the middle of its read.
+    static void CloseAll() {
+        for (EntityReader *reader : std::vector(Open().begin(), Open().end()))
+            reader->Close();
+    }
     EntityReader(const EntityReader &) = delete;
     EntityReader &operator=(const EntityReader &) = delete;
 
@@ -341,6 +355,12 @@ public:
 
 private:
     static constexpr std::size_t kQueued = 256;
+
+    // The readers not yet destroyed; used with the GIL held.
+    static std::unordered_set<EntityReader *> &Open() {
+        static std::unordered_set<EntityReader *> open;
+        return open;
+    }
 
     void Run() {
         py::gil_scoped_acquire threadState;  // kept for the callbacks' acquires
@@ -451,4 +471,5 @@ PYBIND11_MODULE(_vexlith, module) {
         .def("chain", &EntityReader::TakeChain)
         .def("close", &EntityReader::Close);
     qsmg_SetSink(&LogMessage, nullptr);
+    py::module_::import("atexit").attr("register")(py::cpp_function(&EntityReader::CloseAll));
 }

@@ -18,18 +18,19 @@ from __future__ import annotations
 
 import errno
 import os
-from functools import cached_property
-from typing import Any, Callable, Iterator, Optional, Union
 
 from . import _vexlith
+
+TYPE_CHECKING = False
+if TYPE_CHECKING:  # typing and functools are not imported for a read: it starts sooner
+    from typing import Any, Callable, Iterator, Optional, Union
+
+    Path = Union[str, bytes, os.PathLike[str], os.PathLike[bytes]]
+    Progress = Callable[[float], Any]
 
 __version__: str = _vexlith.__version__
 __all__ = ["read", "iter_entities", "Drawing", "Record", "Entity", "Block", "Error", "ReadError",
            "MissingFileError", "WriteError", "__version__"]
-
-Path = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
-Progress = Callable[[float], Any]
-
 
 class Error(OSError):
     """A read or write that failed. ``chain`` is the library's report chain,
@@ -108,32 +109,36 @@ class Drawing:
 
     def __init__(self, drawing: _vexlith.Drawing) -> None:
         self._drawing = drawing
+        self._parts: dict[str, Any] = {}
 
-    @cached_property
+    def _part(self, name: str, part: int, make: Callable[[Any], Any]) -> Any:
+        if name not in self._parts:
+            self._parts[name] = make(self._drawing.document(part, False)[name])
+        return self._parts[name]
+
+    @property
     def header(self) -> Optional[dict[str, Any]]:
         """The header variables, named as the record's members (the variable's
         name without "$" in lower case); None when the file has no HEADER."""
-        return self._drawing.document(_vexlith.HEADER, False)["header"]
+        return self._part("header", _vexlith.HEADER, lambda header: header)
 
-    @cached_property
+    @property
     def tables(self) -> Optional[Record]:
         """``ltypes``, ``layers`` and ``styles``, lists of Records; None when
         the file has no TABLES section."""
-        tables = self._drawing.document(_vexlith.TABLES, False)["tables"]
-        if tables is None:
-            return None
-        return Record({name: [Record(row) for row in rows] for name, rows in tables.items()})
+        return self._part("tables", _vexlith.TABLES, lambda tables: None if tables is None else
+                          Record({name: list(map(Record, rows)) for name, rows in tables.items()}))
 
-    @cached_property
+    @property
     def blocks(self) -> list[Block]:
         """The block definitions, in file order."""
-        return [Block(block) for block in self._drawing.document(_vexlith.BLOCKS, False)["blocks"]]
+        return self._part("blocks", _vexlith.BLOCKS, lambda blocks: list(map(Block, blocks)))
 
-    @cached_property
+    @property
     def entities(self) -> list[Entity]:
         """The entities of the ENTITIES section, in file order."""
-        return [Entity(entity) for entity in
-                self._drawing.document(_vexlith.ENTITIES, False)["entities"]]
+        return self._part("entities", _vexlith.ENTITIES,
+                          lambda entities: list(map(Entity, entities)))
 
     def to_dict(self) -> dict[str, Any]:
         """The document ``vexlith dump --json`` prints for the same read
