@@ -5,11 +5,11 @@
 # Outside a virtual environment the system's interpreter is taken, whose
 # packages give the tests numpy and pytest, rather than the first python3 on
 # PATH, which may be another (a pyenv shim); -DPython3_EXECUTABLE names one.
-if(NOT DEFINED Python3_EXECUTABLE AND NOT DEFINED ENV{VIRTUAL_ENV} AND EXISTS /usr/bin/python3)
-    set(Python3_EXECUTABLE /usr/bin/python3 CACHE FILEPATH "The Python interpreter")
-endif()
 set(VEXLITH_PYTHON_DEFAULT OFF)
 if(PROJECT_IS_TOP_LEVEL AND VEXLITH_BUILD_TESTS AND NOT CMAKE_CROSSCOMPILING)
+    if(NOT DEFINED Python3_EXECUTABLE AND NOT DEFINED ENV{VIRTUAL_ENV} AND EXISTS /usr/bin/python3)
+        set(Python3_EXECUTABLE /usr/bin/python3 CACHE FILEPATH "The Python interpreter")
+    endif()
     find_package(Python3 COMPONENTS Interpreter Development.Module QUIET)
     find_package(pybind11 CONFIG QUIET)
     if(Python3_FOUND AND pybind11_FOUND)

@@ -92,10 +92,10 @@ private:
 
 // The report chain's messages, outermost first; the chain is released.
 py::list Chain(qerr_Report *report) {
+    std::unique_ptr<qerr_Report, decltype(&qerr_ReportFree)> owned(report, &qerr_ReportFree);
     py::list chain;
     for (const qerr_Report *level = report; level; level = qerr_ReportInner(level))
         chain.append(py::str(render::ToUtf8(qerr_ReportMessage(level))));
-    qerr_ReportFree(report);
     return chain;
 }
 
