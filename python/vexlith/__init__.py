@@ -22,7 +22,7 @@ import os
 from . import _vexlith
 
 TYPE_CHECKING = False
-if TYPE_CHECKING:  # typing and functools are not imported for a read: it starts sooner
+if TYPE_CHECKING:  # typing is not imported at run time: a script that reads starts sooner
     from typing import Any, Callable, Iterator, Optional, Union
 
     Path = Union[str, bytes, os.PathLike[str], os.PathLike[bytes]]
@@ -31,6 +31,7 @@ if TYPE_CHECKING:  # typing and functools are not imported for a read: it starts
 __version__: str = _vexlith.__version__
 __all__ = ["read", "iter_entities", "Drawing", "Record", "Entity", "Block", "Error", "ReadError",
            "MissingFileError", "WriteError", "__version__"]
+
 
 class Error(OSError):
     """A read or write that failed. ``chain`` is the library's report chain,
