@@ -14,6 +14,11 @@ namespace vexlith::translate {
 // The most pattern line segments one hatch becomes; a pattern that would
 // make more (a spacing of 1e-9 over a large boundary) is cut there.
 constexpr std::size_t kMaxPatternSegments = 1u << 18;
+// The most points of one hatch's boundary paths once their curves are
+// flattened (the fill works on as many edges); a hatch with more stays INVALID.
+constexpr std::size_t kMaxBoundaryPoints = 1u << 20;
+// The most triangles of one solid fill; a fill that would make more is cut there.
+constexpr std::size_t kMaxFillTriangles = 1u << 21;
 
 struct BulgePoint {
     double x, y;

@@ -4,7 +4,6 @@
 
 #include "runtime/toolkit.h"
 #include "translate/geometry.h"
-#include "translate/hatch.h"
 #include "translate/text_encoding.h"
 
 namespace vexlith::translate {
@@ -46,10 +45,6 @@ Outcome TranslateEllipse(Groups, double, CircularShape *, Points &, const char *
     return Outcome::Invalid;
 }
 Outcome TranslateSpline(Groups, double, Points &, const char **why) {
-    *why = kNotYet;
-    return Outcome::Invalid;
-}
-Outcome TranslateHatch(Groups, double, HatchShapes &, const char **why) {
     *why = kNotYet;
     return Outcome::Invalid;
 }
