@@ -136,7 +136,7 @@ private:
     Outcome Append(const BulgePoint &point);
     Outcome EndLoop();
     Outcome PatternDefinition();
-    bool Filled(std::size_t loop) const;
+    int FilledPaths() const;
     Outcome Fill();
 
     Groups groups_;
@@ -541,18 +541,16 @@ Outcome Parser::PatternDefinition() {
     return Outcome::Done;
 }
 
-// The paths the hatch style fills: all of them (style 0, even-odd); the
-// external and outermost ones (style 1); the external ones (style 2). A
-// style whose paths are not marked so fills all of them.
-bool Parser::Filled(std::size_t loop) const {
+// The path flags (92) the hatch style fills: all paths (style 0, even-odd);
+// the external and outermost ones (style 1); the external ones (style 2).
+// A style none of whose paths is so marked fills all of them.
+int Parser::FilledPaths() const {
     int wanted = style_ == kStyleOuter    ? kExternalPath | kOutermostPath
                  : style_ == kStyleIgnore ? kExternalPath
                                           : 0;
-    if (wanted == 0) return true;
-    bool marked = false;
     for (std::uint8_t flags : loopFlags_)
-        marked = marked || (flags & wanted);
-    return !marked || (loopFlags_[loop] & wanted);
+        if (flags & wanted) return wanted;
+    return 0;
 }
 
 Outcome Parser::Fill() {
@@ -561,9 +559,10 @@ Outcome Parser::Fill() {
     Buffer<std::uint32_t> ends;
     const rt::Scratch<BulgePoint> &boundary = shapes_.boundary;
     double elevation = shapes_.elevation;
+    int filled = FilledPaths();
     for (std::size_t loop = 0, begin = 0; loop < shapes_.pathEnds.size();
          begin = shapes_.pathEnds[loop++]) {
-        if (!Filled(loop)) continue;
+        if (filled && !(loopFlags_[loop] & filled)) continue;
         std::size_t end = shapes_.pathEnds[loop];
         for (std::size_t i = begin; i < end; ++i) {
             const BulgePoint &from = boundary[i], &to = boundary[i + 1 < end ? i + 1 : begin];

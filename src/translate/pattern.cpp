@@ -72,6 +72,9 @@ bool Hatcher::Run(const Rings &rings, std::size_t maxSegments, std::size_t maxSt
         along = -along;
     }
     if (!(spacing > 0)) return true;  // every line on one: no family to draw
+    // Setting up costs a step an edge: a family that cannot afford it is cut whole.
+    steps_ = rings.points.size();
+    if (steps_ > maxSteps_) return true;
 
     std::size_t begin = 0;
     double low = INFINITY, high = -INFINITY;
@@ -135,7 +138,8 @@ bool Hatcher::Line(double t, double origin) {
     std::size_t count = crossings_.size() & ~std::size_t{1};
     for (std::size_t i = 0; i < count && !stopped_; i += 2) {
         double from = crossings_[i], to = crossings_[i + 1];
-        while (i + 2 < count && crossings_[i + 2] - to <= epsilon_) {  // intervals that touch are one
+        while (i + 2 < count &&
+               crossings_[i + 2] - to <= epsilon_) {  // intervals that touch are one
             to = crossings_[i + 3];
             i += 2;
         }
