@@ -77,7 +77,7 @@ Outcome AppendCurve(double start, double sweep, double end, std::size_t count, P
     for (std::size_t i = 0; i <= count; ++i) {
         double parameter =
             i == count ? end : start + sweep * static_cast<double>(i) / static_cast<double>(count);
-        Qdxf_Coord point = pointAt(parameter, i);
+        Qdxf_Coord point = pointAt(parameter);
         if (!vec::IsFinite(point)) {
             out.Truncate(mark);
             return Outcome::Invalid;
@@ -133,7 +133,7 @@ Outcome FlattenArc(const Qdxf_Coord &center, double radius, double start, double
     }
     double sweep = Sweep(start, end);
     double limit = CurveTolerance(tolerance, ArcExtent(radius, sweep));
-    auto pointAt = [&](double angle, std::size_t) {
+    auto pointAt = [&](double angle) {
         return Qdxf_Coord{center.x + radius * std::cos(angle), center.y + radius * std::sin(angle),
                           center.z};
     };
@@ -198,7 +198,7 @@ Outcome FlattenEllipse(const Qdxf_Coord &center, const Qdxf_Coord &majorAxis,
     double largest = major * std::max(1.0, ratio);
     double sweep = Sweep(start, end);
     double limit = CurveTolerance(tolerance, 2 * largest);
-    auto pointAt = [&](double parameter, std::size_t) {
+    auto pointAt = [&](double parameter) {
         return vec::AddScaled(vec::AddScaled(center, majorAxis, std::cos(parameter)), minorAxis,
                               std::sin(parameter));
     };

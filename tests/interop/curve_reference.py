@@ -1,14 +1,7 @@
 #!/usr/bin/env python3
-"""Prints ELLIPSE and SPLINE entities made by ezdxf with ezdxf's own
-evaluation of their curves, for the geometry tests to compare against.
-
-For each case: "CASE <name>", the entity's number groups as "G <code> <value>"
-(as ezdxf writes them to a DXF file), ezdxf's curve as "P <x> <y> <z>" at
-4,000 even parameter steps, then "END". ezdxf makes fit-point splines the way
-CAD programs do (fit_points_to_cad_cv). Exit status 77 when ezdxf cannot be
-imported (the test then skips).
-"""
-import math
+"""ELLIPSE and SPLINE entities made by ezdxf, each as three lines: its name, its
+number groups (code value ...) and ezdxf's own curve at 4,000 even steps
+(x y z ...). Exit status 77 without ezdxf."""
 import sys
 
 try:
@@ -19,65 +12,39 @@ except ImportError as error:
     sys.exit(77)
 
 STEPS = 4000
-
-doc = ezdxf.new("R2018")
-msp = doc.modelspace()
+msp = ezdxf.new("R2018").modelspace()
 
 
-def ellipse_points(entity):
+def ellipse(center, axis, ratio, start=0, end=6.283185307179586, normal=(0, 0, 1)):
+    entity = msp.add_ellipse(center, axis, ratio, start, end, dxfattribs={"extrusion": normal})
     tool = entity.construction_tool()
-    return tool.vertices(tool.params(STEPS + 1))
+    return entity, tool.vertices(tool.params(STEPS + 1))
 
 
-def spline_points(entity):
-    return entity.construction_tool().approximate(segments=STEPS)
+def spline(entity, **attributes):
+    entity.dxf.update(attributes)
+    return entity, entity.construction_tool().approximate(segments=STEPS)
 
 
-def tilted_spline(points, **attributes):
-    spline = msp.add_spline(points)
-    for name, value in attributes.items():
-        spline.dxf.set(name, value)
-    return spline
-
-
-def closed_spline(points, degree):
-    spline = msp.add_spline()
-    spline.set_closed(points, degree=degree)
-    return spline
-
-
+closed = msp.add_spline()
 wavy = [(0, 0, 0), (2, 3, 1), (5, 2, 0), (7, 6, -2), (10, 5, 0), (11, 1, 1)]
-cases = [
-    ("ellipse tilted, wrapping parameters",
-     msp.add_ellipse((1, 2, 3), major_axis=(3, 0, 3), ratio=0.4, start_param=5.5,
-                     end_param=1.0, dxfattribs={"extrusion": (-1, 0, 1)}),
-     ellipse_points),
-    ("ellipse full, mirrored",
-     msp.add_ellipse((-4, 1, 0), major_axis=(0, 6, 0), ratio=0.25,
-                     dxfattribs={"extrusion": (0, 0, -1)}),
-     ellipse_points),
-    ("rational open cubic",
-     msp.add_rational_spline(wavy, weights=[1, 3, 0.5, 2, 1, 4], degree=3),
-     spline_points),
-    ("closed quadratic", closed_spline(wavy, degree=2), spline_points),
-    ("degree 5 uneven knots",
-     msp.add_open_spline(wavy + [(13, 0, 0), (15, 3, 0)], degree=5,
-                         knots=[0, 0, 0, 0, 0, 0, 0.5, 2, 2.5, 5, 5, 5, 5, 5]),
-     spline_points),
-    ("fit points", msp.add_spline(wavy), spline_points),
-    ("fit points, tangents",
-     tilted_spline(wavy, start_tangent=(0, 1, 0), end_tangent=(1, -1, 0.5)),
-     spline_points),
-    ("fit points, three", msp.add_spline([(0, 0, 0), (4, 3, 0), (8, 0, 0)]), spline_points),
-]
-
-for name, entity, reference in cases:
-    print("CASE", name)
-    collector = TagCollector(dxfversion=doc.dxfversion)
+closed.set_closed(wavy, degree=2)
+cases = {
+    "ellipse tilted, wrapping parameters": ellipse((1, 2, 3), (3, 0, 3), 0.4, 5.5, 1, (-1, 0, 1)),
+    "ellipse full, mirrored": ellipse((-4, 1, 0), (0, 6, 0), 0.25, normal=(0, 0, -1)),
+    "rational open cubic": spline(msp.add_rational_spline(wavy, [1, 3, 0.5, 2, 1, 4])),
+    "closed quadratic": spline(closed),
+    "degree 5 uneven knots": spline(msp.add_open_spline(
+        wavy + [(13, 0, 0), (15, 3, 0)], 5, [0] * 6 + [0.5, 2, 2.5] + [5] * 5)),
+    "fit points": spline(msp.add_spline(wavy)),
+    "fit points, tangents": spline(msp.add_spline(wavy), start_tangent=(0, 1, 0),
+                                   end_tangent=(1, -1, 0.5)),
+    "fit points, three": spline(msp.add_spline([(0, 0, 0), (4, 3, 0), (8, 0, 0)])),
+}
+for name, (entity, points) in cases.items():
+    collector = TagCollector(dxfversion="AC1032")
     entity.export_dxf(collector)
-    for tag in collector.tags:
-        if tag.code >= 10 and isinstance(tag.value, (int, float)):
-            print("G", tag.code, repr(tag.value))
-    for point in reference(entity):
-        print("P", repr(point.x), repr(point.y), repr(point.z))
-    print("END")
+    numbers = [t for t in collector.tags if t.code >= 10 and isinstance(t.value, (int, float))]
+    print(name)
+    print(" ".join(f"{tag.code} {tag.value!r}" for tag in numbers))
+    print(" ".join(f"{p.x!r} {p.y!r} {p.z!r}" for p in points))
