@@ -12,7 +12,6 @@
 #include <cmath>
 #include <limits>
 
-#include "codec/group.h"
 #include "translate/fill.h"
 #include "translate/geometry.h"
 #include "translate/hatch.h"
@@ -34,13 +33,10 @@ constexpr int kOutermostPath = 16;
 constexpr int kStyleOuter = 1;
 constexpr int kStyleIgnore = 2;
 
-// A group's number; a group read as text (the ASCII kinds of 210 to 239
-// are none) is parsed. `otherwise` for a group without one.
+// A group's number (GroupNumber); `otherwise` for a group without one.
 double Real(const EntityGroup &group, double otherwise = std::numeric_limits<double>::quiet_NaN()) {
-    if (group.kind == QDXF_VALUE_REAL) return group.real;
-    if (group.kind == QDXF_VALUE_INT) return group.integer;
-    if (group.text && group.length) return ParseReal(group.text, group.text + group.length);
-    return otherwise;
+    double value = GroupNumber(group);
+    return std::isnan(value) ? otherwise : value;
 }
 int Integer(const EntityGroup &group) {
     double value = Real(group, 0);
@@ -196,9 +192,11 @@ Outcome Parser::Run() {
     shapes_.elevation = elevation;
     shapes_.extrusion = extrusion;
     if (Code() != 91) return Fail("no boundary paths (group 91)");
-    Take();
-    while (Code() == 92)
+    // Fewer paths or edges than the file counts: the structure was not understood.
+    int paths = Integer(Take());
+    for (; Code() == 92; --paths)
         if (Outcome outcome = Path(); outcome != Outcome::Done) return outcome;
+    if (paths > 0) return Fail("fewer boundary paths than group 91 counts");
     if (shapes_.pathEnds.empty()) return Fail("no boundary path with points");
     if (Outcome outcome = PatternDefinition(); outcome != Outcome::Done) return outcome;
     return Fill();
@@ -212,10 +210,10 @@ Outcome Parser::Path() {
     if (pathFlags_ & kPolylinePath) {
         outcome = PolylinePath();
     } else {
-        while (Code() == 93)
-            Take();
-        while (outcome == Outcome::Done && Code() == 72)
+        int edges = Code() == 93 ? Integer(Take()) : 0;
+        for (; outcome == Outcome::Done && Code() == 72; --edges)
             outcome = Edge();
+        if (outcome == Outcome::Done && edges > 0) return Fail("fewer edges than group 93 counts");
     }
     if (outcome != Outcome::Done) return outcome;
     if (Code() == 97) Take();
@@ -333,16 +331,22 @@ Outcome Parser::EllipseEdge() {
     double start = clockwise ? 360 - v[6] : v[5], end = clockwise ? 360 - v[5] : v[6];
     double sweep = SweepDegrees(start, end);
     double from = ParameterAt(ratio, start * kRadiansPerDegree), to = from;
+    if (sweep == 0) {  // a point: the edges around it meet anyway
+        double c = std::cos(from), s = std::sin(from) * ratio;
+        return edge_.Append({v[0] + c * v[2] - s * v[3], v[1] + c * v[3] + s * v[2], 0})
+                   ? Outcome::Done
+                   : Outcome::NoMemory;
+    }
     if (sweep >= 360) {
         to = from + 2 * kPi;
-    } else if (sweep > 0) {
+    } else {
         to = ParameterAt(ratio, end * kRadiansPerDegree);
         while (to <= from)
             to += 2 * kPi;
     }
     curve_.Clear();
     Outcome flattened = FlattenEllipse({v[0], v[1], 0}, {v[2], v[3], 0}, {0, 0, 1}, ratio, from, to,
-                                       CurveTolerance(tolerance_, 2 * major), curve_);
+                                       tolerance_, curve_);
     if (flattened == Outcome::Invalid) *why_ = "an elliptic edge that makes no curve";
     return Curve(flattened, clockwise);
 }
@@ -356,11 +360,11 @@ Outcome Parser::SplineEdge() {
     bool tangentGiven[2] = {false, false};
     for (;;) {
         int code = Code();
-        // 97 is the count of fit points when they (or the tangents, or the
-        // path's own 97) follow; else it is the path's source objects count.
+        // 97 is the count of fit points when they, the tangents, the next edge
+        // or the path's own 97 follow; else it is the path's source objects count.
         if (code == 97) {
             int after = CodeAfter();
-            if (after != 11 && after != 12 && after != 13 && after != 97) break;
+            if (after != 11 && after != 12 && after != 13 && after != 97 && after != 72) break;
             Take();
             continue;
         }
@@ -407,25 +411,18 @@ Outcome Parser::SplineEdge() {
         }
         if (!stored) return Outcome::NoMemory;
     }
-    const Buffer<Qdxf_Coord> &points = control.empty() ? fit : control;
-    if (points.empty()) return Fail("a spline edge without control or fit points");
-    double low[2] = {points[0].x, points[0].y}, high[2] = {low[0], low[1]};
-    for (const Qdxf_Coord &p : points) {
-        low[0] = std::min(low[0], p.x), high[0] = std::max(high[0], p.x);
-        low[1] = std::min(low[1], p.y), high[1] = std::max(high[1], p.y);
-    }
-    double tolerance = CurveTolerance(tolerance_, std::max(high[0] - low[0], high[1] - low[1]));
+    if (control.empty() && fit.empty()) return Fail("a spline edge without control or fit points");
     curve_.Clear();
     Outcome flattened;
     if (!control.empty()) {
         std::span<const double> used;
         if (rational || !weights.empty()) used = {weights.data(), weights.size()};
         Nurbs nurbs{degree, {control.data(), control.size()}, used, {knots.data(), knots.size()}};
-        flattened = FlattenNurbs(nurbs, tolerance, curve_, why_);
+        flattened = FlattenNurbs(nurbs, tolerance_, curve_, why_);
     } else {
         flattened = FlattenFitPoints(
             degree, {fit.data(), fit.size()}, tangentGiven[0] ? &tangents[0] : nullptr,
-            tangentGiven[1] ? &tangents[1] : nullptr, tolerance, curve_, why_);
+            tangentGiven[1] ? &tangents[1] : nullptr, tolerance_, curve_, why_);
     }
     return Curve(flattened, false);
 }
@@ -568,12 +565,9 @@ Outcome Parser::Fill() {
             const BulgePoint &from = boundary[i], &to = boundary[i + 1 < end ? i + 1 : begin];
             if (!points.Append({from.x, from.y, elevation})) return Outcome::NoMemory;
             if (from.bulge == 0) continue;
-            double chord = std::hypot(to.x - from.x, to.y - from.y);
-            double diameter = chord * (1 + from.bulge * from.bulge) / (2 * std::fabs(from.bulge));
             curve_.Clear();
-            Outcome flattened =
-                FlattenBulge({from.x, from.y, elevation}, {to.x, to.y, elevation}, from.bulge,
-                             CurveTolerance(tolerance_, diameter), curve_);
+            Outcome flattened = FlattenBulge({from.x, from.y, elevation}, {to.x, to.y, elevation},
+                                             from.bulge, tolerance_, curve_);
             if (flattened == Outcome::Invalid) return Fail("a bulge that makes no arc");
             if (flattened != Outcome::Done) return flattened;
             for (std::size_t k = 0; k + 1 < curve_.size(); ++k) {

@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
 # Hatches ezdxf writes to OUT.dxf (the argument), and in OUT.dxf.tsv what it makes of them:
-# "<handle> area <a>" per solid fill (the even-odd area of its paths flattened by ezdxf's
-# construction tools), "<handle> segment <x0> <y0> <x1> <y1>" per line of ezdxf's hatching.
+# "<handle> area <a>" per solid fill, "<handle> segment <x0> <y0> <x1> <y1>" per line of
+# ezdxf's hatching, both of the paths hatch style selects flattened by ezdxf's construction tools.
 import sys
 
 try:
@@ -41,11 +41,11 @@ def make(msp):
     # Solid: splines, by control points and knots and by fit points.
     h = hatch()
     s = h.paths.add_edge_path()
-    s.add_spline(control_points=[(40, 0), (42, 4), (45, -1), (48, 3)],
+    s.add_spline(control_points=[(40, 0), (42, 4), (45, 5), (48, 3)],
                  knot_values=[0, 0, 0, 0, 1, 1, 1, 1], degree=3)
     s.add_line((48, 3), (40, 0))
     f = h.paths.add_edge_path()
-    f.add_spline(fit_points=[(50, 0), (52, 3), (55, 1), (58, 4)], degree=3,
+    f.add_spline(fit_points=[(50, 0), (52, 3), (55, 4), (58, 4)], degree=3,
                  start_tangent=(1, 1), end_tangent=(1, 0))
     f.add_line((58, 4), (50, 0))
     # ANSI31 over a square of line edges whose hole, not an outermost path,
@@ -80,21 +80,31 @@ def edge_points(edge):
     else:
         curve = fit_points_to_cad_cv(edge.fit_points,
                                      tangents=(edge.start_tangent, edge.end_tangent))
-    points = [Vec2(p) for p in curve.flattening(1e-7)]
+    points = [Vec2(p) for p in curve.flattening(1e-6)]
     # ezdxf holds a clockwise arc by its counterclockwise angles.
     return points if getattr(edge, "ccw", True) else points[::-1]
 
 
-def even_odd_area(hatch):
-    rings = [[Vec2(v[:2]) for v in p.vertices] if type(p).__name__ == "PolylinePath"
-             else [q for edge in p.edges for q in edge_points(edge)] for p in hatch.paths]
-    total = 0.0
-    for i, r in enumerate(rings):
+def rings(hatch):
+    return [[Vec2(v[:2]) for v in p.vertices] if type(p).__name__ == "PolylinePath"
+            else [q for edge in p.edges for q in edge_points(edge)]
+            for p in hatch.paths.rendering_paths(hatch.dxf.hatch_style)]
+
+
+def even_odd_area(hatch):  # of paths that do not cross
+    total, paths = 0.0, rings(hatch)
+    for i, r in enumerate(paths):
         area = abs(sum(a.x * b.y - b.x * a.y for a, b in zip(r, r[1:] + r[:1]))) / 2
-        depth = sum(1 for j, other in enumerate(rings)
+        depth = sum(1 for j, other in enumerate(paths)
                     if j != i and is_point_in_polygon_2d(r[0], other) > 0)
         total += area if depth % 2 == 0 else -area
     return total
+
+
+def pattern_segments(hatch):  # ezdxf's hatching of the exact paths (not its Bezier arcs)
+    for baseline in hatching.pattern_baselines(hatch):
+        for line in hatching.hatch_polygons(baseline, rings(hatch)):
+            yield from baseline.pattern_renderer(line.distance).render(line.start, line.end)
 
 
 def main():
@@ -105,7 +115,7 @@ def main():
         for h in doc.modelspace().query("HATCH"):
             if h.dxf.solid_fill:
                 tsv.write(f"{h.dxf.handle} area {even_odd_area(h)!r}\n")
-            for s, e in hatching.hatch_entity(h):
+            for s, e in pattern_segments(h):
                 tsv.write(f"{h.dxf.handle} segment {s.x!r} {s.y!r} {e.x!r} {e.y!r}\n")
 
 

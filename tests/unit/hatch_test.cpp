@@ -17,7 +17,7 @@ using namespace vexlith::translate;
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
+constexpr double kPi = 3.141592653589793, kSqrt2 = 1.4142135623730951;
 
 // A HATCH's groups as (code, value); each value takes the kind of its code.
 using Pairs = std::vector<std::pair<int, double>>;
@@ -166,7 +166,6 @@ TEST(Hatch, SolidFillCoversTheInsideByTheEvenOddRule) {
 }
 
 TEST(Hatch, PatternLinesAreClippedToTheInside) {
-    const double ansi31 = 2.2450640303;  // ANSI31 at scale 1: spacing 3.175
     struct Case {
         const char *name;
         Pairs pattern;
@@ -174,7 +173,7 @@ TEST(Hatch, PatternLinesAreClippedToTheInside) {
         double length;  // of all the segments
     };
     const Case cases[] = {
-        {"ANSI31", Pattern({{45, 0, 0, -ansi31, ansi31}}), 5, 50 * std::sqrt(2.0) - 12 * 3.175},
+        {"ANSI31", Pattern({{45, 0, 0, -2.2450640303, 2.2450640303}}), 5, 50 * kSqrt2 - 12 * 3.175},
         {"dashes", Pattern({{0, 0, 0, 0, 1, 1, -1}}), 50, 50},
         {"dots", Pattern({{90, 0.5, 1, -1, 0, 0, -2}}), 50, 0},
         {"two families", Pattern({{0, 0, 0.5, 0, 1}, {90, 0.5, 0, -1, 0}}), 20, 200},
