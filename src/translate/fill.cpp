@@ -90,6 +90,7 @@ private:
 };
 
 bool Sweep::AddEdges(const Rings &rings) {
+    if (!edges_.Reserve(rings.points.size())) return false;
     std::size_t begin = 0;
     for (std::uint32_t end : rings.ends) {
         for (std::size_t i = begin; i < end; ++i) {

@@ -554,6 +554,7 @@ Outcome Parser::Fill() {
     if (!solid_ && families_.empty()) return Outcome::Done;
     Buffer<Qdxf_Coord> points;
     Buffer<std::uint32_t> ends;
+    if (!points.Reserve(shapes_.boundary.size())) return Outcome::NoMemory;
     const rt::Scratch<BulgePoint> &boundary = shapes_.boundary;
     double elevation = shapes_.elevation;
     int filled = FilledPaths();

@@ -75,6 +75,7 @@ bool Hatcher::Run(const Rings &rings, std::size_t maxSegments, std::size_t maxSt
     // Setting up costs a step an edge: a family that cannot afford it is cut whole.
     steps_ = rings.points.size();
     if (steps_ > maxSteps_) return true;
+    if (!edges_.Reserve(rings.points.size())) return false;
 
     std::size_t begin = 0;
     double low = INFINITY, high = -INFINITY;
