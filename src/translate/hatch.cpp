@@ -450,6 +450,7 @@ Outcome Parser::Connect() {
         const BulgePoint first = loop_[0], last = loop_.back();
         const BulgePoint start = edge_[0], end = edge_.back();
         if (Near(last, start)) {
+            // end to start, as edges come
         } else if (Near(last, end)) {
             ReverseBulges(edge_.data(), edge_.size());
         } else if (loopEdges_ == 1 && (Near(first, start) || Near(first, end))) {
