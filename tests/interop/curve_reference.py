@@ -1,7 +1,6 @@
 #!/usr/bin/env python3
-"""ELLIPSE and SPLINE entities made by ezdxf, each as three lines: its name, its
-number groups (code value ...) and ezdxf's own curve at 4,000 even steps
-(x y z ...). Exit status 77 without ezdxf."""
+"""ELLIPSE and SPLINE entities by ezdxf, three lines each: name, number groups
+(code value ...), ezdxf's own curve at 4,000 steps (x y z ...). Exit 77 without ezdxf."""
 import sys
 
 try:
@@ -11,19 +10,18 @@ except ImportError as error:
     print(error)
     sys.exit(77)
 
-STEPS = 4000
 msp = ezdxf.new("R2018").modelspace()
 
 
 def ellipse(center, axis, ratio, start=0, end=6.283185307179586, normal=(0, 0, 1)):
     entity = msp.add_ellipse(center, axis, ratio, start, end, dxfattribs={"extrusion": normal})
     tool = entity.construction_tool()
-    return entity, tool.vertices(tool.params(STEPS + 1))
+    return entity, tool.vertices(tool.params(4001))
 
 
 def spline(entity, **attributes):
     entity.dxf.update(attributes)
-    return entity, entity.construction_tool().approximate(segments=STEPS)
+    return entity, entity.construction_tool().approximate(segments=4000)
 
 
 closed = msp.add_spline()
