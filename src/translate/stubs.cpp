@@ -1,21 +1,12 @@
 // SPDX-License-Identifier: MIT
-// Placeholders until the hatch and text translations are written.
+// Placeholders until the text translations are written.
 #include <cstring>
 
 #include "runtime/toolkit.h"
-#include "translate/hatch.h"
 #include "translate/text_encoding.h"
 
 namespace vexlith::translate {
 
-namespace {
-constexpr const char *kNotYet = "not translated yet";
-}
-
-Outcome TranslateHatch(Groups, double, HatchShapes &, const char **why) {
-    *why = kNotYet;
-    return Outcome::Invalid;
-}
 TextEncoding EncodingOf(const char *, const char *) {
     return {};
 }
