@@ -5,7 +5,6 @@
 #include "runtime/toolkit.h"
 #include "translate/geometry.h"
 #include "translate/hatch.h"
-#include "translate/text_encoding.h"
 
 namespace vexlith::translate {
 
@@ -52,17 +51,6 @@ Outcome TranslateSpline(Groups, double, Points &, const char **why) {
 Outcome TranslateHatch(Groups, double, HatchShapes &, const char **why) {
     *why = kNotYet;
     return Outcome::Invalid;
-}
-TextEncoding EncodingOf(const char *, const char *) {
-    return {};
-}
-char *Utf8Copy(const TextEncoding &, const char *text, std::size_t length) {
-    char *copy = rt::NewArray<char>(length + 1);
-    if (copy) std::memcpy(copy, text, length);
-    return copy;
-}
-bool ToUtf8(const TextEncoding &, char **) {
-    return true;
 }
 
 }  // namespace vexlith::translate
