@@ -37,26 +37,12 @@ bool IsTrailByte(int codePage, unsigned char byte);
 // page (932's half-width katakana, 936's euro sign); 0 when it has none.
 char32_t SingleByteOfDoubleBytePage(int codePage, unsigned char byte);
 
-// The platform's decoder of one double-byte page, opened at its first use.
-// Each conversion has its own: a decoder is never shared between threads.
-class DoubleByteDecoder {
-public:
-    explicit DoubleByteDecoder(int codePage) : codePage_(codePage) {}
-    ~DoubleByteDecoder();
-    DoubleByteDecoder(const DoubleByteDecoder &) = delete;
-    DoubleByteDecoder &operator=(const DoubleByteDecoder &) = delete;
-
-    // The character of a lead and a trail byte; 0 when the page defines none
-    // there. A code of a user-defined area, which only the drawing's own fonts
-    // give a meaning (Windows maps it into the Private Use Area, glibc
-    // refuses it), has none either, so that both platforms agree.
-    char32_t Decode(unsigned char lead, unsigned char trail);
-
-private:
-    int codePage_;
-    bool opened_ = false;
-    void *converter_ = nullptr;  // iconv_t; unused on Windows
-};
+// The character of a lead and a trail byte of a double-byte page, from the
+// platform's converter; 0 when the page defines none there. A code of a
+// user-defined area, which only the drawing's own fonts give a meaning
+// (Windows maps it into the Private Use Area, glibc refuses it), has none
+// either, so that both platforms agree.
+char32_t DecodeDoubleByte(int codePage, unsigned char lead, unsigned char trail);
 
 }  // namespace vexlith::translate
 

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 // The double-byte code pages: their byte layout here, their characters from
 // the platform's converter. Both converters are told the code page outright,
-// so neither depends on the process's locale, and each decoder is used by one
-// conversion only, so reads on several threads never share one.
+// so neither depends on the process's locale. MultiByteToWideChar keeps no
+// state; glibc's converters do, and opening one costs a hundred times more
+// than a character, so each thread keeps its own, one per page, until it ends.
 #include "translate/code_pages.h"
+
+#include <iterator>
 
 #if defined(_WIN32)
 #ifndef WIN32_LEAN_AND_MEAN
@@ -30,20 +33,40 @@ char32_t Agreed(char32_t character) {
 }
 
 #if !defined(_WIN32)
-const char *IconvName(int codePage) {
-    switch (codePage) {
-        case 932:
-            return "CP932";
-        case 936:
-            return "CP936";
-        case 949:
-            return "CP949";
-        case 950:
-            return "CP950";
-        default:
-            return "JOHAB";
+constexpr int kPages[] = {932, 936, 949, 950, 1361};
+constexpr const char *kIconvNames[] = {"CP932", "CP936", "CP949", "CP950", "JOHAB"};
+
+// A thread's converters, opened at their first use. A page whose converter
+// the C library lacks has no character defined.
+class Converters {
+public:
+    Converters() = default;
+    Converters(const Converters &) = delete;
+    Converters &operator=(const Converters &) = delete;
+    ~Converters() {
+        for (iconv_t converter : converters_) {
+            if (converter != kNone) iconv_close(converter);
+        }
     }
-}
+    iconv_t Of(int codePage) {
+        for (std::size_t page = 0; page < std::size(kPages); ++page) {
+            if (kPages[page] != codePage) continue;
+            if (!tried_[page]) {
+                tried_[page] = true;
+                converters_[page] = iconv_open("UTF-32LE", kIconvNames[page]);
+            }
+            return converters_[page];
+        }
+        return kNone;
+    }
+
+private:
+    static inline const iconv_t kNone = reinterpret_cast<iconv_t>(-1);
+    iconv_t converters_[std::size(kPages)] = {kNone, kNone, kNone, kNone, kNone};
+    bool tried_[std::size(kPages)] = {};
+};
+
+thread_local Converters tConverters;
 #endif
 
 }  // namespace
@@ -87,41 +110,29 @@ char32_t SingleByteOfDoubleBytePage(int codePage, unsigned char byte) {
 
 #if defined(_WIN32)
 
-DoubleByteDecoder::~DoubleByteDecoder() = default;
-
-char32_t DoubleByteDecoder::Decode(unsigned char lead, unsigned char trail) {
+char32_t DecodeDoubleByte(int codePage, unsigned char lead, unsigned char trail) {
     const char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
     wchar_t wide[2];
     int count =
-        MultiByteToWideChar(static_cast<UINT>(codePage_), MB_ERR_INVALID_CHARS, bytes, 2, wide, 2);
+        MultiByteToWideChar(static_cast<UINT>(codePage), MB_ERR_INVALID_CHARS, bytes, 2, wide, 2);
     return count == 1 ? Agreed(wide[0]) : 0;
 }
 
 #else
 
-DoubleByteDecoder::~DoubleByteDecoder() {
-    if (converter_) iconv_close(static_cast<iconv_t>(converter_));
-}
-
-char32_t DoubleByteDecoder::Decode(unsigned char lead, unsigned char trail) {
-    if (!opened_) {
-        opened_ = true;
-        iconv_t converter = iconv_open("UTF-32LE", IconvName(codePage_));
-        if (converter != reinterpret_cast<iconv_t>(-1)) converter_ = converter;
-    }
-    // Without the page's converter (a C library that lacks it) the page's
-    // characters cannot be told: none is defined.
-    if (!converter_) return 0;
+char32_t DecodeDoubleByte(int codePage, unsigned char lead, unsigned char trail) {
+    iconv_t converter = tConverters.Of(codePage);
+    if (converter == reinterpret_cast<iconv_t>(-1)) return 0;
     char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
     unsigned char utf32[8];
     char *in = bytes;
     auto *out = reinterpret_cast<char *>(utf32);
     std::size_t inLeft = sizeof bytes, outLeft = sizeof utf32;
-    std::size_t done = iconv(static_cast<iconv_t>(converter_), &in, &inLeft, &out, &outLeft);
+    std::size_t done = iconv(converter, &in, &inLeft, &out, &outLeft);
     if (done == static_cast<std::size_t>(-1) || inLeft != 0 || outLeft != sizeof utf32 - 4) {
         // Back to the initial state for the next character (the pages are
         // stateless, but a failed call may leave input half taken).
-        iconv(static_cast<iconv_t>(converter_), nullptr, nullptr, nullptr, nullptr);
+        iconv(converter, nullptr, nullptr, nullptr, nullptr);
         return 0;
     }
     return Agreed(char32_t{utf32[0]} | char32_t{utf32[1]} << 8 | char32_t{utf32[2]} << 16 |

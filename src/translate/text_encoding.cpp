@@ -170,23 +170,6 @@ long Hex4(const char *text, std::size_t available) {
 // 3 Korean (Wansung), 4 Korean (Johab), 5 Simplified Chinese.
 constexpr int kEscapePages[] = {932, 950, 949, 1361, 936};
 
-// One platform decoder per double-byte page, opened when a character of that
-// page is first met: a text's own page and the pages its \M+ escapes name.
-class Decoders {
-public:
-    char32_t Decode(int codePage, unsigned char lead, unsigned char trail) {
-        for (std::size_t page = 0; page < std::size(kEscapePages); ++page) {
-            if (kEscapePages[page] == codePage) return decoders_[page].Decode(lead, trail);
-        }
-        return 0;
-    }
-
-private:
-    DoubleByteDecoder decoders_[5] = {DoubleByteDecoder(932), DoubleByteDecoder(950),
-                                      DoubleByteDecoder(949), DoubleByteDecoder(1361),
-                                      DoubleByteDecoder(936)};
-};
-
 // The character of \U+XXXX at `text` (a surrogate pair takes two escapes),
 // and through `length` the bytes it takes; 0 when there is none.
 char32_t UnicodeEscape(const char *text, std::size_t available, std::size_t *length) {
@@ -204,7 +187,7 @@ char32_t UnicodeEscape(const char *text, std::size_t available, std::size_t *len
 
 // The character of \M+NXXXX at `text`: XXXX a code of the page N names, its
 // lead byte first, or 00 and one byte. 0 when there is none.
-char32_t MultiByteEscape(const char *text, std::size_t available, Decoders &decoders) {
+char32_t MultiByteEscape(const char *text, std::size_t available) {
     if (available < 8 || (text[1] != 'M' && text[1] != 'm') || text[2] != '+') return 0;
     if (text[3] < '1' || text[3] > '5') return 0;
     long code = Hex4(text + 4, available - 4);
@@ -213,15 +196,15 @@ char32_t MultiByteEscape(const char *text, std::size_t available, Decoders &deco
     auto lead = static_cast<unsigned char>(code >> 8), trail = static_cast<unsigned char>(code);
     if (lead == 0) return trail < 0x80 ? trail : SingleByteOfDoubleBytePage(codePage, trail);
     if (!IsLeadByte(codePage, lead) || !IsTrailByte(codePage, trail)) return 0;
-    return decoders.Decode(codePage, lead, trail);
+    return DecodeDoubleByte(codePage, lead, trail);
 }
 
 // Writes the character of a valid escape at `text` (a backslash) and returns
 // the bytes it took; 0, writing nothing, for anything else.
-std::size_t Escape(const char *text, std::size_t available, Decoders &decoders, Utf8Out &out) {
+std::size_t Escape(const char *text, std::size_t available, Utf8Out &out) {
     std::size_t length = 0;
     char32_t character = UnicodeEscape(text, available, &length);
-    if (!character && (character = MultiByteEscape(text, available, decoders))) length = 8;
+    if (!character && (character = MultiByteEscape(text, available))) length = 8;
     if (!character) return 0;
     out.Put(character);
     return length;
@@ -258,12 +241,11 @@ std::size_t Convert(const TextEncoding &encoding, const char *text, std::size_t 
     const char16_t *table = utf8 ? nullptr : SingleByteTable(codePage);
     // A page the library does not know is read as ANSI_1252.
     if (!utf8 && !table && !IsDoubleBytePage(codePage)) table = SingleByteTable(0);
-    Decoders decoders;
     Utf8Out out(buffer);
     for (std::size_t at = 0; at < length;) {
         unsigned char byte = bytes[at];
         if (byte == '\\') {
-            if (std::size_t taken = Escape(text + at, length - at, decoders, out)) {
+            if (std::size_t taken = Escape(text + at, length - at, out)) {
                 at += taken;
                 continue;
             }
@@ -285,7 +267,7 @@ std::size_t Convert(const TextEncoding &encoding, const char *text, std::size_t 
             ++at;
         } else if (at + 1 < length && IsLeadByte(codePage, byte) &&
                    IsTrailByte(codePage, bytes[at + 1])) {
-            char32_t character = decoders.Decode(codePage, byte, bytes[at + 1]);
+            char32_t character = DecodeDoubleByte(codePage, byte, bytes[at + 1]);
             out.Put(character ? character : kReplacement);
             // An undefined pair whose second byte is ASCII leaves that byte
             // to stand for itself (it may begin an escape).
