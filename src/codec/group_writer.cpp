@@ -4,10 +4,12 @@
 //
 // Numbers are spelled as in the C locale whatever locale the host has set:
 // codes and integers are right-aligned decimal ("%3d", "%6d"), reals take the
-// shortest of fixed and exponent notation with 8 significant digits ("%-.8g").
+// shortest spelling that reads back to the same double (std::to_chars), so a
+// surveyed coordinate of many digits is written as exactly as it is held.
 // Every group is written as two writes, its code and then its value, so that a
 // failure after the code leaves the code in the file and no value after it.
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -17,9 +19,10 @@
 namespace vexlith {
 namespace {
 
-// Room for the longest number line: "%.8g" of a double takes at most 15
-// characters ("-1.2345678e-308"), an int at most 11, then the newline.
-constexpr std::size_t kNumberLine = 32;
+// Room for the longest number line: the shortest spelling of a double takes
+// at most 24 characters ("-2.2250738585072014e-308", or "-0.000012345678901234567"
+// in fixed notation), an int at most 11, then the newline.
+constexpr std::size_t kNumberLine = 40;
 
 // `value` in decimal, right-aligned in `width` columns (more when it needs
 // them), and a newline. Returns the length of the line.
@@ -34,10 +37,16 @@ std::size_t IntegerLine(char (&line)[kNumberLine], int value, std::size_t width)
     return pad + length + 1;
 }
 
-// `value` as "%-.8g" prints it in the C locale, and a newline.
+// `value` in the fewest digits that read back to it, independent of the
+// locale; and a newline. Magnitudes a drawing holds (1e-5 up to 1e16) are
+// spelled in fixed notation, as old programs with a plain number parser
+// expect ("100000", not "1e+05"); others in the shorter of the two.
 std::size_t RealLine(char (&line)[kNumberLine], double value) {
-    char *end =
-        std::to_chars(line, line + kNumberLine - 1, value, std::chars_format::general, 8).ptr;
+    double magnitude = std::fabs(value);
+    bool fixed = magnitude == 0.0 || (magnitude >= 1e-5 && magnitude < 1e16);
+    char *last = line + kNumberLine - 1;
+    char *end = fixed ? std::to_chars(line, last, value, std::chars_format::fixed).ptr
+                      : std::to_chars(line, last, value).ptr;
     *end = '\n';
     return static_cast<std::size_t>(end - line) + 1;
 }

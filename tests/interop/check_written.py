@@ -14,8 +14,8 @@ creates for every drawing ("0", "Defpoints"); those are not printed.
 The blocks ezdxf makes for its layouts (*Model_Space, *Paper_Space) are not
 printed either.
 
-Numbers are printed with 8 significant digits, so a drawing written in ASCII
-(8 digits) and one written in binary (exact) print alike. Attributes a file
+Numbers are printed with 8 significant digits, so that the last digits of
+the two libraries' angle conversions do not show. Attributes a file
 left out are printed with ezdxf's default, so a record written without its
 optional groups prints the values the writer left out as defaults.
 

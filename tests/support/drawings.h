@@ -42,13 +42,16 @@ WriteOutcome WriteDrawing(const Qdxf_Info *drawing, int binary);
 ReadOutcome RoundTrip(const Qdxf_Info &drawing, int binary);
 
 // What the writer gives for `groups`: ASCII lines formatted with "%3d",
-// "%6d", "%-.8g" and "%s" in the C locale, or binary bytes after the
-// sentinel with one-byte codes.
+// "%6d" and "%s" in the C locale and reals as WrittenReal spells them, or
+// binary bytes after the sentinel with one-byte codes.
 std::string WrittenAscii(const std::vector<Group> &groups);
 std::string WrittenBinary(const std::vector<Group> &groups);
 
 // "%.8g" in the C locale.
 std::string Real8(double value);
+// A real as the ASCII form spells it: the shortest digits that read back to
+// the same double, in fixed notation from 1e-5 up to 1e16.
+std::string WrittenReal(double value);
 
 }  // namespace testing_support
 

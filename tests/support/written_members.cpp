@@ -45,14 +45,6 @@ std::string FormatReal(const char *format, double value) {
 
 namespace {
 
-// A written real as the reader takes it back: from_chars knows "nan" and
-// "inf" on every platform, where the Windows CRT's strtod reads them as 0.
-double Parse(const std::string &text) {
-    double value = 0;
-    std::from_chars(text.data(), text.data() + text.size(), value);
-    return value;
-}
-
 bool IsValueSpace(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
@@ -110,7 +102,9 @@ public:
     std::vector<std::string> TakeDifferences() { return std::move(differences_); }
 
     // What the form keeps of a value.
-    double Real(double value) const { return binary_ ? value : Parse(FormatReal("%.8g", value)); }
+    // Both forms keep a real: the ASCII form spells it in the shortest digits
+    // that read back to it.
+    double Real(double value) const { return value; }
     double Angle(double radians) const { return Radians(Real(Degrees(radians))); }
     int Int(int value) const {
         return binary_ ? static_cast<std::int16_t>(static_cast<std::uint16_t>(value & 0xffff))

@@ -7,11 +7,11 @@
 //
 // How each form keeps a value:
 //  - binary: reals and texts unchanged, integers their low 16 bits;
-//  - ASCII: reals as their "%.8g" spelling reads back, integers whole, texts
-//    with CR and LF in caret notation ("^M", "^J") and without trailing white
-//    space, which the reader strips from every value line.
+//  - ASCII: reals unchanged (their shortest spelling reads back), integers
+//    whole, texts with CR and LF in caret notation ("^M", "^J") and without
+//    trailing white space, which the reader strips from every value line.
 // Angles go out in degrees and come back in radians, so they compare as the
-// two conversions (and, in ASCII, the 8 digits between them) leave them.
+// two conversions leave them.
 #ifndef VEXLITH_TESTS_WRITTEN_MEMBERS_H
 #define VEXLITH_TESTS_WRITTEN_MEMBERS_H
 
