@@ -60,18 +60,29 @@ const std::vector<CommandSpec> &Commands() {
         },
         {
             "convert",
-            "IN OUT [--binary | --ascii] [--quiet]",
-            "write a drawing again, in ASCII or binary form",
+            "IN OUT [--binary | --ascii] [--r12 | --strict] [--force] [--quiet]",
+            "write a drawing again, as a complete DXF R12 file in ASCII or binary form",
             "Reads the drawing IN and writes it to OUT: in the binary form with --binary,\n"
-            "in the ASCII form with --ascii, otherwise in the form of IN. What is written\n"
-            "is the header's extents, the block definitions and the entities of the kinds\n"
-            "LINE, POINT, CIRCLE, ARC, TRACE, SOLID, TEXT, INSERT and POLYLINE; symbol\n"
-            "tables, other header variables and other kinds are left out. After\n"
-            "writing, one line on stderr says what OUT lacks that IN had: the kinds and\n"
-            "their counts, the tables and the header variables.",
+            "in the ASCII form with --ascii, otherwise in the form of IN. OUT is a complete\n"
+            "DXF R12 file that reads back as the same drawing: the header variables, the\n"
+            "line types, layers and text styles, the blocks and every entity the library\n"
+            "reads, with all their members (widths and bulges of polylines, 3DFACE,\n"
+            "elevation, thickness, handles when each is unique); texts outside ASCII are\n"
+            "written as \\U+XXXX. Entities of kinds the library does not read are left\n"
+            "out: after writing, one line on stderr names them. With --r12, layer, line\n"
+            "type, style and block names are made legal for R12 programs (at most 31\n"
+            "characters of A-Z, 0-9, $, _ and -), the file to give a laser cutter or an\n"
+            "older CAM program. --strict writes what qdxf_Write writes: the header's\n"
+            "extents, the block definitions and the entities of nine kinds, without\n"
+            "tables; its line names what OUT lacks that IN had.\n"
+            "\n"
+            "OUT may not be IN itself unless --force is given.",
             {
                 {"binary", "", "write the binary form"},
                 {"ascii", "", "write the ASCII form"},
+                {"r12", "", "names R12 programs accept"},
+                {"strict", "", "read with qdxf_Read and write with qdxf_Write"},
+                {"force", "", "write over IN"},
                 {"quiet", "", "say nothing of what the written file lacks"},
                 {"progress", "",
                  "show a progress bar while reading, even when stderr is no terminal"},
@@ -84,7 +95,9 @@ const std::vector<CommandSpec> &Commands() {
             " [--layers NAME,...] [--chord-tolerance UNITS]",
             "draw a drawing as an SVG or PNG picture, or write it as GeoJSON",
             "Draws the entities of the drawing IN, with the blocks their inserts place,\n"
-            "as a picture of OUT's kind: SVG, or PNG. The view is the header's $EXTMIN\n"
+            "as a picture of OUT's kind, SVG or PNG, or writes them as GeoJSON: a\n"
+            "feature per element drawn, in the drawing's own units, arcs as chords. The view is "
+            "the header's $EXTMIN\n"
             "to $EXTMAX when they fit the drawing, otherwise the drawn extents, with a\n"
             "margin; y points up. Layers that are off or frozen are not drawn, nor is\n"
             "paper space when model space has entities. Polyface meshes show their\n"

@@ -19,6 +19,9 @@ the two libraries' angle conversions do not show. Attributes a file
 left out are printed with ezdxf's default, so a record written without its
 optional groups prints the values the writer left out as defaults.
 
+With --audit it prints only the files ezdxf cannot load or whose audit finds
+errors, each with the errors.
+
 Exit status: 0 when every file was loaded, 1 when one could not be, 77 when
 ezdxf cannot be imported (the tests then skip).
 """
@@ -163,7 +166,41 @@ def check(path):
     return lines
 
 
+def audit(paths):
+    """ezdxf.readfile takes no \\U+XXXX escape in a name (layer, block), where
+    programs of R12 decode it; its recover mode decodes them, as they do, but
+    reads only the ASCII form: such a file in the binary form is left to the
+    ASCII file written from the same drawing."""
+    from ezdxf import recover
+    status = 0
+    logging.getLogger("ezdxf").setLevel(logging.ERROR)
+    for path in paths:
+        try:
+            try:
+                auditor = ezdxf.readfile(path).audit()
+            except ezdxf.DXFValueError:
+                with open(path, "rb") as file:
+                    data = file.read()
+                if b"\\U+" not in data:
+                    raise
+                if data.startswith(b"AutoCAD Binary DXF"):
+                    continue
+                doc, loading = recover.readfile(path)
+                auditor = doc.audit()
+                auditor.errors += loading.errors
+        except Exception as error:  # every failure to load is a finding
+            print("%s: not loaded: %s: %s" % (path, type(error).__name__, error))
+            status = 1
+            continue
+        if auditor.errors:
+            print("%s: %d errors: %s" % (path, len(auditor.errors),
+                                         "; ".join(e.message for e in auditor.errors)))
+    return status
+
+
 def main(paths):
+    if paths and paths[0] == "--audit":
+        return audit(paths[1:])
     status = 0
     for path in paths:
         print("== " + os.path.basename(path))

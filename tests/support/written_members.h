@@ -34,6 +34,16 @@ std::vector<std::string> WrittenMemberDifferences(const Qdxf_Info &written,
                                                   const Qdxf_Info &readBack, bool binary,
                                                   std::size_t limit = 20);
 
+// The same for a file written with QDXF_WRITE_COMPLETE: every member comes
+// back bit for bit (angles included), except that $ACADVER is AC1009, the
+// handles come back only when each is unique, an INSERT's attributesFollow
+// and a vertex's ltypeName are not written, and table entries R12 programs
+// need may follow the drawing's own. Texts compare with their \U+XXXX
+// escapes decoded, as a reader of R12 texts takes them.
+std::vector<std::string> CompleteMemberDifferences(const Qdxf_Info &written,
+                                                   const Qdxf_Info &readBack, bool binary,
+                                                   std::size_t limit = 20);
+
 // The reader takes an ASCII value line of at most 498 characters and its
 // newline in one piece; a longer line is split, and the rest is read as the
 // next line. True when every text the writer writes of `drawing` fits on one

@@ -502,7 +502,8 @@ TEST(FullDisk, EveryLayerFailsAtItsFirstWrite) {
     auto group = [](int binary) {
         return [binary](qerr_Report **report) {
             vexlith::Qdxf_WriteState state{qstr_Duplicate("/dev/full"),
-                                           qfio_Open("/dev/full", "w", nullptr), binary, 0};
+                                           qfio_Open("/dev/full", "w", nullptr), binary, 0,
+                                           nullptr};
             ASSERT_NE(state.file, nullptr);
             vexlith::WriteStringGroup(state, 0, report, "SECTION");
             qfio_Close(state.file, nullptr);
