@@ -62,25 +62,18 @@ const std::vector<CommandSpec> &Commands() {
             "convert",
             "IN OUT [--binary | --ascii] [--r12 | --strict] [--force] [--quiet]",
             "write a drawing again, as a complete DXF R12 file in ASCII or binary form",
-            "Reads the drawing IN and writes it to OUT: in the binary form with --binary,\n"
-            "in the ASCII form with --ascii, otherwise in the form of IN. OUT is a complete\n"
-            "DXF R12 file that reads back as the same drawing: the header variables, the\n"
-            "line types, layers and text styles, the blocks and every entity the library\n"
-            "reads, with all their members (widths and bulges of polylines, 3DFACE,\n"
-            "elevation, thickness, handles when each is unique); texts outside ASCII are\n"
-            "written as \\U+XXXX. Entities of kinds the library does not read are left\n"
-            "out: after writing, one line on stderr names them. With --r12, layer, line\n"
-            "type, style and block names are made legal for R12 programs (at most 31\n"
-            "characters of A-Z, 0-9, $, _ and -), the file to give a laser cutter or an\n"
-            "older CAM program. --strict writes what qdxf_Write writes: the header's\n"
-            "extents, the block definitions and the entities of nine kinds, without\n"
-            "tables; its line names what OUT lacks that IN had.\n"
-            "\n"
-            "OUT may not be IN itself unless --force is given.",
+            "Reads the drawing IN and writes it to OUT, in the binary form with --binary,\n"
+            "in the ASCII form with --ascii, otherwise in the form of IN: a complete DXF\n"
+            "R12 file that reads back as the same drawing (header, tables, blocks, every\n"
+            "member of every entity; texts outside ASCII as \\U+XXXX). Entities of kinds\n"
+            "the library does not read are left out; a line on stderr names them. --r12\n"
+            "makes the names of layers, line types, styles and blocks legal for R12\n"
+            "programs (laser cutters, CAM). --strict reads and writes as qdxf_Read and\n"
+            "qdxf_Write do and names what OUT lacks. OUT may be IN only with --force.",
             {
                 {"binary", "", "write the binary form"},
                 {"ascii", "", "write the ASCII form"},
-                {"r12", "", "names R12 programs accept"},
+                {"r12", "", "names R12 programs accept: A-Z, 0-9, $, _, -, 31 at most"},
                 {"strict", "", "read with qdxf_Read and write with qdxf_Write"},
                 {"force", "", "write over IN"},
                 {"quiet", "", "say nothing of what the written file lacks"},

@@ -167,35 +167,28 @@ def check(path):
 
 
 def audit(paths):
-    """ezdxf.readfile takes no \\U+XXXX escape in a name (layer, block), where
-    programs of R12 decode it; its recover mode decodes them, as they do, but
-    reads only the ASCII form: such a file in the binary form is left to the
-    ASCII file written from the same drawing."""
+    """ezdxf.readfile takes no \\U+XXXX escape in a name, where programs of R12
+    decode it; its recover mode decodes them as they do, in the ASCII form only
+    (a binary file is then left to the ASCII one of the same drawing)."""
     from ezdxf import recover
-    status = 0
     logging.getLogger("ezdxf").setLevel(logging.ERROR)
     for path in paths:
+        with open(path, "rb") as file:
+            data = file.read()
         try:
             try:
-                auditor = ezdxf.readfile(path).audit()
+                errors = ezdxf.readfile(path).audit().errors
             except ezdxf.DXFValueError:
-                with open(path, "rb") as file:
-                    data = file.read()
-                if b"\\U+" not in data:
+                if b"\\U+" not in data or data.startswith(b"AutoCAD Binary DXF"):
                     raise
-                if data.startswith(b"AutoCAD Binary DXF"):
-                    continue
                 doc, loading = recover.readfile(path)
-                auditor = doc.audit()
-                auditor.errors += loading.errors
+                errors = loading.errors + doc.audit().errors
         except Exception as error:  # every failure to load is a finding
-            print("%s: not loaded: %s: %s" % (path, type(error).__name__, error))
-            status = 1
-            continue
-        if auditor.errors:
-            print("%s: %d errors: %s" % (path, len(auditor.errors),
-                                         "; ".join(e.message for e in auditor.errors)))
-    return status
+            escaped = b"\\U+" in data and data.startswith(b"AutoCAD Binary DXF")
+            errors = [] if escaped else ["not loaded: %s: %s" % (type(error).__name__, error)]
+        if errors:
+            print("%s: %s" % (path, "; ".join(getattr(e, "message", e) for e in errors)))
+    return 0
 
 
 def main(paths):

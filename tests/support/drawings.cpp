@@ -66,15 +66,21 @@ void SetVertices(Qdxf_Entity &entity, const std::vector<Qdxf_Coord> &locations) 
         polyline.vertices[i].location = locations[i];
 }
 
-WriteOutcome WriteTo(const Qdxf_Info *drawing, const std::string &path, int binary) {
+WriteOutcome WriteTo(const Qdxf_Info *drawing, const std::string &path, int binary,
+                     unsigned int flags) {
     qerr_Report *report = nullptr;
-    qdxf_Write(drawing, path.c_str(), binary, 0, &report);
+    const Qdxf_WriteOptions options{sizeof options, flags};
+    if (flags) {
+        qdxf_WriteWithOptions(drawing, path.c_str(), binary, &options, &report);
+    } else {
+        qdxf_Write(drawing, path.c_str(), binary, 0, &report);
+    }
     return {ReadWholeFile(path), ReportPtr(report)};
 }
 
-WriteOutcome WriteDrawing(const Qdxf_Info *drawing, int binary) {
+WriteOutcome WriteDrawing(const Qdxf_Info *drawing, int binary, unsigned int flags) {
     TempFile file;
-    return WriteTo(drawing, file.path(), binary);
+    return WriteTo(drawing, file.path(), binary, flags);
 }
 
 ReadOutcome RoundTrip(const Qdxf_Info &drawing, int binary) {

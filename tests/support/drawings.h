@@ -34,10 +34,12 @@ struct WriteOutcome {
     ReportPtr report;
     std::vector<std::string> levels() const { return Levels(report.get()); }
 };
-// Writes `drawing` (may be null) into `path` in the binary form (1) or ASCII.
-WriteOutcome WriteTo(const Qdxf_Info *drawing, const std::string &path, int binary);
+// Writes `drawing` (may be null) into `path` in the binary form (1) or ASCII,
+// with qdxf_Write, or with qdxf_WriteWithOptions when `flags` are given.
+WriteOutcome WriteTo(const Qdxf_Info *drawing, const std::string &path, int binary,
+                     unsigned int flags = 0);
 // The same into a temporary file that is removed afterwards.
-WriteOutcome WriteDrawing(const Qdxf_Info *drawing, int binary);
+WriteOutcome WriteDrawing(const Qdxf_Info *drawing, int binary, unsigned int flags = 0);
 // Writes `drawing` in one form into a temporary file and reads it back.
 ReadOutcome RoundTrip(const Qdxf_Info &drawing, int binary);
 

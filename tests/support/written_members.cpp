@@ -93,9 +93,8 @@ bool Writable(const Qdxf_Entity &entity, bool complete = false) {
 // UTF-8, as a reader of R12 texts takes them.
 std::string Decoded(const std::string &text) {
     auto unit = [&](std::size_t at, unsigned *value) {
-        if (text.compare(at, 3, "\\U+") != 0 || at + 7 > text.size()) return false;
-        auto [end, error] = std::from_chars(&text[at + 3], &text[at + 7], *value, 16);
-        return error == std::errc{} && end == &text[at + 7];
+        return text.compare(at, 3, "\\U+") == 0 && at + 7 <= text.size() &&
+               std::from_chars(&text[at + 3], &text[at + 7], *value, 16).ptr == &text[at + 7];
     };
     std::string decoded;
     for (std::size_t at = 0; at < text.size();) {
@@ -119,38 +118,11 @@ std::string Decoded(const std::string &text) {
     return decoded;
 }
 
-// Handles the complete form writes: every one, when each is a number of 1 to
-// 16 hexadecimal digits of its own, or none.
-bool HandlesAreWritten(const Qdxf_Info &drawing) {
-    std::set<std::uint64_t> seen;
-    bool valid = true;
-    auto add = [&](const char *handle) {
-        if (!handle) return;
-        std::uint64_t value = 0;
-        std::size_t length = std::strlen(handle);
-        auto [end, error] = std::from_chars(handle, handle + length, value, 16);
-        valid = valid && length <= 16 && error == std::errc{} && end == handle + length &&
-                value != 0 && seen.insert(value).second;
-    };
-    auto entities = [&](const Qdxf_Entity *entity) {
-        for (; entity; entity = entity->next) {
-            if (Writable(*entity, true)) add(entity->handle);
-        }
-    };
-    if (const Qdxf_Tables *t = drawing.tables) {
-        for (const Qdxf_Ltype *e = t->ltypes; e; e = e->next)
-            add(e->handle);
-        for (const Qdxf_Layer *e = t->layers; e; e = e->next)
-            add(e->handle);
-        for (const Qdxf_Style *e = t->styles; e; e = e->next)
-            add(e->handle);
-    }
-    for (const Qdxf_Block *block = drawing.blocks; block; block = block->next) {
-        add(block->handle);
-        entities(block->entities);
-    }
-    entities(drawing.entities);
-    return valid && !seen.empty() && *seen.rbegin() != UINT64_MAX;
+// Names as DXF compares them.
+std::string Upper(std::string name) {
+    for (char &ch : name)
+        ch = ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 'a' + 'A') : ch;
+    return name;
 }
 
 template <typename Entry>
@@ -171,9 +143,12 @@ public:
     Comparison(bool binary, std::size_t limit, bool complete = false)
         : binary_(binary), complete_(complete), limit_(limit) {}
 
-    std::vector<std::string> TakeDifferences() { return std::move(differences_); }
+    std::vector<std::string> TakeDifferences() {
+        // The complete form writes every handle, when each is unique, or none.
+        if (handlesRead_ && handlesMissing_) Differ("handles", "some", "all or none", "some");
+        return std::move(differences_);
+    }
     bool complete() const { return complete_; }
-    bool handles = false;  // complete: the drawing's handles are written
 
     // What the form keeps of a value. Both forms keep a real: the ASCII form
     // spells it in the shortest digits that read back to it; the complete
@@ -238,7 +213,12 @@ public:
                    got ? Quoted(got->c_str()) : "null");
     }
     void Handle(const std::string &where, const char *written, const char *read) {
-        SameText(where, "handle", handles ? Optional(written) : std::nullopt, read);
+        if (!complete_ || !read) {
+            handlesMissing_ = handlesMissing_ || written;
+            return SameText(where, "handle", std::nullopt, read);
+        }
+        handlesRead_ = true;
+        SameText(where, "handle", Optional(written), read);
     }
     // A reference the reader resolves by name: found again when it was found
     // (an entry the complete form adds may be found where none was).
@@ -263,86 +243,57 @@ public:
 private:
     bool binary_;
     bool complete_;
+    bool handlesRead_ = false, handlesMissing_ = false;
     std::size_t limit_;
     std::vector<std::string> differences_;
 };
 
-// The complete form writes $ACADVER AC1009 and every other variable; a 0 the
-// reader leaves comes back as 0 whether it was written or not.
-void CompleteHeader(Comparison &c, const Qdxf_Header *written, const Qdxf_Header &read) {
-    static const Qdxf_Header kNone{};
-    const Qdxf_Header &w = written ? *written : kNone;
-    const char *where = "header";
-    c.SameText(where, "acadver", "AC1009", read.acadver);
-    for (auto [name, a, b] :
-         {std::tuple{"extmin", w.extmin, read.extmin}, {"extmax", w.extmax, read.extmax}}) {
-        if (!a || !b) {
-            if (!a != !b) c.Differ(where, name, a ? "a point" : "null", b ? "a point" : "null");
-            continue;
-        }
-        c.Written(where, name, *a, *b);
-    }
-    for (auto [name, a, b] : {std::tuple{"celtype", w.celtype, read.celtype},
-                              {"clayer", w.clayer, read.clayer},
-                              {"textstyle", w.textstyle, read.textstyle}}) {
-        c.SameText(where, name, c.Optional(a), b);
-    }
-    for (auto [name, a, b] : {std::tuple{"angdir", w.angdir, read.angdir},
-                              {"aunits", w.aunits, read.aunits},
-                              {"auprec", w.auprec, read.auprec},
-                              {"cecolor", w.cecolor, read.cecolor},
-                              {"fillmode", w.fillmode, read.fillmode},
-                              {"lunits", w.lunits, read.lunits},
-                              {"luprec", w.luprec, read.luprec},
-                              {"plinegen", w.plinegen, read.plinegen}}) {
-        c.Same(where, name, c.Int(a), b);
-    }
-    for (auto [name, a, b] : {std::tuple{"angbase", w.angbase, read.angbase},
-                              {"ltscale", w.ltscale, read.ltscale},
-                              {"plinewid", w.plinewid, read.plinewid},
-                              {"tdcreate", w.tdcreate, read.tdcreate},
-                              {"textsize", w.textsize, read.textsize},
-                              {"tracewid", w.tracewid, read.tracewid}}) {
-        c.Same(where, name, a, b);
-    }
-}
-
+// The complete form writes $ACADVER AC1009 and every other variable (a 0
+// the reader leaves comes back as 0 whether it was written or not); the
+// plain form both extents or neither, and $ANGBASE as 0.
 void CompareHeader(Comparison &c, const Qdxf_Header *written, const Qdxf_Header *read) {
     // The HEADER section is always written, so the header record always comes back.
     if (!read) return c.Differ("header", "record", "a record", "null");
-    if (c.complete()) return CompleteHeader(c, written, *read);
+    Qdxf_Header w{};
+    if (written && c.complete()) {
+        w = *written;
+    } else if (written && written->extmin && written->extmax) {
+        w.extmin = written->extmin;
+        w.extmax = written->extmax;
+    }
     const char *where = "header";
-    bool extents = written && written->extmin && written->extmax;
-    if (extents) {
-        if (!read->extmin || !read->extmax) return c.Differ(where, "extents", "both", "not both");
-        c.Written(where, "extmin", *written->extmin, *read->extmin);
-        c.Written(where, "extmax", *written->extmax, *read->extmax);
-    } else {
-        c.Null(where, "extmin", read->extmin);
-        c.Null(where, "extmax", read->extmax);
+    c.SameText(where, "acadver", c.complete() ? std::optional("AC1009") : std::nullopt,
+               read->acadver);
+    for (auto [name, a, b] :
+         {std::tuple{"extmin", w.extmin, read->extmin}, {"extmax", w.extmax, read->extmax}}) {
+        if (a && b) {
+            c.Written(where, name, *a, *b);
+        } else if (!a != !b) {
+            c.Differ(where, name, a ? "a point" : "null", b ? "a point" : "null");
+        }
     }
-    // $ANGBASE is written as 0; nothing else is written.
-    c.Same(where, "angbase", 0.0, read->angbase);
-    c.SameText(where, "acadver", std::nullopt, read->acadver);
-    c.SameText(where, "celtype", std::nullopt, read->celtype);
-    c.SameText(where, "clayer", std::nullopt, read->clayer);
-    c.SameText(where, "textstyle", std::nullopt, read->textstyle);
-    for (auto [name, value] : {std::pair{"angdir", read->angdir},
-                               {"aunits", read->aunits},
-                               {"auprec", read->auprec},
-                               {"cecolor", read->cecolor},
-                               {"fillmode", read->fillmode},
-                               {"lunits", read->lunits},
-                               {"luprec", read->luprec},
-                               {"plinegen", read->plinegen}}) {
-        c.Same(where, name, 0, value);
+    for (auto [name, a, b] : {std::tuple{"celtype", w.celtype, read->celtype},
+                              {"clayer", w.clayer, read->clayer},
+                              {"textstyle", w.textstyle, read->textstyle}}) {
+        c.SameText(where, name, c.Optional(a), b);
     }
-    for (auto [name, value] : {std::pair{"ltscale", read->ltscale},
-                               {"plinewid", read->plinewid},
-                               {"tdcreate", read->tdcreate},
-                               {"textsize", read->textsize},
-                               {"tracewid", read->tracewid}}) {
-        c.Same(where, name, 0.0, value);
+    for (auto [name, a, b] : {std::tuple{"angdir", w.angdir, read->angdir},
+                              {"aunits", w.aunits, read->aunits},
+                              {"auprec", w.auprec, read->auprec},
+                              {"cecolor", w.cecolor, read->cecolor},
+                              {"fillmode", w.fillmode, read->fillmode},
+                              {"lunits", w.lunits, read->lunits},
+                              {"luprec", w.luprec, read->luprec},
+                              {"plinegen", w.plinegen, read->plinegen}}) {
+        c.Same(where, name, c.Int(a), b);
+    }
+    for (auto [name, a, b] : {std::tuple{"angbase", w.angbase, read->angbase},
+                              {"ltscale", w.ltscale, read->ltscale},
+                              {"plinewid", w.plinewid, read->plinewid},
+                              {"tdcreate", w.tdcreate, read->tdcreate},
+                              {"textsize", w.textsize, read->textsize},
+                              {"tracewid", w.tracewid, read->tracewid}}) {
+        c.Same(where, name, a, b);
     }
 }
 
@@ -355,22 +306,15 @@ void CompareTable(Comparison &c, const char *table, const Entry *written, const 
     for (int index = 0; written; written = written->next, read = read->next, ++index) {
         std::string where = std::string(table) + " " + std::to_string(index);
         if (!read) return c.Differ(where, "record", "an entry", "none");
-        if (written->name) names.insert(Decoded(c.Text(written->name)));
+        if (written->name) names.insert(Upper(c.Text(written->name)));
         c.SameText(where, "name", c.Optional(written->name), read->name);
         c.Handle(where, written->handle, read->handle);
         c.Same(where, "flags", c.Int(written->flags), read->flags);
         compare(where, *written, *read);
     }
     for (; read; read = read->next) {
-        std::string name = read->name ? Decoded(read->name) : "";
-        std::transform(name.begin(), name.end(), name.begin(),
-                       [](unsigned char ch) { return static_cast<char>(std::toupper(ch)); });
-        for (const std::string &known : names) {
-            std::string upper = known;
-            std::transform(upper.begin(), upper.end(), upper.begin(),
-                           [](unsigned char ch) { return static_cast<char>(std::toupper(ch)); });
-            if (upper == name) c.Differ(table, "added entry", "a new name", name);
-        }
+        if (read->name && names.count(Upper(Decoded(read->name))))
+            c.Differ(table, "added entry", "a new name", read->name);
     }
 }
 
@@ -624,7 +568,6 @@ std::vector<std::string> CompleteMemberDifferences(const Qdxf_Info &written,
                                                    const Qdxf_Info &readBack, bool binary,
                                                    std::size_t limit) {
     Comparison c(binary, limit, true);
-    c.handles = HandlesAreWritten(written);
     return Differences(c, written, readBack);
 }
 

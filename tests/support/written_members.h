@@ -36,7 +36,7 @@ std::vector<std::string> WrittenMemberDifferences(const Qdxf_Info &written,
 
 // The same for a file written with QDXF_WRITE_COMPLETE: every member comes
 // back bit for bit (angles included), except that $ACADVER is AC1009, the
-// handles come back only when each is unique, an INSERT's attributesFollow
+// handles come back all or none (when one is not unique), an INSERT's attributesFollow
 // and a vertex's ltypeName are not written, and table entries R12 programs
 // need may follow the drawing's own. Texts compare with their \U+XXXX
 // escapes decoded, as a reader of R12 texts takes them.

@@ -212,11 +212,7 @@ TEST(GroupWriter, RealsReadBackToTheSameDouble) {
         std::getline(lines, value);
         double written = std::get<double>(groups[i].value), back = 0;
         std::from_chars(value.data(), value.data() + value.size(), back);
-        if (std::isnan(written)) {
-            EXPECT_TRUE(std::isnan(back));
-        } else {
-            EXPECT_EQ(DoubleBytes(back), DoubleBytes(written)) << WrittenReal(written);
-        }
+        EXPECT_TRUE(back == written || (std::isnan(back) && std::isnan(written))) << value;
     }
     EXPECT_EQ(Written(false, groups), WrittenAscii(groups));
     EXPECT_EQ(Written(true, groups), WrittenBinary(groups).substr(kSentinel.size()));
