@@ -237,12 +237,22 @@ std::size_t R12Text(const Qdxf_WriteState &state, const char *text, char *line, 
     return used;
 }
 
+// The whole group in one write: its code, then the text as R12Text makes it.
 bool WriteR12Text(const Qdxf_WriteState &state, int code, const char *text, rt::Report **inner) {
-    char line[std::max(kAsciiTextMost, kBinaryTextMost) + 1];
-    std::size_t length = R12Text(state, text, line, sizeof line - 1);
+    char group[kNumberLine + std::max(kAsciiTextMost, kBinaryTextMost) + 1];
+    char codeLine[kNumberLine];
+    std::size_t at = 1;
+    if (state.binary) {
+        group[0] = static_cast<char>(code & 0xff);
+    } else {
+        at = IntegerLine(codeLine, code, 3);
+        std::memcpy(group, codeLine, at);
+    }
+    std::size_t room = sizeof group - at - 1;
+    std::size_t length = R12Text(state, text, group + at, room);
     if (RefuseLongText(state, length, inner)) return false;
-    line[length++] = state.binary ? '\0' : '\n';
-    return PutCode(state, code, inner) && Put(state, line, length, inner);
+    group[at + length] = state.binary ? '\0' : '\n';
+    return Put(state, group, at + length + 1, inner);
 }
 
 }  // namespace
