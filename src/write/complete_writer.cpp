@@ -12,9 +12,11 @@
 // (ACAD) and DIMSTYLE in that order, handles only when every one is unique
 // ($HANDLING, $HANDSEED above them all), and the table entries the write
 // plan adds.
+#include <charconv>
 #include <cmath>
-#include <cstdio>
+#include <cstddef>
 #include <cstring>
+#include <utility>
 
 #include "model/kinds.h"
 #include "model/release.h"
@@ -483,8 +485,13 @@ void WriteCompleteHeader(const Qdxf_WriteState &state, rt::Report **report,
             WriteVariable(groups, *header, variable);
     }
     if (plan.handles) {
+        // In upper case, as handles are written.
         char seed[17];
-        std::snprintf(seed, sizeof seed, "%llX", static_cast<unsigned long long>(plan.handleSeed));
+        char *end = std::to_chars(seed, seed + sizeof seed - 1, plan.handleSeed, 16).ptr;
+        *end = '\0';
+        for (char *digit = seed; digit < end; ++digit) {
+            if (*digit >= 'a') *digit = static_cast<char>(*digit - 'a' + 'A');
+        }
         run.Text(9, "$HANDLING");
         run.Int(70, 1);
         run.Text(9, "$HANDSEED");

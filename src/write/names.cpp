@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "write/names.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <charconv>
 #include <cstring>
 
 #include "runtime/toolkit.h"
@@ -146,11 +147,13 @@ const char *R12Names::NewName(Names &names, const char *name) {
             if (!key || !names.suffixes.Add(key, next)) return nullptr;
             *next = 1;
         }
-        char suffix[24];
+        char suffix[24] = {'_'};
         do {
-            int digits = std::snprintf(suffix, sizeof suffix, "_%lu", (*next)++);
-            std::size_t kept = std::min(length, kR12NameMost - static_cast<std::size_t>(digits));
-            std::memcpy(legal + kept, suffix, static_cast<std::size_t>(digits) + 1);
+            char *end = std::to_chars(suffix + 1, suffix + sizeof suffix, (*next)++).ptr;
+            auto digits = static_cast<std::size_t>(end - suffix);
+            std::size_t kept = std::min(length, kR12NameMost - digits);
+            std::memcpy(legal + kept, suffix, digits);
+            legal[kept + digits] = '\0';
         } while (names.taken.Find(legal));
         length = std::strlen(legal);
     }
