@@ -9,6 +9,65 @@
 namespace vexlith {
 namespace {
 
+// Calls `visit` with the handle of every record written, while it says true.
+template <typename Visit>
+bool ForEachHandle(const Qdxf_Info &drawing, Visit visit) {
+    auto entities = [&visit](const Qdxf_Entity *entity) {
+        for (; entity; entity = entity->next) {
+            int kind = EntityKind(*entity);
+            if (kind >= QDXF_LINE && kind <= kKindCount && entity->handle && !visit(entity->handle))
+                return false;
+        }
+        return true;
+    };
+    if (const Qdxf_Tables *tables = drawing.tables) {
+        for (const Qdxf_Ltype *ltype = tables->ltypes; ltype; ltype = ltype->next) {
+            if (ltype->handle && !visit(ltype->handle)) return false;
+        }
+        for (const Qdxf_Layer *layer = tables->layers; layer; layer = layer->next) {
+            if (layer->handle && !visit(layer->handle)) return false;
+        }
+        for (const Qdxf_Style *style = tables->styles; style; style = style->next) {
+            if (style->handle && !visit(style->handle)) return false;
+        }
+    }
+    for (const Qdxf_Block *block = drawing.blocks; block; block = block->next) {
+        if ((block->handle && !visit(block->handle)) || !entities(block->entities)) return false;
+    }
+    return entities(drawing.entities);
+}
+
+// Whether the `count` handles of the records written, none above `most`, are
+// each unique; false when the heap is exhausted. Programs number handles from
+// 1 up, so a bit for every number up to the largest takes a few bits a
+// handle; handles spread wider go into a keyed hash set.
+bool UniqueHandles(const Qdxf_Info &drawing, std::uint64_t most, std::size_t count, bool *unique) {
+    *unique = true;
+    if (most / 8 <= 2 * static_cast<std::uint64_t>(count)) {
+        rt::Owned<std::uint64_t> bits(rt::NewArray<std::uint64_t>(most / 64 + 1));
+        if (!bits) return false;
+        ForEachHandle(drawing, [&](const char *handle) {
+            std::uint64_t value = 0;
+            ParseHandle(handle, &value);
+            std::uint64_t &word = bits.get()[value / 64], bit = std::uint64_t{1} << (value % 64);
+            *unique = (word & bit) == 0;
+            word |= bit;
+            return *unique;
+        });
+        return true;
+    }
+    rt::NumberSet seen;
+    bool heap = true;
+    ForEachHandle(drawing, [&](const char *handle) {
+        std::uint64_t value = 0;
+        ParseHandle(handle, &value);
+        heap = seen.Add(value, unique);
+        return heap && *unique;
+    });
+    seen.Release();
+    return heap;
+}
+
 // Line types that name no entry: the line type of the layer or of the block.
 bool IsByLayerOrBlock(const char *ltype) {
     return SameSymbol(ltype, "BYLAYER") || SameSymbol(ltype, "BYBLOCK");
@@ -23,7 +82,6 @@ public:
           complete_((flags & QDXF_WRITE_COMPLETE) != 0),
           renames_((flags & QDXF_WRITE_R12_NAMES) != 0) {}
     ~Planner() {
-        handles_.Release();
         ltypes_.Release();
         styles_.Release();
     }
@@ -55,8 +113,8 @@ public:
             }
         }
         if (!Entities(drawing.entities)) return false;
-        if (complete_ && handlesValid_ && handles_.size() > 0 && maxHandle_ < UINT64_MAX) {
-            plan_.handles = true;
+        if (complete_ && handlesValid_ && handleCount_ > 0 && maxHandle_ < UINT64_MAX) {
+            if (!UniqueHandles(drawing, maxHandle_, handleCount_, &plan_.handles)) return false;
             plan_.handleSeed = maxHandle_ + 1;
         }
         plan_.renames = renames_;
@@ -118,17 +176,14 @@ private:
                (ltype ? plan_.addedLtypes : plan_.addedStyles).Append(name);
     }
 
+    // Every handle must be a number; whether each is unique is asked once
+    // their count and the largest are known.
     bool Handle(const char *handle) {
         if (!complete_ || !handlesValid_ || !handle) return true;
-        std::uint64_t value;
-        bool added = false;
-        if (!ParseHandle(handle, &value)) {
-            handlesValid_ = false;
-            return true;
-        }
-        if (!handles_.Add(value, &added)) return false;
-        handlesValid_ = added;
+        std::uint64_t value = 0;
+        handlesValid_ = ParseHandle(handle, &value);
         if (value > maxHandle_) maxHandle_ = value;
+        ++handleCount_;
         return true;
     }
 
@@ -156,9 +211,9 @@ private:
     WritePlan &plan_;
     bool complete_;
     bool renames_;
-    rt::NumberSet handles_;
     bool handlesValid_ = true;
     std::uint64_t maxHandle_ = 0;
+    std::size_t handleCount_ = 0;
     SymbolIndex ltypes_;  // line types and text styles with an entry, or one to be added
     SymbolIndex styles_;
     Last last_[static_cast<int>(SymbolKind::Count)];  // the name looked at last, per kind

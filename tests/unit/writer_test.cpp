@@ -822,29 +822,21 @@ constexpr unsigned int kForR12 = QDXF_WRITE_COMPLETE | QDXF_WRITE_R12_NAMES;
 
 // Names R12 programs do not take, a line type and a text style no entry
 // defines, a text outside ASCII (and a byte of no UTF-8 character), and
-// handles 1F and 1f, which are one.
+// handles 1F and 1f, which are one, among handles too sparse for a bit each.
 ReadOutcome DrawingForR12() {
+    // clang-format off
     return ReadContents(Ascii(Drawing({
         Section("HEADER", {{9, "$CLAYER"}, {8, "Mauer/Wand"}}),
-        Section("TABLES", Table("LAYER", {{0, "LAYER"},
-                                          {2, "Mauer/Wand"},
-                                          {6, "Dash dot"},
-                                          {0, "LAYER"},
-                                          {2, "mauer:wand"},
-                                          {0, "LAYER"},
-                                          {2, std::string(40, 'x')}})),
+        Section("TABLES", Table("LAYER", {{0, "LAYER"}, {2, "Mauer/Wand"}, {6, "Dash dot"},
+                                          {0, "LAYER"}, {2, "mauer:wand"},
+                                          {0, "LAYER"}, {2, std::string(40, 'x')}})),
         Section("BLOCKS", {{0, "BLOCK"}, {2, "*u7"}, {0, "LINE"}, {0, "ENDBLK"}}),
-        Section("ENTITIES", {{0, "LINE"},
-                             {5, "1F"},
-                             {8, "mauer:wand"},
-                             {6, "Dash dot"},
-                             {0, "INSERT"},
-                             {5, "1f"},
-                             {2, "*u7"},
-                             {0, "TEXT"},
-                             {7, "Standard"},
+        Section("ENTITIES", {{0, "LINE"}, {5, "1F"}, {8, "mauer:wand"}, {6, "Dash dot"},
+                             {0, "INSERT"}, {5, "1f"}, {2, "*u7"},
+                             {0, "TEXT"}, {5, "FFFFFF"}, {7, "Standard"},
                              {1, "caf\xC3\xA9 \xF0\x9F\x98\x80 \xFF"}}),
     })));
+    // clang-format on
 }
 
 TEST(Writer, R12NamesAreLegalAndEveryReferenceNamesItsTarget) {
@@ -855,21 +847,13 @@ TEST(Writer, R12NamesAreLegalAndEveryReferenceNamesItsTarget) {
     Groups groups = GroupsOf(out.contents);
     // In file order: $CLAYER, the line types added, the layers and layer 0,
     // the style added, the block and the entities.
-    const Groups expected = {{8, "MAUER_WAND"},
-                             {2, "CONTINUOUS"},
-                             {2, "DASH_DOT"},
-                             {2, "MAUER_WAND"},
-                             {6, "DASH_DOT"},
-                             {2, "MAUER_WAND_1"},
-                             {2, std::string(31, 'X')},
-                             {2, "0"},
-                             {2, "STANDARD"},
-                             {2, "*U7"},
-                             {8, "MAUER_WAND_1"},
-                             {6, "DASH_DOT"},
-                             {2, "*U7"},
-                             {1, "caf\\U+00E9 \\U+D83D\\U+DE00 \xFF"},
-                             {7, "STANDARD"}};
+    // clang-format off
+    const Groups expected = {
+        {8, "MAUER_WAND"}, {2, "CONTINUOUS"}, {2, "DASH_DOT"}, {2, "MAUER_WAND"}, {6, "DASH_DOT"},
+        {2, "MAUER_WAND_1"}, {2, std::string(31, 'X')}, {2, "0"}, {2, "STANDARD"}, {2, "*U7"},
+        {8, "MAUER_WAND_1"}, {6, "DASH_DOT"}, {2, "*U7"},
+        {1, "caf\\U+00E9 \\U+D83D\\U+DE00 \xFF"}, {7, "STANDARD"}};
+    // clang-format on
     auto next = groups.begin();
     for (const Group &group : expected) {
         next = std::find_if(next, groups.end(), [&](const Group &g) {
