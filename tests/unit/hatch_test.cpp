@@ -30,7 +30,7 @@ Pairs operator+(Pairs a, const Pairs &b) {
 }
 
 // The groups of ASCII DXF text as pairs (210 to 239 are texts there).
-Pairs PairsOf(const std::vector<Group> &dxf) {
+[[maybe_unused]] Pairs PairsOf(const std::vector<Group> &dxf) {
     Pairs pairs;
     for (const Group &g : dxf) {
         const std::string *text = std::get_if<std::string>(&g.value);
