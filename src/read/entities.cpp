@@ -21,6 +21,7 @@
 #include "model/kinds.h"
 #include "model/release.h"
 #include "read/readers.h"
+#include "translate/entity_translation.h"
 
 namespace vexlith {
 namespace {
@@ -32,7 +33,7 @@ enum TextMember { kHandle, kLtypeName, kLayerName, kKindText, kKindStyle, kTextM
 // The entity being read, and what its groups need besides the record.
 struct EntityBuild {
     Qdxf_Entity &entity;
-    rt::Scratch<VertexGroup> &vertexGroups;
+    Qdxf_ReadState &read;
     std::size_t capacity[kTextMembers] = {};  // the size of each text member's block
     int vertices = 0;       // POLYLINE: VERTEX records; 3DFACE: x groups (10 to 13)
     int corner = 0;         // 3DFACE: the corner the next coordinate goes to
@@ -264,7 +265,7 @@ bool ReadPolyline(EntityBuild &build, const GroupView &group) {
         } else {
             kept.value.real = group.real;
         }
-        return build.vertexGroups.Append(kept);
+        return build.read.vertexGroups.Append(kept);
     }
     switch (code) {
         case 30:
@@ -328,7 +329,7 @@ bool Read3DFACE(EntityBuild &build, const GroupView &group) {
     VertexGroup kept{build.corner, kVertexMembers[code], {}};
     kept.value.real = group.real;
     if (code >= 30 && build.corner < INT_MAX) ++build.corner;
-    return build.vertexGroups.Append(kept);
+    return build.read.vertexGroups.Append(kept);
 }
 
 // The vertex array of a POLYLINE or a 3DFACE, filled from the groups kept
@@ -341,7 +342,7 @@ void PlaceVertices(rt::Report **report, EntityBuild &build, const char *typeRead
         return VX_FAIL_AS(out, typeReader, nullptr, "Error allocating vertex list");
     }
     polyline.count = build.vertices;
-    for (const VertexGroup &group : build.vertexGroups) {
+    for (const VertexGroup &group : build.read.vertexGroups) {
         if (group.vertex >= polyline.count) continue;
         // The vertex's bytes take the value's at its member's offset.
         auto *member =
@@ -382,6 +383,24 @@ bool ReadMember(EntityBuild &build, const GroupView &group) {
     }
 }
 
+// With QDXF_READ_MODERN_KINDS or QDXF_READ_WORLD, a kind of the ten keeps
+// what its translation needs besides its members: its extrusion direction
+// and a polyface mesh's face indices.
+template <TypeReader readType>
+bool ReadWithOptions(EntityBuild &build, const GroupView &group) {
+    translate::Translation &translation = build.read.translation;
+    int code = group.code;
+    if (code == 210 || code == 220 || code == 230) {
+        Axis(translation.extrusion, code / 10 - 21) = group.real;
+        return true;
+    }
+    if constexpr (readType == ReadPolyline) {
+        if (build.inVertex && code >= 71 && code <= 74)
+            return translation.faces.Append({build.vertices - 1, code - 71, group.integer});
+    }
+    return readType(build, group);
+}
+
 enum class Read { All, ReadFailed, NoMemory };
 
 // The groups after an entity's type group, up to the next code-0 group that
@@ -395,7 +414,7 @@ Read ReadMembers(GroupSource &source, EntityBuild &build, rt::Report **inner) {
         NextGroup(source, inner, &group);
         if (*inner) return Read::ReadFailed;
         if (group.code == 0) {
-            if constexpr (readType == ReadPolyline) {
+            if constexpr (readType == ReadPolyline || readType == ReadWithOptions<ReadPolyline>) {
                 bool heapExhausted = false;
                 if (TakeVertexTag(build, group, &heapExhausted)) continue;
                 if (heapExhausted) return Read::NoMemory;
@@ -405,6 +424,27 @@ Read ReadMembers(GroupSource &source, EntityBuild &build, rt::Report **inner) {
         }
         if (group.kind == QDXF_VALUE_NONE) continue;
         if (!ReadMember<readType>(build, group)) return Read::NoMemory;
+    }
+}
+
+// QDXF_READ_MODERN_KINDS: every group of an entity a translation builds the
+// record from, kept whole; the common ones set their members as well.
+Read GatherMembers(GroupSource &source, EntityBuild &build, rt::Report **inner) {
+    translate::Translation &translation = build.read.translation;
+    translation.BeginGathering();
+    GroupView group{};
+    for (;;) {
+        GroupMark mark = MarkGroup(source);
+        NextGroup(source, inner, &group);
+        if (*inner) return Read::ReadFailed;
+        if (group.code == 0) {
+            PushBackGroup(source, mark);
+            translation.EndGathering();
+            return Read::All;
+        }
+        if (group.kind == QDXF_VALUE_NONE) continue;
+        if (!translation.Keep(group) || !ReadMember<ReadNoMembers>(build, group))
+            return Read::NoMemory;
     }
 }
 
@@ -419,6 +459,21 @@ struct Kind {
 #define VX_KIND_READER(name, type, dumpName, reader, writer) {name, type, ReadMembers<reader>},
 constexpr Kind kKinds[] = {VX_ENTITY_KINDS(VX_KIND_READER)};
 #undef VX_KIND_READER
+#define VX_KIND_READER(name, type, dumpName, reader, writer) ReadMembers<ReadWithOptions<reader>>,
+constexpr MembersReader kOptionReaders[] = {VX_ENTITY_KINDS(VX_KIND_READER)};
+#undef VX_KIND_READER
+
+// How an entity of a kind (null: unknown) is read when the read has options.
+MembersReader OptionsReader(Qdxf_ReadState &read, const Kind *kind, const char *name) {
+    if (!(read.flags & (QDXF_READ_MODERN_KINDS | QDXF_READ_WORLD)))
+        return kind ? kind->read : ReadMembers<ReadNoMembers>;
+    read.translation.extrusion = {0, 0, 1};
+    read.translation.faces.Clear();
+    if (kind) return kOptionReaders[kind - kKinds];
+    if ((read.flags & QDXF_READ_MODERN_KINDS) && translate::GathersGroups(name))
+        return GatherMembers;
+    return ReadMembers<ReadNoMembers>;
+}
 
 // The kinds by the first letter of their names, built from kKinds: the first
 // kind of each letter, and after each kind the next one of its letter; -1
@@ -516,8 +571,10 @@ Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *dr
         return nullptr;
     }
     read.vertexGroups.Clear();
-    EntityBuild build{*entity, read.vertexGroups};
-    switch ((kind ? kind->read : ReadMembers<ReadNoMembers>)(source, build, &inner)) {
+    EntityBuild build{*entity, read};
+    MembersReader readMembers = kind ? kind->read : ReadMembers<ReadNoMembers>;
+    if (read.flags) readMembers = OptionsReader(read, kind, name);
+    switch (readMembers(source, build, &inner)) {
         case Read::All:
             break;
         case Read::ReadFailed:
@@ -532,7 +589,7 @@ Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *dr
         PlaceVertices(&inner, build, "ReadPolyline");
     } else if (entity->type == QDXF_3DFACE) {
         PlaceVertices(&inner, build, "Read3DFACE");
-    } else if (!kind) {
+    } else if (!kind && readMembers != GatherMembers) {
         switch (NoteIgnoredType(read, name)) {
             case Noted::Already:
                 break;
@@ -544,6 +601,8 @@ Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *dr
                 return nullptr;
         }
     }
+    // The options' translations, through their one seam.
+    if (!inner && read.flags) translate::FinishEntity(read, &inner, drawing, block, name, *entity);
     if (inner) {
         VX_FAIL(out, inner, "Error reading entity");
         return nullptr;
