@@ -64,7 +64,10 @@ void FreeTables(Qdxf_Tables *tables) {
     rt::Free(tables);
 }
 
-void ReleaseKindMembers(Qdxf_Entity &entity) {
+namespace {
+
+// What the members of the entity's kind own.
+void FreeKindMembers(Qdxf_Entity &entity) {
     switch (EntityKind(entity)) {
         case QDXF_TEXT:
             rt::Free(entity.data.text.text);
@@ -87,6 +90,12 @@ void ReleaseKindMembers(Qdxf_Entity &entity) {
         default:
             break;
     }
+}
+
+}  // namespace
+
+void ReleaseKindMembers(Qdxf_Entity &entity) {
+    FreeKindMembers(entity);
     std::memset(&entity.data, 0, sizeof entity.data);
     entity.type = QDXF_INVALID;
 }
@@ -96,7 +105,7 @@ void FreeEntity(Qdxf_Entity *entity) {
     rt::Free(entity->layerName);
     rt::Free(entity->handle);
     rt::Free(entity->ltypeName);
-    ReleaseKindMembers(*entity);
+    FreeKindMembers(*entity);
     rt::Free(entity);
 }
 

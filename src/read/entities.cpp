@@ -252,7 +252,9 @@ constexpr auto kVertexMembers = [] {
 
 // A POLYLINE's own groups (those before its first VERTEX, and those of its
 // SEQEND) set its members; a vertex's groups wait for the vertex array.
-bool ReadPolyline(EntityBuild &build, const GroupView &group) {
+// Inlined into both of its readers (without and with the read options): the
+// loop of a polyline's vertices is the hottest of a read.
+[[gnu::always_inline]] inline bool ReadPolyline(EntityBuild &build, const GroupView &group) {
     Qdxf_Polyline &polyline = build.entity.data.polyline;
     int code = group.code;
     if (build.inVertex) {
@@ -403,16 +405,29 @@ bool ReadWithOptions(EntityBuild &build, const GroupView &group) {
 
 enum class Read { All, ReadFailed, NoMemory };
 
+// A group the kind rule gives no value, read again with the value later
+// versions give its code, for the read options: false when that read fails.
+bool ReadLaterKind(GroupSource &source, const GroupMark &mark, GroupView &group,
+                   rt::Report **inner) {
+    ReadGroupWithLaterKind(source, mark, inner, &group);
+    return !*inner;
+}
+
 // The groups after an entity's type group, up to the next code-0 group that
 // does not belong to it, which is pushed back. A group without a value sets
-// no member (no code of the tables has one).
-template <TypeReader readType>
+// no member (no code of the tables has one); with the read options, those of
+// later versions' codes are read with their values.
+template <TypeReader readType, bool withOptions = false>
 Read ReadMembers(GroupSource &source, EntityBuild &build, rt::Report **inner) {
     GroupView group{};
     for (;;) {
         GroupMark mark = MarkGroup(source);
         NextGroup(source, inner, &group);
         if (*inner) return Read::ReadFailed;
+        if constexpr (withOptions) {
+            if (group.kind == QDXF_VALUE_NONE && !ReadLaterKind(source, mark, group, inner))
+                return Read::ReadFailed;
+        }
         if (group.code == 0) {
             if constexpr (readType == ReadPolyline || readType == ReadWithOptions<ReadPolyline>) {
                 bool heapExhausted = false;
@@ -437,6 +452,8 @@ Read GatherMembers(GroupSource &source, EntityBuild &build, rt::Report **inner) 
         GroupMark mark = MarkGroup(source);
         NextGroup(source, inner, &group);
         if (*inner) return Read::ReadFailed;
+        if (group.kind == QDXF_VALUE_NONE && !ReadLaterKind(source, mark, group, inner))
+            return Read::ReadFailed;
         if (group.code == 0) {
             PushBackGroup(source, mark);
             translation.EndGathering();
@@ -459,7 +476,8 @@ struct Kind {
 #define VX_KIND_READER(name, type, dumpName, reader, writer) {name, type, ReadMembers<reader>},
 constexpr Kind kKinds[] = {VX_ENTITY_KINDS(VX_KIND_READER)};
 #undef VX_KIND_READER
-#define VX_KIND_READER(name, type, dumpName, reader, writer) ReadMembers<ReadWithOptions<reader>>,
+#define VX_KIND_READER(name, type, dumpName, reader, writer) \
+    ReadMembers<ReadWithOptions<reader>, true>,
 constexpr MembersReader kOptionReaders[] = {VX_ENTITY_KINDS(VX_KIND_READER)};
 #undef VX_KIND_READER
 
