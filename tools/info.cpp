@@ -93,8 +93,12 @@ Summary Summarise(const Qdxf_Info &drawing) {
 }
 
 // The kinds in the order of the library's kind numbers, INVALID last.
-constexpr const char *kKindOrder[] = {"LINE", "POINT",  "CIRCLE",   "ARC",    "TRACE",  "SOLID",
-                                      "TEXT", "INSERT", "POLYLINE", "3DFACE", "INVALID"};
+const std::vector<const char *> kKindOrder = [] {
+    std::vector<const char *> order(std::begin(vexlith::kKindNames) + 1,
+                                    std::end(vexlith::kKindNames));
+    order.push_back(vexlith::kKindNames[QDXF_INVALID]);
+    return order;
+}();
 
 void PrintSummary(const std::string &fileName, const Qdxf_Info &drawing,
                   const IgnoredKinds &ignored, double milliseconds) {

@@ -22,6 +22,7 @@
 #include <numbers>
 #include <string_view>
 
+#include "model/kind_names.h"
 #include "model/release.h"
 #include "read/readers.h"
 #include "translate/anonymous_block.h"
@@ -543,26 +544,20 @@ Outcome TranslatePolyface(Context &context) {
 
 using Translator = Outcome (*)(Context &context);
 
-struct TranslatedKind {
-    const char *name;
-    Translator translate;
+// In the order of kTranslatedKindNames.
+constexpr Translator kTranslators[] = {
+    TranslateLwPolyline, TranslateEllipseEntity, TranslateSplineEntity,
+    TranslateMText,      TranslateDimension,     TranslateTable,
+    TranslateAttrib,     TranslateLeader,        TranslateHatchEntity,
 };
-
-constexpr TranslatedKind kGatheredKinds[] = {
-    {"LWPOLYLINE", TranslateLwPolyline}, {"ELLIPSE", TranslateEllipseEntity},
-    {"SPLINE", TranslateSplineEntity},   {"MTEXT", TranslateMText},
-    {"DIMENSION", TranslateDimension},   {"ACAD_TABLE", TranslateTable},
-    {"ATTRIB", TranslateAttrib},         {"LEADER", TranslateLeader},
-    {"HATCH", TranslateHatchEntity},
-};
-constexpr int kGatheredCount = static_cast<int>(std::size(kGatheredKinds));
+constexpr int kGatheredCount = static_cast<int>(std::size(kTranslators));
+static_assert(std::size(kTranslatedKindNames) == std::size(kTranslators));
 // The bit a polyface mesh is reported by, after those of the gathered kinds.
 constexpr int kPolyface = kGatheredCount;
-constexpr const char *kPolyfaceName = "POLYLINE (polyface mesh)";
 
 int GatheredKind(const char *name) {
     for (int kind = 0; kind < kGatheredCount; ++kind) {
-        if (rt::TextEqual(name, kGatheredKinds[kind].name)) return kind;
+        if (rt::TextEqual(name, kTranslatedKindNames[kind])) return kind;
     }
     return -1;
 }
@@ -621,10 +616,10 @@ void FinishEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing,
         translated = modern ? GatheredKind(kind) : -1;
         if (translated < 0) return;
         context.groups = Groups(translation.groups.data(), translation.groups.size());
-        outcome = kGatheredKinds[translated].translate(context);
+        outcome = kTranslators[translated](context);
     } else if (modern && EntityKind(entity) == QDXF_POLYLINE && (entity.data.polyline.flag & 64)) {
         translated = kPolyface;
-        name = kPolyfaceName;
+        name = kPolyfaceKindName;
         outcome = TranslatePolyface(context);
     } else {
         context.inOcs = true;
