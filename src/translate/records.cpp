@@ -10,6 +10,7 @@
 namespace vexlith::translate {
 
 char *CopyText(const TextEncoding *utf8, const char *text, std::size_t length) {
+    if (!length) text = "";  // an empty scratch has no block
     if (utf8) return Utf8Copy(*utf8, text, length);
     char *copy = rt::NewArray<char>(length + 1);
     if (copy && length) std::memcpy(copy, text, length);
