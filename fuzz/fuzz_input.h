@@ -32,9 +32,9 @@ inline bool WriteFile(const std::string &name, const std::uint8_t *data, std::si
 }
 
 // The first byte of an input picks the read options: its low three bits the
-// QDXF_READ_ flags, bit 3 a tolerance of 1e-9, which drives the curves and
-// hatch patterns of the translations to their caps; the rest of the input is
-// the file. Null options (qdxf_Read's reading) for flags of 0; an empty input
+// QDXF_READ_ flags, bit 3 a tolerance of 1e-3 drawing units instead of the
+// default relative to each curve (the caps of the curves' segments bound
+// what that costs); the rest of the input is the file. Null options (qdxf_Read's reading) for flags of 0; an empty input
 // is an empty file.
 struct Input {
     Qdxf_ReadOptions options;
@@ -45,7 +45,7 @@ struct Input {
 
 inline Input TakeInput(const std::uint8_t *data, std::size_t size) {
     if (size == 0) return {{sizeof(Qdxf_ReadOptions), 0, 0.0}, data, 0};
-    double tolerance = (data[0] & 8) ? 1e-9 : 0.0;
+    double tolerance = (data[0] & 8) ? 1e-3 : 0.0;
     return {{sizeof(Qdxf_ReadOptions), data[0] & QDXF_READ_ALL, tolerance}, data + 1, size - 1};
 }
 

@@ -61,6 +61,11 @@ Outcome TiltedArc(const Placement &placement, Qdxf_Entity &entity, const Qdxf_Co
     return SetPolyline(entity, std::span(points.data(), points.size()), 8, k3dVertex, why);
 }
 
+// The most points the bulges of one tilted polyline add, beyond its
+// vertices: each bulge is a curve of its own within kMaxCurveSegments, and
+// this bounds what one entity can cost.
+constexpr std::size_t kMaxAddedPoints = std::size_t{1} << 20;
+
 // A 2-D polyline in a tilted plane: a 3-D polyline through its vertices
 // placed, each bulge flattened into the points of its arc. A spline-fit
 // polyline's frame control points are left out; the widths are dropped.
@@ -89,6 +94,10 @@ Outcome TiltedPolyline(const Placement &placement, Qdxf_Entity &entity, double t
                           : points.Append(pointOf(vertex)) ? Outcome::Done
                                                            : Outcome::NoMemory;
         if (outcome != Outcome::Done) return outcome;
+        if (points.size() > static_cast<std::size_t>(i) + 1 + kMaxAddedPoints) {
+            *why = "its arcs make more than 1048576 points";
+            return Outcome::Invalid;
+        }
         if (!first) first = &vertex;
         previous = &vertex;
     }
