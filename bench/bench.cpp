@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Timed reads and writes of one drawing through the public API.
 //
-//     vexlith_bench read FILE [--meter] [--repeat N]
+//     vexlith_bench read FILE [--meter] [--options FLAGS] [--repeat N]
 //     vexlith_bench write FILE OUT [--binary] [--repeat N]
+//
+// --options reads with qdxf_ReadWithOptions and those QDXF_READ_ flags (7:
+// QDXF_READ_ALL) instead of qdxf_Read.
 //
 // Prints one line: the operation, the size in MB, the best time of N runs,
 // MB/s, the peak resident memory of the process above what it held before the
@@ -71,7 +74,7 @@ using Clock = std::chrono::steady_clock;
 int main(int argc, char **argv) {
     if (argc < 3) {
         std::fprintf(stderr,
-                     "usage: vexlith_bench read FILE [--meter] [--repeat N]\n"
+                     "usage: vexlith_bench read FILE [--meter] [--options FLAGS] [--repeat N]\n"
                      "       vexlith_bench write FILE OUT [--binary] [--repeat N]\n");
         return 2;
     }
@@ -80,6 +83,7 @@ int main(int argc, char **argv) {
     const char *output = operation == "write" && argc > 3 ? argv[3] : nullptr;
     bool meter = false, binary = false;
     int repeat = 3;
+    int flags = -1;  // qdxf_Read
     for (int i = output ? 4 : 3; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--meter"))
             meter = true;
@@ -87,6 +91,8 @@ int main(int argc, char **argv) {
             binary = true;
         else if (!std::strcmp(argv[i], "--repeat") && i + 1 < argc)
             repeat = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--options") && i + 1 < argc)
+            flags = std::atoi(argv[++i]);
     }
     qsmg_SetSink(DropMessage, nullptr);  // "... entity ignored" is not what is measured
     double baseline = ResidentMegabytes();
@@ -100,7 +106,11 @@ int main(int argc, char **argv) {
         for (int run = 0; run < repeat; ++run) {
             qerr_Report *report = nullptr;
             auto start = Clock::now();
-            Qdxf_Info *drawing = qdxf_Read(input, meter ? &progress : nullptr, &report);
+            Qdxf_ReadOptions options{sizeof options, static_cast<unsigned>(flags), 0.0};
+            Qdxf_Info *drawing =
+                flags < 0 ? qdxf_Read(input, meter ? &progress : nullptr, &report)
+                          : qdxf_ReadWithOptions(input, meter ? &progress : nullptr, &options,
+                                                 &report);
             double seconds = std::chrono::duration<double>(Clock::now() - start).count();
             if (!drawing) return Fail(report);
             drawingHeap = HeapMegabytes() - heapBefore;

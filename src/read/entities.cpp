@@ -81,7 +81,9 @@ void SetCoordinate(Qdxf_Coord &point, const GroupView &group, int base) {
 }
 
 // The type readers: one group (not code 0, not a common member) into the
-// members of their kind; false when the heap is exhausted.
+// members of their kind; false when the heap is exhausted. Each is inlined
+// into the loops that read its kind, without and with the read options; the
+// larger ones are told so.
 using TypeReader = bool (*)(EntityBuild &build, const GroupView &group);
 
 bool ReadNoMembers(EntityBuild &, const GroupView &) {
@@ -146,7 +148,7 @@ bool ReadSolid(EntityBuild &build, const GroupView &group) {
     return ReadCorners(build.entity.data.solid, group);
 }
 
-bool ReadText(EntityBuild &build, const GroupView &group) {
+[[gnu::always_inline]] inline bool ReadText(EntityBuild &build, const GroupView &group) {
     Qdxf_Text &text = build.entity.data.text;
     switch (group.code) {
         case 1:
@@ -251,16 +253,27 @@ constexpr auto kVertexMembers = [] {
 }();
 
 // A POLYLINE's own groups (those before its first VERTEX, and those of its
-// SEQEND) set its members; a vertex's groups wait for the vertex array.
-// Inlined into both of its readers (without and with the read options): the
-// loop of a polyline's vertices is the hottest of a read.
-[[gnu::always_inline]] inline bool ReadPolyline(EntityBuild &build, const GroupView &group) {
+// SEQEND) set its members; a vertex's groups wait for the vertex array. With
+// the read options it keeps what the translations need besides: a polyface
+// mesh's face indices (a vertex's 71 to 74) and its extrusion direction.
+// Inlined into both of its readers: the loop of a polyline's vertices is the
+// hottest of a read.
+template <bool withOptions>
+[[gnu::always_inline]] inline bool ReadPolylineGroup(EntityBuild &build, const GroupView &group) {
     Qdxf_Polyline &polyline = build.entity.data.polyline;
     int code = group.code;
     if (build.inVertex) {
         // Binary codes are signed 16-bit: a negative one sets nothing either.
         std::uint8_t member = code >= 0 && code < kVertexCodes ? kVertexMembers[code] : kNoMember;
-        if (member == kNoMember) return true;
+        if (member == kNoMember) {
+            if constexpr (withOptions) {
+                if (static_cast<unsigned>(code - 71) < 4 && (polyline.flag & 64)) {
+                    return build.read.translation.faces.Append(
+                        {build.vertices - 1, code - 71, group.integer});
+                }
+            }
+            return true;
+        }
         VertexGroup kept{build.vertices - 1, member, {}};
         if (member == kFlags) {
             kept.value.integer = group.integer;
@@ -268,6 +281,12 @@ constexpr auto kVertexMembers = [] {
             kept.value.real = group.real;
         }
         return build.read.vertexGroups.Append(kept);
+    }
+    if constexpr (withOptions) {
+        if (code == 210 || code == 220 || code == 230) {
+            Axis(build.read.translation.extrusion, code / 10 - 21) = group.real;
+            return true;
+        }
     }
     switch (code) {
         case 30:
@@ -299,6 +318,10 @@ constexpr auto kVertexMembers = [] {
     return true;
 }
 
+[[gnu::always_inline]] inline bool ReadPolyline(EntityBuild &build, const GroupView &group) {
+    return ReadPolylineGroup<false>(build, group);
+}
+
 // A POLYLINE takes its VERTEX and SEQEND records: true for either tag, false
 // for any other (which ends the entity), through *heapExhausted false for a
 // vertex more than the array could ever hold.
@@ -321,7 +344,7 @@ bool TakeVertexTag(EntityBuild &build, const GroupView &group, bool *heapExhaust
 
 // A 3DFACE's corners are filled in the order their groups come, each z group
 // closing one; its vertex count is the number of x groups, known at its end.
-bool Read3DFACE(EntityBuild &build, const GroupView &group) {
+[[gnu::always_inline]] inline bool Read3DFACE(EntityBuild &build, const GroupView &group) {
     int code = group.code;
     if (!IsAnyCoordinate(code)) return true;
     if (code < 20) {
@@ -390,17 +413,16 @@ bool ReadMember(EntityBuild &build, const GroupView &group) {
 // and a polyface mesh's face indices.
 template <TypeReader readType>
 bool ReadWithOptions(EntityBuild &build, const GroupView &group) {
-    translate::Translation &translation = build.read.translation;
     int code = group.code;
     if (code == 210 || code == 220 || code == 230) {
-        Axis(translation.extrusion, code / 10 - 21) = group.real;
+        Axis(build.read.translation.extrusion, code / 10 - 21) = group.real;
         return true;
     }
-    if constexpr (readType == ReadPolyline) {
-        if (build.inVertex && code >= 71 && code <= 74)
-            return translation.faces.Append({build.vertices - 1, code - 71, group.integer});
-    }
     return readType(build, group);
+}
+template <>
+bool ReadWithOptions<ReadPolyline>(EntityBuild &build, const GroupView &group) {
+    return ReadPolylineGroup<true>(build, group);
 }
 
 enum class Read { All, ReadFailed, NoMemory };
@@ -424,10 +446,6 @@ Read ReadMembers(GroupSource &source, EntityBuild &build, rt::Report **inner) {
         GroupMark mark = MarkGroup(source);
         NextGroup(source, inner, &group);
         if (*inner) return Read::ReadFailed;
-        if constexpr (withOptions) {
-            if (group.kind == QDXF_VALUE_NONE && !ReadLaterKind(source, mark, group, inner))
-                return Read::ReadFailed;
-        }
         if (group.code == 0) {
             if constexpr (readType == ReadPolyline || readType == ReadWithOptions<ReadPolyline>) {
                 bool heapExhausted = false;
@@ -437,7 +455,13 @@ Read ReadMembers(GroupSource &source, EntityBuild &build, rt::Report **inner) {
             PushBackGroup(source, mark);
             return Read::All;
         }
-        if (group.kind == QDXF_VALUE_NONE) continue;
+        // A code-0 group is never of kind none: a group of a code R12 has no
+        // value for is read again here, off the plain path's way.
+        if (group.kind == QDXF_VALUE_NONE) {
+            if constexpr (!withOptions) continue;
+            if (!ReadLaterKind(source, mark, group, inner)) return Read::ReadFailed;
+            if (group.kind == QDXF_VALUE_NONE) continue;
+        }
         if (!ReadMember<readType>(build, group)) return Read::NoMemory;
     }
 }
@@ -620,7 +644,11 @@ Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *dr
         }
     }
     // The options' translations, through their one seam.
-    if (!inner && read.flags) translate::FinishEntity(read, &inner, drawing, block, name, *entity);
+    if (!inner && read.flags &&
+        (readMembers == GatherMembers ||
+         (kind && translate::HasWork(read.flags, read.translation, *entity)))) {
+        translate::FinishEntity(read, &inner, drawing, block, name, *entity);
+    }
     if (inner) {
         VX_FAIL(out, inner, "Error reading entity");
         return nullptr;

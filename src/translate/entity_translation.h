@@ -75,6 +75,17 @@ struct Translation {
 // translates: the entity reader gathers their groups.
 bool GathersGroups(const char *kind);
 
+// Whether FinishEntity has anything to do for an entity of the ten read with
+// `flags`: a placement by an extrusion direction other than (0, 0, 1), or a
+// polyface mesh to translate. Inline: most entities of a drawing have none.
+inline bool HasWork(unsigned flags, const Translation &translation, const Qdxf_Entity &entity) {
+    const Qdxf_Coord &extrusion = translation.extrusion;
+    if ((flags & QDXF_READ_WORLD) && !(extrusion.x == 0 && extrusion.y == 0 && extrusion.z == 1))
+        return true;
+    return (flags & QDXF_READ_MODERN_KINDS) && entity.type == QDXF_POLYLINE &&
+           (entity.data.polyline.flag & 64);
+}
+
 // Finishes an entity that the entity reader has built from the groups of
 // kind `kind` (its common members set; a kind read directly with its
 // members, a gathered one from translation.groups, a POLYLINE with its face

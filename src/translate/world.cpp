@@ -215,6 +215,10 @@ Outcome Tilt(const Placement &placement, Qdxf_Entity &entity, double tolerance, 
 }  // namespace
 
 bool PlacementOf(const Qdxf_Coord &extrusion, Placement *placement, const char **why) {
+    if (extrusion.x == 0 && extrusion.y == 0 && extrusion.z == 1) {  // most entities
+        placement->kind = Placement::kWorld;
+        return true;
+    }
     double length = std::hypot(extrusion.x, extrusion.y, extrusion.z);
     if (!(length > 0) || !std::isfinite(length)) {
         *why = "an extrusion direction without length";
