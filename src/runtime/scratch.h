@@ -44,6 +44,10 @@ public:
     const T &operator[](std::size_t index) const { return data_[index]; }
     // Empties it; the block is kept for reuse.
     void Clear() { size_ = 0; }
+    // Drops the records from `size` on (none when it holds fewer).
+    void Truncate(std::size_t size) {
+        if (size < size_) size_ = size;
+    }
     // Returns the block to the heap.
     void Release() {
         Free(data_);
