@@ -186,11 +186,16 @@ Outcome TranslateLeader(Context &context) {
 Outcome InsertNamedBlock(Context &context, int pointBase) {
     const EntityGroup *name = nullptr;
     Qdxf_Coord at{};
-    bool placed = false;
+    unsigned placed = 0;  // the axes set, one bit each
     for (const EntityGroup &group : context.groups) {
         if (group.code == 2 && !name) name = &group;
-        // The first point of its code: later ones belong to other parts.
-        if (!placed || group.code != pointBase) placed |= SetAxis(at, group, pointBase);
+        // The first group of each axis: later ones belong to other parts.
+        int axis = (group.code - pointBase) / 10;
+        if (group.code >= pointBase && (group.code - pointBase) % 10 == 0 && axis < 3 &&
+            !(placed & (1u << axis))) {
+            placed |= 1u << axis;
+            SetAxis(at, group, pointBase);
+        }
     }
     if (!name || name->length == 0) return context.Invalid("it names no block");
     char *blockName = CopyText(context.Utf8(), name->text, name->length);
