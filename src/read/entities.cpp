@@ -563,6 +563,24 @@ Qdxf_Entity *NewEntity(const Kind *kind) {
     return entity;
 }
 
+// QDXF_READ_UTF8: whether a text the entity's groups set may need
+// converting, looked at in the whole blocks KeepText sized for them (a
+// multiple of 8 bytes; a member no group set has none).
+bool MayNeedConverting(const EntityBuild &build) {
+    const Qdxf_Entity &entity = build.entity;
+    translate::ConversionSieve sieve;
+    sieve.Add(entity.handle, build.capacity[kHandle]);
+    sieve.Add(entity.ltypeName, build.capacity[kLtypeName]);
+    sieve.Add(entity.layerName, build.capacity[kLayerName]);
+    if (entity.type == QDXF_TEXT) {
+        sieve.Add(entity.data.text.text, build.capacity[kKindText]);
+        sieve.Add(entity.data.text.style, build.capacity[kKindStyle]);
+    } else if (entity.type == QDXF_INSERT) {
+        sieve.Add(entity.data.insert.blockName, build.capacity[kKindText]);
+    }
+    return sieve.MayNeedConverting();
+}
+
 enum class Noted { Already, Now, NoMemory };
 
 // Records an unknown kind in the read state, unless it is there already.
@@ -643,15 +661,26 @@ Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *dr
                 return nullptr;
         }
     }
-    // The options' translations, through their one seam.
-    if (!inner && read.flags &&
-        (readMembers == GatherMembers ||
-         (kind && translate::HasWork(read.flags, read.translation, *entity)))) {
-        translate::FinishEntity(read, &inner, drawing, block, name, *entity);
-    }
     if (inner) {
         VX_FAIL(out, inner, "Error reading entity");
         return nullptr;
+    }
+    // QDXF_READ_UTF8: its texts in UTF-8 before its layer is looked up, as
+    // the layers' names were before they were indexed.
+    if ((read.flags & QDXF_READ_UTF8) && MayNeedConverting(build) &&
+        !translate::EntityTextsToUtf8(read.encoding, *entity)) {
+        VX_FAIL(out, nullptr, "Memory allocation error");
+        return nullptr;
+    }
+    // The options' translations, through their one seam; after the texts
+    // read are in UTF-8, for the texts a translation makes are already.
+    if (read.flags && (readMembers == GatherMembers ||
+                       (kind && translate::HasWork(read.flags, read.translation, *entity)))) {
+        translate::FinishEntity(read, &inner, drawing, block, name, *entity);
+        if (inner) {
+            VX_FAIL(out, inner, "Error reading entity");
+            return nullptr;
+        }
     }
     entity->layer = FindLayer(read, drawing, entity->layerName);
     entity->block = block;
