@@ -416,6 +416,10 @@ typedef int (*Qdxf_EntityCallback)(void *context, const Qdxf_Info *drawing,
  * reference points into `drawing`. A read stopped by the callback returns the
  * drawing read so far and no report. A failure after some callbacks gives the
  * report chain qdxf_Read gives for the file, and null.
+ * With QDXF_READ_MODERN_KINDS an entity handed over may be an INSERT of an
+ * anonymous block the read appended to `drawing`'s blocks, under the name it
+ * keeps; only a block definition that follows the ENTITIES section (which no
+ * producer writes) and takes its number renames the block afterwards.
  */
 VEXLITH_API Qdxf_Info *qdxf_ReadEach(const char *fileName, qmet_Meter *meter,
                                      const Qdxf_ReadOptions *options, Qdxf_EntityCallback callback,
