@@ -7,6 +7,7 @@
 #include <cmath>
 #include <fstream>
 #include <map>
+#include <numbers>
 #include <sstream>
 
 #include "test_support.h"
@@ -88,8 +89,8 @@ void Check(const Qdxf_Info &drawing, const Qdxf_Entity &entity, const std::strin
         EXPECT_LT(Distance(center, {n[0], n[1], n[2]}), 1e-12) << where;
         EXPECT_NEAR(circle ? d.circle.radius : d.arc.radius, n[3], 1e-12) << where;
         if (!circle) {
-            EXPECT_NEAR(d.arc.startAngle * 180 / M_PI, n[4], 1e-9) << where;
-            EXPECT_NEAR(d.arc.endAngle * 180 / M_PI, n[5], 1e-9) << where;
+            EXPECT_NEAR(d.arc.startAngle * 180 / std::numbers::pi, n[4], 1e-9) << where;
+            EXPECT_NEAR(d.arc.endAngle * 180 / std::numbers::pi, n[5], 1e-9) << where;
         }
     } else if (check == "at") {
         const Qdxf_Coord &at =
