@@ -2,7 +2,7 @@
 // Timed reads and writes of one drawing through the public API.
 //
 //     vexlith_bench read FILE [--meter] [--options FLAGS] [--repeat N]
-//     vexlith_bench write FILE OUT [--binary] [--repeat N]
+//     vexlith_bench write FILE OUT [--binary] [--complete | --r12] [--repeat N]
 //
 // --options reads with qdxf_ReadWithOptions and those QDXF_READ_ flags (7:
 // QDXF_READ_ALL) instead of qdxf_Read.
@@ -11,6 +11,8 @@
 // MB/s, the peak resident memory of the process above what it held before the
 // first run, that peak over the file size, and the heap the drawing itself
 // holds once read (the floor for any reader that builds these records).
+// --complete writes with QDXF_WRITE_COMPLETE, --r12 with QDXF_WRITE_R12_NAMES
+// as well.
 #include <malloc.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -75,24 +77,30 @@ int main(int argc, char **argv) {
     if (argc < 3) {
         std::fprintf(stderr,
                      "usage: vexlith_bench read FILE [--meter] [--options FLAGS] [--repeat N]\n"
-                     "       vexlith_bench write FILE OUT [--binary] [--repeat N]\n");
+                     "       vexlith_bench write FILE OUT [--binary] [--complete | --r12] "
+                     "[--repeat N]\n");
         return 2;
     }
     std::string operation = argv[1];
     const char *input = argv[2];
     const char *output = operation == "write" && argc > 3 ? argv[3] : nullptr;
     bool meter = false, binary = false;
+    unsigned int flags = 0;
     int repeat = 3;
-    int flags = -1;  // qdxf_Read
+    int readFlags = -1;  // qdxf_Read
     for (int i = output ? 4 : 3; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--meter"))
             meter = true;
         else if (!std::strcmp(argv[i], "--binary"))
             binary = true;
+        else if (!std::strcmp(argv[i], "--complete"))
+            flags = QDXF_WRITE_COMPLETE;
+        else if (!std::strcmp(argv[i], "--r12"))
+            flags = QDXF_WRITE_COMPLETE | QDXF_WRITE_R12_NAMES;
         else if (!std::strcmp(argv[i], "--repeat") && i + 1 < argc)
             repeat = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--options") && i + 1 < argc)
-            flags = std::atoi(argv[++i]);
+            readFlags = std::atoi(argv[++i]);
     }
     qsmg_SetSink(DropMessage, nullptr);  // "... entity ignored" is not what is measured
     double baseline = ResidentMegabytes();
@@ -106,11 +114,11 @@ int main(int argc, char **argv) {
         for (int run = 0; run < repeat; ++run) {
             qerr_Report *report = nullptr;
             auto start = Clock::now();
-            Qdxf_ReadOptions options{sizeof options, static_cast<unsigned>(flags), 0.0};
+            Qdxf_ReadOptions options{sizeof options, static_cast<unsigned>(readFlags), 0.0};
             Qdxf_Info *drawing =
-                flags < 0 ? qdxf_Read(input, meter ? &progress : nullptr, &report)
-                          : qdxf_ReadWithOptions(input, meter ? &progress : nullptr, &options,
-                                                 &report);
+                readFlags < 0
+                    ? qdxf_Read(input, meter ? &progress : nullptr, &report)
+                    : qdxf_ReadWithOptions(input, meter ? &progress : nullptr, &options, &report);
             double seconds = std::chrono::duration<double>(Clock::now() - start).count();
             if (!drawing) return Fail(report);
             drawingHeap = HeapMegabytes() - heapBefore;
@@ -124,7 +132,9 @@ int main(int argc, char **argv) {
         baseline = ResidentMegabytes();
         for (int run = 0; run < repeat; ++run) {
             auto start = Clock::now();
-            qdxf_Write(drawing, output, binary ? 1 : 0, 0, &report);
+            const Qdxf_WriteOptions options{sizeof options, flags};
+            qdxf_WriteWithOptions(drawing, output, binary ? 1 : 0, flags ? &options : nullptr,
+                                  &report);
             double seconds = std::chrono::duration<double>(Clock::now() - start).count();
             if (report) {
                 qdxf_InfoFree(drawing);
@@ -140,11 +150,14 @@ int main(int argc, char **argv) {
     }
     double peak = PeakMegabytes() - baseline;
     std::printf(
-        "%-5s %s%s %.1f MB  best %.3f s  %.0f MB/s  peak %.1f MB (%.2fx)  drawing %.1f MB\n",
+        "%-5s %s%s%s %.1f MB  best %.3f s  %.0f MB/s  peak %.1f MB (%.2fx)  drawing %.1f MB\n",
         operation.c_str(), operation == "read" ? input : output,
         meter    ? " (meter)"
         : binary ? " (binary)"
                  : "",
+        flags & QDXF_WRITE_R12_NAMES ? " (R12 names)"
+        : flags                      ? " (complete)"
+                                     : "",
         megabytes, best, megabytes / best, peak, peak / megabytes, drawingHeap);
     return 0;
 }
