@@ -583,8 +583,8 @@ void Walker::EmitCorners(const Qdxf_Trace &trace, const Affine &m, ColorNumber c
 void Walker::EmitFace(const Qdxf_Polyline &face, const Affine &m, ColorNumber color) {
     if (!face.vertices || face.count <= 0) return;
     if (face.count == 1) return EmitDot(XY(face.vertices[0].location), m, color);
-    // The faces of a polyface mesh read with its translation hide edges as a
-    // 3DFACE's group 70 does: bit i the edge from corner i.
+    // Read with the options, a 3DFACE keeps its hidden edges (group 70: bit i
+    // the edge from corner i), and a translated polyface mesh's faces theirs.
     if (int hidden = face.flag & 15) {
         for (int i = 0; i < face.count && i < 4; ++i) {
             if (!(hidden & (1 << i)))

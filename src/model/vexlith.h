@@ -180,7 +180,8 @@ typedef enum Qdxf_EntityType {
     QDXF_TEXT = 7,
     QDXF_INSERT = 8,
     QDXF_POLYLINE = 9,
-    QDXF_3DFACE = 10 /* uses data.polyline: count and vertices only */
+    QDXF_3DFACE = 10 /* uses data.polyline: count and vertices only (with the read options
+                        also flag: its hidden edges, group 70) */
 } Qdxf_EntityType;
 
 /* One polyline vertex (an array element, not a list record). */
@@ -378,8 +379,8 @@ typedef struct Qdxf_ReadOptions {
  * anonymous block ("*U" and a number no block of the file uses, type flag 1)
  * appended to the drawing's blocks, whose pieces are on layer "0" in colour
  * BYBLOCK. A polyface mesh's faces are 3DFACE records whose polyline `flag`
- * holds the hidden edges (bit 1 the edge from the first corner, as group 70
- * of a 3DFACE). The log says "NAME entity translated" once per kind; an
+ * holds the hidden edges (bit 1 the edge from the first corner), as the
+ * options read a 3DFACE's group 70 there. The log says "NAME entity translated" once per kind; an
  * entity whose data makes its translation impossible stays QDXF_INVALID with
  * the log message "NAME entity not translated: why".
  */

@@ -424,6 +424,14 @@ template <>
 bool ReadWithOptions<ReadPolyline>(EntityBuild &build, const GroupView &group) {
     return ReadPolylineGroup<true>(build, group);
 }
+// A 3DFACE's hidden edges (group 70), where a translated polyface mesh's
+// faces keep theirs too.
+template <>
+bool ReadWithOptions<Read3DFACE>(EntityBuild &build, const GroupView &group) {
+    if (group.code != 70) return Read3DFACE(build, group);
+    build.entity.data.polyline.flag = group.integer;
+    return true;
+}
 
 enum class Read { All, ReadFailed, NoMemory };
 

@@ -13,6 +13,13 @@ namespace vexlith::translate {
 // `utf8` is given (QDXF_READ_UTF8); null when the heap is exhausted.
 char *CopyText(const TextEncoding *utf8, const char *text, std::size_t length);
 
+// Angles as the reader holds those of a file: the radians of some degrees
+// (`d * π / 180`), so that a writer finds the degrees that read back to them.
+// FileDegrees gives those degrees for an angle held so; FileAngle turns a
+// computed angle into the nearest one held so.
+double FileDegrees(double radians);
+double FileAngle(double radians);
+
 // The vertex flags of a 3-D polyline's vertices.
 constexpr int k3dVertex = 32;
 

@@ -156,8 +156,8 @@ Outcome TranslateEllipseEntity(Context &context) {
         entity.data.circle = {circular.center, circular.radius};
     } else {
         entity.type = QDXF_ARC;
-        entity.data.arc = {circular.center, circular.radius, circular.startAngle,
-                           circular.endAngle};
+        entity.data.arc = {circular.center, circular.radius, FileAngle(circular.startAngle),
+                           FileAngle(circular.endAngle)};
     }
     context.translation().extrusion = circular.extrusion;
     context.inOcs = true;

@@ -21,10 +21,11 @@ Qdxf_Coord Mirrored(const Qdxf_Coord &point) {
     return {-point.x, point.y, -point.z};
 }
 
-// An angle turned into [0, 2π).
-double Wrapped(double angle) {
-    double wrapped = std::fmod(angle, 2 * kPi);
-    return wrapped < 0 ? wrapped + 2 * kPi : wrapped;
+// The angle 180° - `radians` in [0°, 360°), computed in the degrees a file
+// gives (exact where those are), as the reader holds angles.
+double MirroredAngle(double radians) {
+    double degrees = std::fmod(180 - FileDegrees(radians), 360.0);
+    return (degrees < 0 ? degrees + 360 : degrees) * kPi / 180;
 }
 
 // The x and y axes of a frame turned by `angle` in the coordinate system, in
@@ -137,8 +138,8 @@ Outcome Mirror(Qdxf_Entity &entity) {
             Qdxf_Arc &arc = entity.data.arc;
             double start = arc.startAngle;
             arc.center = Mirrored(arc.center);
-            arc.startAngle = Wrapped(kPi - arc.endAngle);
-            arc.endAngle = Wrapped(kPi - start);
+            arc.startAngle = MirroredAngle(arc.endAngle);
+            arc.endAngle = MirroredAngle(start);
             break;
         }
         case QDXF_TRACE:
@@ -251,8 +252,9 @@ Qdxf_Coord Place(const Placement &placement, const Qdxf_Coord &point) {
 FlatFrame FlatFrameOf(const Qdxf_Coord &xAxis, const Qdxf_Coord &yAxis) {
     // Mirrored, the record's x axis points the other way (TEXT backward,
     // INSERT with a negative x scale).
-    if (xAxis.x * yAxis.y - xAxis.y * yAxis.x < 0) return {std::atan2(-xAxis.y, -xAxis.x), true};
-    return {std::atan2(xAxis.y, xAxis.x), false};
+    if (xAxis.x * yAxis.y - xAxis.y * yAxis.x < 0)
+        return {FileAngle(std::atan2(-xAxis.y, -xAxis.x)), true};
+    return {FileAngle(std::atan2(xAxis.y, xAxis.x)), false};
 }
 
 Outcome PlaceEntity(const Placement &placement, Qdxf_Entity &entity, double tolerance,
