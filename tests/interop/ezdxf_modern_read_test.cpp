@@ -18,18 +18,12 @@ namespace {
 
 constexpr double kTolerance = 0.01;
 
-std::vector<double> Numbers(const std::string &text) {
-    std::vector<double> numbers;
-    std::istringstream in(text);
-    for (double value; in >> value;)
-        numbers.push_back(value);
-    return numbers;
-}
-
-std::vector<Qdxf_Coord> Points(const std::vector<double> &numbers) {
+// The numbers of a check as points: three numbers each.
+std::vector<Qdxf_Coord> Points(const std::string &text) {
     std::vector<Qdxf_Coord> points;
-    for (std::size_t i = 0; i + 2 < numbers.size(); i += 3)
-        points.push_back({numbers[i], numbers[i + 1], numbers[i + 2]});
+    std::istringstream in(text);
+    for (Qdxf_Coord p; in >> p.x >> p.y >> p.z;)
+        points.push_back(p);
     return points;
 }
 
@@ -70,32 +64,30 @@ std::vector<const Qdxf_Entity *> Records(const Qdxf_Info &drawing, const Qdxf_En
 void Check(const Qdxf_Info &drawing, const Qdxf_Entity &entity, const std::string &check,
            const std::string &values, std::size_t &faces, const std::string &where) {
     const auto &d = entity.data;
-    std::vector<double> n = Numbers(values);
+    std::vector<Qdxf_Coord> n = Points(values);
     if (check == "curve") {
         ASSERT_EQ(entity.type, QDXF_POLYLINE) << where;
         std::vector<Qdxf_Coord> ours;
         for (int i = 0; i < d.polyline.count; ++i)
             ours.push_back(d.polyline.vertices[i].location);
-        std::vector<Qdxf_Coord> reference = Points(n);
         for (const Qdxf_Coord &p : ours)
-            ASSERT_LE(ToPolyline(p, reference), kTolerance + 1e-6) << where;
-        for (const Qdxf_Coord &p : reference)
+            ASSERT_LE(ToPolyline(p, n), kTolerance + 1e-6) << where;
+        for (const Qdxf_Coord &p : n)
             ASSERT_LE(ToPolyline(p, ours), kTolerance + 1e-6) << where;
         EXPECT_LT(ours.size(), 2000u) << where;  // not flattened far finer than asked
-    } else if (check == "arc") {
-        bool circle = n[5] - n[4] == 360;
+    } else if (check == "arc") {  // the centre, then the radius, start and end in degrees
+        bool circle = n[1].z - n[1].y == 360;
         ASSERT_EQ(entity.type, circle ? QDXF_CIRCLE : QDXF_ARC) << where;
-        const Qdxf_Coord &center = circle ? d.circle.center : d.arc.center;
-        EXPECT_LT(Distance(center, {n[0], n[1], n[2]}), 1e-12) << where;
-        EXPECT_NEAR(circle ? d.circle.radius : d.arc.radius, n[3], 1e-12) << where;
+        EXPECT_LT(Distance(circle ? d.circle.center : d.arc.center, n[0]), 1e-12) << where;
+        EXPECT_NEAR(circle ? d.circle.radius : d.arc.radius, n[1].x, 1e-12) << where;
         if (!circle) {
-            EXPECT_NEAR(d.arc.startAngle * 180 / std::numbers::pi, n[4], 1e-9) << where;
-            EXPECT_NEAR(d.arc.endAngle * 180 / std::numbers::pi, n[5], 1e-9) << where;
+            EXPECT_NEAR(d.arc.startAngle * 180 / std::numbers::pi, n[1].y, 1e-9) << where;
+            EXPECT_NEAR(d.arc.endAngle * 180 / std::numbers::pi, n[1].z, 1e-9) << where;
         }
     } else if (check == "at") {
         const Qdxf_Coord &at =
             entity.type == QDXF_TEXT ? d.text.insertionPoint : d.insert.insertionPoint;
-        EXPECT_LT(Distance(at, {n[0], n[1], n[2]}), 1e-12) << where;
+        EXPECT_LT(Distance(at, n[0]), 1e-12) << where;
     } else if (check == "lines") {
         std::string lines;
         for (const Qdxf_Entity *piece : Records(drawing, entity)) {
@@ -110,7 +102,7 @@ void Check(const Qdxf_Info &drawing, const Qdxf_Entity &entity, const std::strin
         const Qdxf_Polyline &face = pieces[faces++]->data.polyline;
         ASSERT_EQ(face.count, 4) << where;
         for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(Distance(face.vertices[i].location, Points(n)[i]), 0) << where;
+            EXPECT_EQ(Distance(face.vertices[i].location, n[i]), 0) << where;
     } else if (check == "block") {
         ASSERT_EQ(entity.type, QDXF_INSERT) << where;
         EXPECT_EQ(std::string(d.insert.blockName), values) << where;

@@ -1,22 +1,10 @@
 #!/usr/bin/python3
 """Writes a drawing of the kinds the read options translate with ezdxf, an
-independent DXF library, and what ezdxf computes of each entity, for the
-interop test of the translations.
+independent DXF library, in ASCII and binary (modern_ascii.dxf,
+modern_binary.dxf), and modern.ezdxf.tsv: what ezdxf computes of them, one
+check a line, "handle <TAB> check <TAB> values" (see ezdxf_modern_read_test).
 
     make_modern.py OUTPUT_DIRECTORY
-
-It writes modern_ascii.dxf and modern_binary.dxf (R2018) and modern.ezdxf.tsv,
-one check a line, "handle <TAB> check <TAB> values" (numbers space-separated,
-points as three numbers):
-
-    curve     the world points of the curve, sampled within 1e-6: the record
-              must be a POLYLINE within the tolerance of the read (0.01)
-    arc       centre, radius, start and end angle in degrees of the CIRCLE or
-              ARC record in world coordinates
-    at        the world point of a TEXT's or INSERT's insertion point
-    lines     the MTEXT's plain text, its lines separated by "|"
-    face      the four world corners of the next 3DFACE of a polyface mesh
-    block     the name of the block a DIMENSION draws
 """
 
 import math
@@ -49,19 +37,15 @@ def main(output):
         checks.append((entity, "curve", " ".join(numbers(*p) for p in points)))
 
     tilted = (1, 2, 3)
-    e = msp.add_ellipse((1, 2, 3), major_axis=(3, 1, 0), ratio=0.4, start_param=0.5,
-                        end_param=4.0)
-    curve(e, e.construction_tool().vertices(e.construction_tool().params(2000)))
-    e = msp.add_ellipse((0, 0, 0), major_axis=(0, 2, 2), ratio=0.5,
-                        dxfattribs={"extrusion": (1, 0, 0)})
-    curve(e, e.construction_tool().vertices(e.construction_tool().params(2000)))
+    for e in (msp.add_ellipse((1, 2, 3), (3, 1, 0), 0.4, 0.5, 4.0),
+              msp.add_ellipse((0, 0, 0), (0, 2, 2), 0.5, dxfattribs={"extrusion": (1, 0, 0)})):
+        curve(e, e.construction_tool().vertices(e.construction_tool().params(2000)))
     round_ = msp.add_ellipse((5, 5, 0), major_axis=(2, 0, 0), ratio=1.0, start_param=0.25,
                              end_param=2.0)
     checks.append((round_, "arc", numbers(5, 5, 0, 2, math.degrees(0.25), math.degrees(2.0))))
-    s = msp.add_open_spline([(0, 0, 0), (1, 3, 0), (4, 2, 1), (6, 5, 0), (8, 0, 2)], degree=3)
-    curve(s, s.flattening(1e-6))
-    s = msp.add_spline(fit_points=[(0, 0), (2, 3), (5, 1), (7, 4)])
-    curve(s, s.flattening(1e-6))
+    for s in (msp.add_open_spline([(0, 0, 0), (1, 3, 0), (4, 2, 1), (6, 5, 0), (8, 0, 2)]),
+              msp.add_spline(fit_points=[(0, 0), (2, 3), (5, 1), (7, 4)])):
+        curve(s, s.flattening(1e-6))
     c = msp.add_circle((1, 0, 0), 2, dxfattribs={"extrusion": tilted})
     curve(c, c.vertices([i * 360 / 4000 for i in range(4001)]))
     a = msp.add_arc((1, 2, 3), 3, 20, 250, dxfattribs={"extrusion": tilted})
@@ -88,13 +72,11 @@ def main(output):
     mesh.append_faces([[(0, 0, 0), (1, 0, 0), (1, 1, 1), (0, 1, 1)],
                        [(1, 0, 0), (2, 0, 0), (1, 1, 1)]])
     for face in mesh.faces():
-        corners = [v.dxf.location for v in face[:-1]]
-        corners += [corners[-1]] * (4 - len(corners))
+        corners = ([v.dxf.location for v in face[:-1]] + [face[-2].dxf.location] * 3)[:4]
         # The record of a POLYLINE takes the handle of its SEQEND (the last).
         checks.append((mesh.seqend, "face", " ".join(numbers(*p) for p in corners)))
-    dim = msp.add_linear_dim(base=(0, 3), p1=(0, 0), p2=(5, 0))
-    dim.render()
-    checks.append((dim.dimension, "block", dim.dimension.dxf.geometry))
+    dim = msp.add_linear_dim(base=(0, 3), p1=(0, 0), p2=(5, 0)).render().dimension
+    checks.append((dim, "block", dim.dxf.geometry))
 
     for form, fmt in (("ascii", "asc"), ("binary", "bin")):
         doc.saveas(os.path.join(output, f"modern_{form}.dxf"), fmt=fmt)

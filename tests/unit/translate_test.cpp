@@ -19,13 +19,9 @@ std::string Number(double value) {
 }
 
 std::string Point(const Qdxf_Coord &p) {
-    std::string text = "(";
-    return text.append(Number(p.x))
-               .append(" ")
-               .append(Number(p.y))
-               .append(" ")
-               .append(Number(p.z)) +
-           ")";
+    char text[96];
+    std::snprintf(text, sizeof text, "(%.6g %.6g %.6g)", p.x + 0.0, p.y + 0.0, p.z + 0.0);
+    return text;
 }
 
 double Degrees(double radians) {
@@ -243,7 +239,6 @@ const Case kCases[] = {
      {{0, "POLYLINE"}, {70, 64}, {0, "VERTEX"}, {70, 128}, {71, 1}, {0, "SEQEND"}},
      kModern,
      "INVALID"},
-    {"dimension without a block", {{0, "DIMENSION"}, {10, 5.0}}, kModern, "INVALID"},
     {"circle mirrored", Mirrored({{0, "CIRCLE"}, {10, 1.0}, {20, 2.0}, {30, 3.0}, {40, 4.0}}),
      kWorld, "CIRCLE (-1 2 -3) r4"},
     {"arc mirrored", Mirrored({{0, "ARC"}, {10, 1.0}, {40, 2.0}, {50, 10.0}, {51, 100.0}}), kWorld,
@@ -275,7 +270,6 @@ const Case kCases[] = {
      {{0, "CIRCLE"}, {40, 1.0}, {210, 0.0}, {220, 0.0}, {230, 0.0}},
      kWorld,
      "INVALID"},
-    {"no options keep the kind invalid", {{0, "LWPOLYLINE"}, {10, 1.0}}, QDXF_READ_UTF8, "INVALID"},
 };
 
 TEST(Translate, EachKindBecomesTheRecordOfItsRule) {
@@ -311,12 +305,12 @@ TEST(Translate, AnonymousBlocksTakeNumbersNoBlockOfTheFileHas) {
         Read(hatchless + hatchless, kModern, Section("BLOCKS", block("*u7") + block("*U3")),
              Section("BLOCKS", block("*U9") + block("*U008")));
     ASSERT_TRUE(outcome.drawing);
-    std::vector<std::string> names;
+    std::vector<std::string> names{outcome.drawing->entities->data.insert.blockName,
+                                   outcome.drawing->entities->next->data.insert.blockName};
     for (const Qdxf_Block *b = outcome.drawing->blocks; b; b = b->next)
         names.emplace_back(b->name);
-    EXPECT_EQ(names, (std::vector<std::string>{"*u7", "*U3", "*U10", "*U11", "*U9", "*U008"}));
-    EXPECT_EQ(std::string(outcome.drawing->entities->data.insert.blockName), "*U10");
-    EXPECT_EQ(std::string(outcome.drawing->entities->next->data.insert.blockName), "*U11");
+    EXPECT_EQ(names, (std::vector<std::string>{"*U10", "*U11", "*u7", "*U3", "*U10", "*U11", "*U9",
+                                               "*U008"}));
 }
 
 TEST(Translate, AnEntityCallbackSeesTheFinalBlockName) {
