@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Timed reads and writes of one drawing through the public API.
 //
-//     vexlith_bench read FILE [--meter] [--repeat N]
+//     vexlith_bench read FILE [--meter] [--options FLAGS] [--repeat N]
 //     vexlith_bench write FILE OUT [--binary] [--complete | --r12] [--repeat N]
+//
+// --options reads with qdxf_ReadWithOptions and those QDXF_READ_ flags (7:
+// QDXF_READ_ALL) instead of qdxf_Read.
 //
 // Prints one line: the operation, the size in MB, the best time of N runs,
 // MB/s, the peak resident memory of the process above what it held before the
@@ -73,7 +76,7 @@ using Clock = std::chrono::steady_clock;
 int main(int argc, char **argv) {
     if (argc < 3) {
         std::fprintf(stderr,
-                     "usage: vexlith_bench read FILE [--meter] [--repeat N]\n"
+                     "usage: vexlith_bench read FILE [--meter] [--options FLAGS] [--repeat N]\n"
                      "       vexlith_bench write FILE OUT [--binary] [--complete | --r12] "
                      "[--repeat N]\n");
         return 2;
@@ -84,6 +87,7 @@ int main(int argc, char **argv) {
     bool meter = false, binary = false;
     unsigned int flags = 0;
     int repeat = 3;
+    int readFlags = -1;  // qdxf_Read
     for (int i = output ? 4 : 3; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--meter"))
             meter = true;
@@ -95,6 +99,8 @@ int main(int argc, char **argv) {
             flags = QDXF_WRITE_COMPLETE | QDXF_WRITE_R12_NAMES;
         else if (!std::strcmp(argv[i], "--repeat") && i + 1 < argc)
             repeat = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--options") && i + 1 < argc)
+            readFlags = std::atoi(argv[++i]);
     }
     qsmg_SetSink(DropMessage, nullptr);  // "... entity ignored" is not what is measured
     double baseline = ResidentMegabytes();
@@ -108,7 +114,11 @@ int main(int argc, char **argv) {
         for (int run = 0; run < repeat; ++run) {
             qerr_Report *report = nullptr;
             auto start = Clock::now();
-            Qdxf_Info *drawing = qdxf_Read(input, meter ? &progress : nullptr, &report);
+            Qdxf_ReadOptions options{sizeof options, static_cast<unsigned>(readFlags), 0.0};
+            Qdxf_Info *drawing =
+                readFlags < 0
+                    ? qdxf_Read(input, meter ? &progress : nullptr, &report)
+                    : qdxf_ReadWithOptions(input, meter ? &progress : nullptr, &options, &report);
             double seconds = std::chrono::duration<double>(Clock::now() - start).count();
             if (!drawing) return Fail(report);
             drawingHeap = HeapMegabytes() - heapBefore;

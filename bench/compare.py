@@ -12,10 +12,16 @@ Then vexlith alone, in process: reading with and without a progress meter,
 writing both forms plainly and complete (QDXF_WRITE_COMPLETE), and the per-megabyte time of the largest drawing against
 the smallest and of a drawing with 5,000 layers against one with 20.
 
+The read options: the R12 drawings read with QDXF_READ_ALL against qdxf_Read
+(what the options cost a drawing without the kinds they translate), and
+drawings of modern kinds (make_drawing.py --modern) read with QDXF_READ_ALL
+at two sizes, for linearity.
+
 With --callgrind, last: the instructions of one whole-process read of the
-smallest drawings by vexlith (with and without a progress meter) and by the
-bare reader (valgrind's callgrind; instruction counts hold steady on a busy
-machine where wall times do not). It takes about a minute.
+smallest drawings by vexlith (with and without a progress meter, and with
+QDXF_READ_ALL) and by the bare reader (valgrind's callgrind; instruction
+counts hold steady on a busy machine where wall times do not). It takes
+about a minute.
 
     bench/compare.py [--build build/bench] [--data build/bench-data]
                      [--sizes 10,50,200] [--runs 3] [--ezdxf] [--callgrind]
@@ -210,24 +216,52 @@ def main():
     print("layers: 100 MB with 5,000 layers reads at %.0f MB/s, with 20 layers at %.0f MB/s (%.2f)"
           % (many, few, few / many))
 
+    print("\nread options (QDXF_READ_ALL, best of %d):\n" % args.runs)
+    print("| drawing | qdxf_Read MB/s | QDXF_READ_ALL MB/s | cost of the options |")
+    print("|---|---|---|---|")
+    for form, size in columns:
+        path = files[(form, size, 20)]
+        plain, _, _, _ = in_process("read", path, "--repeat", str(args.runs))
+        options, _, _, _ = in_process("read", path, "--options", "7", "--repeat", str(args.runs))
+        print("| R12 %s %d MB | %.0f | %.0f | %+.1f%% |" % (
+            form, size, plain, options, (plain / options - 1) * 100), flush=True)
+    modern = {}
+    for size in (min(sizes), max(sizes)):
+        name = os.path.join(args.data, "modern-%dMB.dxf" % size)
+        if not os.path.exists(name):
+            print("making", name, file=sys.stderr)
+            subprocess.run([sys.executable, os.path.join(HERE, "make_drawing.py"), name,
+                            "--megabytes", str(size), "--modern"], check=True)
+        # A fresh process each time: within one, a second read of a small
+        # drawing reuses the memory the first one touched, which a large one
+        # hands back, and the comparison would measure that.
+        modern[size] = max(in_process("read", name, "--options", "7", "--repeat", "1")[0]
+                           for _ in range(args.runs))
+        print("| modern ASCII %d MB | | %.0f | |" % (size, modern[size]), flush=True)
+    print("\nlinearity, modern kinds with QDXF_READ_ALL: time per MB at %d MB / at %d MB = %.2f"
+          % (max(sizes), min(sizes), modern[min(sizes)] / modern[max(sizes)]))
+
     if args.callgrind:
         if not shutil.which("valgrind"):
             print("\n--callgrind: valgrind is not installed", file=sys.stderr)
             return 1
         print("\ninstructions of one read, whole process (callgrind):\n")
-        print("| drawing | vexlith | bare reader | vexlith / bare | with a meter |")
-        print("|---|---|---|---|---|")
+        print("| drawing | vexlith | bare reader | vexlith / bare | with a meter "
+              "| with QDXF_READ_ALL |")
+        print("|---|---|---|---|---|---|")
         for form in ("ascii", "binary"):
             path = files[(form, min(sizes), 20)]
             ours = instructions([bench, "read", path, "--repeat", "1"])
             bare = instructions([floor, path])
             metered = instructions([bench, "read", path, "--repeat", "1", "--meter"])
-            if ours is None or bare is None or metered is None:
-                print("| %s %d MB | failed | | | |" % (form, min(sizes)))
+            options = instructions([bench, "read", path, "--repeat", "1", "--options", "7"])
+            if ours is None or bare is None or metered is None or options is None:
+                print("| %s %d MB | failed | | | | |" % (form, min(sizes)))
                 continue
-            print("| %s %d MB | %.0fM | %.0fM | %.2f× | %.0fM (%+.0f%%) |" % (
+            print("| %s %d MB | %.0fM | %.0fM | %.2f× | %.0fM (%+.0f%%) | %.0fM (%+.1f%%) |" % (
                 form, min(sizes), ours / 1e6, bare / 1e6, ours / bare, metered / 1e6,
-                (metered / ours - 1) * 100), flush=True)
+                (metered / ours - 1) * 100, options / 1e6, (options / ours - 1) * 100),
+                flush=True)
     return 0
 
 

@@ -4,10 +4,12 @@
 The drawing has a HEADER, LTYPE/LAYER/STYLE tables, a few blocks and an
 ENTITIES section with a realistic mix of the ten entity kinds the library
 reads (lines, polylines of every length, texts, inserts with attributes, ...)
-plus records of kinds it keeps as invalid entities. The same seed gives the
-same drawing, byte for byte.
+plus records of kinds it keeps as invalid entities. With --modern (ASCII
+only) a third of the entities are of the kinds the read options translate
+(LWPOLYLINE, ELLIPSE, SPLINE, MTEXT, HATCH, LEADER, DIMENSION) or lie in a
+mirrored plane. The same seed gives the same drawing, byte for byte.
 
-    make_drawing.py OUT --megabytes 50 [--binary] [--layers 20] [--seed 1]
+    make_drawing.py OUT --megabytes 50 [--binary | --modern] [--layers 20] [--seed 1]
 """
 import argparse
 import random
@@ -78,8 +80,9 @@ class BinarySink:
 
 
 class Drawing:
-    def __init__(self, sink, rng, layers):
+    def __init__(self, sink, rng, layers, modern=False):
         self.sink = sink
+        self.modern = modern
         self.rng = rng
         self.layers = ["0"] + ["LAYER_%04d" % i for i in range(1, layers)]
         self.handle = 0x100
@@ -109,7 +112,7 @@ class Drawing:
     def header(self):
         g = self.g
         g(0, "SECTION"); g(2, "HEADER")
-        g(9, "$ACADVER"); g(1, "AC1009")
+        g(9, "$ACADVER"); g(1, "AC1015" if self.modern else "AC1009")
         g(9, "$INSBASE"); g(10, 0.0); g(20, 0.0); g(30, 0.0)
         g(9, "$EXTMIN"); g(10, -5000.0); g(20, -5000.0); g(30, 0.0)
         g(9, "$EXTMAX"); g(10, 5000.0); g(20, 5000.0); g(30, 0.0)
@@ -163,9 +166,61 @@ class Drawing:
             g(0, "ENDBLK"); g(8, "0")
         g(0, "ENDSEC")
 
+    def modern_entity(self, layer):
+        """One entity of a kind the read options translate."""
+        rng, g = self.rng, self.g
+        pick = rng.random()
+        if pick < 0.3:
+            count = rng.randint(2, 60)
+            self.common("LWPOLYLINE", layer); g(90, count); g(70, rng.choice((0, 1))); g(38, 0.0)
+            for _ in range(count):
+                self.point(z=False)
+                if rng.random() < 0.2:
+                    g(42, round(rng.uniform(-1, 1), 6))
+        elif pick < 0.4:
+            self.common("ELLIPSE", layer); self.point()
+            g(11, round(rng.uniform(1, 100), 6)); g(21, round(rng.uniform(1, 100), 6)); g(31, 0.0)
+            g(40, round(rng.uniform(0.1, 0.9), 6)); g(41, 0.0); g(42, round(rng.uniform(1, 6.28), 6))
+        elif pick < 0.5:
+            count = rng.randint(4, 30)
+            self.common("SPLINE", layer); g(70, 8); g(71, 3); g(72, count + 4); g(73, count); g(74, 0)
+            for knot in [0.0] * 4 + [float(k) for k in range(1, count - 3)] + [float(count - 3)] * 4:
+                g(40, knot)
+            for _ in range(count):
+                self.point()
+        elif pick < 0.65:
+            self.common("MTEXT", layer); self.point(); g(40, 2.5); g(41, 100.0)
+            g(71, rng.randint(1, 9))
+            g(1, "{\\fArial|b1;Note} %d\\Psecond line \\S1/2;" % rng.randint(1, 999))
+        elif pick < 0.8:
+            x, y = self.coord(), self.coord()
+            size = round(rng.uniform(1, 50), 6)
+            solid = rng.random() < 0.5
+            self.common("HATCH", layer); g(10, 0.0); g(20, 0.0); g(30, 0.0)
+            g(210, 0.0); g(220, 0.0); g(230, 1.0); g(2, "SOLID" if solid else "ANSI31")
+            g(70, 1 if solid else 0); g(71, 0); g(91, 1); g(92, 2); g(72, 0); g(73, 1); g(93, 4)
+            for dx, dy in ((0, 0), (size, 0), (size, size), (0, size)):
+                g(10, x + dx); g(20, y + dy)
+            g(97, 0); g(75, 0); g(76, 1)
+            if not solid:
+                g(52, 0.0); g(41, 1.0); g(77, 0); g(78, 1); g(53, 45.0); g(43, 0.0); g(44, 0.0)
+                g(45, -round(size / 10, 6)); g(46, round(size / 10, 6)); g(79, 0)
+            g(98, 0)
+        elif pick < 0.85:
+            self.common("LEADER", layer); g(76, 3)
+            for _ in range(3):
+                self.point()
+        elif pick < 0.9:
+            self.common("DIMENSION", layer); g(2, "SYMBOL_%d" % rng.randint(1, 7)); self.point()
+        else:
+            self.common("CIRCLE", layer); self.point(); g(40, round(rng.uniform(0.1, 200), 6))
+            g(210, 0.0); g(220, 0.0); g(230, -1.0)
+
     def entity(self, in_block=False):
         rng = self.rng
         g = self.g
+        if self.modern and rng.random() < 0.33:
+            return self.modern_entity("0" if in_block else None)
         pick = rng.random()
         layer = "0" if in_block else None
         if pick < 0.30:
@@ -250,12 +305,14 @@ def main():
     parser.add_argument("out")
     parser.add_argument("--megabytes", type=float, required=True)
     parser.add_argument("--binary", action="store_true")
+    parser.add_argument("--modern", action="store_true")
     parser.add_argument("--layers", type=int, default=20)
     parser.add_argument("--seed", type=int, default=1)
     args = parser.parse_args()
     with open(args.out, "wb") as out:
         sink = BinarySink(out) if args.binary else AsciiSink(out)
-        Drawing(sink, random.Random(args.seed), args.layers).write(int(args.megabytes * 1e6))
+        Drawing(sink, random.Random(args.seed), args.layers, args.modern).write(
+            int(args.megabytes * 1e6))
     return 0
 
 

@@ -14,6 +14,7 @@
 
 #include "corvane.h"
 #include "pellund.h"
+#include "vexlith.h"
 
 namespace fuzzing {
 
@@ -28,6 +29,24 @@ inline bool WriteFile(const std::string &name, const std::uint8_t *data, std::si
     if (!file) return false;
     bool ok = std::fwrite(data, 1, size, file) == size;
     return std::fclose(file) == 0 && ok;
+}
+
+// The first byte of an input picks the read options: its low three bits the
+// QDXF_READ_ flags, bit 3 a tolerance of 1e-3 drawing units instead of the
+// default relative to each curve (the caps of the curves' segments bound
+// what that costs); the rest of the input is the file. Null options (qdxf_Read's reading) for flags of 0; an empty input
+// is an empty file.
+struct Input {
+    Qdxf_ReadOptions options;
+    const std::uint8_t *file;
+    std::size_t size;
+    const Qdxf_ReadOptions *Options() const { return options.flags ? &options : nullptr; }
+};
+
+inline Input TakeInput(const std::uint8_t *data, std::size_t size) {
+    if (size == 0) return {{sizeof(Qdxf_ReadOptions), 0, 0.0}, data, 0};
+    double tolerance = (data[0] & 8) ? 1e-3 : 0.0;
+    return {{sizeof(Qdxf_ReadOptions), data[0] & QDXF_READ_ALL, tolerance}, data + 1, size - 1};
 }
 
 // Aborts with a message: a broken invariant is a finding.

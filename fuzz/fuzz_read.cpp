@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Reads arbitrary bytes as a DXF file, ASCII or (through the sentinel)
-// binary, with a progress meter attached, then walks whatever drawing came
+// binary, with the read options the first byte picks (fuzz_input.h) and a
+// progress meter attached, then walks whatever drawing came
 // back and dumps every record of it, as a host would. Crashes, leaks and
 // hangs are findings; so is a read that fails without a report or succeeds
 // with one, and a drawing whose records break their own invariants.
@@ -71,11 +72,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     static const std::string name = fuzzing::ScratchName(".dxf");
     static const bool silenced = (fuzzing::Silence(), true);
     (void)silenced;
-    if (!fuzzing::WriteFile(name, data, size)) return 0;
+    fuzzing::Input input = fuzzing::TakeInput(data, size);
+    if (!fuzzing::WriteFile(name, input.file, input.size)) return 0;
     Progress progress;
     qmet_Meter meter{Show, &progress};
     qerr_Report *report = nullptr;
-    Qdxf_Info *drawing = qdxf_Read(name.c_str(), &meter, &report);
+    Qdxf_Info *drawing = qdxf_ReadWithOptions(name.c_str(), &meter, input.Options(), &report);
     if (!drawing == !report) fuzzing::Finding("a read must give either a drawing or a report");
     if (drawing) {
         CheckDrawing(*drawing);

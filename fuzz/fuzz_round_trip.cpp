@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Reads arbitrary bytes as a DXF file; a drawing that reads is written in the
-// binary and in the ASCII form and each file is read back. Writing what was
+// Reads arbitrary bytes as a DXF file, with the read options the first byte
+// picks (fuzz_input.h); a drawing that reads is written in the binary and in
+// the ASCII form and each file is read back. Writing what was
 // read must succeed, the file written must read, and what it gives back must
 // hold every member the writer writes as the form keeps it, and every other
 // member as the reader leaves it (tests/support/written_members.h). A
@@ -84,9 +85,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     static const std::string output = fuzzing::ScratchName("-written.dxf");
     static const bool silenced = (fuzzing::Silence(), true);
     (void)silenced;
-    if (!fuzzing::WriteFile(input, data, size)) return 0;
+    fuzzing::Input taken = fuzzing::TakeInput(data, size);
+    if (!fuzzing::WriteFile(input, taken.file, taken.size)) return 0;
     qerr_Report *report = nullptr;
-    Qdxf_Info *drawing = qdxf_Read(input.c_str(), nullptr, &report);
+    Qdxf_Info *drawing = qdxf_ReadWithOptions(input.c_str(), nullptr, taken.Options(), &report);
     qerr_ReportFree(report);
     if (!drawing) return 0;
     RoundTrip(*drawing, output, true, true);

@@ -97,6 +97,7 @@ void WriteData(Json &json, const Qdxf_Entity &entity) {
             WritePolyline(json, data.polyline);
             break;
         case QDXF_3DFACE:
+            json.Key("flag").Integer(data.polyline.flag);  // hidden edges
             WriteVertices(json, data.polyline);
             break;
         default:

@@ -199,7 +199,7 @@ Outcome WriteGeoJson(const Qdxf_Info &drawing, const OutputOptions &options, con
     if (!(tolerance > 0.0) || !std::isfinite(tolerance)) {
         ExtentsSink extents;
         WalkDrawing(drawing, options.scene, extents);
-        outcome.view = ViewOf(drawing, extents.box());
+        outcome.view = ViewOf(extents.box());
         tolerance = std::max(outcome.view.Width(), outcome.view.Height()) / 1000.0;
     }
     GeoJsonSink sink(drawing, tolerance, write);

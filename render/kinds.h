@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
-// Entity kinds by name, from the public records, for the tool and the renderer.
+// Entity kinds by name, from the public records, for the tool and the renderer;
+// the names are the library's own (model/kind_names.h).
 #ifndef VEXLITH_RENDER_KINDS_H
 #define VEXLITH_RENDER_KINDS_H
 
 #include <cstring>
 
+#include "model/kind_names.h"
 #include "vexlith.h"
 
 namespace render {
@@ -21,10 +23,7 @@ inline Qdxf_EntityType KindOf(const Qdxf_Entity &entity) {
 // "LINE" ... "3DFACE" as the file names the kind; "INVALID" for a kind the
 // library keeps without its data.
 inline const char *KindName(Qdxf_EntityType kind) {
-    constexpr const char *kNames[] = {"INVALID", "LINE", "POINT",  "CIRCLE",   "ARC",   "TRACE",
-                                      "SOLID",   "TEXT", "INSERT", "POLYLINE", "3DFACE"};
-    static_assert(std::size(kNames) == QDXF_3DFACE + 1);
-    return kNames[kind];
+    return vexlith::kKindNames[kind];
 }
 
 inline const char *KindName(const Qdxf_Entity &entity) {

@@ -583,6 +583,16 @@ void Walker::EmitCorners(const Qdxf_Trace &trace, const Affine &m, ColorNumber c
 void Walker::EmitFace(const Qdxf_Polyline &face, const Affine &m, ColorNumber color) {
     if (!face.vertices || face.count <= 0) return;
     if (face.count == 1) return EmitDot(XY(face.vertices[0].location), m, color);
+    // Read with the options, a 3DFACE keeps its hidden edges (group 70: bit i
+    // the edge from corner i), and a translated polyface mesh's faces theirs.
+    if (int hidden = face.flag & 15) {
+        for (int i = 0; i < face.count && i < 4; ++i) {
+            if (!(hidden & (1 << i)))
+                EmitLine(XY(face.vertices[i].location),
+                         XY(face.vertices[(i + 1) % face.count].location), m, color);
+        }
+        return;
+    }
     Path &path = StartPath(path_, m.Apply(XY(face.vertices[0].location)), color);
     for (int i = 1; i < face.count; ++i)
         LineTo(path, m.Apply(XY(face.vertices[i].location)));

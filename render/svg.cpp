@@ -343,7 +343,7 @@ Outcome WriteSvg(const Qdxf_Info &drawing, const OutputOptions &options, const W
     ExtentsSink extents;
     WalkDrawing(drawing, options.scene, extents);
     Outcome outcome;
-    outcome.view = ViewOf(drawing, extents.box());
+    outcome.view = ViewOf(extents.box());
     SvgSink svg(drawing, options, outcome.view, write);
     svg.Begin();
     outcome.stats = WalkDrawing(drawing, options.scene, svg);

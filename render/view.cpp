@@ -77,30 +77,8 @@ void ExtentsSink::AddLabel(const Label &label) {
     }
 }
 
-Box ViewOf(const Qdxf_Info &drawing, const Box &computed) {
-    Box header;
-    const Qdxf_Header *variables = drawing.header;
-    if (variables && variables->extmin && variables->extmax) {
-        const Qdxf_Coord &low = *variables->extmin;
-        const Qdxf_Coord &high = *variables->extmax;
-        // Files without extents often carry the placeholders 1e20 and -1e20.
-        bool sensible = std::fabs(low.x) < 1e15 && std::fabs(low.y) < 1e15 &&
-                        std::fabs(high.x) < 1e15 && std::fabs(high.y) < 1e15 && low.x <= high.x &&
-                        low.y <= high.y && (low.x < high.x || low.y < high.y);
-        if (sensible) header = Box{low.x, low.y, high.x, high.y};
-    }
-
+Box ViewOf(const Box &computed) {
     Box view = computed;
-    if (!header.Empty()) {
-        double size = std::max(header.Width(), header.Height());
-        double slack = size * 0.1;
-        bool holds =
-            computed.Empty() ||
-            (computed.minX >= header.minX - slack && computed.maxX <= header.maxX + slack &&
-             computed.minY >= header.minY - slack && computed.maxY <= header.maxY + slack &&
-             size <= 50.0 * std::max(computed.Width(), computed.Height()));
-        if (holds) view = header;
-    }
     // A drawing spread over more than the range of a double has no picture.
     if (view.Empty() || !std::isfinite(view.Width() * 2.0) || !std::isfinite(view.Height() * 2.0))
         view = Box{0.0, 0.0, 1.0, 1.0};

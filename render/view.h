@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The part of a drawing a picture shows: the box around its primitives and
-// the view chosen from it and from the header's extents.
+// the view chosen from it.
 #ifndef VEXLITH_RENDER_VIEW_H
 #define VEXLITH_RENDER_VIEW_H
 
@@ -37,13 +37,12 @@ private:
     Box box_;
 };
 
-// The part of the drawing the picture shows, margin included: the header's
-// $EXTMIN and $EXTMAX when both are there and fit the drawing (they hold the
-// drawn extents, with some slack, and are not far larger), otherwise the
-// extents computed from the primitives. A drawing with nothing to draw shows
-// the unit square; the view is never more than four times as tall as wide,
-// and never so small that its width in drawing units rounds away.
-Box ViewOf(const Qdxf_Info &drawing, const Box &computed);
+// The part of the drawing the picture shows: the extents of what is drawn,
+// with a margin. The header's $EXTMIN and $EXTMAX are not asked: producers
+// leave them stale. A drawing with nothing to draw shows the unit square; the
+// view is never more than four times as tall as wide, and never so small
+// that its width in drawing units rounds away.
+Box ViewOf(const Box &computed);
 
 }  // namespace render
 

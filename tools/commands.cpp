@@ -23,28 +23,37 @@ const std::vector<OptionSpec> &ToolOptions() {
     return options;
 }
 
+// Every reading command reads with the library's translations; this takes
+// them away.
+constexpr OptionSpec kStrict = {
+    "strict", "", "read as qdxf_Read does: no translations, kinds outside the ten invalid"};
+
 const std::vector<CommandSpec> &Commands() {
     static const std::vector<CommandSpec> commands = {
         {
             "info",
-            "FILE... [--json] [--progress]",
+            "FILE... [--json] [--strict] [--progress]",
             "summarise a drawing: form, version, header, blocks, entities, layers",
             "Reads each FILE and prints its form (ASCII or binary), its DXF version, the\n"
             "header variables read, the drawing's extents, its blocks, its entities per\n"
-            "kind and its layers with the entities on each. Entities of kinds the\n"
-            "library does not read are counted as invalid; their kinds are named. A\n"
+            "kind and its layers with the entities on each. Entities of kinds outside\n"
+            "the ten are read as records of the ten where the library translates them\n"
+            "(LWPOLYLINE, ELLIPSE, SPLINE, MTEXT, DIMENSION, ACAD_TABLE, ATTRIB, LEADER,\n"
+            "HATCH, polyface meshes): those kinds are named as translated. Entities of\n"
+            "other kinds are counted as invalid; their kinds are named as not read. A\n"
             "file that cannot be read is reported on stderr and the others are still\n"
             "summarised; the status is then 1. On a terminal, control characters in\n"
             "names and texts are shown escaped (\\x1b).",
             {
                 {"json", "", "print each summary as one JSON object on a line (docs/json.md)"},
+                kStrict,
                 {"progress", "", "show a progress bar on stderr even when it is not a terminal"},
                 {"help", "", "show this help (also -h)"},
             },
         },
         {
             "dump",
-            "FILE [--quick | --json] [--only PART] [--progress]",
+            "FILE [--quick | --json] [--only PART] [--strict] [--progress]",
             "print a drawing's header, tables, blocks and entities",
             "Reads FILE and prints what was read: the header variables, the line types,\n"
             "layers and text styles, each block with its entities, and each entity. On\n"
@@ -54,6 +63,7 @@ const std::vector<CommandSpec> &Commands() {
                  "print the drawing as one JSON document, every member of every record"},
                 {"quick", "", "print each entity in the short form: its geometry alone"},
                 {"only", "PART", "print one part: header, tables, blocks or entities"},
+                kStrict,
                 {"progress", "", "show a progress bar on stderr even when it is not a terminal"},
                 {"help", "", "show this help (also -h)"},
             },
@@ -85,15 +95,16 @@ const std::vector<CommandSpec> &Commands() {
         {
             "render",
             "IN OUT.svg|OUT.png|OUT.geojson [--width PX] [--background black|white]"
-            " [--layers NAME,...] [--chord-tolerance UNITS]",
+            " [--layers NAME,...] [--chord-tolerance UNITS] [--strict]",
             "draw a drawing as an SVG or PNG picture, or write it as GeoJSON",
             "Draws the entities of the drawing IN, with the blocks their inserts place,\n"
             "as a picture of OUT's kind, SVG or PNG, or writes them as GeoJSON: a\n"
-            "feature per element drawn, in the drawing's own units, arcs as chords. The view is "
-            "the header's $EXTMIN\n"
-            "to $EXTMAX when they fit the drawing, otherwise the drawn extents, with a\n"
-            "margin; y points up. Layers that are off or frozen are not drawn, nor is\n"
-            "paper space when model space has entities. Polyface meshes show their\n"
+            "feature per element drawn, in the drawing's own units, arcs as chords. The\n"
+            "view is the extents of what is drawn, with a margin (not the header's\n"
+            "$EXTMIN and $EXTMAX, which producers leave stale); y points up. Layers that\n"
+            "are off or frozen are not drawn, nor is paper space when model space has\n"
+            "entities. The kinds the library translates are drawn as the records they\n"
+            "become; with --strict they are not, and polyface meshes show their\n"
             "vertices alone. A drawing that expands to more than " +
                 std::to_string(render::SceneOptions{}.maxPrimitives) +
                 " elements is cut\n"
@@ -117,6 +128,7 @@ const std::vector<CommandSpec> &Commands() {
                 {"chord-tolerance", "UNITS",
                  "GeoJSON: how far a chord may stray from its arc, in drawing units "
                  "(default a thousandth of the drawing's size)"},
+                kStrict,
                 {"progress", "", "show a progress bar while reading"},
                 {"help", "", "show this help (also -h)"},
             },

@@ -180,13 +180,12 @@ int RunConvert(const std::vector<std::string_view> &args) {
     // The default and --r12 read with every option of the library and write
     // complete files; --strict reads and writes as the thirteen exports do.
     const bool strict = parsed->Has("strict");
-    const Qdxf_ReadOptions readOptions{sizeof readOptions, QDXF_READ_ALL, 0};
     const Qdxf_WriteOptions writeOptions{
         sizeof writeOptions,
         QDXF_WRITE_COMPLETE | (parsed->Has("r12") ? QDXF_WRITE_R12_NAMES : 0u)};
     IgnoredKinds ignored;
     Qdxf_Info *drawing = ReadDrawing(input, parsed->Has("progress"), strict ? nullptr : &ignored,
-                                     strict ? nullptr : &readOptions);
+                                     CommandReadOptions(strict));
     if (!drawing) return kFailure;
     bool binary = parsed->Has("binary");
     if (!binary && !parsed->Has("ascii")) {
@@ -213,9 +212,9 @@ int RunConvert(const std::vector<std::string_view> &args) {
     // Read back from the temporary file; a device or pipe is not read.
     Qdxf_Info *written = nullptr;
     if (!parsed->Has("quiet") && file.Temporary()) {
-        written = strict
-                      ? qdxf_Read(file.Path().c_str(), nullptr, &report)
-                      : qdxf_ReadWithOptions(file.Path().c_str(), nullptr, &readOptions, &report);
+        written = strict ? qdxf_Read(file.Path().c_str(), nullptr, &report)
+                         : qdxf_ReadWithOptions(file.Path().c_str(), nullptr,
+                                                CommandReadOptions(false), &report);
         qerr_ReportFree(report);
     }
     bool committed = file.Commit();

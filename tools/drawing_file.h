@@ -13,17 +13,25 @@
 namespace cli {
 
 // The names of the entity kinds the library reported as ignored ("NAME
-// entity ignored"), sorted.
+// entity ignored", or an entity of the kind left invalid: "NAME entity not
+// translated: ..."), or as translated ("NAME entity translated"), sorted.
 using IgnoredKinds = std::set<std::string>;
 
+// The options a reading command reads with: every translation the library
+// has (QDXF_READ_ALL), or with --strict none: null, qdxf_Read's drawing.
+const Qdxf_ReadOptions *CommandReadOptions(bool strict);
+
 // qdxf_Read with a bar when ShowProgress(progressRequested) says so. When
-// `ignored` is given it receives the kinds the library did not read; other
-// log messages go to stderr as they come. A failed read prints its report
-// chain on stderr and gives null.
+// `ignored` is given it receives the kinds the library did not read, and
+// `translated` the kinds it translated; each entity left invalid by its
+// translation is reported on stderr once per kind and reason, and other log
+// messages go to stderr as they come. A failed read prints its report chain
+// on stderr and gives null.
 // With `options`, qdxf_ReadWithOptions reads it; null options read it with
 // qdxf_Read.
 Qdxf_Info *ReadDrawing(const std::string &fileName, bool progressRequested,
-                       IgnoredKinds *ignored = nullptr, const Qdxf_ReadOptions *options = nullptr);
+                       IgnoredKinds *ignored = nullptr, const Qdxf_ReadOptions *options = nullptr,
+                       IgnoredKinds *translated = nullptr);
 
 // The form of a DXF file as its first bytes tell it; the file is opened again
 // for them.

@@ -109,7 +109,8 @@ int RunDump(const std::vector<std::string_view> &args) {
     }
     std::string fileName(parsed->Operands()[0]);
 
-    Qdxf_Info *drawing = ReadDrawing(fileName, parsed->Has("progress"));
+    Qdxf_Info *drawing = ReadDrawing(fileName, parsed->Has("progress"), nullptr,
+                                     CommandReadOptions(parsed->Has("strict")));
     if (!drawing) return kFailure;
     if (json) {
         DumpJson(*drawing, parts);

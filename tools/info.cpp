@@ -93,11 +93,28 @@ Summary Summarise(const Qdxf_Info &drawing) {
 }
 
 // The kinds in the order of the library's kind numbers, INVALID last.
-constexpr const char *kKindOrder[] = {"LINE", "POINT",  "CIRCLE",   "ARC",    "TRACE",  "SOLID",
-                                      "TEXT", "INSERT", "POLYLINE", "3DFACE", "INVALID"};
+const std::vector<const char *> kKindOrder = [] {
+    std::vector<const char *> order(std::begin(vexlith::kKindNames) + 1,
+                                    std::end(vexlith::kKindNames));
+    order.push_back(vexlith::kKindNames[QDXF_INVALID]);
+    return order;
+}();
+
+// "label: A, B" on a line of its own, nothing for no kinds.
+void PrintKinds(const char *label, const IgnoredKinds &kinds) {
+    if (kinds.empty()) return;
+    std::printf("%s", label);
+    const char *separator = " ";
+    for (const std::string &name : kinds) {
+        std::printf("%s%s", separator, Shown(name.c_str()).c_str());
+        separator = ", ";
+    }
+    std::printf("\n");
+}
 
 void PrintSummary(const std::string &fileName, const Qdxf_Info &drawing,
-                  const IgnoredKinds &ignored, double milliseconds) {
+                  const IgnoredKinds &ignored, const IgnoredKinds &translated,
+                  double milliseconds) {
     Summary summary = Summarise(drawing);
     const Qdxf_Header *header = drawing.header;
     std::printf("file:        %s\n", Shown(fileName.c_str()).c_str());
@@ -124,15 +141,8 @@ void PrintSummary(const std::string &fileName, const Qdxf_Info &drawing,
             std::printf("  %-11s %d\n", kind, found->second);
         }
     }
-    if (!ignored.empty()) {
-        std::printf("kinds not read (in blocks or entities):");
-        const char *separator = " ";
-        for (const std::string &name : ignored) {
-            std::printf("%s%s", separator, Shown(name.c_str()).c_str());
-            separator = ", ";
-        }
-        std::printf("\n");
-    }
+    PrintKinds("kinds translated:", translated);
+    PrintKinds("kinds not read (in blocks or entities):", ignored);
     std::printf("layers:      %zu\n", summary.layers.size());
     std::vector<std::string> names;
     std::size_t width = 11;  // the column of the counts, wider for a long name
@@ -153,7 +163,7 @@ void PrintSummary(const std::string &fileName, const Qdxf_Info &drawing,
 // The summary as one JSON object on one line; the time of the read is left
 // out, so that the same file always gives the same line.
 void PrintSummaryJson(const std::string &fileName, const Qdxf_Info &drawing,
-                      const IgnoredKinds &ignored) {
+                      const IgnoredKinds &ignored, const IgnoredKinds &translated) {
     Summary summary = Summarise(drawing);
     Json json;
     json.Object().Key("schema").Integer(kJsonSchema).Key("file").Text(fileName.c_str());
@@ -169,6 +179,9 @@ void PrintSummaryJson(const std::string &fileName, const Qdxf_Info &drawing,
     }
     json.End().Key("kindsNotRead").Array();
     for (const std::string &name : ignored)
+        json.Text(name.c_str());
+    json.End().Key("kindsTranslated").Array();
+    for (const std::string &name : translated)
         json.Text(name.c_str());
     json.End().Key("layers").Array();
     for (const auto &[layer, count] : summary.layers)
@@ -189,8 +202,9 @@ int RunInfo(const std::vector<std::string_view> &args) {
     for (std::string_view operand : parsed->Operands()) {
         std::string fileName(operand);
         auto started = std::chrono::steady_clock::now();
-        IgnoredKinds ignored;
-        Qdxf_Info *drawing = ReadDrawing(fileName, parsed->Has("progress"), &ignored);
+        IgnoredKinds ignored, translated;
+        Qdxf_Info *drawing = ReadDrawing(fileName, parsed->Has("progress"), &ignored,
+                                         CommandReadOptions(parsed->Has("strict")), &translated);
         auto elapsed =
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started);
         if (!drawing) {
@@ -198,10 +212,10 @@ int RunInfo(const std::vector<std::string_view> &args) {
             continue;
         }
         if (json) {
-            PrintSummaryJson(fileName, *drawing, ignored);
+            PrintSummaryJson(fileName, *drawing, ignored, translated);
         } else {
             if (!first) std::printf("\n");
-            PrintSummary(fileName, *drawing, ignored, elapsed.count());
+            PrintSummary(fileName, *drawing, ignored, translated, elapsed.count());
         }
         first = false;
         qdxf_InfoFree(drawing);

@@ -229,7 +229,8 @@ int RunRender(const std::vector<std::string_view> &args) {
     }
 
     IgnoredKinds ignored;
-    Qdxf_Info *drawing = ReadDrawing(input, parsed->Has("progress"), &ignored);
+    Qdxf_Info *drawing = ReadDrawing(input, parsed->Has("progress"), &ignored,
+                                     CommandReadOptions(parsed->Has("strict")));
     if (!drawing) return kFailure;
     render::Outcome outcome;
     OutputFile file(output);

@@ -84,6 +84,7 @@ struct GroupSource {
     long long progressTotal;  // lines (ASCII) or bytes (binary) at 100 %
     long long lineNumber;     // the next ASCII line to be read, from 1
     bool positionLost;        // a push back could not return; nothing more can be read
+    bool laterKinds;          // the general reader gives codes the kinds of LaterGroupKind
     // The bytes groups are read from: a view of the file service's buffer,
     // [base, end), the next byte at `cursor`; `base` is at file offset
     // `viewStart`.
@@ -97,6 +98,12 @@ struct GroupSource {
 
 // Groups are read from the file's current position on.
 void OpenGroupSource(GroupSource &source);
+
+// The kind of a code in the DXF versions after R12 where the kind rule gives
+// it none (210 to 239 reals, 280 to 289 integers, 300 to 369 texts, ...): the
+// kind of the value the binary encoding holds for it. QDXF_VALUE_NONE where
+// the encoding defines no value either.
+Qdxf_ValueKind LaterGroupKind(int code);
 
 // Read the next group of `source` into `group`; failure only through the
 // report, after which the group's value is undefined (its code and kind are
@@ -135,6 +142,12 @@ inline GroupMark MarkGroup(const GroupSource &source) {
 }
 // Returns to `mark`: the next read yields the same group again.
 void PushBackGroup(GroupSource &source, const GroupMark &mark);
+
+// The group at `mark`, just read as a group of kind none, read again with the
+// kind LaterGroupKind gives its code (for the translations of the read
+// options, which need the values of codes R12 does not have).
+void ReadGroupWithLaterKind(GroupSource &source, const GroupMark &mark, rt::Report **report,
+                            GroupView *group);
 
 // Where the last group read lies, as messages name it: "Line N" (its value
 // line) in ASCII, "Byte offset N" (the next group) in binary.

@@ -7,6 +7,9 @@
 // and its value is not a chunk. Anything else is left to the general reader
 // (ReadGroupInFull), which gives the same group, or the report of its
 // failure; the quick path consumes nothing when it declines.
+// Every function here is forced inline: the decoding must sit in each
+// reader's loop, and with a loop per kind and per read option in one file the
+// compiler's budget for inlining would otherwise leave it out of some.
 #ifndef VEXLITH_CODEC_GROUP_DECODE_H
 #define VEXLITH_CODEC_GROUP_DECODE_H
 
@@ -48,14 +51,16 @@ void ReadGroupInFull(GroupSource &source, rt::Report **report, GroupView *group)
 
 // Progress at `position`, a line number in ASCII, a byte offset in binary:
 // inline, as it follows every group read.
-inline void ShowGroupProgress(const GroupSource &source, long long position) {
+[[gnu::always_inline]] inline void ShowGroupProgress(const GroupSource &source,
+                                                     long long position) {
     rt::ShowProgress(source.meter, static_cast<double>(position) * 100.0 /
                                        static_cast<double>(source.progressTotal));
 }
 
 // The text [line, line + length) without its trailing white space (leading
 // white space is kept).
-inline void TrimmedText(GroupView *group, const char *line, std::size_t length) {
+[[gnu::always_inline]] inline void TrimmedText(GroupView *group, const char *line,
+                                               std::size_t length) {
     while (length > 0 && IsSpace(line[length - 1]))
         --length;
     group->text = line;
@@ -63,7 +68,8 @@ inline void TrimmedText(GroupView *group, const char *line, std::size_t length) 
 }
 
 // A value line as text, up to a NUL if the line holds one, trimmed.
-inline void ViewText(GroupView *group, const char *line, std::size_t length) {
+[[gnu::always_inline]] inline void ViewText(GroupView *group, const char *line,
+                                            std::size_t length) {
     const void *nul = std::memchr(line, '\0', length);
     if (nul) length = static_cast<std::size_t>(static_cast<const char *>(nul) - line);
     TrimmedText(group, line, length);
@@ -81,7 +87,7 @@ constexpr std::size_t kRoom = 64 + kLine + 8;
 // word's lowest byte: the quick path runs on little-endian hosts only.
 constexpr bool kWordScans = std::endian::native == std::endian::little;
 
-inline std::uint64_t Word(const char *p) {
+[[gnu::always_inline]] inline std::uint64_t Word(const char *p) {
     std::uint64_t word;
     std::memcpy(&word, p, sizeof word);
     return word;
@@ -92,26 +98,26 @@ constexpr std::uint64_t kHighBits = 0x8080808080808080;
 
 // The high bit of each byte of `word` that is 0, and perhaps of bytes after
 // the first of them: the first flagged byte is the first zero byte.
-inline std::uint64_t ZeroBytes(std::uint64_t word) {
+[[gnu::always_inline]] inline std::uint64_t ZeroBytes(std::uint64_t word) {
     return (word - kEachByte) & ~word & kHighBits;
 }
 
 // The index of the first flagged byte (flags not 0).
-inline int FirstFlagged(std::uint64_t flags) {
+[[gnu::always_inline]] inline int FirstFlagged(std::uint64_t flags) {
     return std::countr_zero(flags) / 8;
 }
 
 // The number of decimal digits `word` begins with, 0 to 8. A byte below '0'
 // borrows only from the bytes after it, a byte above '9' carries only into
 // them, so the first flagged byte is the first that is not a digit.
-inline int LeadingDigits(std::uint64_t word) {
+[[gnu::always_inline]] inline int LeadingDigits(std::uint64_t word) {
     std::uint64_t flags = ((word - '0' * kEachByte) | (word + 0x46 * kEachByte)) & kHighBits;
     return flags ? FirstFlagged(flags) : 8;
 }
 
 // The value of the first `count` (1 to 8) digits of `word`: the digits moved
 // to the top, behind zeros, and summed pairwise.
-inline std::uint64_t DigitsValue(std::uint64_t word, int count) {
+[[gnu::always_inline]] inline std::uint64_t DigitsValue(std::uint64_t word, int count) {
     std::uint64_t digits = (word - '0' * kEachByte) << (8 * (8 - count));
     digits = digits * 10 + (digits >> 8);
     constexpr std::uint64_t kPairs = 0x000000FF000000FF;
@@ -125,7 +131,7 @@ constexpr std::uint64_t kPowersOfTen[] = {1,      10,      100,      1000,     1
 
 // The digits from `p` on into `value`, at most 24 of them (more than the
 // callers take): their count. `value` wraps past 19 digits.
-inline int TakeDigits(const char *&p, std::uint64_t &value) {
+[[gnu::always_inline]] inline int TakeDigits(const char *&p, std::uint64_t &value) {
     int count = 0;
     for (;;) {
         std::uint64_t word = Word(p);
@@ -140,7 +146,7 @@ inline int TakeDigits(const char *&p, std::uint64_t &value) {
 
 // Past the spaces at `p`. After more than 15 the result is still a space,
 // which the callers decline.
-inline const char *SkipSpaces(const char *p) {
+[[gnu::always_inline]] inline const char *SkipSpaces(const char *p) {
     for (int words = 0; words < 2; ++words, p += 8) {
         // Spaces become zero bytes; every other byte gets its high bit set,
         // with no carry from one byte into the next.
@@ -157,7 +163,7 @@ constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7
                                    1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 // Past the line end right at `p` (LF, or CR LF), or null.
-inline const char *LineEnd(const char *p) {
+[[gnu::always_inline]] inline const char *LineEnd(const char *p) {
     if (*p == '\n') return p + 1;
     if (*p == '\r' && p[1] == '\n') return p + 2;
     return nullptr;
@@ -165,7 +171,7 @@ inline const char *LineEnd(const char *p) {
 
 // A code line of one to seven digits after spaces: past its end, or null.
 // Longer codes are rare, may clamp, and go to the general parser.
-inline const char *ShortCode(const char *p, int *code) {
+[[gnu::always_inline]] inline const char *ShortCode(const char *p, int *code) {
     p = SkipSpaces(p);
     std::uint64_t word = Word(p);
     int digits = LeadingDigits(word);
@@ -176,7 +182,7 @@ inline const char *ShortCode(const char *p, int *code) {
 
 // An integer value line of one to seven digits, perhaps after spaces and a
 // minus: past its end, or null.
-inline const char *ShortInteger(const char *p, std::int32_t *integer) {
+[[gnu::always_inline]] inline const char *ShortInteger(const char *p, std::int32_t *integer) {
     p = SkipSpaces(p);
     bool negative = *p == '-';
     p += negative;
@@ -194,7 +200,7 @@ inline const char *ShortInteger(const char *p, std::int32_t *integer) {
 // that scales it are exact doubles, so their quotient is the correctly
 // rounded value, the very double from_chars gives. Exponents, signs other
 // than one minus, and longer digit runs go to the general parser.
-inline const char *PlainReal(const char *p, double *real) {
+[[gnu::always_inline]] inline const char *PlainReal(const char *p, double *real) {
     p = SkipSpaces(p);
     bool negative = *p == '-';
     p += negative;
@@ -215,7 +221,7 @@ inline const char *PlainReal(const char *p, double *real) {
 }
 
 // The first line end or NUL within a line read's length from `p`, or null.
-inline const char *LineEndOrNul(const char *p) {
+[[gnu::always_inline]] inline const char *LineEndOrNul(const char *p) {
     for (std::size_t at = 0; at < kLine; at += 8) {
         std::uint64_t word = Word(p + at);
         std::uint64_t flags = ZeroBytes(word) | ZeroBytes(word ^ ('\n' * kEachByte));
@@ -229,7 +235,7 @@ inline const char *LineEndOrNul(const char *p) {
 
 // The value line at `p` as text (see ViewText): past its end, or null when
 // no line end comes within a line read's length.
-inline const char *TextLine(const char *p, GroupView *group) {
+[[gnu::always_inline]] inline const char *TextLine(const char *p, GroupView *group) {
     const char *end = LineEndOrNul(p);
     if (!end) return nullptr;
     if (*end == '\0') {  // a NUL ends the text, not the line
@@ -243,12 +249,12 @@ inline const char *TextLine(const char *p, GroupView *group) {
 }
 
 // Past the line at `p`, or null (as TextLine).
-inline const char *SkipLine(const char *p) {
+[[gnu::always_inline]] inline const char *SkipLine(const char *p) {
     const void *newline = std::memchr(p, '\n', kLine);
     return newline ? static_cast<const char *>(newline) + 1 : nullptr;
 }
 
-inline bool AsciiGroup(GroupSource &source, GroupView *group) {
+[[gnu::always_inline]] inline bool AsciiGroup(GroupSource &source, GroupView *group) {
     if constexpr (!kWordScans) return false;
     const char *p = source.cursor;
     if (source.positionLost || static_cast<std::size_t>(source.end - p) < kRoom) return false;
@@ -289,7 +295,7 @@ T LittleEndianAt(const char *p) {
 }
 
 // The first NUL within a group text's size from `p`, or null.
-inline const char *TextEnd(const char *p) {
+[[gnu::always_inline]] inline const char *TextEnd(const char *p) {
     for (std::size_t at = 0; at < kGroupTextSize; at += 8) {
         if (std::uint64_t flags = ZeroBytes(Word(p + at))) {
             std::size_t found = at + static_cast<std::size_t>(FirstFlagged(flags));
@@ -299,7 +305,7 @@ inline const char *TextEnd(const char *p) {
     return nullptr;
 }
 
-inline bool BinaryGroup(GroupSource &source, GroupView *group) {
+[[gnu::always_inline]] inline bool BinaryGroup(GroupSource &source, GroupView *group) {
     if constexpr (!kWordScans) return false;
     const char *p = source.cursor;
     if (source.positionLost || static_cast<std::size_t>(source.end - p) < kRoom) return false;
@@ -358,7 +364,8 @@ inline bool BinaryGroup(GroupSource &source, GroupView *group) {
 
 // The next group of `source`, as ReadGroup gives it: decoded in place when
 // the quick path takes it, else by the general reader.
-inline void NextGroup(GroupSource &source, rt::Report **report, GroupView *group) {
+[[gnu::always_inline]] inline void NextGroup(GroupSource &source, rt::Report **report,
+                                             GroupView *group) {
     if (source.binary) {
         const char *start = source.cursor;
         if (quick::BinaryGroup(source, group)) {

@@ -283,6 +283,26 @@ int ClampToInt(long long value) {
 const std::array<BinaryCode, kTabledCodes> kBinaryCodes = kBinaryTable;
 const std::array<Qdxf_ValueKind, 1000> kGroupKinds = kKindTable;
 
+Qdxf_ValueKind LaterGroupKind(int code) {
+    Qdxf_ValueKind kind = GetGroupKind(code);
+    if (kind != QDXF_VALUE_NONE || code == 999) return kind;
+    switch (EncodingOf(code)) {
+        case BinaryValue::Text:
+        case BinaryValue::Chunk:
+            return QDXF_VALUE_TEXT;
+        case BinaryValue::Real:
+            return QDXF_VALUE_REAL;
+        case BinaryValue::Int16:
+        case BinaryValue::Int32:
+        case BinaryValue::Int64:
+        case BinaryValue::Byte:
+            return QDXF_VALUE_INT;
+        case BinaryValue::None:
+            break;
+    }
+    return QDXF_VALUE_NONE;
+}
+
 Qdxf_ValueKind GetGroupKind(int code) {
     int r = code % 1000;
     return r < 0 ? QDXF_VALUE_NONE : kKindTable[static_cast<std::size_t>(r)];
@@ -346,7 +366,7 @@ void ReadAsciiGroup(GroupSource &state, rt::Report **report, GroupView *group) {
     bool read = takeCode(&code);
     while (read && code == 999)
         read = takeLine() && takeCode(&code);
-    Qdxf_ValueKind kind = GetGroupKind(code);
+    Qdxf_ValueKind kind = state.laterKinds ? LaterGroupKind(code) : GetGroupKind(code);
     group->code = code;
     group->kind = kind;
     if (!read || !takeLine()) {
@@ -458,6 +478,7 @@ void ReadBinaryGroup(GroupSource &state, rt::Report **report, GroupView *group) 
         return VX_FAIL(out, inner, "Byte offset %lld: Error reading binary group code", offset);
     }
     BinaryCode binary = BinaryCodeOf(code);
+    if (state.laterKinds && binary.kind == QDXF_VALUE_NONE) binary.kind = LaterGroupKind(code);
     group->code = code;
     group->kind = binary.kind;
     bool tooLong = false;
@@ -478,6 +499,14 @@ void ReadGroupInFull(GroupSource &state, rt::Report **report, GroupView *group) 
     }
     // Reported as the reader it completes.
     if (inner) return VX_FAIL_AS(out, "ReadGroup", inner, "Error reading group");
+}
+
+void ReadGroupWithLaterKind(GroupSource &state, const GroupMark &mark, rt::Report **report,
+                            GroupView *group) {
+    PushBackGroup(state, mark);
+    state.laterKinds = true;
+    ReadGroupInFull(state, report, group);
+    state.laterKinds = false;
 }
 
 void ReadGroup(GroupSource &state, rt::Report **report, GroupView *group) {

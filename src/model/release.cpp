@@ -64,25 +64,24 @@ void FreeTables(Qdxf_Tables *tables) {
     rt::Free(tables);
 }
 
-void FreeEntity(Qdxf_Entity *entity) {
-    if (!entity) return;
-    rt::Free(entity->layerName);
-    rt::Free(entity->handle);
-    rt::Free(entity->ltypeName);
-    switch (EntityKind(*entity)) {
+namespace {
+
+// What the members of the entity's kind own.
+void FreeKindMembers(Qdxf_Entity &entity) {
+    switch (EntityKind(entity)) {
         case QDXF_TEXT:
-            rt::Free(entity->data.text.text);
-            rt::Free(entity->data.text.style);
-            rt::Free(entity->data.text.alignmentPoint);
+            rt::Free(entity.data.text.text);
+            rt::Free(entity.data.text.style);
+            rt::Free(entity.data.text.alignmentPoint);
             break;
         case QDXF_INSERT:
-            rt::Free(entity->data.insert.blockName);
+            rt::Free(entity.data.insert.blockName);
             break;
         case QDXF_POLYLINE:
         case QDXF_3DFACE: {
             // A count without an array holds no vertices, as the writer and
             // the dump take it too.
-            Qdxf_Polyline &polyline = entity->data.polyline;
+            Qdxf_Polyline &polyline = entity.data.polyline;
             for (int i = 0; polyline.vertices && i < polyline.count; ++i)
                 rt::Free(polyline.vertices[i].ltypeName);
             rt::Free(polyline.vertices);
@@ -91,6 +90,22 @@ void FreeEntity(Qdxf_Entity *entity) {
         default:
             break;
     }
+}
+
+}  // namespace
+
+void ReleaseKindMembers(Qdxf_Entity &entity) {
+    FreeKindMembers(entity);
+    std::memset(&entity.data, 0, sizeof entity.data);
+    entity.type = QDXF_INVALID;
+}
+
+void FreeEntity(Qdxf_Entity *entity) {
+    if (!entity) return;
+    rt::Free(entity->layerName);
+    rt::Free(entity->handle);
+    rt::Free(entity->ltypeName);
+    FreeKindMembers(*entity);
     rt::Free(entity);
 }
 

@@ -180,7 +180,8 @@ typedef enum Qdxf_EntityType {
     QDXF_TEXT = 7,
     QDXF_INSERT = 8,
     QDXF_POLYLINE = 9,
-    QDXF_3DFACE = 10 /* uses data.polyline: count and vertices only */
+    QDXF_3DFACE = 10 /* uses data.polyline: count and vertices only (with the read options
+                        also flag: its hidden edges, group 70) */
 } Qdxf_EntityType;
 
 /* One polyline vertex (an array element, not a list record). */
@@ -362,12 +363,26 @@ typedef struct Qdxf_ReadOptions {
     unsigned int size;  /* sizeof (Qdxf_ReadOptions): members past it are not read (growth) */
     unsigned int flags; /* QDXF_READ_... */
     double tolerance;   /* largest distance between a curve and the polyline that stands for it,
-                           in drawing units; 0 or less: the library's default */
+                           in drawing units; 0 or less: the library's default, a small fraction
+                           of each curve's own size, so that a curve keeps its shape in any
+                           units. Whatever the tolerance, one curve becomes at most 65536
+                           segments. */
 } Qdxf_ReadOptions;
 
 /*
  * qdxf_Read with options: the same drawing, report chains and ownership, plus
  * what the flags ask for. Null options read as qdxf_Read does.
+ * QDXF_READ_MODERN_KINDS: each entity still becomes exactly one record, in
+ * file order. LWPOLYLINE, ELLIPSE, SPLINE, MTEXT, DIMENSION, ACAD_TABLE,
+ * ATTRIB, LEADER, HATCH and polyface meshes become records of the ten; what
+ * one record cannot hold becomes an INSERT, at the origin and unscaled, of an
+ * anonymous block ("*U" and a number no block of the file uses, type flag 1)
+ * appended to the drawing's blocks, whose pieces are on layer "0" in colour
+ * BYBLOCK. A polyface mesh's faces are 3DFACE records whose polyline `flag`
+ * holds the hidden edges (bit 1 the edge from the first corner), as the
+ * options read a 3DFACE's group 70 there. The log says "NAME entity translated" once per kind; an
+ * entity whose data makes its translation impossible stays QDXF_INVALID with
+ * the log message "NAME entity not translated: why".
  */
 VEXLITH_API Qdxf_Info *qdxf_ReadWithOptions(const char *fileName, qmet_Meter *meter,
                                             const Qdxf_ReadOptions *options, qerr_Report **report);
@@ -402,6 +417,10 @@ typedef int (*Qdxf_EntityCallback)(void *context, const Qdxf_Info *drawing,
  * reference points into `drawing`. A read stopped by the callback returns the
  * drawing read so far and no report. A failure after some callbacks gives the
  * report chain qdxf_Read gives for the file, and null.
+ * With QDXF_READ_MODERN_KINDS an entity handed over may be an INSERT of an
+ * anonymous block the read appended to `drawing`'s blocks, under the name it
+ * keeps; only a block definition that follows the ENTITIES section (which no
+ * producer writes) and takes its number renames the block afterwards.
  */
 VEXLITH_API Qdxf_Info *qdxf_ReadEach(const char *fileName, qmet_Meter *meter,
                                      const Qdxf_ReadOptions *options, Qdxf_EntityCallback callback,

@@ -21,6 +21,7 @@
 #include "model/kinds.h"
 #include "model/release.h"
 #include "read/readers.h"
+#include "translate/entity_translation.h"
 
 namespace vexlith {
 namespace {
@@ -32,7 +33,7 @@ enum TextMember { kHandle, kLtypeName, kLayerName, kKindText, kKindStyle, kTextM
 // The entity being read, and what its groups need besides the record.
 struct EntityBuild {
     Qdxf_Entity &entity;
-    rt::Scratch<VertexGroup> &vertexGroups;
+    Qdxf_ReadState &read;
     std::size_t capacity[kTextMembers] = {};  // the size of each text member's block
     int vertices = 0;       // POLYLINE: VERTEX records; 3DFACE: x groups (10 to 13)
     int corner = 0;         // 3DFACE: the corner the next coordinate goes to
@@ -80,7 +81,9 @@ void SetCoordinate(Qdxf_Coord &point, const GroupView &group, int base) {
 }
 
 // The type readers: one group (not code 0, not a common member) into the
-// members of their kind; false when the heap is exhausted.
+// members of their kind; false when the heap is exhausted. Each is inlined
+// into the loops that read its kind, without and with the read options; the
+// larger ones are told so.
 using TypeReader = bool (*)(EntityBuild &build, const GroupView &group);
 
 bool ReadNoMembers(EntityBuild &, const GroupView &) {
@@ -145,7 +148,7 @@ bool ReadSolid(EntityBuild &build, const GroupView &group) {
     return ReadCorners(build.entity.data.solid, group);
 }
 
-bool ReadText(EntityBuild &build, const GroupView &group) {
+[[gnu::always_inline]] inline bool ReadText(EntityBuild &build, const GroupView &group) {
     Qdxf_Text &text = build.entity.data.text;
     switch (group.code) {
         case 1:
@@ -250,21 +253,40 @@ constexpr auto kVertexMembers = [] {
 }();
 
 // A POLYLINE's own groups (those before its first VERTEX, and those of its
-// SEQEND) set its members; a vertex's groups wait for the vertex array.
-bool ReadPolyline(EntityBuild &build, const GroupView &group) {
+// SEQEND) set its members; a vertex's groups wait for the vertex array. With
+// the read options it keeps what the translations need besides: a polyface
+// mesh's face indices (a vertex's 71 to 74) and its extrusion direction.
+// Inlined into both of its readers: the loop of a polyline's vertices is the
+// hottest of a read.
+template <bool withOptions>
+[[gnu::always_inline]] inline bool ReadPolylineGroup(EntityBuild &build, const GroupView &group) {
     Qdxf_Polyline &polyline = build.entity.data.polyline;
     int code = group.code;
     if (build.inVertex) {
         // Binary codes are signed 16-bit: a negative one sets nothing either.
         std::uint8_t member = code >= 0 && code < kVertexCodes ? kVertexMembers[code] : kNoMember;
-        if (member == kNoMember) return true;
+        if (member == kNoMember) {
+            if constexpr (withOptions) {
+                if (static_cast<unsigned>(code - 71) < 4 && (polyline.flag & 64)) {
+                    return build.read.translation.faces.Append(
+                        {build.vertices - 1, code - 71, group.integer});
+                }
+            }
+            return true;
+        }
         VertexGroup kept{build.vertices - 1, member, {}};
         if (member == kFlags) {
             kept.value.integer = group.integer;
         } else {
             kept.value.real = group.real;
         }
-        return build.vertexGroups.Append(kept);
+        return build.read.vertexGroups.Append(kept);
+    }
+    if constexpr (withOptions) {
+        if (code == 210 || code == 220 || code == 230) {
+            Axis(build.read.translation.extrusion, code / 10 - 21) = group.real;
+            return true;
+        }
     }
     switch (code) {
         case 30:
@@ -296,6 +318,10 @@ bool ReadPolyline(EntityBuild &build, const GroupView &group) {
     return true;
 }
 
+[[gnu::always_inline]] inline bool ReadPolyline(EntityBuild &build, const GroupView &group) {
+    return ReadPolylineGroup<false>(build, group);
+}
+
 // A POLYLINE takes its VERTEX and SEQEND records: true for either tag, false
 // for any other (which ends the entity), through *heapExhausted false for a
 // vertex more than the array could ever hold.
@@ -318,7 +344,7 @@ bool TakeVertexTag(EntityBuild &build, const GroupView &group, bool *heapExhaust
 
 // A 3DFACE's corners are filled in the order their groups come, each z group
 // closing one; its vertex count is the number of x groups, known at its end.
-bool Read3DFACE(EntityBuild &build, const GroupView &group) {
+[[gnu::always_inline]] inline bool Read3DFACE(EntityBuild &build, const GroupView &group) {
     int code = group.code;
     if (!IsAnyCoordinate(code)) return true;
     if (code < 20) {
@@ -328,7 +354,7 @@ bool Read3DFACE(EntityBuild &build, const GroupView &group) {
     VertexGroup kept{build.corner, kVertexMembers[code], {}};
     kept.value.real = group.real;
     if (code >= 30 && build.corner < INT_MAX) ++build.corner;
-    return build.vertexGroups.Append(kept);
+    return build.read.vertexGroups.Append(kept);
 }
 
 // The vertex array of a POLYLINE or a 3DFACE, filled from the groups kept
@@ -341,7 +367,7 @@ void PlaceVertices(rt::Report **report, EntityBuild &build, const char *typeRead
         return VX_FAIL_AS(out, typeReader, nullptr, "Error allocating vertex list");
     }
     polyline.count = build.vertices;
-    for (const VertexGroup &group : build.vertexGroups) {
+    for (const VertexGroup &group : build.read.vertexGroups) {
         if (group.vertex >= polyline.count) continue;
         // The vertex's bytes take the value's at its member's offset.
         auto *member =
@@ -382,12 +408,46 @@ bool ReadMember(EntityBuild &build, const GroupView &group) {
     }
 }
 
+// With QDXF_READ_MODERN_KINDS or QDXF_READ_WORLD, a kind of the ten keeps
+// what its translation needs besides its members: its extrusion direction
+// and a polyface mesh's face indices.
+template <TypeReader readType>
+bool ReadWithOptions(EntityBuild &build, const GroupView &group) {
+    int code = group.code;
+    if (code == 210 || code == 220 || code == 230) {
+        Axis(build.read.translation.extrusion, code / 10 - 21) = group.real;
+        return true;
+    }
+    return readType(build, group);
+}
+template <>
+bool ReadWithOptions<ReadPolyline>(EntityBuild &build, const GroupView &group) {
+    return ReadPolylineGroup<true>(build, group);
+}
+// A 3DFACE's hidden edges (group 70), where a translated polyface mesh's
+// faces keep theirs too.
+template <>
+bool ReadWithOptions<Read3DFACE>(EntityBuild &build, const GroupView &group) {
+    if (group.code != 70) return Read3DFACE(build, group);
+    build.entity.data.polyline.flag = group.integer;
+    return true;
+}
+
 enum class Read { All, ReadFailed, NoMemory };
+
+// A group the kind rule gives no value, read again with the value later
+// versions give its code, for the read options: false when that read fails.
+bool ReadLaterKind(GroupSource &source, const GroupMark &mark, GroupView &group,
+                   rt::Report **inner) {
+    ReadGroupWithLaterKind(source, mark, inner, &group);
+    return !*inner;
+}
 
 // The groups after an entity's type group, up to the next code-0 group that
 // does not belong to it, which is pushed back. A group without a value sets
-// no member (no code of the tables has one).
-template <TypeReader readType>
+// no member (no code of the tables has one); with the read options, those of
+// later versions' codes are read with their values.
+template <TypeReader readType, bool withOptions = false>
 Read ReadMembers(GroupSource &source, EntityBuild &build, rt::Report **inner) {
     GroupView group{};
     for (;;) {
@@ -395,7 +455,7 @@ Read ReadMembers(GroupSource &source, EntityBuild &build, rt::Report **inner) {
         NextGroup(source, inner, &group);
         if (*inner) return Read::ReadFailed;
         if (group.code == 0) {
-            if constexpr (readType == ReadPolyline) {
+            if constexpr (readType == ReadPolyline || readType == ReadWithOptions<ReadPolyline>) {
                 bool heapExhausted = false;
                 if (TakeVertexTag(build, group, &heapExhausted)) continue;
                 if (heapExhausted) return Read::NoMemory;
@@ -403,8 +463,37 @@ Read ReadMembers(GroupSource &source, EntityBuild &build, rt::Report **inner) {
             PushBackGroup(source, mark);
             return Read::All;
         }
-        if (group.kind == QDXF_VALUE_NONE) continue;
+        // A code-0 group is never of kind none: a group of a code R12 has no
+        // value for is read again here, off the plain path's way.
+        if (group.kind == QDXF_VALUE_NONE) {
+            if constexpr (!withOptions) continue;
+            if (!ReadLaterKind(source, mark, group, inner)) return Read::ReadFailed;
+            if (group.kind == QDXF_VALUE_NONE) continue;
+        }
         if (!ReadMember<readType>(build, group)) return Read::NoMemory;
+    }
+}
+
+// QDXF_READ_MODERN_KINDS: every group of an entity a translation builds the
+// record from, kept whole; the common ones set their members as well.
+Read GatherMembers(GroupSource &source, EntityBuild &build, rt::Report **inner) {
+    translate::Translation &translation = build.read.translation;
+    translation.BeginGathering();
+    GroupView group{};
+    for (;;) {
+        GroupMark mark = MarkGroup(source);
+        NextGroup(source, inner, &group);
+        if (*inner) return Read::ReadFailed;
+        if (group.kind == QDXF_VALUE_NONE && !ReadLaterKind(source, mark, group, inner))
+            return Read::ReadFailed;
+        if (group.code == 0) {
+            PushBackGroup(source, mark);
+            translation.EndGathering();
+            return Read::All;
+        }
+        if (group.kind == QDXF_VALUE_NONE) continue;
+        if (!translation.Keep(group) || !ReadMember<ReadNoMembers>(build, group))
+            return Read::NoMemory;
     }
 }
 
@@ -419,6 +508,22 @@ struct Kind {
 #define VX_KIND_READER(name, type, dumpName, reader, writer) {name, type, ReadMembers<reader>},
 constexpr Kind kKinds[] = {VX_ENTITY_KINDS(VX_KIND_READER)};
 #undef VX_KIND_READER
+#define VX_KIND_READER(name, type, dumpName, reader, writer) \
+    ReadMembers<ReadWithOptions<reader>, true>,
+constexpr MembersReader kOptionReaders[] = {VX_ENTITY_KINDS(VX_KIND_READER)};
+#undef VX_KIND_READER
+
+// How an entity of a kind (null: unknown) is read when the read has options.
+MembersReader OptionsReader(Qdxf_ReadState &read, const Kind *kind, const char *name) {
+    if (!(read.flags & (QDXF_READ_MODERN_KINDS | QDXF_READ_WORLD)))
+        return kind ? kind->read : ReadMembers<ReadNoMembers>;
+    read.translation.extrusion = {0, 0, 1};
+    read.translation.faces.Clear();
+    if (kind) return kOptionReaders[kind - kKinds];
+    if ((read.flags & QDXF_READ_MODERN_KINDS) && translate::GathersGroups(name))
+        return GatherMembers;
+    return ReadMembers<ReadNoMembers>;
+}
 
 // The kinds by the first letter of their names, built from kKinds: the first
 // kind of each letter, and after each kind the next one of its letter; -1
@@ -534,8 +639,10 @@ Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *dr
         return nullptr;
     }
     read.vertexGroups.Clear();
-    EntityBuild build{*entity, read.vertexGroups};
-    switch ((kind ? kind->read : ReadMembers<ReadNoMembers>)(source, build, &inner)) {
+    EntityBuild build{*entity, read};
+    MembersReader readMembers = kind ? kind->read : ReadMembers<ReadNoMembers>;
+    if (read.flags) readMembers = OptionsReader(read, kind, name);
+    switch (readMembers(source, build, &inner)) {
         case Read::All:
             break;
         case Read::ReadFailed:
@@ -550,7 +657,7 @@ Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *dr
         PlaceVertices(&inner, build, "ReadPolyline");
     } else if (entity->type == QDXF_3DFACE) {
         PlaceVertices(&inner, build, "Read3DFACE");
-    } else if (!kind) {
+    } else if (!kind && readMembers != GatherMembers) {
         switch (NoteIgnoredType(read, name)) {
             case Noted::Already:
                 break;
@@ -572,6 +679,16 @@ Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *dr
         !translate::EntityTextsToUtf8(read.encoding, *entity)) {
         VX_FAIL(out, nullptr, "Memory allocation error");
         return nullptr;
+    }
+    // The options' translations, through their one seam; after the texts
+    // read are in UTF-8, for the texts a translation makes are already.
+    if (read.flags && (readMembers == GatherMembers ||
+                       (kind && translate::HasWork(read.flags, read.translation, *entity)))) {
+        translate::FinishEntity(read, &inner, drawing, block, name, *entity);
+        if (inner) {
+            VX_FAIL(out, inner, "Error reading entity");
+            return nullptr;
+        }
     }
     entity->layer = FindLayer(read, drawing, entity->layerName);
     entity->block = block;

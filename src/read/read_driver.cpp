@@ -94,6 +94,7 @@ void ReleaseReadState(Qdxf_ReadState &read) {
     read.layerNames.Release();
     read.ltypeNames.Release();
     read.vertexGroups.Release();
+    read.translation.Release();
 }
 
 void SkipPast(GroupSource &source, rt::Report **report, const char *tag, const char *function) {
@@ -280,6 +281,10 @@ Qdxf_Info *ReadDrawing(ReadScope &scope, const char *fileName, qmet_Meter *meter
         }
     }
 
+    if (!translate::FinishRead(read, scope.drawing)) {
+        VX_FAIL_AS(out, kFunction, nullptr, "Memory allocation error");
+        return nullptr;
+    }
     rt::Close(file, &inner);
     state.file = nullptr;
     rt::Discard(inner);

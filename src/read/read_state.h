@@ -10,6 +10,7 @@
 #include "runtime/name_index.h"
 #include "runtime/scratch.h"
 #include "runtime/toolkit.h"
+#include "translate/entity_translation.h"
 #include "translate/text_encoding.h"
 #include "vexlith.h"
 
@@ -60,6 +61,8 @@ struct Qdxf_ReadState {
     rt::NameIndex ltypeNames;
     // The vertex groups of the entity being read.
     rt::Scratch<VertexGroup> vertexGroups;
+    // QDXF_READ_MODERN_KINDS and QDXF_READ_WORLD: what the translations keep.
+    translate::Translation translation;
     // The last record of each list of the drawing being read: records are
     // appended after it, however many sections fill the list.
     Qdxf_Ltype *lastLtype;

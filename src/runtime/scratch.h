@@ -25,6 +25,15 @@ public:
         data_[size_++] = record;
         return true;
     }
+    // `count` records at once; false when the heap is exhausted.
+    bool Append(const T *records, std::size_t count) {
+        while (capacity_ - size_ < count) {
+            if (!Grow()) return false;
+        }
+        if (count) std::memcpy(data_ + size_, records, count * sizeof(T));
+        size_ += count;
+        return true;
+    }
     const T *begin() const { return data_; }
     const T *end() const { return data_ + size_; }
     T *data() { return data_; }

@@ -460,6 +460,8 @@ void WriteEntity(Groups &groups, const Qdxf_Entity &entity, int kind) {
             const int count = data.polyline.vertices ? data.polyline.count : 0;
             for (int i = 0; i < count && !run.Failed(); ++i)
                 run.Point(data.polyline.vertices[i].location, i < 3 ? i : 3);
+            // Its hidden edges (a translated polyface mesh's faces have them).
+            if (data.polyline.flag != 0) run.Int(70, data.polyline.flag);
             break;
         }
         default:

@@ -542,45 +542,24 @@ TEST(RenderLimits, MillionsOfInsertedEntitiesAreCapped) {
     EXPECT_LT(seconds, 60.0);
 }
 
-TEST(RenderView, HeaderExtentsWhenTheyFitTheDrawing) {
-    struct Case {
-        const char *name;
-        Qdxf_Coord low, high;
-        render::Box expected;  // before the margin
-    };
+// The view is what is drawn, whatever the header's extents say: producers
+// leave them stale.
+TEST(RenderView, TheDrawnExtentsWithAMargin) {
     const render::Box drawn{0, 0, 100, 50};
-    const Case cases[] = {
-        {"header a little larger", {-10, -10, 0}, {110, 60, 0}, {-10, -10, 110, 60}},
-        {"header a little smaller (slack)", {5, 0, 0}, {100, 50, 0}, {5, 0, 100, 50}},
-        {"placeholders of a file without extents", {1e20, 1e20, 0}, {-1e20, -1e20, 0}, drawn},
-        {"header elsewhere", {500, 500, 0}, {600, 600, 0}, drawn},
-        {"header far larger", {-1e6, -1e6, 0}, {1e6, 1e6, 0}, drawn},
-        {"header reversed", {100, 50, 0}, {0, 0, 0}, drawn},
-        {"header not a number", {NAN, 0, 0}, {100, 50, 0}, drawn},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        DrawingPtr drawing = NewDrawing();
-        Qdxf_Header *header = AddHeader(*drawing);
-        *header->extmin = c.low;
-        *header->extmax = c.high;
-        render::Box view = render::ViewOf(*drawing, drawn);
-        double margin = 0.04 * std::max(c.expected.Width(), c.expected.Height());
-        EXPECT_DOUBLE_EQ(view.minX, c.expected.minX - margin);
-        EXPECT_DOUBLE_EQ(view.minY, c.expected.minY - margin);
-        EXPECT_DOUBLE_EQ(view.maxX, c.expected.maxX + margin);
-        EXPECT_DOUBLE_EQ(view.maxY, c.expected.maxY + margin);
-    }
+    render::Box view = render::ViewOf(drawn);
+    EXPECT_DOUBLE_EQ(view.minX, -4);
+    EXPECT_DOUBLE_EQ(view.minY, -4);
+    EXPECT_DOUBLE_EQ(view.maxX, 104);
+    EXPECT_DOUBLE_EQ(view.maxY, 54);
 
-    // Nothing drawn and no header: the unit square; a single point: a square
-    // around it; a tall line: four times as tall as wide at most.
-    DrawingPtr empty = NewDrawing();
-    render::Box unit = render::ViewOf(*empty, render::Box{});
+    // Nothing drawn: the unit square; a single point: a square around it; a
+    // tall line: four times as tall as wide at most.
+    render::Box unit = render::ViewOf(render::Box{});
     EXPECT_DOUBLE_EQ(unit.Width(), 1.08);
-    render::Box point = render::ViewOf(*empty, render::Box{3, 4, 3, 4});
+    render::Box point = render::ViewOf(render::Box{3, 4, 3, 4});
     EXPECT_DOUBLE_EQ(point.Width(), 2.0);
     EXPECT_DOUBLE_EQ(point.Height(), 2.0);
-    render::Box tall = render::ViewOf(*empty, render::Box{0, 0, 0, 100});
+    render::Box tall = render::ViewOf(render::Box{0, 0, 0, 100});
     EXPECT_DOUBLE_EQ(tall.Height(), 108);
     EXPECT_DOUBLE_EQ(tall.Width(), 27);
 }
@@ -633,11 +612,12 @@ TEST(RenderSvg, WellFormedWithYUpAndColoursByBackground) {
     AddText(drawing->entities, "a<b & \"c\" %%d\x01\xff", {0, 0, 0}, 5)->color = 3;
     AddEntity(drawing->entities, QDXF_POINT, "0")->data.point.location = {100, 0, 0};
 
-    // 108 by 58 units with the margin, 1000 pixels wide: 9.259 pixels a unit.
+    // 108 by 59.5 units with the margin (the text's descent below y 0 drawn),
+    // 1000 pixels wide: 9.259 pixels a unit.
     render::OutputOptions options;
     std::vector<std::string> black = ParsedSvg(*drawing, options);
     const std::vector<std::string> expected = {
-        "svg height=537 viewBox=0 0 1000 537 width=1000",
+        "svg height=551 viewBox=0 0 1000 551 width=1000",
         "rect fill=#000000 height=100% width=100%",
         "g fill=none font-family=DejaVu Sans, sans-serif stroke-linecap=round "
         "stroke-linejoin=round stroke-width=1",
@@ -661,9 +641,6 @@ TEST(RenderSvg, WellFormedWithYUpAndColoursByBackground) {
 TEST(RenderSvg, ScaledCirclesAndWideLinesInPixels) {
     SKIP_WITHOUT_PYTHON3();
     DrawingPtr drawing = NewDrawing();
-    Qdxf_Header *header = AddHeader(*drawing);
-    *header->extmin = {0, 0, 0};
-    *header->extmax = {100, 100, 0};
     Qdxf_Block *block = AddBlock(*drawing, "b", "0");
     AddEntity(block->entities, QDXF_CIRCLE, "0")->data.circle = {{0, 0, 0}, 10};
     Qdxf_Entity *insert = AddInsert(drawing->entities, "0", "b", {50, 50, 0});
@@ -673,14 +650,15 @@ TEST(RenderSvg, ScaledCirclesAndWideLinesInPixels) {
     wide->data.polyline.defaultStartingWidth = wide->data.polyline.defaultEndingWidth = 2;
 
     render::OutputOptions options;
-    options.width = 1080;  // 10 pixels a unit
+    options.width = 1080;  // 10 pixels a unit: 108 units with the margin
     std::vector<std::string> lines = ParsedSvg(*drawing, options);
     ASSERT_EQ(lines.size(), 5u);
-    // Turned 30 degrees counter-clockwise, which is -30 with y down.
+    // Turned 30 degrees counter-clockwise, which is -30 with y down; the top
+    // of the view is the top of the ellipse (y 63.23) and the margin.
     EXPECT_EQ(lines[3],
-              "ellipse rx=200 ry=100 stroke=#ffffff transform=translate(540,540) rotate(-30)");
+              "ellipse rx=200 ry=100 stroke=#ffffff transform=translate(540,172.29) rotate(-30)");
     EXPECT_EQ(lines[4],
-              "path d=M 40 1040 L 1040 1040 stroke=#ffffff stroke-linecap=butt "
+              "path d=M 40 672.29 L 1040 672.29 stroke=#ffffff stroke-linecap=butt "
               "stroke-linejoin=miter stroke-width=20");
 }
 

@@ -159,4 +159,35 @@ TEST(FaultInjection, EveryCutFailsCleanly) {
     }
 }
 
+// The read options' translations under every failing allocation: an MTEXT of
+// lines and a polyface mesh in blocks of their own, a block read later that
+// takes a made block's number, records placed in world coordinates.
+TEST(FaultInjection, EveryFailedAllocationFailsAReadWithOptionsCleanly) {
+    TempFile file(Ascii(Drawing(
+        {Section("ENTITIES", {{0, "MTEXT"},    {8, "0"},        {1, "a\\Pb"},  {0, "LWPOLYLINE"},
+                              {10, 1.0},       {42, 0.5},       {10, 2.0},     {0, "ATTRIB"},
+                              {1, "v"},        {7, "S"},        {11, 1.0},     {0, "DIMENSION"},
+                              {2, "*D1"},      {0, "CIRCLE"},   {40, 1.0},     {230, -1.0},
+                              {0, "POLYLINE"}, {70, 64},        {0, "VERTEX"}, {70, 192},
+                              {0, "VERTEX"},   {70, 128},       {71, 1},       {72, -1},
+                              {0, "SEQEND"},   {0, "DIMENSION"}}),
+         Section("BLOCKS", {{0, "BLOCK"}, {2, "*U1"}, {0, "ENDBLK"}})})));
+    Qdxf_ReadOptions options{sizeof options, QDXF_READ_ALL, 0.0};
+    LogCapture log;
+    long liveBefore = pellund_TestLiveBlocks();
+    for (long n = 0, calls = 0; n <= calls; ++n) {
+        pellund_TestReset();
+        if (n) pellund_TestFailAllocation(n);  // n 0: the clean read, which counts them
+        qerr_Report *report = nullptr;
+        DrawingPtr drawing(qdxf_ReadWithOptions(file.c_str(), nullptr, &options, &report));
+        if (!n) calls = pellund_TestAllocationCount();
+        pellund_TestReset();
+        ASSERT_EQ(!drawing, n != 0) << "failing allocation " << n;
+        EXPECT_TRUE(!n || kOutOfMemory.count(Messages(report).back())) << "allocation " << n;
+        qerr_ReportFree(report);
+        drawing.reset();
+        EXPECT_EQ(pellund_TestLiveBlocks(), liveBefore) << "failing allocation " << n;
+    }
+}
+
 }  // namespace

@@ -1,0 +1,664 @@
+// SPDX-License-Identifier: MIT
+// The translations of QDXF_READ_MODERN_KINDS, one per kind, and the world
+// placement of QDXF_READ_WORLD, behind FinishEntity. Each entity becomes
+// exactly one record; what one record of the ten cannot hold becomes an
+// INSERT of an anonymous block of pieces (anonymous_block.h).
+//
+//   LWPOLYLINE   POLYLINE: a vertex per point (x, y, the elevation 38 as z),
+//                widths 40/41 or 43 for all, bulges 42, flags 1 and 128.
+//   ELLIPSE      CIRCLE or ARC for ratio 1, else a 3-D POLYLINE.
+//   SPLINE       3-D POLYLINE.
+//   MTEXT        TEXT for one line, else a TEXT per line in a block.
+//   DIMENSION    INSERT of its block (group 2), at its group 12 point.
+//   ACAD_TABLE   INSERT of its block (group 2), at its insertion point.
+//   ATTRIB       TEXT; an invisible one (flag 1) stays INVALID.
+//   LEADER       3-D POLYLINE through its vertices.
+//   HATCH        a block of its boundary paths (closed POLYLINEs), its solid
+//                fill (SOLID triangles) or its pattern (LINEs).
+//   POLYLINE with flag 64 (polyface mesh): a block of a 3DFACE per face.
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+#include <string_view>
+
+#include "model/kind_names.h"
+#include "model/release.h"
+#include "read/readers.h"
+#include "translate/anonymous_block.h"
+#include "translate/entity_translation.h"
+#include "translate/mtext.h"
+#include "translate/records.h"
+#include "translate/world.h"
+
+namespace vexlith::translate {
+namespace {
+
+// What one translation works on.
+struct Context {
+    Qdxf_ReadState &read;
+    Qdxf_Info *drawing;
+    Qdxf_Block *parent;
+    Qdxf_Entity &entity;
+    Groups groups;
+    // Why the entity stays INVALID (null: it stays so by rule, unreported).
+    const char *why = nullptr;
+    // The record is in the coordinate system of the extrusion direction.
+    bool inOcs = false;
+
+    Translation &translation() { return read.translation; }
+    const TextEncoding *Utf8() const {
+        return (read.flags & QDXF_READ_UTF8) ? &read.encoding : nullptr;
+    }
+    bool World() const { return (read.flags & QDXF_READ_WORLD) != 0; }
+    Outcome Invalid(const char *reason) {
+        why = reason;
+        return Outcome::Invalid;
+    }
+};
+
+// Groups 10 + base, 20 + base, 30 + base set x, y and z.
+bool SetAxis(Qdxf_Coord &point, const EntityGroup &group, int base) {
+    int axis = group.code - base;
+    if (axis != 0 && axis != 10 && axis != 20) return false;
+    (axis == 0 ? point.x : axis == 10 ? point.y : point.z) = group.real;
+    return true;
+}
+
+// Counts the groups of `code`; false for more than a record counts.
+bool CountOf(Groups groups, int code, int *count) {
+    std::size_t found = 0;
+    for (const EntityGroup &group : groups)
+        found += group.code == code;
+    *count = static_cast<int>(found);
+    return found <= static_cast<std::size_t>(INT_MAX);
+}
+
+// Groups up to an embedded object (101), which repeats the codes of its
+// entity for an MTEXT of its own.
+Groups OwnGroups(Groups groups) {
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        if (groups[i].code == 101) return groups.first(i);
+    }
+    return groups;
+}
+
+Outcome TranslateLwPolyline(Context &context) {
+    Groups groups = context.groups;
+    int count;
+    if (!CountOf(groups, 10, &count)) return context.Invalid("more vertices than a record holds");
+    double constantWidth = 0;
+    int flags = 0;
+    for (const EntityGroup &group : groups) {
+        if (group.code == 43) constantWidth = group.real;
+        if (group.code == 70) flags = group.integer;
+    }
+    auto *vertices = rt::NewArray<Qdxf_Vertex>(static_cast<std::size_t>(count));
+    if (!vertices) return Outcome::NoMemory;
+    double elevation = context.entity.elevation;
+    int at = -1;
+    for (const EntityGroup &group : groups) {
+        if (group.code == 10) {
+            Qdxf_Vertex &vertex = vertices[++at];
+            vertex.location = {group.real, 0, elevation};
+            vertex.startingWidth = vertex.endingWidth = constantWidth;
+            continue;
+        }
+        if (at < 0) continue;
+        Qdxf_Vertex &vertex = vertices[at];
+        switch (group.code) {
+            case 20:
+                vertex.location.y = group.real;
+                break;
+            case 40:
+                vertex.startingWidth = group.real;
+                break;
+            case 41:
+                vertex.endingWidth = group.real;
+                break;
+            case 42:
+                vertex.bulge = group.real;
+                break;
+            default:
+                break;
+        }
+    }
+    Qdxf_Polyline &polyline = context.entity.data.polyline;
+    context.entity.type = QDXF_POLYLINE;
+    polyline.flag = flags & (1 | 128);  // closed, line type generated along it
+    polyline.elevation = elevation;
+    polyline.defaultStartingWidth = polyline.defaultEndingWidth = constantWidth;
+    polyline.count = count;
+    polyline.vertices = vertices;
+    context.inOcs = true;
+    return Outcome::Done;
+}
+
+// A curve as a 3-D polyline of the points a translation left in
+// translation.points.
+Outcome CurvePolyline(Context &context) {
+    Points &points = context.translation().points;
+    return SetPolyline(context.entity, std::span(points.data(), points.size()), 8, k3dVertex,
+                       &context.why);
+}
+
+Outcome TranslateEllipseEntity(Context &context) {
+    Points &points = context.translation().points;
+    points.Clear();
+    CircularShape circular{};
+    Outcome outcome =
+        TranslateEllipse(context.groups, context.read.tolerance, &circular, points, &context.why);
+    if (outcome != Outcome::Done) return outcome;
+    if (!circular.isCircular) return CurvePolyline(context);
+    Qdxf_Entity &entity = context.entity;
+    if (circular.fullCircle) {
+        entity.type = QDXF_CIRCLE;
+        entity.data.circle = {circular.center, circular.radius};
+    } else {
+        entity.type = QDXF_ARC;
+        entity.data.arc = {circular.center, circular.radius, FileAngle(circular.startAngle),
+                           FileAngle(circular.endAngle)};
+    }
+    context.translation().extrusion = circular.extrusion;
+    context.inOcs = true;
+    return Outcome::Done;
+}
+
+Outcome TranslateSplineEntity(Context &context) {
+    Points &points = context.translation().points;
+    points.Clear();
+    Outcome outcome = TranslateSpline(context.groups, context.read.tolerance, points, &context.why);
+    return outcome == Outcome::Done ? CurvePolyline(context) : outcome;
+}
+
+Outcome TranslateLeader(Context &context) {
+    Points &points = context.translation().points;
+    points.Clear();
+    for (const EntityGroup &group : context.groups) {
+        if (group.code == 10 && !points.Append({group.real, 0, 0})) return Outcome::NoMemory;
+        if (!points.empty() && (group.code == 20 || group.code == 30))
+            SetAxis(points[points.size() - 1], group, 10);
+    }
+    return CurvePolyline(context);
+}
+
+// DIMENSION and ACAD_TABLE: the block the entity names is its drawing.
+Outcome InsertNamedBlock(Context &context, int pointBase) {
+    const EntityGroup *name = nullptr;
+    Qdxf_Coord at{};
+    unsigned placed = 0;  // the axes set, one bit each
+    for (const EntityGroup &group : context.groups) {
+        if (group.code == 2 && !name) name = &group;
+        // The first group of each axis: later ones belong to other parts.
+        int axis = (group.code - pointBase) / 10;
+        if (group.code >= pointBase && (group.code - pointBase) % 10 == 0 && axis < 3 &&
+            !(placed & (1u << axis))) {
+            placed |= 1u << axis;
+            SetAxis(at, group, pointBase);
+        }
+    }
+    if (!name || name->length == 0) return context.Invalid("it names no block");
+    char *blockName = CopyText(context.Utf8(), name->text, name->length);
+    if (!blockName) return Outcome::NoMemory;
+    if (context.World()) {
+        Placement placement;
+        if (!PlacementOf(context.translation().extrusion, &placement, &context.why)) {
+            rt::Free(blockName);
+            return Outcome::Invalid;
+        }
+        at = Place(placement, at);
+    }
+    Qdxf_Entity &entity = context.entity;
+    entity.type = QDXF_INSERT;
+    Qdxf_Insert &insert = entity.data.insert;
+    insert.blockName = blockName;
+    insert.insertionPoint = at;
+    insert.xScale = insert.yScale = insert.zScale = 1.0;
+    insert.columnCount = insert.rowCount = 1;
+    return Outcome::Done;
+}
+
+Outcome TranslateDimension(Context &context) {
+    return InsertNamedBlock(context, 12);
+}
+
+Outcome TranslateTable(Context &context) {
+    return InsertNamedBlock(context, 10);
+}
+
+Outcome TranslateAttrib(Context &context) {
+    Qdxf_Text text{};
+    text.xScale = 1.0;
+    Qdxf_Coord alignment{};
+    bool aligned = false;
+    int attributeFlags = 0;
+    const EntityGroup *value = nullptr;
+    const EntityGroup *style = nullptr;
+    for (const EntityGroup &group : OwnGroups(context.groups)) {
+        switch (group.code) {
+            case 1:
+                value = &group;
+                break;
+            case 7:
+                style = &group;
+                break;
+            case 40:
+                text.height = group.real;
+                break;
+            case 41:
+                text.xScale = group.real;
+                break;
+            case 50:
+                text.angle = Radians(group.real);
+                break;
+            case 51:
+                text.obliqueAngle = Radians(group.real);
+                break;
+            case 70:
+                attributeFlags = group.integer;
+                break;
+            case 71:
+                text.flags = group.integer;
+                break;
+            case 72:
+                text.horizJust = group.integer;
+                break;
+            case 74:  // an attribute's vertical alignment (its 73 is a field length)
+                text.vertJust = group.integer;
+                break;
+            default:
+                if (!SetAxis(text.insertionPoint, group, 10))
+                    aligned |= SetAxis(alignment, group, 11);
+                break;
+        }
+    }
+    if (attributeFlags & 1) return Outcome::Invalid;  // invisible: not drawn
+    rt::Owned<char> copy(value ? CopyText(context.Utf8(), value->text, value->length)
+                               : rt::Duplicate(""));
+    rt::Owned<char> styleCopy(style ? CopyText(context.Utf8(), style->text, style->length)
+                                    : nullptr);
+    rt::Owned<Qdxf_Coord> alignmentPoint(aligned ? rt::New<Qdxf_Coord>() : nullptr);
+    if (!copy || (style && !styleCopy) || (aligned && !alignmentPoint)) return Outcome::NoMemory;
+    if (aligned) *alignmentPoint = alignment;
+    text.text = copy.release();
+    text.style = styleCopy.release();
+    text.alignmentPoint = alignmentPoint.release();
+    context.entity.type = QDXF_TEXT;
+    context.entity.data.text = text;
+    context.inOcs = true;
+    return Outcome::Done;
+}
+
+// The text and its frame of an MTEXT, as read.
+struct MText {
+    Qdxf_Coord insertion{};
+    Qdxf_Coord direction{};
+    double height = 0;
+    double rotation = 0;  // degrees, when no direction is given
+    double spacing = 1;   // line spacing factor
+    int attachment = 1;   // 1 top left ... 9 bottom right
+    const EntityGroup *style = nullptr;
+};
+
+// One line of an MTEXT as a TEXT record at `anchor` with the frame's angle
+// and flags.
+Outcome FillLine(Context &context, Qdxf_Entity &record, const MText &mtext, std::string_view line,
+                 const Qdxf_Coord &anchor, const FlatFrame &frame) {
+    int column = (mtext.attachment - 1) % 3;  // left, centre, right
+    int row = (mtext.attachment - 1) / 3;     // top, middle, bottom
+    rt::Owned<char> text(CopyText(context.Utf8(), line.data(), line.size()));
+    rt::Owned<char> style(
+        mtext.style ? CopyText(context.Utf8(), mtext.style->text, mtext.style->length) : nullptr);
+    rt::Owned<Qdxf_Coord> alignment(rt::New<Qdxf_Coord>());
+    if (!text || (mtext.style && !style) || !alignment) return Outcome::NoMemory;
+    *alignment = anchor;
+    ReleaseKindMembers(record);
+    record.type = QDXF_TEXT;
+    Qdxf_Text &out = record.data.text;
+    out.insertionPoint = anchor;
+    out.alignmentPoint = alignment.release();
+    out.height = mtext.height;
+    out.xScale = 1.0;
+    out.angle = frame.angle;
+    out.flags = frame.mirrored ? 2 : 0;
+    out.horizJust = column;
+    out.vertJust = 3 - row;  // top 3, middle 2, bottom 1
+    out.text = text.release();
+    out.style = style.release();
+    return Outcome::Done;
+}
+
+Outcome TranslateMText(Context &context) {
+    Translation &translation = context.translation();
+    MText mtext;
+    bool directed = false;
+    // The content: the chunks of group 3 in order, then group 1.
+    rt::Scratch<char> &content = translation.line;
+    content.Clear();
+    const EntityGroup *last = nullptr;
+    for (const EntityGroup &group : OwnGroups(context.groups)) {
+        switch (group.code) {
+            case 1:
+                last = &group;
+                break;
+            case 3:
+                if (!content.Append(group.text, group.length)) return Outcome::NoMemory;
+                break;
+            case 7:
+                mtext.style = &group;
+                break;
+            case 40:
+                mtext.height = group.real;
+                break;
+            case 44:
+                mtext.spacing = group.real;
+                break;
+            case 50:
+                mtext.rotation = group.real;
+                break;
+            case 71:
+                mtext.attachment = group.integer;
+                break;
+            default:
+                if (!SetAxis(mtext.insertion, group, 10))
+                    directed |= SetAxis(mtext.direction, group, 11);
+                break;
+        }
+    }
+    if (last && !content.Append(last->text, last->length)) return Outcome::NoMemory;
+    if (mtext.attachment < 1 || mtext.attachment > 9) mtext.attachment = 1;
+    if (!(mtext.spacing > 0) || !std::isfinite(mtext.spacing)) mtext.spacing = 1;
+
+    // The frame in world coordinates: the text's direction (given, or the
+    // rotation in the plane of its normal) and the normal's turn of it.
+    const Qdxf_Coord &normal = translation.extrusion;
+    Placement placement;
+    if (!PlacementOf(normal, &placement, &context.why)) return Outcome::Invalid;
+    Qdxf_Coord xAxis = mtext.direction;
+    double xLength = std::hypot(xAxis.x, xAxis.y, xAxis.z);
+    if (!directed || !(xLength > 0) || !std::isfinite(xLength)) {
+        double angle = Radians(mtext.rotation);
+        xAxis = Place(placement, {std::cos(angle), std::sin(angle), 0});
+        if (placement.kind == Placement::kWorld || placement.kind == Placement::kMirrored) {
+            Qdxf_Coord origin = Place(placement, {0, 0, 0});
+            xAxis = {xAxis.x - origin.x, xAxis.y - origin.y, xAxis.z - origin.z};
+        }
+        xLength = std::hypot(xAxis.x, xAxis.y, xAxis.z);
+    }
+    double nLength = std::hypot(normal.x, normal.y, normal.z);
+    Qdxf_Coord n{normal.x / nLength, normal.y / nLength, normal.z / nLength};
+    Qdxf_Coord x{xAxis.x / xLength, xAxis.y / xLength, xAxis.z / xLength};
+    Qdxf_Coord y{n.y * x.z - n.z * x.y, n.z * x.x - n.x * x.z, n.x * x.y - n.y * x.x};
+    if (!std::isfinite(x.x + x.y + x.z + y.x + y.y + y.z))
+        return context.Invalid("a text direction without length");
+    FlatFrame frame = FlatFrameOf(x, y);
+
+    // The lines, each anchored by the attachment's row: the first line at
+    // the insertion point for the top, the last for the bottom, the middle
+    // of them for the middle; lines 5/3 of the height apart times the
+    // spacing factor.
+    rt::Scratch<char> &plain = translation.plain;
+    plain.Clear();
+    if (!AppendPlainText(std::string_view(content.data(), content.size()), plain))
+        return Outcome::NoMemory;
+    std::string_view text(plain.data(), plain.size());
+    std::size_t lines = 1;
+    for (char c : text)
+        lines += c == '\n';
+    double distance = mtext.height * 5.0 / 3.0 * mtext.spacing;
+    int row = (mtext.attachment - 1) / 3;
+    double first = row == 0   ? 0
+                   : row == 1 ? (static_cast<double>(lines) - 1) / 2
+                              : static_cast<double>(lines) - 1;
+    auto anchorOf = [&](std::size_t index) {
+        double up = (first - static_cast<double>(index)) * distance;
+        return Qdxf_Coord{mtext.insertion.x + y.x * up, mtext.insertion.y + y.y * up,
+                          mtext.insertion.z + y.z * up};
+    };
+    if (lines == 1) return FillLine(context, context.entity, mtext, text, anchorOf(0), frame);
+
+    PieceBlock block(context.read, context.drawing);
+    std::size_t index = 0;
+    while (true) {
+        std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        if (!line.empty()) {
+            Qdxf_Entity *piece = block.Add(QDXF_TEXT);
+            if (!piece) return Outcome::NoMemory;
+            Outcome outcome = FillLine(context, *piece, mtext, line, anchorOf(index), frame);
+            if (outcome != Outcome::Done) return outcome;
+        }
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
+        ++index;
+    }
+    return block.Place(context.entity, context.parent) ? Outcome::Done : Outcome::NoMemory;
+}
+
+// A piece in the hatch's plane placed as QDXF_READ_WORLD asks.
+Outcome PlacePiece(Context &context, const Placement *placement, Qdxf_Entity &piece) {
+    if (!placement) return Outcome::Done;
+    return PlaceEntity(*placement, piece, context.read.tolerance, context.translation().points,
+                       &context.why);
+}
+
+Outcome TranslateHatchEntity(Context &context) {
+    HatchShapes &shapes = context.translation().hatch;
+    Outcome outcome = TranslateHatch(context.groups, context.read.tolerance, shapes, &context.why);
+    if (outcome != Outcome::Done) return outcome;
+    Placement world;
+    const Placement *placement = nullptr;
+    if (context.World()) {
+        if (!PlacementOf(shapes.extrusion, &world, &context.why)) return Outcome::Invalid;
+        placement = &world;
+    }
+    double z = shapes.elevation;
+    PieceBlock block(context.read, context.drawing);
+    std::uint32_t from = 0;
+    for (std::uint32_t end : shapes.pathEnds) {
+        if (end < from || end > shapes.boundary.size()) return context.Invalid("a boundary path");
+        Qdxf_Entity *piece = block.Add(QDXF_POLYLINE);
+        auto *vertices = piece ? rt::NewArray<Qdxf_Vertex>(end - from) : nullptr;
+        if (!vertices) return Outcome::NoMemory;
+        Qdxf_Polyline &polyline = piece->data.polyline;
+        polyline.flag = 1;
+        polyline.elevation = z;
+        polyline.count = static_cast<int>(end - from);
+        polyline.vertices = vertices;
+        for (std::uint32_t i = from; i < end; ++i) {
+            const BulgePoint &point = shapes.boundary[i];
+            vertices[i - from].location = {point.x, point.y, z};
+            vertices[i - from].bulge = point.bulge;
+        }
+        if ((outcome = PlacePiece(context, placement, *piece)) != Outcome::Done) return outcome;
+        from = end;
+    }
+    const Points &triangles = shapes.triangles;
+    for (std::size_t i = 0; i + 2 < triangles.size(); i += 3) {
+        Qdxf_Entity *piece = block.Add(QDXF_SOLID);
+        if (!piece) return Outcome::NoMemory;
+        Qdxf_Coord *corner = piece->data.solid.corner;
+        corner[0] = triangles[i];
+        corner[1] = triangles[i + 1];
+        corner[2] = corner[3] = triangles[i + 2];
+        if ((outcome = PlacePiece(context, placement, *piece)) != Outcome::Done) return outcome;
+    }
+    const Points &lines = shapes.lines;
+    for (std::size_t i = 0; i + 1 < lines.size(); i += 2) {
+        Qdxf_Entity *piece = block.Add(QDXF_LINE);
+        if (!piece) return Outcome::NoMemory;
+        Qdxf_Line &line = piece->data.line;
+        line.start = placement ? Place(*placement, lines[i]) : lines[i];
+        line.end = placement ? Place(*placement, lines[i + 1]) : lines[i + 1];
+    }
+    return block.Place(context.entity, context.parent) ? Outcome::Done : Outcome::NoMemory;
+}
+
+// A polyface mesh: its vertex records with flag 64 are its points, the
+// others its faces, each naming up to four points by their number from 1 (a
+// negative number hides the edge from that corner). A face becomes a 3DFACE
+// of four corners (a triangle repeats its last) whose hidden edges are the
+// bits of its polyline flag, as a 3DFACE's group 70 has them.
+Outcome TranslatePolyface(Context &context) {
+    Translation &translation = context.translation();
+    const Qdxf_Polyline &mesh = context.entity.data.polyline;
+    Points &points = translation.points;
+    points.Clear();
+    for (int i = 0; i < mesh.count; ++i) {
+        if ((mesh.vertices[i].flags & 64) && !points.Append(mesh.vertices[i].location))
+            return Outcome::NoMemory;
+    }
+    PieceBlock block(context.read, context.drawing);
+    const FaceIndex *face = translation.faces.begin();
+    const FaceIndex *end = translation.faces.end();
+    for (int i = 0; i < mesh.count; ++i) {
+        std::int32_t corners[4] = {};
+        for (; face < end && face->vertex <= i; ++face) {
+            if (face->vertex == i) corners[face->corner] = face->index;
+        }
+        if (mesh.vertices[i].flags & 64) continue;
+        Qdxf_Entity *piece = nullptr;
+        Qdxf_Vertex *vertices = nullptr;
+        int count = 0;
+        int hidden = 0;
+        for (std::int32_t index : corners) {
+            if (index == 0) continue;
+            long long number = index < 0 ? -static_cast<long long>(index) : index;
+            if (number > static_cast<long long>(points.size()))
+                return context.Invalid("a face names a vertex it does not have");
+            if (!piece) {
+                piece = block.Add(QDXF_3DFACE);
+                vertices = piece ? rt::NewArray<Qdxf_Vertex>(4) : nullptr;
+                if (!vertices) return Outcome::NoMemory;
+                piece->data.polyline.count = 4;
+                piece->data.polyline.vertices = vertices;
+            }
+            vertices[count].location = points[static_cast<std::size_t>(number - 1)];
+            if (index < 0) hidden |= 1 << count;
+            ++count;
+        }
+        if (!piece) continue;  // no corners: no face
+        for (int corner = count; corner < 4; ++corner) {
+            vertices[corner] = vertices[count - 1];
+            if (hidden & (1 << (count - 1))) hidden |= 1 << corner;
+        }
+        piece->data.polyline.flag = hidden;
+    }
+    return block.Place(context.entity, context.parent) ? Outcome::Done : Outcome::NoMemory;
+}
+
+using Translator = Outcome (*)(Context &context);
+
+// In the order of kTranslatedKindNames.
+constexpr Translator kTranslators[] = {
+    TranslateLwPolyline, TranslateEllipseEntity, TranslateSplineEntity,
+    TranslateMText,      TranslateDimension,     TranslateTable,
+    TranslateAttrib,     TranslateLeader,        TranslateHatchEntity,
+};
+constexpr int kGatheredCount = static_cast<int>(std::size(kTranslators));
+static_assert(std::size(kTranslatedKindNames) == std::size(kTranslators));
+// The bit a polyface mesh is reported by, after those of the gathered kinds.
+constexpr int kPolyface = kGatheredCount;
+
+int GatheredKind(const char *name) {
+    for (int kind = 0; kind < kGatheredCount; ++kind) {
+        if (rt::TextEqual(name, kTranslatedKindNames[kind])) return kind;
+    }
+    return -1;
+}
+
+}  // namespace
+
+bool Translation::Keep(const GroupView &group) {
+    if (group.code >= 210 && group.code <= 230 && group.code % 10 == 0) {
+        double &axis = group.code == 210   ? extrusion.x
+                       : group.code == 220 ? extrusion.y
+                                           : extrusion.z;
+        axis = group.real;
+    }
+    EntityGroup kept{group.code, group.kind, group.integer, group.real, "", 0};
+    if (group.kind == QDXF_VALUE_TEXT) {
+        kept.length = group.length;
+        if (!texts.Append(group.text, group.length) || !texts.Append('\0')) return false;
+    }
+    return groups.Append(kept);
+}
+
+void Translation::EndGathering() {
+    const char *text = texts.data();
+    for (EntityGroup &group : std::span(groups.data(), groups.size())) {
+        if (group.kind != QDXF_VALUE_TEXT) continue;
+        group.text = text;
+        text += group.length + 1;
+    }
+}
+
+void Translation::Release() {
+    groups.Release();
+    texts.Release();
+    faces.Release();
+    points.Release();
+    hatch.Release();
+    line.Release();
+    plain.Release();
+    made.Release();
+}
+
+bool GathersGroups(const char *kind) {
+    return GatheredKind(kind) >= 0;
+}
+
+void FinishEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing, Qdxf_Block *block,
+                  const char *kind, Qdxf_Entity &entity) {
+    rt::ReportOut out(report);
+    Translation &translation = read.translation;
+    Context context{read, drawing, block, entity, {}};
+    int translated = -1;
+    const char *name = kind;
+    Outcome outcome = Outcome::Done;
+    bool modern = (read.flags & QDXF_READ_MODERN_KINDS) != 0;
+    if (EntityKind(entity) == QDXF_INVALID) {
+        translated = modern ? GatheredKind(kind) : -1;
+        if (translated < 0) return;
+        context.groups = Groups(translation.groups.data(), translation.groups.size());
+        outcome = kTranslators[translated](context);
+    } else if (modern && EntityKind(entity) == QDXF_POLYLINE && (entity.data.polyline.flag & 64)) {
+        translated = kPolyface;
+        name = kPolyfaceKindName;
+        outcome = TranslatePolyface(context);
+    } else {
+        context.inOcs = true;
+    }
+    if (outcome == Outcome::Done && context.inOcs && context.World()) {
+        Placement placement;
+        outcome =
+            PlacementOf(translation.extrusion, &placement, &context.why)
+                ? PlaceEntity(placement, entity, read.tolerance, translation.points, &context.why)
+                : Outcome::Invalid;
+    }
+    rt::Report *inner = nullptr;
+    switch (outcome) {
+        case Outcome::Done:
+            if (translated >= 0 && !(translation.reported & (1u << translated))) {
+                translation.reported |= 1u << translated;
+                VX_LOG_MESSAGE(&inner, "%s entity translated", name);
+            }
+            break;
+        case Outcome::Invalid:
+            ReleaseKindMembers(entity);
+            if (!context.why) break;
+            if (entity.handle) {
+                VX_LOG_MESSAGE(&inner, "%s entity not translated: %s (handle %s)", name,
+                               context.why, entity.handle);
+            } else {
+                VX_LOG_MESSAGE(&inner, "%s entity not translated: %s", name, context.why);
+            }
+            break;
+        case Outcome::NoMemory:
+            VX_FAIL(out, nullptr, "Memory allocation error");
+            return;
+    }
+    if (inner) VX_FAIL(out, inner, "Error logging a translation");
+}
+
+}  // namespace vexlith::translate
