@@ -64,8 +64,7 @@ void FreeTables(Qdxf_Tables *tables) {
     rt::Free(tables);
 }
 
-void FreeEntity(Qdxf_Entity *entity) {
-    if (!entity) return;
+void FreeEntityMembers(Qdxf_Entity *entity) {
     rt::Free(entity->layerName);
     rt::Free(entity->handle);
     rt::Free(entity->ltypeName);
@@ -91,6 +90,11 @@ void FreeEntity(Qdxf_Entity *entity) {
         default:
             break;
     }
+}
+
+void FreeEntity(Qdxf_Entity *entity) {
+    if (!entity) return;
+    FreeEntityMembers(entity);
     rt::Free(entity);
 }
 

@@ -26,6 +26,8 @@ void FreeLtype(Qdxf_Ltype *ltype);
 void FreeLayer(Qdxf_Layer *layer);
 void FreeStyle(Qdxf_Style *style);
 void FreeEntity(Qdxf_Entity *entity);
+// What an entity owns, the record itself left (with dangling members).
+void FreeEntityMembers(Qdxf_Entity *entity);
 void FreeEntityList(Qdxf_Entity *list);
 void FreeBlock(Qdxf_Block *block);
 void FreeBlockList(Qdxf_Block *list);

@@ -16,6 +16,7 @@
 #include <climits>
 #include <cstddef>
 #include <cstring>
+#include <utility>
 
 #include "codec/group_decode.h"
 #include "model/kinds.h"
@@ -28,33 +29,82 @@ namespace {
 // The text members an entity can hold: the common ones, then the first and
 // second of its kind (a TEXT's text and style, an INSERT's block name).
 enum TextMember { kHandle, kLtypeName, kLayerName, kKindText, kKindStyle, kTextMembers };
+static_assert(kTextMembers == kEntityTexts);
 
 // The entity being read, and what its groups need besides the record.
 struct EntityBuild {
     Qdxf_Entity &entity;
     rt::Scratch<VertexGroup> &vertexGroups;
     std::size_t capacity[kTextMembers] = {};  // the size of each text member's block
-    int vertices = 0;       // POLYLINE: VERTEX records; 3DFACE: x groups (10 to 13)
-    int corner = 0;         // 3DFACE: the corner the next coordinate goes to
-    bool inVertex = false;  // POLYLINE: after a VERTEX, up to a SEQEND
+    int vertices = 0;                // POLYLINE: VERTEX records; 3DFACE: x groups (10 to 13)
+    int corner = 0;                  // 3DFACE: the corner the next coordinate goes to
+    bool inVertex = false;           // POLYLINE: after a VERTEX, up to a SEQEND
+    EntitySpares *spares = nullptr;  // qdxf_ReadEach's ENTITIES section: blocks to take first
 };
 
-// The group's text into a text member: into the member's block when that
-// holds it, else into a new block (sized with room to spare for the texts
-// of later groups). False when the heap is exhausted.
-bool KeepText(EntityBuild &build, TextMember which, char *&member, const GroupView &group) {
-    std::size_t &capacity = build.capacity[which];
-    if (group.length >= capacity) {
-        std::size_t size = (group.length + 8) & ~std::size_t{7};
-        char *block = rt::NewArray<char>(size);
-        if (!block) return false;
+// A new block for a text member, sized with room to spare for the texts of
+// later groups; false when the heap is exhausted, the member unchanged.
+bool NewText(char *&member, std::size_t &capacity, std::size_t length) {
+    std::size_t size = (length + 8) & ~std::size_t{7};
+    char *block = rt::NewArray<char>(size);
+    if (!block) return false;
+    rt::Free(member);
+    member = block;
+    capacity = size;
+    return true;
+}
+
+// The same for qdxf_ReadEach: the spare block when it holds the text. Out of
+// line, as the reader of qdxf_Read does not need it.
+[[gnu::noinline]] bool NewSpareText(EntitySpares &spares, TextMember which, char *&member,
+                                    std::size_t &capacity, std::size_t length) {
+    SizedBlock &spare = spares.texts[which];
+    if (spare.size > length) {
         rt::Free(member);
-        member = block;
-        capacity = size;
+        member = static_cast<char *>(spare.block);
+        capacity = spare.size;
+        spare = {};
+    } else if (!NewText(member, capacity, length)) {
+        return false;
     }
+    spares.issuedTexts[which] = {member, capacity};
+    return true;
+}
+
+// The group's text into a text member: into the member's block when that
+// holds it, else into another block. False when the heap is exhausted.
+[[gnu::always_inline]] inline bool KeepText(EntityBuild &build, TextMember which, char *&member,
+                                            const GroupView &group) {
+    std::size_t &capacity = build.capacity[which];
+    if (group.length >= capacity &&
+        !(build.spares ? NewSpareText(*build.spares, which, member, capacity, group.length)
+                       : NewText(member, capacity, group.length)))
+        return false;
     std::memcpy(member, group.text, group.length);
     member[group.length] = '\0';
     return true;
+}
+
+Qdxf_Coord *NewPoint(EntityBuild &build) {
+    if (!build.spares || !build.spares->point) return rt::New<Qdxf_Coord>();
+    Qdxf_Coord *point = std::exchange(build.spares->point, nullptr);
+    *point = {};
+    return point;
+}
+
+// A zero-filled array of `count` vertices: the spare one when it holds them.
+Qdxf_Vertex *NewVertices(EntityBuild &build, std::size_t count) {
+    if (!build.spares) return rt::NewArray<Qdxf_Vertex>(count);
+    SizedBlock &spare = build.spares->vertices;
+    SizedBlock block{};
+    if (spare.block && spare.size >= count) {
+        block = std::exchange(spare, {});
+        std::memset(block.block, 0, count * sizeof(Qdxf_Vertex));
+    } else {
+        block = {rt::NewArray<Qdxf_Vertex>(count), count};
+    }
+    build.spares->issuedVertices = block;
+    return static_cast<Qdxf_Vertex *>(block.block);
 }
 
 double &Axis(Qdxf_Coord &point, int axis) {
@@ -156,8 +206,7 @@ bool ReadText(EntityBuild &build, const GroupView &group) {
         case 21:
         case 31:
             // The first of these groups brings the point into being.
-            if (!text.alignmentPoint && !(text.alignmentPoint = rt::New<Qdxf_Coord>()))
-                return false;
+            if (!text.alignmentPoint && !(text.alignmentPoint = NewPoint(build))) return false;
             SetCoordinate(*text.alignmentPoint, group, 11);
             break;
         case 40:
@@ -336,7 +385,7 @@ bool Read3DFACE(EntityBuild &build, const GroupView &group) {
 void PlaceVertices(rt::Report **report, EntityBuild &build, const char *typeReader) {
     rt::ReportOut out(report);
     Qdxf_Polyline &polyline = build.entity.data.polyline;
-    polyline.vertices = rt::NewArray<Qdxf_Vertex>(static_cast<std::size_t>(build.vertices));
+    polyline.vertices = NewVertices(build, static_cast<std::size_t>(build.vertices));
     if (!polyline.vertices) {
         return VX_FAIL_AS(out, typeReader, nullptr, "Error allocating vertex list");
     }
@@ -452,9 +501,11 @@ const Kind *KindOf(const char *name) {
 }
 
 // A new entity of a kind (null: unknown) with the members its groups do not
-// set; null when the heap is exhausted.
-Qdxf_Entity *NewEntity(const Kind *kind) {
-    auto *entity = rt::New<Qdxf_Entity>();
+// set, in the spare record when there is one; null when the heap is
+// exhausted.
+Qdxf_Entity *NewEntity(const Kind *kind, EntitySpares *spares) {
+    auto *entity =
+        spares && spares->record ? std::exchange(spares->record, nullptr) : rt::New<Qdxf_Entity>();
     if (!entity) return nullptr;
     entity->color = 256;
     entity->type = kind ? kind->type : QDXF_INVALID;
@@ -484,7 +535,77 @@ Noted NoteIgnoredType(Qdxf_ReadState &state, const char *name) {
     return Noted::Now;
 }
 
+// The larger of the spare and `offered` stays; the other is freed.
+void Offer(SizedBlock &spare, SizedBlock offered) {
+    if (offered.size < spare.size) return rt::Free(offered.block);
+    rt::Free(spare.block);
+    spare = offered;
+}
+
+// The size of a block an entity holds: as it was issued, or (a block a later
+// step put in its place) what its contents show.
+std::size_t SizeOf(const void *block, const SizedBlock &issued, std::size_t contents) {
+    return block == issued.block ? issued.size : contents;
+}
+
+// An entity the callback has seen: its record and blocks become the spares,
+// and whatever else it holds is freed.
+void KeepForReuse(EntitySpares &spares, Qdxf_Entity *entity) {
+    char **texts[kTextMembers] = {&entity->handle, &entity->ltypeName, &entity->layerName};
+    switch (EntityKind(*entity)) {
+        case QDXF_TEXT: {
+            Qdxf_Text &text = entity->data.text;
+            texts[kKindText] = &text.text;
+            texts[kKindStyle] = &text.style;
+            if (text.alignmentPoint) {
+                rt::Free(spares.point);
+                spares.point = std::exchange(text.alignmentPoint, nullptr);
+            }
+            break;
+        }
+        case QDXF_INSERT:
+            texts[kKindText] = &entity->data.insert.blockName;
+            break;
+        case QDXF_POLYLINE:
+        case QDXF_3DFACE: {
+            Qdxf_Polyline &polyline = entity->data.polyline;
+            if (!polyline.vertices) break;
+            for (int i = 0; i < polyline.count; ++i)
+                rt::Free(polyline.vertices[i].ltypeName);
+            std::size_t count = polyline.count > 0 ? static_cast<std::size_t>(polyline.count) : 0;
+            Offer(spares.vertices,
+                  {polyline.vertices, SizeOf(polyline.vertices, spares.issuedVertices, count)});
+            polyline.vertices = nullptr;
+            break;
+        }
+        default:
+            break;
+    }
+    for (int which = 0; which < kTextMembers; ++which) {
+        if (!texts[which] || !*texts[which]) continue;
+        char *text = std::exchange(*texts[which], nullptr);
+        Offer(spares.texts[which],
+              {text, SizeOf(text, spares.issuedTexts[which], std::strlen(text) + 1)});
+    }
+    for (SizedBlock &issued : spares.issuedTexts)
+        issued = {};
+    spares.issuedVertices = {};
+    FreeEntityMembers(entity);
+    std::memset(static_cast<void *>(entity), 0, sizeof *entity);
+    rt::Free(spares.record);
+    spares.record = entity;
+}
+
 }  // namespace
+
+void ReleaseSpares(EntitySpares &spares) {
+    rt::Free(spares.record);
+    for (SizedBlock &text : spares.texts)
+        rt::Free(text.block);
+    rt::Free(spares.vertices.block);
+    rt::Free(spares.point);
+    spares = {};
+}
 
 Qdxf_Layer *FindLayer(const Qdxf_ReadState &read, const Qdxf_Info *drawing, const char *name) {
     if (!drawing->tables) return nullptr;
@@ -510,13 +631,16 @@ Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *dr
     std::memcpy(name, type.text, type.length);
     name[type.length] = '\0';
     const Kind *kind = KindOf(name);
-    rt::Owned<Qdxf_Entity, FreeEntity> entity(NewEntity(kind));
+    // The entities a callback sees one at a time take the spare blocks.
+    EntitySpares *spares = read.entityCallback && !block ? &read.spares : nullptr;
+    rt::Owned<Qdxf_Entity, FreeEntity> entity(NewEntity(kind, spares));
     if (!entity) {
         VX_FAIL(out, nullptr, "Memory allocation error");
         return nullptr;
     }
     read.vertexGroups.Clear();
     EntityBuild build{*entity, read.vertexGroups};
+    build.spares = spares;
     switch ((kind ? kind->read : ReadMembers<ReadNoMembers>)(source, build, &inner)) {
         case Read::All:
             break;
@@ -567,7 +691,7 @@ void ReadEntityList(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawin
             continue;
         }
         int stop = read.entityCallback(read.callbackContext, drawing, entity);
-        FreeEntity(entity);
+        KeepForReuse(read.spares, entity);
         if (stop) {
             read.stopped = true;
             return;

@@ -94,6 +94,7 @@ void ReleaseReadState(Qdxf_ReadState &read) {
     read.layerNames.Release();
     read.ltypeNames.Release();
     read.vertexGroups.Release();
+    ReleaseSpares(read.spares);
 }
 
 void SkipPast(GroupSource &source, rt::Report **report, const char *tag, const char *function) {
