@@ -69,6 +69,28 @@ inline void ViewText(GroupView *group, const char *line, std::size_t length) {
     TrimmedText(group, line, length);
 }
 
+// What the quick path reads and moves of a source, held apart by a reader's
+// loop so that it stays in registers however the reader stores what it reads
+// (a store through a char pointer could otherwise change the source, and the
+// source would be read again for every group). It is put back into the
+// source before anything else reads the source. A source whose position is
+// lost gives an empty view, which the quick path declines.
+struct QuickCursor {
+    const char *cursor;
+    const char *end;
+    long long lineNumber;
+    bool twoByteCodes;
+
+    static QuickCursor Of(const GroupSource &source) {
+        return {source.cursor, source.positionLost ? source.cursor : source.end, source.lineNumber,
+                source.twoByteCodes != 0};
+    }
+    void Into(GroupSource &source) const {
+        source.cursor = cursor;
+        source.lineNumber = lineNumber;
+    }
+};
+
 namespace quick {
 
 // Room the view must hold beyond the cursor: the longest code line the quick
@@ -248,10 +270,10 @@ inline const char *SkipLine(const char *p) {
     return newline ? static_cast<const char *>(newline) + 1 : nullptr;
 }
 
-inline bool AsciiGroup(GroupSource &source, GroupView *group) {
+[[gnu::always_inline]] inline bool AsciiGroup(QuickCursor &at, GroupView *group) {
     if constexpr (!kWordScans) return false;
-    const char *p = source.cursor;
-    if (source.positionLost || static_cast<std::size_t>(source.end - p) < kRoom) return false;
+    const char *p = at.cursor;
+    if (static_cast<std::size_t>(at.end - p) < kRoom) return false;
     int code = 0;
     p = ShortCode(p, &code);
     if (!p || code == 999) return false;  // comments are dropped by the general reader
@@ -276,8 +298,8 @@ inline bool AsciiGroup(GroupSource &source, GroupView *group) {
             break;
     }
     if (!next) return false;
-    source.cursor = next;
-    source.lineNumber += 2;
+    at.cursor = next;
+    at.lineNumber += 2;
     return true;
 }
 
@@ -299,12 +321,12 @@ inline const char *TextEnd(const char *p) {
     return nullptr;
 }
 
-inline bool BinaryGroup(GroupSource &source, GroupView *group) {
+[[gnu::always_inline]] inline bool BinaryGroup(QuickCursor &at, GroupView *group) {
     if constexpr (!kWordScans) return false;
-    const char *p = source.cursor;
-    if (source.positionLost || static_cast<std::size_t>(source.end - p) < kRoom) return false;
+    const char *p = at.cursor;
+    if (static_cast<std::size_t>(at.end - p) < kRoom) return false;
     int code;
-    if (source.twoByteCodes) {
+    if (at.twoByteCodes) {
         code = LittleEndianAt<std::int16_t>(p);
         p += 2;
     } else {
@@ -318,39 +340,32 @@ inline bool BinaryGroup(GroupSource &source, GroupView *group) {
     BinaryCode binary = kBinaryCodes[static_cast<std::size_t>(code)];
     group->code = code;
     group->kind = binary.kind;
-    bool number = binary.kind == QDXF_VALUE_INT;
-    switch (binary.encoding) {
-        case BinaryValue::None:
-            break;
-        case BinaryValue::Text: {
-            const char *nul = TextEnd(p);
-            if (!nul) return false;  // too long: the general reader fails it
-            group->text = p;
-            group->length = static_cast<std::size_t>(nul - p);
-            p += group->length + 1;
-            break;
-        }
-        case BinaryValue::Real:
-            if (binary.kind == QDXF_VALUE_REAL) group->real = LittleEndianAt<double>(p);
-            p += 8;
-            break;
-        case BinaryValue::Int16:
-            if (number) group->integer = LittleEndianAt<std::int16_t>(p);
-            p += 2;
-            break;
-        case BinaryValue::Int32:
-            if (number) group->integer = LittleEndianAt<std::int32_t>(p);
-            p += 4;
-            break;
-        case BinaryValue::Byte:
-            if (number) group->integer = static_cast<signed char>(*p);
-            p += 1;
-            break;
-        case BinaryValue::Int64:  // clamped by the general reader
-        case BinaryValue::Chunk:
-            return false;
+    // The commonest encodings first, tested in turn: a jump table costs more.
+    // A value is stored whatever its kind; the readers look only at the
+    // member the kind names.
+    BinaryValue encoding = binary.encoding;
+    if (encoding == BinaryValue::Real) {
+        group->real = LittleEndianAt<double>(p);
+        p += 8;
+    } else if (encoding == BinaryValue::Text) {
+        const char *nul = TextEnd(p);
+        if (!nul) return false;  // too long: the general reader fails it
+        group->text = p;
+        group->length = static_cast<std::size_t>(nul - p);
+        p += group->length + 1;
+    } else if (encoding == BinaryValue::Int16) {
+        group->integer = LittleEndianAt<std::int16_t>(p);
+        p += 2;
+    } else if (encoding == BinaryValue::Int32) {
+        group->integer = LittleEndianAt<std::int32_t>(p);
+        p += 4;
+    } else if (encoding == BinaryValue::Byte) {
+        group->integer = static_cast<signed char>(*p);
+        p += 1;
+    } else if (encoding != BinaryValue::None) {
+        return false;  // a chunk, or a 64-bit integer the general reader clamps
     }
-    source.cursor = p;
+    at.cursor = p;
     return true;
 }
 
@@ -359,19 +374,40 @@ inline bool BinaryGroup(GroupSource &source, GroupView *group) {
 // The next group of `source`, as ReadGroup gives it: decoded in place when
 // the quick path takes it, else by the general reader.
 inline void NextGroup(GroupSource &source, rt::Report **report, GroupView *group) {
-    if (source.binary) {
+    QuickCursor at = QuickCursor::Of(source);
+    if (source.binary ? quick::BinaryGroup(at, group) : quick::AsciiGroup(at, group)) {
         const char *start = source.cursor;
-        if (quick::BinaryGroup(source, group)) {
-            *report = nullptr;
-            if (source.meter) ShowGroupProgress(source, source.viewStart + (start - source.base));
-            return;
-        }
-    } else if (quick::AsciiGroup(source, group)) {
+        at.Into(source);
         *report = nullptr;
-        if (source.meter) ShowGroupProgress(source, source.lineNumber);
+        if (source.meter) {
+            ShowGroupProgress(source, source.binary ? source.viewStart + (start - source.base)
+                                                    : source.lineNumber);
+        }
         return;
     }
     ReadGroupInFull(source, report, group);
+}
+
+// The quick path for a reader that knows the form of its source and holds
+// its cursor apart: false where the general reader must take the group.
+template <bool binary>
+[[gnu::always_inline]] inline bool QuickGroup(QuickCursor &at, GroupView *group) {
+    return binary ? quick::BinaryGroup(at, group) : quick::AsciiGroup(at, group);
+}
+
+// Progress after a group the quick path took from `start`, `at` its cursor
+// after it.
+template <bool binary>
+inline void ShowQuickProgress(const GroupSource &source, const QuickCursor &at, const char *start) {
+    ShowGroupProgress(source, binary ? source.viewStart + (start - source.base) : at.lineNumber);
+}
+
+// The place of the group the quick path took from `start`, `at` its cursor
+// after it.
+template <bool binary>
+inline GroupMark QuickGroupMark(const GroupSource &source, const QuickCursor &at,
+                                const char *start) {
+    return {source.viewStart + (start - source.base), binary ? at.lineNumber : at.lineNumber - 2};
 }
 
 }  // namespace vexlith

@@ -34,13 +34,38 @@ static_assert(kTextMembers == kEntityTexts);
 // The entity being read, and what its groups need besides the record.
 struct EntityBuild {
     Qdxf_Entity &entity;
-    rt::Scratch<VertexGroup> &vertexGroups;
+    rt::Scratch<VertexGroup> &vertexGroups;   // 3DFACE
+    rt::Scratch<Qdxf_Vertex> &vertexRecords;  // POLYLINE
     std::size_t capacity[kTextMembers] = {};  // the size of each text member's block
     int vertices = 0;                // POLYLINE: VERTEX records; 3DFACE: x groups (10 to 13)
     int corner = 0;                  // 3DFACE: the corner the next coordinate goes to
-    bool inVertex = false;           // POLYLINE: after a VERTEX, up to a SEQEND
+    Qdxf_Vertex *vertex = nullptr;   // POLYLINE: the vertex being read, up to a SEQEND
     EntitySpares *spares = nullptr;  // qdxf_ReadEach's ENTITIES section: blocks to take first
 };
+
+// `length` bytes, in a few moves for the short texts of names and handles
+// (overlapping ones, so that no byte outside either range is touched); a
+// call costs more than the copy.
+inline void CopyText(char *to, const char *from, std::size_t length) {
+    auto move = [to, from]<typename Word>(Word, std::size_t at) {
+        Word word;
+        std::memcpy(&word, from + at, sizeof word);
+        std::memcpy(to + at, &word, sizeof word);
+    };
+    if (length >= 8 && length <= 16) {
+        move(std::uint64_t{}, 0);
+        move(std::uint64_t{}, length - 8);
+    } else if (length >= 4 && length < 8) {
+        move(std::uint32_t{}, 0);
+        move(std::uint32_t{}, length - 4);
+    } else if (length > 0 && length < 4) {
+        to[0] = from[0];
+        to[length / 2] = from[length / 2];
+        to[length - 1] = from[length - 1];
+    } else if (length > 16) {
+        std::memcpy(to, from, length);
+    }
+}
 
 // A new block for a text member, sized with room to spare for the texts of
 // later groups; false when the heap is exhausted, the member unchanged.
@@ -80,7 +105,7 @@ bool NewText(char *&member, std::size_t &capacity, std::size_t length) {
         !(build.spares ? NewSpareText(*build.spares, which, member, capacity, group.length)
                        : NewText(member, capacity, group.length)))
         return false;
-    std::memcpy(member, group.text, group.length);
+    CopyText(member, group.text, group.length);
     member[group.length] = '\0';
     return true;
 }
@@ -92,14 +117,15 @@ Qdxf_Coord *NewPoint(EntityBuild &build) {
     return point;
 }
 
-// A zero-filled array of `count` vertices: the spare one when it holds them.
-Qdxf_Vertex *NewVertices(EntityBuild &build, std::size_t count) {
+// An array of `count` vertices: the spare one when it holds them, zero-filled
+// when asked (a new one always is).
+Qdxf_Vertex *NewVertices(EntityBuild &build, std::size_t count, bool zeroFilled) {
     if (!build.spares) return rt::NewArray<Qdxf_Vertex>(count);
     SizedBlock &spare = build.spares->vertices;
     SizedBlock block{};
     if (spare.block && spare.size >= count) {
         block = std::exchange(spare, {});
-        std::memset(block.block, 0, count * sizeof(Qdxf_Vertex));
+        if (zeroFilled) std::memset(block.block, 0, count * sizeof(Qdxf_Vertex));
     } else {
         block = {rt::NewArray<Qdxf_Vertex>(count), count};
     }
@@ -300,20 +326,21 @@ constexpr auto kVertexMembers = [] {
 
 // A POLYLINE's own groups (those before its first VERTEX, and those of its
 // SEQEND) set its members; a vertex's groups wait for the vertex array.
-bool ReadPolyline(EntityBuild &build, const GroupView &group) {
+[[gnu::always_inline]] inline bool ReadPolyline(EntityBuild &build, const GroupView &group) {
     Qdxf_Polyline &polyline = build.entity.data.polyline;
     int code = group.code;
-    if (build.inVertex) {
+    if (build.vertex) {
         // Binary codes are signed 16-bit: a negative one sets nothing either.
         std::uint8_t member = code >= 0 && code < kVertexCodes ? kVertexMembers[code] : kNoMember;
         if (member == kNoMember) return true;
-        VertexGroup kept{build.vertices - 1, member, {}};
+        // The vertex's bytes take the value's at its member's offset.
+        auto *bytes = reinterpret_cast<unsigned char *>(build.vertex) + member;
         if (member == kFlags) {
-            kept.value.integer = group.integer;
+            std::memcpy(bytes, &group.integer, sizeof group.integer);
         } else {
-            kept.value.real = group.real;
+            std::memcpy(bytes, &group.real, sizeof group.real);
         }
-        return build.vertexGroups.Append(kept);
+        return true;
     }
     switch (code) {
         case 30:
@@ -345,24 +372,24 @@ bool ReadPolyline(EntityBuild &build, const GroupView &group) {
     return true;
 }
 
-// A POLYLINE takes its VERTEX and SEQEND records: true for either tag, false
-// for any other (which ends the entity), through *heapExhausted false for a
-// vertex more than the array could ever hold.
-bool TakeVertexTag(EntityBuild &build, const GroupView &group, bool *heapExhausted) {
+enum class Tag { Taken, Other, NoMemory };
+
+// A POLYLINE takes its VERTEX and SEQEND records; any other tag ends it. A
+// VERTEX starts a zero-filled vertex, which the groups after it fill; there
+// is no room for one more than the array could ever hold.
+Tag TakeVertexTag(EntityBuild &build, const GroupView &group) {
     if (IsTag(group, "VERTEX")) {
-        if (build.vertices == INT_MAX) {
-            *heapExhausted = true;
-            return false;
-        }
+        if (build.vertices == INT_MAX || !build.vertexRecords.Append(Qdxf_Vertex{}))
+            return Tag::NoMemory;
         ++build.vertices;
-        build.inVertex = true;
-        return true;
+        build.vertex = &build.vertexRecords[build.vertexRecords.size() - 1];
+        return Tag::Taken;
     }
     if (IsTag(group, "SEQEND")) {
-        build.inVertex = false;
-        return true;
+        build.vertex = nullptr;
+        return Tag::Taken;
     }
-    return false;
+    return Tag::Other;
 }
 
 // A 3DFACE's corners are filled in the order their groups come, each z group
@@ -380,14 +407,40 @@ bool Read3DFACE(EntityBuild &build, const GroupView &group) {
     return build.vertexGroups.Append(kept);
 }
 
-// The vertex array of a POLYLINE or a 3DFACE, filled from the groups kept
-// aside; a 3DFACE's groups past its last corner are dropped.
-void PlaceVertices(rt::Report **report, EntityBuild &build, const char *typeReader) {
+// The vertex array of a POLYLINE, from the vertices read. Those of an entity
+// a callback sees stay where they were read: the scratch block becomes the
+// array, and the spare array the scratch.
+void PlacePolylineVertices(rt::Report **report, EntityBuild &build) {
     rt::ReportOut out(report);
     Qdxf_Polyline &polyline = build.entity.data.polyline;
-    polyline.vertices = NewVertices(build, static_cast<std::size_t>(build.vertices));
+    auto count = static_cast<std::size_t>(build.vertices);
+    if (build.spares && build.vertexRecords.data()) {
+        SizedBlock &spare = build.spares->vertices;
+        std::size_t capacity = 0;
+        polyline.vertices = build.vertexRecords.Exchange(static_cast<Qdxf_Vertex *>(spare.block),
+                                                         spare.size, &capacity);
+        spare = {};
+        build.spares->issuedVertices = {polyline.vertices, capacity};
+        polyline.count = build.vertices;
+        return;
+    }
+    polyline.vertices = NewVertices(build, count, false);
     if (!polyline.vertices) {
-        return VX_FAIL_AS(out, typeReader, nullptr, "Error allocating vertex list");
+        return VX_FAIL_AS(out, "ReadPolyline", nullptr, "Error allocating vertex list");
+    }
+    polyline.count = build.vertices;
+    if (count)
+        std::memcpy(polyline.vertices, build.vertexRecords.data(), count * sizeof(Qdxf_Vertex));
+}
+
+// The corner array of a 3DFACE, filled from the groups kept aside; groups
+// past its last corner are dropped.
+void Place3DFaceCorners(rt::Report **report, EntityBuild &build) {
+    rt::ReportOut out(report);
+    Qdxf_Polyline &polyline = build.entity.data.polyline;
+    polyline.vertices = NewVertices(build, static_cast<std::size_t>(build.vertices), true);
+    if (!polyline.vertices) {
+        return VX_FAIL_AS(out, "Read3DFACE", nullptr, "Error allocating vertex list");
     }
     polyline.count = build.vertices;
     for (const VertexGroup &group : build.vertexGroups) {
@@ -405,7 +458,10 @@ void PlaceVertices(rt::Report **report, EntityBuild &build, const char *typeRead
 
 // One group into the common members, or else into those of the kind.
 template <TypeReader readType>
-bool ReadMember(EntityBuild &build, const GroupView &group) {
+[[gnu::always_inline]] inline bool ReadMember(EntityBuild &build, const GroupView &group) {
+    // Coordinates, most of a drawing's groups, are no common member: they
+    // skip the switch.
+    if (group.code >= 10 && group.code < 38) return readType(build, group);
     Qdxf_Entity &entity = build.entity;
     switch (group.code) {
         case 5:
@@ -435,21 +491,34 @@ enum class Read { All, ReadFailed, NoMemory };
 
 // The groups after an entity's type group, up to the next code-0 group that
 // does not belong to it, which is pushed back. A group without a value sets
-// no member (no code of the tables has one).
-template <TypeReader readType>
+// no member (no code of the tables has one). One loop for each kind and
+// form: most of a read's time is spent here.
+template <TypeReader readType, bool binary>
 Read ReadMembers(GroupSource &source, EntityBuild &build, rt::Report **inner) {
     GroupView group{};
+    const rt::Meter *meter = source.meter;
+    QuickCursor at = QuickCursor::Of(source);
     for (;;) {
-        GroupMark mark = MarkGroup(source);
-        NextGroup(source, inner, &group);
-        if (*inner) return Read::ReadFailed;
+        const char *start = at.cursor;
+        GroupMark mark;
+        bool quick = QuickGroup<binary>(at, &group);
+        if (quick) {
+            if (meter) ShowQuickProgress<binary>(source, at, start);
+        } else {
+            at.Into(source);
+            mark = MarkGroup(source);
+            ReadGroupInFull(source, inner, &group);
+            if (*inner) return Read::ReadFailed;
+            at = QuickCursor::Of(source);
+        }
         if (group.code == 0) {
             if constexpr (readType == ReadPolyline) {
-                bool heapExhausted = false;
-                if (TakeVertexTag(build, group, &heapExhausted)) continue;
-                if (heapExhausted) return Read::NoMemory;
+                Tag tag = TakeVertexTag(build, group);
+                if (tag == Tag::Taken) continue;
+                if (tag == Tag::NoMemory) return Read::NoMemory;
             }
-            PushBackGroup(source, mark);
+            at.Into(source);
+            PushBackGroup(source, quick ? QuickGroupMark<binary>(source, at, start) : mark);
             return Read::All;
         }
         if (group.kind == QDXF_VALUE_NONE) continue;
@@ -462,10 +531,11 @@ using MembersReader = Read (*)(GroupSource &source, EntityBuild &build, rt::Repo
 struct Kind {
     const char *name;
     Qdxf_EntityType type;
-    MembersReader read;
+    MembersReader read[2];  // ASCII, binary
 };
 
-#define VX_KIND_READER(name, type, dumpName, reader, writer) {name, type, ReadMembers<reader>},
+#define VX_KIND_READER(name, type, dumpName, reader, writer) \
+    {name, type, {ReadMembers<reader, false>, ReadMembers<reader, true>}},
 constexpr Kind kKinds[] = {VX_ENTITY_KINDS(VX_KIND_READER)};
 #undef VX_KIND_READER
 
@@ -639,9 +709,12 @@ Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *dr
         return nullptr;
     }
     read.vertexGroups.Clear();
-    EntityBuild build{*entity, read.vertexGroups};
+    read.vertexRecords.Clear();
+    EntityBuild build{*entity, read.vertexGroups, read.vertexRecords};
     build.spares = spares;
-    switch ((kind ? kind->read : ReadMembers<ReadNoMembers>)(source, build, &inner)) {
+    constexpr MembersReader kUnknown[] = {ReadMembers<ReadNoMembers, false>,
+                                          ReadMembers<ReadNoMembers, true>};
+    switch ((kind ? kind->read : kUnknown)[source.binary ? 1 : 0](source, build, &inner)) {
         case Read::All:
             break;
         case Read::ReadFailed:
@@ -653,9 +726,9 @@ Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *dr
     }
 
     if (entity->type == QDXF_POLYLINE) {
-        PlaceVertices(&inner, build, "ReadPolyline");
+        PlacePolylineVertices(&inner, build);
     } else if (entity->type == QDXF_3DFACE) {
-        PlaceVertices(&inner, build, "Read3DFACE");
+        Place3DFaceCorners(&inner, build);
     } else if (!kind) {
         switch (NoteIgnoredType(read, name)) {
             case Noted::Already:

@@ -94,6 +94,7 @@ void ReleaseReadState(Qdxf_ReadState &read) {
     read.layerNames.Release();
     read.ltypeNames.Release();
     read.vertexGroups.Release();
+    read.vertexRecords.Release();
     ReleaseSpares(read.spares);
 }
 

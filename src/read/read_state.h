@@ -81,8 +81,10 @@ struct Qdxf_ReadState {
     rt::NameIndex ignoredKinds;
     rt::NameIndex layerNames;
     rt::NameIndex ltypeNames;
-    // The vertex groups of the entity being read.
+    // The corner groups of the 3DFACE and the vertices of the POLYLINE being
+    // read, until their arrays are sized.
     rt::Scratch<VertexGroup> vertexGroups;
+    rt::Scratch<Qdxf_Vertex> vertexRecords;
     // The last record of each list of the drawing being read: records are
     // appended after it, however many sections fill the list.
     Qdxf_Ltype *lastLtype;

@@ -35,6 +35,17 @@ public:
     const T &operator[](std::size_t index) const { return data_[index]; }
     // Empties it; the block is kept for reuse.
     void Clear() { size_ = 0; }
+    // Hands its block over, with the number of records it holds room for,
+    // and takes `block` (room for `capacity` records; may be null) in its
+    // place, empty: the records read into it change hands without a copy.
+    T *Exchange(T *block, std::size_t capacity, std::size_t *handedCapacity) {
+        T *handed = data_;
+        *handedCapacity = capacity_;
+        data_ = block;
+        capacity_ = block ? capacity : 0;
+        size_ = 0;
+        return handed;
+    }
     // Returns the block to the heap.
     void Release() {
         Free(data_);
