@@ -16,6 +16,7 @@
 #include <climits>
 #include <cstddef>
 #include <cstring>
+#include <string_view>
 #include <utility>
 
 #include "codec/group_decode.h"
@@ -376,16 +377,16 @@ enum class Tag { Taken, Other, NoMemory };
 
 // A POLYLINE takes its VERTEX and SEQEND records; any other tag ends it. A
 // VERTEX starts a zero-filled vertex, which the groups after it fill; there
-// is no room for one more than the array could ever hold.
-Tag TakeVertexTag(EntityBuild &build, const GroupView &group) {
-    if (IsTag(group, "VERTEX")) {
-        if (build.vertices == INT_MAX || !build.vertexRecords.Append(Qdxf_Vertex{}))
+// is no room for one more than the array could ever hold. The tag's text is
+// passed, not its group, which can then stay in registers.
+Tag TakeVertexTag(EntityBuild &build, std::string_view tag) {
+    if (tag == "VERTEX") {
+        if (build.vertices == INT_MAX || !(build.vertex = build.vertexRecords.AppendZeroed()))
             return Tag::NoMemory;
         ++build.vertices;
-        build.vertex = &build.vertexRecords[build.vertexRecords.size() - 1];
         return Tag::Taken;
     }
-    if (IsTag(group, "SEQEND")) {
+    if (tag == "SEQEND") {
         build.vertex = nullptr;
         return Tag::Taken;
     }
@@ -460,16 +461,14 @@ void Place3DFaceCorners(rt::Report **report, EntityBuild &build) {
 template <TypeReader readType>
 [[gnu::always_inline]] inline bool ReadMember(EntityBuild &build, const GroupView &group) {
     // Coordinates, most of a drawing's groups, are no common member: they
-    // skip the switch.
+    // skip the switch, and so do the layer and the handle, which every entity and vertex has.
     if (group.code >= 10 && group.code < 38) return readType(build, group);
     Qdxf_Entity &entity = build.entity;
+    if (group.code == 8) return KeepText(build, kLayerName, entity.layerName, group);
+    if (group.code == 5) return KeepText(build, kHandle, entity.handle, group);
     switch (group.code) {
-        case 5:
-            return KeepText(build, kHandle, entity.handle, group);
         case 6:
             return KeepText(build, kLtypeName, entity.ltypeName, group);
-        case 8:
-            return KeepText(build, kLayerName, entity.layerName, group);
         case 38:
             entity.elevation = group.real;
             return true;
@@ -490,9 +489,9 @@ template <TypeReader readType>
 enum class Read { All, ReadFailed, NoMemory };
 
 // The groups after an entity's type group, up to the next code-0 group that
-// does not belong to it, which is pushed back. A group without a value sets
-// no member (no code of the tables has one). One loop for each kind and
-// form: most of a read's time is spent here.
+// does not belong to it, which is pushed back. A group without a value
+// reaches no member: no code of a kind without a value has one. One loop for
+// each kind and form: most of a read's time is spent here.
 template <TypeReader readType, bool binary>
 Read ReadMembers(GroupSource &source, EntityBuild &build, rt::Report **inner) {
     GroupView group{};
@@ -507,13 +506,17 @@ Read ReadMembers(GroupSource &source, EntityBuild &build, rt::Report **inner) {
         } else {
             at.Into(source);
             mark = MarkGroup(source);
-            ReadGroupInFull(source, inner, &group);
+            // Into a group of its own, so that `group` never has its address
+            // taken and can live in registers.
+            GroupView full = group;
+            ReadGroupInFull(source, inner, &full);
             if (*inner) return Read::ReadFailed;
+            group = full;
             at = QuickCursor::Of(source);
         }
         if (group.code == 0) {
             if constexpr (readType == ReadPolyline) {
-                Tag tag = TakeVertexTag(build, group);
+                Tag tag = TakeVertexTag(build, {group.text, group.length});
                 if (tag == Tag::Taken) continue;
                 if (tag == Tag::NoMemory) return Read::NoMemory;
             }
@@ -521,7 +524,6 @@ Read ReadMembers(GroupSource &source, EntityBuild &build, rt::Report **inner) {
             PushBackGroup(source, quick ? QuickGroupMark<binary>(source, at, start) : mark);
             return Read::All;
         }
-        if (group.kind == QDXF_VALUE_NONE) continue;
         if (!ReadMember<readType>(build, group)) return Read::NoMemory;
     }
 }

@@ -25,6 +25,13 @@ public:
         data_[size_++] = record;
         return true;
     }
+    // A zero-filled record at the end, or null when the heap is exhausted.
+    T *AppendZeroed() {
+        if (size_ == capacity_ && !Grow()) return nullptr;
+        T *record = data_ + size_++;
+        std::memset(static_cast<void *>(record), 0, sizeof(T));
+        return record;
+    }
     const T *begin() const { return data_; }
     const T *end() const { return data_ + size_; }
     T *data() { return data_; }
