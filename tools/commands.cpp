@@ -35,7 +35,9 @@ const std::vector<CommandSpec> &Commands() {
             "library does not read are counted as invalid; their kinds are named. A\n"
             "file that cannot be read is reported on stderr and the others are still\n"
             "summarised; the status is then 1. On a terminal, control characters in\n"
-            "names and texts are shown escaped (\\x1b).",
+            "names and texts are shown escaped (\\x1b).\n"
+            "\n"
+            "A FILE of - is standard input.",
             {
                 {"json", "", "print each summary as one JSON object on a line (docs/json.md)"},
                 {"progress", "", "show a progress bar on stderr even when it is not a terminal"},
@@ -48,7 +50,9 @@ const std::vector<CommandSpec> &Commands() {
             "print a drawing's header, tables, blocks and entities",
             "Reads FILE and prints what was read: the header variables, the line types,\n"
             "layers and text styles, each block with its entities, and each entity. On\n"
-            "a terminal, control characters in names and texts are shown escaped.",
+            "a terminal, control characters in names and texts are shown escaped.\n"
+            "\n"
+            "A FILE of - is standard input.",
             {
                 {"json", "",
                  "print the drawing as one JSON document, every member of every record"},
@@ -68,7 +72,9 @@ const std::vector<CommandSpec> &Commands() {
             "LINE, POINT, CIRCLE, ARC, TRACE, SOLID, TEXT, INSERT and POLYLINE; symbol\n"
             "tables, other header variables and other kinds are left out. After\n"
             "writing, one line on stderr says what OUT lacks that IN had: the kinds and\n"
-            "their counts, the tables and the header variables.",
+            "their counts, the tables and the header variables.\n"
+            "\n"
+            "An IN of - is standard input.",
             {
                 {"binary", "", "write the binary form"},
                 {"ascii", "", "write the ASCII form"},
@@ -103,7 +109,9 @@ const std::vector<CommandSpec> &Commands() {
                 "\n"
                 "Lines, arcs, circles and polylines of a line type with dashes are drawn\n"
                 "with its pattern, scaled by $LTSCALE and by the inserts that place them;\n"
-                "solid where the pattern is too fine to see.",
+                "solid where the pattern is too fine to see.\n"
+                "\n"
+                "An IN of - is standard input.",
             {
                 {"width", "PX", "the picture's width in pixels, 16 to 16384 (default 1000)"},
                 {"background", "COLOUR", "black or white (default black)"},

@@ -132,12 +132,10 @@ int RunConvert(const std::vector<std::string_view> &args) {
     std::string input(parsed->Operands()[0]);
     std::string output(parsed->Operands()[1]);
 
-    Qdxf_Info *drawing = ReadDrawing(input, parsed->Has("progress"));
+    FileForm form;
+    Qdxf_Info *drawing = ReadDrawing(input, parsed->Has("progress"), nullptr, nullptr, &form);
     if (!drawing) return kFailure;
-    bool binary = parsed->Has("binary");
-    if (!binary && !parsed->Has("ascii")) {
-        binary = IsBinary(DetectForm(input.c_str()));
-    }
+    bool binary = parsed->Has("binary") || (!parsed->Has("ascii") && IsBinary(form));
     // The library writes the file by name: a temporary one, which takes the
     // target's place only when the whole drawing is in it.
     OutputFile file(output);

@@ -60,7 +60,10 @@ void PrintHeader(const Qdxf_Header *header) {
     }
 }
 
-// What the summary counts, in the text and in the JSON alike.
+// What the summary counts, in the text and in the JSON alike. The entities
+// of the ENTITIES section are counted as the read hands them over, one at a
+// time, so that a drawing of any size is summarised in little memory; the
+// rest once the drawing, which then holds none of them, is read.
 struct Summary {
     int blocks = 0;
     int blockEntities = 0;
@@ -70,38 +73,37 @@ struct Summary {
     // it, in table order, and the entities on layers the table lacks.
     std::vector<std::pair<const Qdxf_Layer *, int>> layers;
     int offTable = 0;
-};
+    std::unordered_map<const Qdxf_Layer *, int> on;  // while the entities come
 
-Summary Summarise(const Qdxf_Info &drawing) {
-    Summary summary;
-    for (const Qdxf_Block *block = drawing.blocks; block; block = block->next) {
-        ++summary.blocks;
-        for (const Qdxf_Entity *entity = block->entities; entity; entity = entity->next)
-            ++summary.blockEntities;
+    static int Add(void *summary, const Qdxf_Info *, const Qdxf_Entity *entity) {
+        auto &self = *static_cast<Summary *>(summary);
+        ++self.entities;
+        ++self.perKind[render::KindName(*entity)];
+        ++self.on[entity->layer];
+        return 0;
     }
-    std::unordered_map<const Qdxf_Layer *, int> on;
-    for (const Qdxf_Entity *entity = drawing.entities; entity; entity = entity->next) {
-        ++summary.entities;
-        ++summary.perKind[render::KindName(*entity)];
-        ++on[entity->layer];
+    void Finish(const Qdxf_Info &drawing) {
+        for (const Qdxf_Block *block = drawing.blocks; block; block = block->next) {
+            ++blocks;
+            for (const Qdxf_Entity *entity = block->entities; entity; entity = entity->next)
+                ++blockEntities;
+        }
+        const Qdxf_Layer *first = drawing.tables ? drawing.tables->layers : nullptr;
+        for (const Qdxf_Layer *layer = first; layer; layer = layer->next)
+            layers.emplace_back(layer, on[layer]);
+        offTable = on[nullptr];
     }
-    const Qdxf_Layer *layers = drawing.tables ? drawing.tables->layers : nullptr;
-    for (const Qdxf_Layer *layer = layers; layer; layer = layer->next)
-        summary.layers.emplace_back(layer, on[layer]);
-    summary.offTable = on[nullptr];
-    return summary;
-}
+};
 
 // The kinds in the order of the library's kind numbers, INVALID last.
 constexpr const char *kKindOrder[] = {"LINE", "POINT",  "CIRCLE",   "ARC",    "TRACE",  "SOLID",
                                       "TEXT", "INSERT", "POLYLINE", "3DFACE", "INVALID"};
 
-void PrintSummary(const std::string &fileName, const Qdxf_Info &drawing,
-                  const IgnoredKinds &ignored, double milliseconds) {
-    Summary summary = Summarise(drawing);
+void PrintSummary(const std::string &fileName, FileForm form, const Qdxf_Info &drawing,
+                  const Summary &summary, const IgnoredKinds &ignored, double milliseconds) {
     const Qdxf_Header *header = drawing.header;
     std::printf("file:        %s\n", Shown(fileName.c_str()).c_str());
-    std::printf("form:        %s\n", FormName(DetectForm(fileName.c_str())));
+    std::printf("form:        %s\n", FormName(form));
     std::printf("version:     %s\n", header ? Shown(header->acadver).c_str() : "(none)");
     PrintHeader(header);
     if (!header || !header->extmin || !header->extmax) {
@@ -152,12 +154,11 @@ void PrintSummary(const std::string &fileName, const Qdxf_Info &drawing,
 
 // The summary as one JSON object on one line; the time of the read is left
 // out, so that the same file always gives the same line.
-void PrintSummaryJson(const std::string &fileName, const Qdxf_Info &drawing,
-                      const IgnoredKinds &ignored) {
-    Summary summary = Summarise(drawing);
+void PrintSummaryJson(const std::string &fileName, FileForm form, const Qdxf_Info &drawing,
+                      const Summary &summary, const IgnoredKinds &ignored) {
     Json json;
     json.Object().Key("schema").Integer(kJsonSchema).Key("file").Text(fileName.c_str());
-    json.Key("form").String(FormName(DetectForm(fileName.c_str())));
+    json.Key("form").String(FormName(form));
     json.Key("header");
     WriteHeader(json, drawing.header);
     json.Key("blocks").Integer(summary.blocks);
@@ -190,18 +191,22 @@ int RunInfo(const std::vector<std::string_view> &args) {
         std::string fileName(operand);
         auto started = std::chrono::steady_clock::now();
         IgnoredKinds ignored;
-        Qdxf_Info *drawing = ReadDrawing(fileName, parsed->Has("progress"), &ignored);
+        Summary summary;
+        FileForm form;
+        Qdxf_Info *drawing = ReadDrawingEach(fileName, parsed->Has("progress"), &ignored, nullptr,
+                                             Summary::Add, &summary, &form);
         auto elapsed =
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started);
         if (!drawing) {
             status = kFailure;
             continue;
         }
+        summary.Finish(*drawing);
         if (json) {
-            PrintSummaryJson(fileName, *drawing, ignored);
+            PrintSummaryJson(fileName, form, *drawing, summary, ignored);
         } else {
             if (!first) std::printf("\n");
-            PrintSummary(fileName, *drawing, ignored, elapsed.count());
+            PrintSummary(fileName, form, *drawing, summary, ignored, elapsed.count());
         }
         first = false;
         qdxf_InfoFree(drawing);
