@@ -53,6 +53,10 @@ public:
         size_ = 0;
         return handed;
     }
+    // Drops the records from `size` on (none when it holds fewer).
+    void Truncate(std::size_t size) {
+        if (size < size_) size_ = size;
+    }
     // Returns the block to the heap.
     void Release() {
         Free(data_);

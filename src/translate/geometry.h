@@ -11,12 +11,31 @@ namespace vexlith::translate {
 
 // The largest distance between a curve and its polyline: `requested` when it
 // is positive, otherwise the library's default for a curve of `curveSize`
-// (its largest extent in drawing units).
+// (its largest extent in drawing units): 1/10,000 of that size. A curve
+// shown whole is then within a tenth of a pixel on a screen, or 0.1 mm on a
+// 1 m plot, at about 160 segments for a full circle; a curve without size
+// gets the smallest positive tolerance instead.
+// Every function below takes `tolerance` this way: its own curve's default
+// when it is 0 or less.
 double CurveTolerance(double requested, double curveSize);
 
 // The most segments one curve is flattened into, whatever the tolerance asks:
-// hostile data cannot make one entity cost more than this.
+// hostile data cannot make one entity cost more than this. Where the
+// tolerance would need more, the cap wins and the polyline is coarser than
+// asked (its vertices are still on the curve).
 constexpr std::size_t kMaxCurveSegments = 1u << 16;
+
+// The highest spline degree read (an order of 26 is the most CAD programs
+// allow); a higher one is impossible data.
+constexpr int kMaxSplineDegree = 25;
+
+// Every function that appends to `out` leaves it as it was when it returns
+// Invalid or NoMemory, and appends only finite points.
+
+// The number a group holds: its real or integer, or its text read as a
+// number (the kind table of the plain read has no kind for codes 210-239);
+// NaN for a group without any.
+double GroupNumber(const EntityGroup &group);
 
 // An object coordinate system: its axes in world coordinates.
 struct Ocs {
@@ -51,7 +70,10 @@ Outcome FlattenEllipse(const Qdxf_Coord &center, const Qdxf_Coord &majorAxis,
 
 // A NURBS curve: `control` points, `weights` (empty: all 1, else one per
 // control point), `knots` (control.size() + degree + 1 of them, not
-// decreasing). Invalid, with *why, for data that makes no curve.
+// decreasing), evaluated from knots[degree] to knots[control.size()]. Invalid,
+// with *why, for data that makes no curve. Flattened span by span, each split
+// until its control polygon lies within the tolerance of its chord (so the
+// curve does), in time linear in the control points.
 struct Nurbs {
     int degree;
     std::span<const Qdxf_Coord> control;
@@ -61,14 +83,25 @@ struct Nurbs {
 Outcome FlattenNurbs(const Nurbs &curve, double tolerance, Points &out, const char **why);
 // The curve of `degree` through the fit points, as CAD programs make it,
 // with the tangents at its ends where they are given (null: none).
+// CAD programs make every fit-point spline cubic, whatever degree they store:
+// the cubic B-spline through the points at their chord-length parameters,
+// its end tangents those given or estimated from five points at each end;
+// only a degree of 1 gives the straight segments between the points.
 Outcome FlattenFitPoints(int degree, std::span<const Qdxf_Coord> fit,
                          const Qdxf_Coord *startTangent, const Qdxf_Coord *endTangent,
                          double tolerance, Points &out, const char **why);
+// The same; `closed` (a SPLINE's flag 1) joins the last point to the first:
+// without tangents given the curve is then smooth (periodic) at that point too.
+Outcome FlattenFitPoints(int degree, std::span<const Qdxf_Coord> fit,
+                         const Qdxf_Coord *startTangent, const Qdxf_Coord *endTangent, bool closed,
+                         double tolerance, Points &out, const char **why);
 
-// An ELLIPSE entity: a CIRCLE or an ARC when its ratio is 1, with the centre
-// and angles in the coordinate system of its normal (as those records hold
-// them), else the points of its polyline in world coordinates, the first and
-// last at the start and end parameters.
+// An ELLIPSE entity: a CIRCLE or an ARC when its ratio is 1 (within 1e-9, its
+// major axis square to its normal), with the centre and angles (in [0, 2π))
+// in the coordinate system of its normal, as those records hold them; else
+// the points of its polyline in world coordinates, the first and last at the
+// start and end parameters. A sweep within 1e-6 of a whole number of turns
+// is a full turn (2π written with few digits).
 struct CircularShape {
     bool isCircular;       // the members below are set, `out` is left empty
     bool fullCircle;       // a CIRCLE; else an ARC from startAngle to endAngle
