@@ -395,19 +395,20 @@ template <bool binary>
     return binary ? quick::BinaryGroup(at, group) : quick::AsciiGroup(at, group);
 }
 
-// Progress after a group the quick path took from `start`, `at` its cursor
-// after it.
+// Progress after a group the quick path took from `start`, `lineNumber` the
+// line after it. (The cursor's members are passed, not the cursor, whose
+// address would keep it out of registers.)
 template <bool binary>
-inline void ShowQuickProgress(const GroupSource &source, const QuickCursor &at, const char *start) {
-    ShowGroupProgress(source, binary ? source.viewStart + (start - source.base) : at.lineNumber);
+inline void ShowQuickProgress(const GroupSource &source, long long lineNumber, const char *start) {
+    ShowGroupProgress(source, binary ? source.viewStart + (start - source.base) : lineNumber);
 }
 
-// The place of the group the quick path took from `start`, `at` its cursor
-// after it.
+// The place of the group the quick path took from `start`, `lineNumber` the
+// line after it.
 template <bool binary>
-inline GroupMark QuickGroupMark(const GroupSource &source, const QuickCursor &at,
+inline GroupMark QuickGroupMark(const GroupSource &source, long long lineNumber,
                                 const char *start) {
-    return {source.viewStart + (start - source.base), binary ? at.lineNumber : at.lineNumber - 2};
+    return {source.viewStart + (start - source.base), binary ? lineNumber : lineNumber - 2};
 }
 
 }  // namespace vexlith

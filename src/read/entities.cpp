@@ -502,7 +502,7 @@ Read ReadMembers(GroupSource &source, EntityBuild &build, rt::Report **inner) {
         GroupMark mark;
         bool quick = QuickGroup<binary>(at, &group);
         if (quick) {
-            if (meter) ShowQuickProgress<binary>(source, at, start);
+            if (meter) ShowQuickProgress<binary>(source, at.lineNumber, start);
         } else {
             at.Into(source);
             mark = MarkGroup(source);
@@ -521,7 +521,8 @@ Read ReadMembers(GroupSource &source, EntityBuild &build, rt::Report **inner) {
                 if (tag == Tag::NoMemory) return Read::NoMemory;
             }
             at.Into(source);
-            PushBackGroup(source, quick ? QuickGroupMark<binary>(source, at, start) : mark);
+            PushBackGroup(source,
+                          quick ? QuickGroupMark<binary>(source, at.lineNumber, start) : mark);
             return Read::All;
         }
         if (!ReadMember<readType>(build, group)) return Read::NoMemory;
