@@ -12,7 +12,13 @@
 namespace cli {
 namespace {
 
-enum Part : unsigned { kHeader = 1, kTables = 2, kBlocks = 4, kEntities = 8, kAll = 15 };
+enum Part : unsigned {
+    kHeader = kDocumentHeader,
+    kTables = kDocumentTables,
+    kBlocks = kDocumentBlocks,
+    kEntities = kDocumentEntities,
+    kAll = kDocumentAll,
+};
 
 struct PartName {
     std::string_view name;
@@ -75,28 +81,8 @@ void Dump(const Qdxf_Info &drawing, unsigned parts, bool quick) {
 // The parts as one JSON document, every record with every member.
 void DumpJson(const Qdxf_Info &drawing, unsigned parts) {
     Json json;
-    json.Object().Key("schema").Integer(kJsonSchema);
-    if (parts & kHeader) {
-        json.Key("header");
-        WriteHeader(json, drawing.header);
-    }
-    if (parts & kTables) {
-        json.Key("tables");
-        WriteTables(json, drawing.tables);
-    }
-    if (parts & kBlocks) {
-        json.Key("blocks").Array();
-        for (const Qdxf_Block *block = drawing.blocks; block; block = block->next)
-            WriteBlock(json, *block);
-        json.End();
-    }
-    if (parts & kEntities) {
-        json.Key("entities").Array();
-        for (const Qdxf_Entity *entity = drawing.entities; entity; entity = entity->next)
-            WriteEntity(json, *entity);
-        json.End();
-    }
-    json.End().Finish();
+    WriteDocument(json, drawing, parts);
+    json.Finish();
 }
 
 }  // namespace

@@ -49,6 +49,12 @@ Qdxf_Block *ReadBlock(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *draw
             return nullptr;
         }
     }
+    // Its names in UTF-8 before its layer is looked up.
+    if (!TextMembersToUtf8(read, kBlockMembers, block)) {
+        FreeBlock(block);
+        VX_FAIL(out, nullptr, "Memory allocation error");
+        return nullptr;
+    }
     // A block without entities keeps a null layer: it is not looked up.
     if (IsTag(group, "ENDBLK")) return block;
     PushBackGroup(source, mark);

@@ -590,6 +590,24 @@ Qdxf_Entity *NewEntity(const Kind *kind, EntitySpares *spares) {
     return entity;
 }
 
+// QDXF_READ_UTF8: whether a text the entity's groups set may need
+// converting, looked at in the whole blocks KeepText sized for them (a
+// multiple of 8 bytes; a member no group set has none).
+bool MayNeedConverting(const EntityBuild &build) {
+    const Qdxf_Entity &entity = build.entity;
+    translate::ConversionSieve sieve;
+    sieve.Add(entity.handle, build.capacity[kHandle]);
+    sieve.Add(entity.ltypeName, build.capacity[kLtypeName]);
+    sieve.Add(entity.layerName, build.capacity[kLayerName]);
+    if (entity.type == QDXF_TEXT) {
+        sieve.Add(entity.data.text.text, build.capacity[kKindText]);
+        sieve.Add(entity.data.text.style, build.capacity[kKindStyle]);
+    } else if (entity.type == QDXF_INSERT) {
+        sieve.Add(entity.data.insert.blockName, build.capacity[kKindText]);
+    }
+    return sieve.MayNeedConverting();
+}
+
 enum class Noted { Already, Now, NoMemory };
 
 // Records an unknown kind in the read state, unless it is there already.
@@ -616,7 +634,8 @@ void Offer(SizedBlock &spare, SizedBlock offered) {
 }
 
 // The size of a block an entity holds: as it was issued, or (a block a later
-// step put in its place) what its contents show.
+// step put in its place) what its contents show. A text block's size stays a
+// multiple of 8, as the blocks KeepText sizes are, which are read whole.
 std::size_t SizeOf(const void *block, const SizedBlock &issued, std::size_t contents) {
     return block == issued.block ? issued.size : contents;
 }
@@ -657,8 +676,8 @@ void KeepForReuse(EntitySpares &spares, Qdxf_Entity *entity) {
     for (int which = 0; which < kTextMembers; ++which) {
         if (!texts[which] || !*texts[which]) continue;
         char *text = std::exchange(*texts[which], nullptr);
-        Offer(spares.texts[which],
-              {text, SizeOf(text, spares.issuedTexts[which], std::strlen(text) + 1)});
+        Offer(spares.texts[which], {text, SizeOf(text, spares.issuedTexts[which],
+                                                 (std::strlen(text) + 1) & ~std::size_t{7})});
     }
     for (SizedBlock &issued : spares.issuedTexts)
         issued = {};
@@ -746,6 +765,13 @@ Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *dr
     }
     if (inner) {
         VX_FAIL(out, inner, "Error reading entity");
+        return nullptr;
+    }
+    // QDXF_READ_UTF8: its texts in UTF-8 before its layer is looked up, as
+    // the layers' names were before they were indexed.
+    if ((read.flags & QDXF_READ_UTF8) && MayNeedConverting(build) &&
+        !translate::EntityTextsToUtf8(read.encoding, *entity)) {
+        VX_FAIL(out, nullptr, "Memory allocation error");
         return nullptr;
     }
     entity->layer = FindLayer(read, drawing, entity->layerName);

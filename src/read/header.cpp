@@ -3,6 +3,8 @@
 // and one or more value groups; twenty known variables are copied into the
 // drawing's header, every other one is dropped.
 #include <cstddef>
+#include <cstdint>
+#include <iterator>
 
 #include "model/header_variables.h"
 #include "read/readers.h"
@@ -51,6 +53,24 @@ int CoordinateAxis(const Qdxf_Group &group) {
     int code = group.code;
     if (code < 10 || code > 33 || code % 10 > 3) return -1;
     return code / 10 - 1;
+}
+
+// QDXF_READ_UTF8: the texts a HEADER section stored (`stored`: a bit for each
+// row of kKnownVariables) in UTF-8, once the section has told the encoding of
+// the file's texts ($ACADVER and $DWGCODEPAGE, which the read state keeps).
+// False when the heap is exhausted.
+using StoredTexts = std::uint32_t;
+static_assert(std::size(kKnownVariables) <= 32, "one bit of StoredTexts per known variable");
+
+bool HeaderTextsToUtf8(Qdxf_ReadState &read, Qdxf_Header *header, StoredTexts stored) {
+    read.encoding.utf8 = translate::IsUtf8Release(header->acadver);
+    for (std::size_t row = 0; row < std::size(kKnownVariables); ++row) {
+        if (!(stored >> row & 1)) continue;
+        if (!translate::ToUtf8(read.encoding,
+                               &MemberOf<char *>(header, kKnownVariables[row].member)))
+            return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -190,19 +210,30 @@ void ReadHeader(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing) {
         if (!drawing->header) return VX_FAIL(out, nullptr, "Memory allocation error");
     }
     rt::Report *inner = nullptr;
+    bool utf8 = read.flags & QDXF_READ_UTF8;
+    StoredTexts stored = 0;
     int end = 0;
     while (!end) {
         rt::Owned<Qdxf_Variable, FreeVariable> variable(ReadVariable(read.source, &inner, &end));
         if (inner) return VX_FAIL(out, inner, "Error reading variable");
         if (!variable) return;  // an empty section
+        const Qdxf_Group *value = variable->groups;
+        if (utf8 && value->kind == QDXF_VALUE_TEXT &&
+            rt::TextEqual(variable->name, "DWGCODEPAGE")) {
+            read.encoding.codePage = translate::CodePageOf(value->value.text);
+        }
         for (const KnownVariable &known : kKnownVariables) {
             if (!rt::TextEqual(variable->name, known.name)) continue;
             StoreVariable(&inner, drawing->header, known, variable.get());
             if (inner) {
                 return VX_FAIL(out, inner, "Error processing variable \"%s\"", variable->name);
             }
+            if (known.copy == Copy::String) stored |= StoredTexts{1} << (&known - kKnownVariables);
             break;
         }
+    }
+    if (utf8 && !HeaderTextsToUtf8(read, drawing->header, stored)) {
+        VX_FAIL(out, nullptr, "Memory allocation error");
     }
 }
 

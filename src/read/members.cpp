@@ -33,4 +33,15 @@ bool ApplyGroup(std::span<const GroupMember> members, void *record, const Qdxf_G
     return true;
 }
 
+bool TextMembersToUtf8(const Qdxf_ReadState &read, std::span<const GroupMember> members,
+                       void *record) {
+    if (!(read.flags & QDXF_READ_UTF8)) return true;
+    for (const GroupMember &known : members) {
+        if (known.held != Held::Text) continue;
+        if (!translate::ToUtf8(read.encoding, &MemberOf<char *>(record, known.member)))
+            return false;
+    }
+    return true;
+}
+
 }  // namespace vexlith

@@ -22,6 +22,13 @@ bool SetText(char **member, const char *text);
 // member unchanged.
 bool ApplyGroup(std::span<const GroupMember> members, void *record, const Qdxf_Group &group);
 
+// QDXF_READ_UTF8: the text members of `record` that `members` names in UTF-8,
+// read in the encoding the file's header gave (a record is converted before
+// it is indexed or looked up by name, so that names match). Without the
+// option nothing is done. False when the heap is exhausted.
+bool TextMembersToUtf8(const Qdxf_ReadState &read, std::span<const GroupMember> members,
+                       void *record);
+
 // Reads groups up to and including the 0 group `tag` (ENDSEC, ENDTAB); a
 // failure is reported on behalf of `function`, the skipping reader.
 void SkipPast(GroupSource &source, rt::Report **report, const char *tag, const char *function);
@@ -60,7 +67,7 @@ void ReadStyleTable(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawin
 // no groups or on failure.
 Qdxf_Ltype *ReadSingleLtype(Qdxf_ReadState &read, rt::Report **report);
 Qdxf_Layer *ReadSingleLayer(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing);
-Qdxf_Style *ReadSingleStyle(GroupSource &source, rt::Report **report);
+Qdxf_Style *ReadSingleStyle(Qdxf_ReadState &read, rt::Report **report);
 
 // ENTITIES. An entity is read in one pass, each group straight into the
 // member it sets.

@@ -161,6 +161,9 @@ Qdxf_Ltype *ReadSingleLtype(Qdxf_ReadState &read, rt::Report **report) {
         ReadEntryGroups(read.source, &inner, &ltype, [&](Qdxf_Ltype &entry, const Qdxf_Group &g) {
             return ApplyLtype(read, entry, g, &dashPosition);
         });
+    if (outcome == Outcome::Ended && ltype && !TextMembersToUtf8(read, kLtypeMembers, ltype)) {
+        outcome = Outcome::NoMemory;
+    }
     if (outcome == Outcome::Ended) return ltype;
     int count = ltype ? ltype->numDashItems : 0;
     FreeLtype(ltype);
@@ -181,6 +184,9 @@ Qdxf_Layer *ReadSingleLayer(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info
         ReadEntryGroups(read.source, &inner, &layer, [](Qdxf_Layer &entry, const Qdxf_Group &g) {
             return Applied(ApplyGroup(kLayerMembers, &entry, g));
         });
+    if (outcome == Outcome::Ended && layer && !TextMembersToUtf8(read, kLayerMembers, layer)) {
+        outcome = Outcome::NoMemory;
+    }
     if (outcome == Outcome::Ended) {
         // Only line types read before the layer can be found.
         if (layer && drawing->tables) {
@@ -193,14 +199,17 @@ Qdxf_Layer *ReadSingleLayer(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info
     return nullptr;
 }
 
-Qdxf_Style *ReadSingleStyle(GroupSource &source, rt::Report **report) {
+Qdxf_Style *ReadSingleStyle(Qdxf_ReadState &read, rt::Report **report) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
     Qdxf_Style *style = nullptr;
     Outcome outcome =
-        ReadEntryGroups(source, &inner, &style, [](Qdxf_Style &entry, const Qdxf_Group &g) {
+        ReadEntryGroups(read.source, &inner, &style, [](Qdxf_Style &entry, const Qdxf_Group &g) {
             return Applied(ApplyGroup(kStyleMembers, &entry, g));
         });
+    if (outcome == Outcome::Ended && style && !TextMembersToUtf8(read, kStyleMembers, style)) {
+        outcome = Outcome::NoMemory;
+    }
     if (outcome == Outcome::Ended) return style;
     FreeStyle(style);
     FailEntry(out, __func__, inner, outcome);
@@ -230,7 +239,7 @@ void ReadStyleTable(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawin
     rt::Report *inner = nullptr;
     Outcome outcome =
         ReadEntries(read.source, &inner, &drawing->tables->styles, &read.lastStyle, nullptr,
-                    "STYLE", [&read](rt::Report **r) { return ReadSingleStyle(read.source, r); });
+                    "STYLE", [&read](rt::Report **r) { return ReadSingleStyle(read, r); });
     FailTable(out, __func__, inner, outcome, "STYLE");
 }
 

@@ -11,9 +11,16 @@
 
 namespace vexlith::translate {
 
-// The most pattern line segments one hatch becomes; a pattern that would
-// make more (a spacing of 1e-9 over a large boundary) is cut there.
+// The most pattern line segments one hatch becomes, shared among its line
+// families; a pattern that would make more (a spacing of 1e-9 over a large
+// boundary), or take more than about half a second, is cut there.
 constexpr std::size_t kMaxPatternSegments = 1u << 18;
+// The most points of one hatch's boundary paths once their curves are
+// flattened (the fill works on as many edges); a hatch with more stays INVALID.
+constexpr std::size_t kMaxBoundaryPoints = 1u << 20;
+// The most triangles of one solid fill; a fill that would make more is cut
+// there, as is one whose sweep would take more than about half a second.
+constexpr std::size_t kMaxFillTriangles = 1u << 21;
 
 struct BulgePoint {
     double x, y;
@@ -40,7 +47,18 @@ struct HatchShapes {
     }
 };
 
-// Fills `shapes` (emptied first) from the HATCH's groups.
+// Fills `shapes` (emptied first) from the HATCH's groups. Line edges and
+// polyline vertices are exact, circular arc edges become bulges (a full
+// circle two), elliptic and spline edges points within `tolerance`. An edge
+// path whose edges meet again starts a new path at its next edge that meets
+// nothing. The fill and the pattern take the inside by the even-odd rule
+// over the paths the hatch style (75) names: all of them (0), the external
+// and outermost ones (1), the external ones (2); a style none of whose paths
+// is so marked takes all. A dash of length 0 is a segment of length 0 (a
+// dot). Invalid, with *why, for a HATCH without a boundary, or with a NaN,
+// an infinite or an enormous (beyond 1e100) number, or an edge that lacks
+// its groups or makes no curve; its groups after the boundary that are not
+// the style and the pattern (seed points, gradient) are passed over.
 Outcome TranslateHatch(Groups groups, double tolerance, HatchShapes &shapes, const char **why);
 
 }  // namespace vexlith::translate

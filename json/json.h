@@ -4,6 +4,8 @@
 // renderer decodes them (UTF-8 kept, other bytes as Windows-1252); reals are
 // written shortest-exact, and those that are not finite as the strings
 // "nan", "inf" and "-inf", which JSON has no numbers for.
+// The values are written through virtual calls, so that a subclass builds
+// the same document in another form (the Python package's dicts and lists).
 #ifndef VEXLITH_TOOLS_JSON_H
 #define VEXLITH_TOOLS_JSON_H
 
@@ -18,19 +20,19 @@ namespace cli {
 class Json {
 public:
     Json() = default;
-    ~Json() { Flush(); }
+    virtual ~Json() { Flush(); }
     Json(const Json &) = delete;
     Json &operator=(const Json &) = delete;
 
-    Json &Object();
-    Json &Array();
-    Json &End();  // of the innermost object or array
-    Json &Key(std::string_view key);
-    Json &Text(const char *text);         // a text from a file; null is null
-    Json &String(std::string_view text);  // a text of the tool's own, UTF-8
-    Json &Real(double value);
-    Json &Integer(long long value);
-    Json &Null();
+    virtual Json &Object();
+    virtual Json &Array();
+    virtual Json &End();  // of the innermost object or array
+    virtual Json &Key(std::string_view key);
+    Json &Text(const char *text);                 // a text from a file; null is null
+    virtual Json &String(std::string_view text);  // UTF-8
+    virtual Json &Real(double value);
+    virtual Json &Integer(long long value);
+    virtual Json &Null();
     Json &Coord(const Qdxf_Coord &coord);  // [x, y, z]
     Json &CoordOrNull(const Qdxf_Coord *coord);
     // Ends the document with a newline and writes it out.
@@ -57,6 +59,18 @@ void WriteHeader(Json &json, const Qdxf_Header *header);  // null as null
 void WriteTables(Json &json, const Qdxf_Tables *tables);
 void WriteBlock(Json &json, const Qdxf_Block &block);
 void WriteEntity(Json &json, const Qdxf_Entity &entity);
+
+// The parts of the document of `vexlith dump --json`.
+enum DocumentPart : unsigned {
+    kDocumentHeader = 1,
+    kDocumentTables = 2,
+    kDocumentBlocks = 4,
+    kDocumentEntities = 8,
+    kDocumentAll = 15,
+};
+// The document: "schema" and the parts asked for, in the order of the file's
+// sections.
+void WriteDocument(Json &json, const Qdxf_Info &drawing, unsigned parts);
 
 }  // namespace cli
 

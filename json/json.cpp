@@ -150,9 +150,7 @@ Json &Json::Key(std::string_view key) {
 
 Json &Json::Text(const char *text) {
     if (!text) return Null();
-    Value();
-    Quoted(render::ToUtf8(text));
-    return *this;
+    return String(render::ToUtf8(text));
 }
 
 Json &Json::String(std::string_view text) {
@@ -306,6 +304,31 @@ void WriteEntity(Json &json, const Qdxf_Entity &entity) {
     json.Key("data").Object();
     WriteData(json, entity);
     json.End().End();
+}
+
+void WriteDocument(Json &json, const Qdxf_Info &drawing, unsigned parts) {
+    json.Object().Key("schema").Integer(kJsonSchema);
+    if (parts & kDocumentHeader) {
+        json.Key("header");
+        WriteHeader(json, drawing.header);
+    }
+    if (parts & kDocumentTables) {
+        json.Key("tables");
+        WriteTables(json, drawing.tables);
+    }
+    if (parts & kDocumentBlocks) {
+        json.Key("blocks").Array();
+        for (const Qdxf_Block *block = drawing.blocks; block; block = block->next)
+            WriteBlock(json, *block);
+        json.End();
+    }
+    if (parts & kDocumentEntities) {
+        json.Key("entities").Array();
+        for (const Qdxf_Entity *entity = drawing.entities; entity; entity = entity->next)
+            WriteEntity(json, *entity);
+        json.End();
+    }
+    json.End();
 }
 
 }  // namespace cli
