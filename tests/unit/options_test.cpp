@@ -122,9 +122,9 @@ int TakeFlattened(void *context, const Qdxf_Info *, const Qdxf_Entity *entity) {
     return 0;
 }
 
-// Every drawing at hand, and one that fails inside its ENTITIES section: the
-// callback sees the entities qdxf_Read lists, a failure gives its report
-// chain, and nothing is left behind.
+// Every drawing at hand, and one that fails inside its ENTITIES section, with
+// and without the options: the callback sees the entities the whole read
+// lists, a failure gives its report chain, and nothing is left behind.
 TEST(ReadEach, GivesWhatQdxfReadGives) {
     TempFile cut(kTwoLines.substr(0, kTwoLines.rfind("ENDSEC")));
     std::vector<std::string> files = {cut.path(), VEXLITH_SOURCE_DIR "/examples/house.dxf"};
@@ -136,17 +136,26 @@ TEST(ReadEach, GivesWhatQdxfReadGives) {
     }
     LogCapture quiet;
     long live = pellund_TestLiveBlocks();
-    for (const std::string &file : files) {
-        std::vector<std::string> seen, listed;
-        ReadOutcome each = ReadFileEach(file, nullptr, TakeFlattened, &seen);
-        ReadOutcome whole = ReadFile(file);
-        EXPECT_EQ(Levels(each.report.get()), Levels(whole.report.get())) << file;
-        ASSERT_EQ(each.drawing == nullptr, whole.drawing == nullptr) << file;
-        if (!whole.drawing) continue;
-        for (const Qdxf_Entity *entity = whole.drawing->entities; entity; entity = entity->next)
-            listed.push_back(Flattened(*entity));
-        EXPECT_TRUE(seen == listed) << file << ": " << seen.size() << " of " << listed.size();
-        EXPECT_EQ(each.drawing->entities, nullptr) << file;
+    for (unsigned flags : {0u, unsigned{QDXF_READ_ALL}}) {
+        const Qdxf_ReadOptions options{sizeof options, flags, 0.0};
+        for (const std::string &file : files) {
+            std::vector<std::string> seen, listed;
+            qerr_Report *eachReport = nullptr, *wholeReport = nullptr;
+            ReadOutcome each{DrawingPtr(qdxf_ReadEach(file.c_str(), nullptr, &options,
+                                                      TakeFlattened, &seen, &eachReport)),
+                             ReportPtr(eachReport)};
+            ReadOutcome whole{
+                DrawingPtr(qdxf_ReadWithOptions(file.c_str(), nullptr, &options, &wholeReport)),
+                ReportPtr(wholeReport)};
+            std::string where = file + " with flags " + std::to_string(flags);
+            EXPECT_EQ(Levels(each.report.get()), Levels(whole.report.get())) << where;
+            ASSERT_EQ(each.drawing == nullptr, whole.drawing == nullptr) << where;
+            if (!whole.drawing) continue;
+            for (const Qdxf_Entity *entity = whole.drawing->entities; entity; entity = entity->next)
+                listed.push_back(Flattened(*entity));
+            EXPECT_TRUE(seen == listed) << where << ": " << seen.size() << " of " << listed.size();
+            EXPECT_EQ(each.drawing->entities, nullptr) << where;
+        }
     }
     EXPECT_EQ(pellund_TestLiveBlocks(), live);
 }
