@@ -185,19 +185,25 @@ inline const char *LineEnd(const char *p) {
     return nullptr;
 }
 
-// A code line of one to seven digits after spaces: past its end, or null.
+// A code of one to seven digits after spaces: past its last digit, or null.
 // Longer codes are rare, may clamp, and go to the general parser.
-inline const char *ShortCode(const char *p, int *code) {
+inline const char *CodeDigits(const char *p, int *code) {
     p = SkipSpaces(p);
     std::uint64_t word = Word(p);
     int digits = LeadingDigits(word);
     if (digits == 0 || digits == 8) return nullptr;
     *code = static_cast<int>(DigitsValue(word, digits));
-    return LineEnd(p + digits);
+    return p + digits;
 }
 
-// An integer value line of one to seven digits, perhaps after spaces and a
-// minus: past its end, or null.
+// A code line of such a code: past its end, or null.
+inline const char *ShortCode(const char *p, int *code) {
+    const char *end = CodeDigits(p, code);
+    return end ? LineEnd(end) : nullptr;
+}
+
+// An integer of one to seven digits, perhaps after spaces and a minus: past
+// its last digit, or null.
 inline const char *ShortInteger(const char *p, std::int32_t *integer) {
     p = SkipSpaces(p);
     bool negative = *p == '-';
@@ -207,15 +213,15 @@ inline const char *ShortInteger(const char *p, std::int32_t *integer) {
     if (digits == 0 || digits == 8) return nullptr;
     auto value = static_cast<std::int32_t>(DigitsValue(word, digits));
     *integer = negative ? -value : value;
-    return LineEnd(p + digits);
+    return p + digits;
 }
 
-// A real value line in plain decimal notation (digits, perhaps a point and
-// more digits) with at most 19 digits whose value, the point taken away, is
-// at most 2^53: past its end, or null. Such a number and the power of ten
-// that scales it are exact doubles, so their quotient is the correctly
-// rounded value, the very double from_chars gives. Exponents, signs other
-// than one minus, and longer digit runs go to the general parser.
+// A real in plain decimal notation (digits, perhaps a point and more digits)
+// with at most 19 digits whose value, the point taken away, is at most 2^53:
+// past its last character, or null. Such a number and the power of ten that
+// scales it are exact doubles, so their quotient is the correctly rounded
+// value, the very double from_chars gives. Exponents, signs other than one
+// minus, and longer digit runs go to the general parser.
 inline const char *PlainReal(const char *p, double *real) {
     p = SkipSpaces(p);
     bool negative = *p == '-';
@@ -229,11 +235,26 @@ inline const char *PlainReal(const char *p, double *real) {
         digits += fraction;
     }
     if (digits == 0 || digits > 19 || mantissa > (std::uint64_t{1} << 53)) return nullptr;
-    const char *end = LineEnd(p);
-    if (!end) return nullptr;
     double value = static_cast<double>(mantissa) / kExactPowers[fraction];
     *real = negative ? -value : value;
-    return end;
+    return p;
+}
+
+// The first newline within a line read's length from `p`, or null.
+inline const char *Newline(const char *p) {
+    for (std::size_t at = 0; at < kLine; at += 8) {
+        if (std::uint64_t flags = ZeroBytes(Word(p + at) ^ ('\n' * kEachByte))) {
+            std::size_t found = at + static_cast<std::size_t>(FirstFlagged(flags));
+            return found < kLine ? p + found : nullptr;
+        }
+    }
+    return nullptr;
+}
+
+// A number that ends right where its line does (`newline`, or a CR before
+// it): what the quick parsers found is the line's value.
+inline bool EndsTheLine(const char *end, const char *newline) {
+    return end && (end == newline || (end + 1 == newline && *end == '\r'));
 }
 
 // The first line end or NUL within a line read's length from `p`, or null.
@@ -274,21 +295,28 @@ inline const char *SkipLine(const char *p) {
     if constexpr (!kWordScans) return false;
     const char *p = at.cursor;
     if (static_cast<std::size_t>(at.end - p) < kRoom) return false;
+    // Each line's end is found first, apart from its number: the next line
+    // need not wait for the digits to be converted.
     int code = 0;
-    p = ShortCode(p, &code);
-    if (!p || code == 999) return false;  // comments are dropped by the general reader
+    const char *newline = Newline(p);
+    if (!newline || !EndsTheLine(CodeDigits(p, &code), newline)) return false;
+    if (code == 999) return false;  // comments are dropped by the general reader
+    p = newline + 1;
     Qdxf_ValueKind kind = kGroupKinds[static_cast<std::size_t>(code < 1000 ? code : code % 1000)];
     group->code = code;
     group->kind = kind;
     const char *next = nullptr;
     switch (kind) {
         case QDXF_VALUE_REAL:
-            next = PlainReal(p, &group->real);
-            if (!next && (next = SkipLine(p))) group->real = ParseReal(p, next);
+            if (!(newline = Newline(p))) return false;
+            next = newline + 1;
+            if (!EndsTheLine(PlainReal(p, &group->real), newline)) group->real = ParseReal(p, next);
             break;
         case QDXF_VALUE_INT:
-            next = ShortInteger(p, &group->integer);
-            if (!next && (next = SkipLine(p))) group->integer = ParseInteger(p, next);
+            if (!(newline = Newline(p))) return false;
+            next = newline + 1;
+            if (!EndsTheLine(ShortInteger(p, &group->integer), newline))
+                group->integer = ParseInteger(p, next);
             break;
         case QDXF_VALUE_TEXT:
             next = TextLine(p, group);
