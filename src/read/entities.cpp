@@ -379,7 +379,7 @@ enum class Tag { Taken, Other, NoMemory };
 // VERTEX starts a zero-filled vertex, which the groups after it fill; there
 // is no room for one more than the array could ever hold. The tag's text is
 // passed, not its group, which can then stay in registers.
-Tag TakeVertexTag(EntityBuild &build, std::string_view tag) {
+[[gnu::always_inline]] inline Tag TakeVertexTag(EntityBuild &build, std::string_view tag) {
     if (tag == "VERTEX") {
         if (build.vertices == INT_MAX || !(build.vertex = build.vertexRecords.AppendZeroed()))
             return Tag::NoMemory;
