@@ -147,7 +147,7 @@ constexpr std::uint64_t kPowersOfTen[] = {1,      10,      100,      1000,     1
 
 // The digits from `p` on into `value`, at most 24 of them (more than the
 // callers take): their count. `value` wraps past 19 digits.
-inline int TakeDigits(const char *&p, std::uint64_t &value) {
+[[gnu::always_inline]] inline int TakeDigits(const char *&p, std::uint64_t &value) {
     int count = 0;
     for (;;) {
         std::uint64_t word = Word(p);
@@ -162,7 +162,7 @@ inline int TakeDigits(const char *&p, std::uint64_t &value) {
 
 // Past the spaces at `p`. After more than 15 the result is still a space,
 // which the callers decline.
-inline const char *SkipSpaces(const char *p) {
+[[gnu::always_inline]] inline const char *SkipSpaces(const char *p) {
     for (int words = 0; words < 2; ++words, p += 8) {
         // Spaces become zero bytes; every other byte gets its high bit set,
         // with no carry from one byte into the next.
@@ -187,7 +187,7 @@ inline const char *LineEnd(const char *p) {
 
 // A code of one to seven digits after spaces: past its last digit, or null.
 // Longer codes are rare, may clamp, and go to the general parser.
-inline const char *CodeDigits(const char *p, int *code) {
+[[gnu::always_inline]] inline const char *CodeDigits(const char *p, int *code) {
     p = SkipSpaces(p);
     std::uint64_t word = Word(p);
     int digits = LeadingDigits(word);
@@ -204,7 +204,7 @@ inline const char *ShortCode(const char *p, int *code) {
 
 // An integer of one to seven digits, perhaps after spaces and a minus: past
 // its last digit, or null.
-inline const char *ShortInteger(const char *p, std::int32_t *integer) {
+[[gnu::always_inline]] inline const char *ShortInteger(const char *p, std::int32_t *integer) {
     p = SkipSpaces(p);
     bool negative = *p == '-';
     p += negative;
@@ -222,7 +222,7 @@ inline const char *ShortInteger(const char *p, std::int32_t *integer) {
 // scales it are exact doubles, so their quotient is the correctly rounded
 // value, the very double from_chars gives. Exponents, signs other than one
 // minus, and longer digit runs go to the general parser.
-inline const char *PlainReal(const char *p, double *real) {
+[[gnu::always_inline]] inline const char *PlainReal(const char *p, double *real) {
     p = SkipSpaces(p);
     bool negative = *p == '-';
     p += negative;
@@ -241,7 +241,7 @@ inline const char *PlainReal(const char *p, double *real) {
 }
 
 // The first newline within a line read's length from `p`, or null.
-inline const char *Newline(const char *p) {
+[[gnu::always_inline]] inline const char *Newline(const char *p) {
     for (std::size_t at = 0; at < kLine; at += 8) {
         if (std::uint64_t flags = ZeroBytes(Word(p + at) ^ ('\n' * kEachByte))) {
             std::size_t found = at + static_cast<std::size_t>(FirstFlagged(flags));
@@ -253,12 +253,12 @@ inline const char *Newline(const char *p) {
 
 // A number that ends right where its line does (`newline`, or a CR before
 // it): what the quick parsers found is the line's value.
-inline bool EndsTheLine(const char *end, const char *newline) {
+[[gnu::always_inline]] inline bool EndsTheLine(const char *end, const char *newline) {
     return end && (end == newline || (end + 1 == newline && *end == '\r'));
 }
 
 // The first line end or NUL within a line read's length from `p`, or null.
-inline const char *LineEndOrNul(const char *p) {
+[[gnu::always_inline]] inline const char *LineEndOrNul(const char *p) {
     for (std::size_t at = 0; at < kLine; at += 8) {
         std::uint64_t word = Word(p + at);
         std::uint64_t flags = ZeroBytes(word) | ZeroBytes(word ^ ('\n' * kEachByte));
@@ -272,7 +272,7 @@ inline const char *LineEndOrNul(const char *p) {
 
 // The value line at `p` as text (see ViewText): past its end, or null when
 // no line end comes within a line read's length.
-inline const char *TextLine(const char *p, GroupView *group) {
+[[gnu::always_inline]] inline const char *TextLine(const char *p, GroupView *group) {
     const char *end = LineEndOrNul(p);
     if (!end) return nullptr;
     if (*end == '\0') {  // a NUL ends the text, not the line
@@ -339,7 +339,7 @@ T LittleEndianAt(const char *p) {
 }
 
 // The first NUL within a group text's size from `p`, or null.
-inline const char *TextEnd(const char *p) {
+[[gnu::always_inline]] inline const char *TextEnd(const char *p) {
     for (std::size_t at = 0; at < kGroupTextSize; at += 8) {
         if (std::uint64_t flags = ZeroBytes(Word(p + at))) {
             std::size_t found = at + static_cast<std::size_t>(FirstFlagged(flags));
@@ -349,12 +349,13 @@ inline const char *TextEnd(const char *p) {
     return nullptr;
 }
 
-[[gnu::always_inline]] inline bool BinaryGroup(QuickCursor &at, GroupView *group) {
+template <bool twoByteCodes>
+[[gnu::always_inline]] inline bool BinaryGroupWith(QuickCursor &at, GroupView *group) {
     if constexpr (!kWordScans) return false;
     const char *p = at.cursor;
     if (static_cast<std::size_t>(at.end - p) < kRoom) return false;
     int code;
-    if (at.twoByteCodes) {
+    if (twoByteCodes) {
         code = LittleEndianAt<std::int16_t>(p);
         p += 2;
     } else {
@@ -397,6 +398,10 @@ inline const char *TextEnd(const char *p) {
     return true;
 }
 
+[[gnu::always_inline]] inline bool BinaryGroup(QuickCursor &at, GroupView *group) {
+    return at.twoByteCodes ? BinaryGroupWith<true>(at, group) : BinaryGroupWith<false>(at, group);
+}
+
 }  // namespace quick
 
 // The next group of `source`, as ReadGroup gives it: decoded in place when
@@ -416,24 +421,32 @@ inline void NextGroup(GroupSource &source, rt::Report **report, GroupView *group
     ReadGroupInFull(source, report, group);
 }
 
+// The form of a source, for a reader with a loop for each.
+enum class Form { Ascii, BinaryOneByteCodes, BinaryTwoByteCodes };
+inline Form FormOf(const GroupSource &source) {
+    if (!source.binary) return Form::Ascii;
+    return source.twoByteCodes ? Form::BinaryTwoByteCodes : Form::BinaryOneByteCodes;
+}
+
 // The quick path for a reader that knows the form of its source and holds
 // its cursor apart: false where the general reader must take the group.
-template <bool binary>
+template <Form form>
 [[gnu::always_inline]] inline bool QuickGroup(QuickCursor &at, GroupView *group) {
-    return binary ? quick::BinaryGroup(at, group) : quick::AsciiGroup(at, group);
+    if constexpr (form == Form::Ascii) return quick::AsciiGroup(at, group);
+    return quick::BinaryGroupWith<form == Form::BinaryTwoByteCodes>(at, group);
 }
 
 // Progress after a group the quick path took from `start`, `lineNumber` the
 // line after it. (The cursor's members are passed, not the cursor, whose
 // address would keep it out of registers.)
-template <bool binary>
+template <Form form, bool binary = form != Form::Ascii>
 inline void ShowQuickProgress(const GroupSource &source, long long lineNumber, const char *start) {
     ShowGroupProgress(source, binary ? source.viewStart + (start - source.base) : lineNumber);
 }
 
 // The place of the group the quick path took from `start`, `lineNumber` the
 // line after it.
-template <bool binary>
+template <Form form, bool binary = form != Form::Ascii>
 inline GroupMark QuickGroupMark(const GroupSource &source, long long lineNumber,
                                 const char *start) {
     return {source.viewStart + (start - source.base), binary ? lineNumber : lineNumber - 2};

@@ -492,7 +492,7 @@ enum class Read { All, ReadFailed, NoMemory };
 // does not belong to it, which is pushed back. A group without a value
 // reaches no member: no code of a kind without a value has one. One loop for
 // each kind and form: most of a read's time is spent here.
-template <TypeReader readType, bool binary>
+template <TypeReader readType, Form form>
 Read ReadMembers(GroupSource &source, EntityBuild &build, rt::Report **inner) {
     GroupView group{};
     const rt::Meter *meter = source.meter;
@@ -500,9 +500,9 @@ Read ReadMembers(GroupSource &source, EntityBuild &build, rt::Report **inner) {
     for (;;) {
         const char *start = at.cursor;
         GroupMark mark;
-        bool quick = QuickGroup<binary>(at, &group);
+        bool quick = QuickGroup<form>(at, &group);
         if (quick) {
-            if (meter) ShowQuickProgress<binary>(source, at.lineNumber, start);
+            if (meter) ShowQuickProgress<form>(source, at.lineNumber, start);
         } else {
             at.Into(source);
             mark = MarkGroup(source);
@@ -522,7 +522,7 @@ Read ReadMembers(GroupSource &source, EntityBuild &build, rt::Report **inner) {
             }
             at.Into(source);
             PushBackGroup(source,
-                          quick ? QuickGroupMark<binary>(source, at.lineNumber, start) : mark);
+                          quick ? QuickGroupMark<form>(source, at.lineNumber, start) : mark);
             return Read::All;
         }
         if (!ReadMember<readType>(build, group)) return Read::NoMemory;
@@ -534,11 +534,14 @@ using MembersReader = Read (*)(GroupSource &source, EntityBuild &build, rt::Repo
 struct Kind {
     const char *name;
     Qdxf_EntityType type;
-    MembersReader read[2];  // ASCII, binary
+    MembersReader read[3];  // by Form
 };
 
-#define VX_KIND_READER(name, type, dumpName, reader, writer) \
-    {name, type, {ReadMembers<reader, false>, ReadMembers<reader, true>}},
+#define VX_KIND_READER(name, type, dumpName, reader, writer)                           \
+    {name,                                                                             \
+     type,                                                                             \
+     {ReadMembers<reader, Form::Ascii>, ReadMembers<reader, Form::BinaryOneByteCodes>, \
+      ReadMembers<reader, Form::BinaryTwoByteCodes>}},
 constexpr Kind kKinds[] = {VX_ENTITY_KINDS(VX_KIND_READER)};
 #undef VX_KIND_READER
 
@@ -734,9 +737,11 @@ Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *dr
     read.vertexRecords.Clear();
     EntityBuild build{*entity, read.vertexGroups, read.vertexRecords};
     build.spares = spares;
-    constexpr MembersReader kUnknown[] = {ReadMembers<ReadNoMembers, false>,
-                                          ReadMembers<ReadNoMembers, true>};
-    switch ((kind ? kind->read : kUnknown)[source.binary ? 1 : 0](source, build, &inner)) {
+    constexpr MembersReader kUnknown[] = {ReadMembers<ReadNoMembers, Form::Ascii>,
+                                          ReadMembers<ReadNoMembers, Form::BinaryOneByteCodes>,
+                                          ReadMembers<ReadNoMembers, Form::BinaryTwoByteCodes>};
+    auto form = static_cast<std::size_t>(FormOf(source));
+    switch ((kind ? kind->read : kUnknown)[form](source, build, &inner)) {
         case Read::All:
             break;
         case Read::ReadFailed:
