@@ -15,6 +15,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "codec/group.h"
 
 namespace vexlith {
@@ -257,6 +261,39 @@ inline const char *ShortCode(const char *p, int *code) {
     return end && (end == newline || (end + 1 == newline && *end == '\r'));
 }
 
+// The newlines, and the newlines and NULs (where a text stops), among the 32
+// bytes from `p`: bit i stands for p[i]. Found together, for the short lines
+// of most groups, so that the ends of a group's two lines are known at once;
+// none where the host has no SSE2, and the scans above find them one by one.
+struct LineEnds {
+    std::uint32_t newlines = 0;
+    std::uint32_t stops = 0;
+};
+[[gnu::always_inline]] inline LineEnds LineEndsAt(const char *p) {
+    LineEnds ends;
+#if defined(__SSE2__)
+    const __m128i newline = _mm_set1_epi8('\n');
+    const __m128i nul = _mm_setzero_si128();
+    __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+    __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16));
+    auto bits = [](__m128i first, __m128i second) {
+        return static_cast<std::uint32_t>(_mm_movemask_epi8(first)) |
+               static_cast<std::uint32_t>(_mm_movemask_epi8(second)) << 16;
+    };
+    ends.newlines = bits(_mm_cmpeq_epi8(low, newline), _mm_cmpeq_epi8(high, newline));
+    ends.stops = ends.newlines | bits(_mm_cmpeq_epi8(low, nul), _mm_cmpeq_epi8(high, nul));
+#else
+    (void)p;
+#endif
+    return ends;
+}
+
+// The first of `mask`'s bits above bit `after`, as a place from `p`, or null.
+inline const char *FirstAbove(const char *p, std::uint32_t mask, int after) {
+    mask = after >= 31 ? 0 : mask & (~std::uint32_t{0} << (after + 1));
+    return mask ? p + std::countr_zero(mask) : nullptr;
+}
+
 // The first line end or NUL within a line read's length from `p`, or null.
 [[gnu::always_inline]] inline const char *LineEndOrNul(const char *p) {
     for (std::size_t at = 0; at < kLine; at += 8) {
@@ -295,34 +332,48 @@ inline const char *SkipLine(const char *p) {
     if constexpr (!kWordScans) return false;
     const char *p = at.cursor;
     if (static_cast<std::size_t>(at.end - p) < kRoom) return false;
-    // Each line's end is found first, apart from its number: the next line
-    // need not wait for the digits to be converted.
+    // Each line's end is found first, apart from its number: the next group
+    // need not wait for the digits to be converted. The ends of both lines
+    // come from one look at the bytes where it reaches them.
+    const char *codeEnd = nullptr, *valueEnd = nullptr, *textEnd = nullptr;
+    if (LineEnds ends = LineEndsAt(p); ends.newlines) {
+        int first = std::countr_zero(ends.newlines);
+        codeEnd = p + first;
+        valueEnd = FirstAbove(p, ends.newlines, first);
+        textEnd = FirstAbove(p, ends.stops, first);
+    }
     int code = 0;
-    const char *newline = Newline(p);
-    if (!newline || !EndsTheLine(CodeDigits(p, &code), newline)) return false;
+    if (!codeEnd && !(codeEnd = Newline(p))) return false;
+    if (!EndsTheLine(CodeDigits(p, &code), codeEnd)) return false;
     if (code == 999) return false;  // comments are dropped by the general reader
-    p = newline + 1;
+    p = codeEnd + 1;
     Qdxf_ValueKind kind = kGroupKinds[static_cast<std::size_t>(code < 1000 ? code : code % 1000)];
     group->code = code;
     group->kind = kind;
     const char *next = nullptr;
     switch (kind) {
         case QDXF_VALUE_REAL:
-            if (!(newline = Newline(p))) return false;
-            next = newline + 1;
-            if (!EndsTheLine(PlainReal(p, &group->real), newline)) group->real = ParseReal(p, next);
+            if (!valueEnd && !(valueEnd = Newline(p))) return false;
+            next = valueEnd + 1;
+            if (!EndsTheLine(PlainReal(p, &group->real), valueEnd))
+                group->real = ParseReal(p, next);
             break;
         case QDXF_VALUE_INT:
-            if (!(newline = Newline(p))) return false;
-            next = newline + 1;
-            if (!EndsTheLine(ShortInteger(p, &group->integer), newline))
+            if (!valueEnd && !(valueEnd = Newline(p))) return false;
+            next = valueEnd + 1;
+            if (!EndsTheLine(ShortInteger(p, &group->integer), valueEnd))
                 group->integer = ParseInteger(p, next);
             break;
         case QDXF_VALUE_TEXT:
-            next = TextLine(p, group);
+            if (textEnd && *textEnd == '\n') {
+                TrimmedText(group, p, static_cast<std::size_t>(textEnd - p));
+                next = textEnd + 1;
+            } else {
+                next = TextLine(p, group);  // long, or a NUL ends the text
+            }
             break;
         case QDXF_VALUE_NONE:
-            next = SkipLine(p);
+            next = valueEnd ? valueEnd + 1 : SkipLine(p);
             break;
     }
     if (!next) return false;
