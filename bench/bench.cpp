@@ -3,7 +3,7 @@
 //
 //     vexlith_bench read FILE [--meter] [--repeat N]
 //     vexlith_bench each FILE [--meter] [--repeat N]
-//     vexlith_bench write FILE OUT [--binary] [--repeat N]
+//     vexlith_bench write FILE OUT [--binary] [--complete | --r12] [--repeat N]
 //
 // `each` reads through qdxf_ReadEach with a callback that counts the
 // entities, so that no drawing is built.
@@ -12,6 +12,8 @@
 // MB/s, the peak resident memory of the process above what it held before the
 // first run, that peak over the file size, and the heap the drawing itself
 // holds once read (the floor for any reader that builds these records).
+// --complete writes with QDXF_WRITE_COMPLETE, --r12 with QDXF_WRITE_R12_NAMES
+// as well.
 #include <malloc.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -81,19 +83,25 @@ int main(int argc, char **argv) {
     if (argc < 3) {
         std::fprintf(stderr,
                      "usage: vexlith_bench read|each FILE [--meter] [--repeat N]\n"
-                     "       vexlith_bench write FILE OUT [--binary] [--repeat N]\n");
+                     "       vexlith_bench write FILE OUT [--binary] [--complete | --r12] "
+                     "[--repeat N]\n");
         return 2;
     }
     std::string operation = argv[1];
     const char *input = argv[2];
     const char *output = operation == "write" && argc > 3 ? argv[3] : nullptr;
     bool meter = false, binary = false;
+    unsigned int flags = 0;
     int repeat = 3;
     for (int i = output ? 4 : 3; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--meter"))
             meter = true;
         else if (!std::strcmp(argv[i], "--binary"))
             binary = true;
+        else if (!std::strcmp(argv[i], "--complete"))
+            flags = QDXF_WRITE_COMPLETE;
+        else if (!std::strcmp(argv[i], "--r12"))
+            flags = QDXF_WRITE_COMPLETE | QDXF_WRITE_R12_NAMES;
         else if (!std::strcmp(argv[i], "--repeat") && i + 1 < argc)
             repeat = std::atoi(argv[++i]);
     }
@@ -128,7 +136,9 @@ int main(int argc, char **argv) {
         baseline = ResidentMegabytes();
         for (int run = 0; run < repeat; ++run) {
             auto start = Clock::now();
-            qdxf_Write(drawing, output, binary ? 1 : 0, 0, &report);
+            const Qdxf_WriteOptions options{sizeof options, flags};
+            qdxf_WriteWithOptions(drawing, output, binary ? 1 : 0, flags ? &options : nullptr,
+                                  &report);
             double seconds = std::chrono::duration<double>(Clock::now() - start).count();
             if (report) {
                 qdxf_InfoFree(drawing);
@@ -145,11 +155,14 @@ int main(int argc, char **argv) {
     if (operation == "each") std::fprintf(stderr, "%ld entities\n", entities / repeat);
     double peak = PeakMegabytes() - baseline;
     std::printf(
-        "%-5s %s%s %.1f MB  best %.3f s  %.0f MB/s  peak %.1f MB (%.2fx)  drawing %.1f MB\n",
+        "%-5s %s%s%s %.1f MB  best %.3f s  %.0f MB/s  peak %.1f MB (%.2fx)  drawing %.1f MB\n",
         operation.c_str(), operation == "write" ? output : input,
         meter    ? " (meter)"
         : binary ? " (binary)"
                  : "",
+        flags & QDXF_WRITE_R12_NAMES ? " (R12 names)"
+        : flags                      ? " (complete)"
+                                     : "",
         megabytes, best, megabytes / best, peak, peak / megabytes, drawingHeap);
     return 0;
 }

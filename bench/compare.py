@@ -12,7 +12,7 @@ alike, and the best wall time of --runs rounds counts; peak memory is the
 process's own maximum resident set (from wait4), on the largest drawings.
 
 Then vexlith alone, in process: reading with and without a progress meter,
-writing both forms, and the per-megabyte time of the largest drawing against
+writing both forms plainly and complete (QDXF_WRITE_COMPLETE), and the per-megabyte time of the largest drawing against
 the smallest and of a drawing with 5,000 layers against one with 20.
 
 With --callgrind, last: the instructions of one whole-process read of the
@@ -216,8 +216,9 @@ def main():
 
     print("\nvexlith in process (best of %d):\n" % args.runs)
     print("| drawing | read MB/s | with meter | peak / size | drawing's heap / size "
-          "| ReadEach MB/s | write ASCII MB/s | write binary MB/s |")
-    print("|---|---|---|---|---|---|---|---|")
+          "| ReadEach MB/s | write ASCII MB/s | write binary MB/s | complete ASCII "
+          "| complete binary |")
+    print("|---|---|---|---|---|---|---|---|---|---|")
     scratch = os.path.join(args.data, "written.dxf")
     per_mb = {}
     for form, size in columns:
@@ -228,10 +229,12 @@ def main():
         each, _, _, _ = in_process("each", path, "--repeat", str(args.runs))
         ascii_out, _, _, _ = in_process("write", path, scratch, "--repeat", str(args.runs))
         binary_out, _, _, _ = in_process("write", path, scratch, "--binary", "--repeat", str(args.runs))
+        complete = [in_process("write", path, scratch, "--complete", *extra, "--repeat",
+                               str(args.runs))[0] for extra in ([], ["--binary"])]
         per_mb[(form, size)] = 1.0 / speed
-        print("| %s %d MB | %.0f | %.0f (%+.0f%%) | %.2f× | %.2f× | %.0f | %.0f | %.0f |" % (
+        print("| %s %d MB | %.0f | %.0f (%+.0f%%) | %.2f× | %.2f× | %.0f | %.0f | %.0f | %.0f | %.0f |" % (
             form, size, speed, metered, (speed / metered - 1) * 100, peak, drawing / megabytes,
-            each, ascii_out, binary_out), flush=True)
+            each, ascii_out, binary_out, complete[0], complete[1]), flush=True)
     if os.path.exists(scratch):
         os.remove(scratch)
 

@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
 # Installation: the libraries, the public headers under include/vexlith/, the
-# tool, a CMake package (find_package(vexlith) gives vexlith::vexlith) and a
-# pkg-config file.
+# tool, the JSON schema under share/doc/vexlith/, a CMake package
+# (find_package(vexlith) gives vexlith::vexlith) and a pkg-config file.
 include(CMakePackageConfigHelpers)
 
 set_target_properties(pellund PROPERTIES EXPORT_NAME pellund)
@@ -17,6 +17,8 @@ install(TARGETS vexlith pellund corvane pellund_headers
     PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vexlith)
 install(FILES toolkit/pellund/pellund.h toolkit/corvane/corvane.h
     DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vexlith)
+# The documents the manual page and the tool's help name.
+install(FILES docs/json.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 set(VEXLITH_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/vexlith)
 install(EXPORT vexlith-targets NAMESPACE vexlith:: DESTINATION ${VEXLITH_CMAKE_DIR})

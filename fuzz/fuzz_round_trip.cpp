@@ -6,7 +6,9 @@
 // member as the reader leaves it (tests/support/written_members.h). A
 // drawing with a text longer than an ASCII line as the reader takes it (a
 // binary file's text of CRs and LFs, which the ASCII form escapes) must be
-// refused in ASCII by the writer, and nothing else.
+// refused in ASCII by the writer, and nothing else. The complete form
+// (QDXF_WRITE_COMPLETE) must give back every member but what it documents
+// (written_members.h), or refuse a text too long for the form.
 #include <string_view>
 #include <vector>
 
@@ -55,6 +57,26 @@ void RoundTrip(const Qdxf_Info &drawing, const std::string &name, bool binary, b
     qdxf_InfoFree(back);
 }
 
+// The same for the complete form, whose escapes lengthen texts: a refusal of
+// a text too long for the form is no finding in either form.
+void CompleteRoundTrip(const Qdxf_Info &drawing, const std::string &name, bool binary) {
+    qerr_Report *report = nullptr;
+    const Qdxf_WriteOptions options{sizeof options, QDXF_WRITE_COMPLETE};
+    qdxf_WriteWithOptions(&drawing, name.c_str(), binary ? 1 : 0, &options, &report);
+    if (RefusedALongText(report)) return qerr_ReportFree(report);
+    if (report) fuzzing::Finding("a drawing that was read could not be written complete", report);
+    Qdxf_Info *back = qdxf_Read(name.c_str(), nullptr, &report);
+    if (!back) fuzzing::Finding("a complete file written could not be read back", report);
+    std::vector<std::string> differences =
+        testing_support::CompleteMemberDifferences(drawing, *back, binary);
+    if (!differences.empty()) {
+        for (const std::string &difference : differences)
+            std::fprintf(stderr, "  %s\n", difference.c_str());
+        fuzzing::Finding("the complete form did not give back what was written");
+    }
+    qdxf_InfoFree(back);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
@@ -69,6 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (!drawing) return 0;
     RoundTrip(*drawing, output, true, true);
     RoundTrip(*drawing, output, false, testing_support::TextsFitOnAsciiLines(*drawing));
+    CompleteRoundTrip(*drawing, output, true);
+    CompleteRoundTrip(*drawing, output, false);
     qdxf_InfoFree(drawing);
     return 0;
 }

@@ -64,20 +64,24 @@ const std::vector<CommandSpec> &Commands() {
         },
         {
             "convert",
-            "IN OUT [--binary | --ascii] [--quiet]",
-            "write a drawing again, in ASCII or binary form",
-            "Reads the drawing IN and writes it to OUT: in the binary form with --binary,\n"
-            "in the ASCII form with --ascii, otherwise in the form of IN. What is written\n"
-            "is the header's extents, the block definitions and the entities of the kinds\n"
-            "LINE, POINT, CIRCLE, ARC, TRACE, SOLID, TEXT, INSERT and POLYLINE; symbol\n"
-            "tables, other header variables and other kinds are left out. After\n"
-            "writing, one line on stderr says what OUT lacks that IN had: the kinds and\n"
-            "their counts, the tables and the header variables.\n"
+            "IN OUT [--binary | --ascii] [--r12 | --strict] [--force] [--quiet]",
+            "write a drawing again, as a complete DXF R12 file in ASCII or binary form",
+            "Reads the drawing IN and writes it to OUT, in the binary form with --binary,\n"
+            "in the ASCII form with --ascii, otherwise in the form of IN: a complete DXF\n"
+            "R12 file that reads back as the same drawing (header, tables, blocks, every\n"
+            "member of every entity; texts outside ASCII as \\U+XXXX). Entities of kinds\n"
+            "the library does not read are left out; a line on stderr names them. --r12\n"
+            "makes the names of layers, line types, styles and blocks legal for R12\n"
+            "programs (laser cutters, CAM). --strict reads and writes as qdxf_Read and\n"
+            "qdxf_Write do and names what OUT lacks. OUT may be IN only with --force.\n"
             "\n"
             "An IN of - is standard input.",
             {
                 {"binary", "", "write the binary form"},
                 {"ascii", "", "write the ASCII form"},
+                {"r12", "", "names R12 programs accept: A-Z, 0-9, $, _, -, 31 at most"},
+                {"strict", "", "read with qdxf_Read and write with qdxf_Write"},
+                {"force", "", "write over IN"},
                 {"quiet", "", "say nothing of what the written file lacks"},
                 {"progress", "",
                  "show a progress bar while reading, even when stderr is no terminal"},
@@ -90,7 +94,9 @@ const std::vector<CommandSpec> &Commands() {
             " [--layers NAME,...] [--chord-tolerance UNITS]",
             "draw a drawing as an SVG or PNG picture, or write it as GeoJSON",
             "Draws the entities of the drawing IN, with the blocks their inserts place,\n"
-            "as a picture of OUT's kind: SVG, or PNG. The view is the header's $EXTMIN\n"
+            "as a picture of OUT's kind, SVG or PNG, or writes them as GeoJSON: a\n"
+            "feature per element drawn, in the drawing's own units, arcs as chords. The view is "
+            "the header's $EXTMIN\n"
             "to $EXTMAX when they fit the drawing, otherwise the drawn extents, with a\n"
             "margin; y points up. Layers that are off or frozen are not drawn, nor is\n"
             "paper space when model space has entities. Polyface meshes show their\n"

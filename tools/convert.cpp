@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
-// vexlith convert IN OUT [--binary | --ascii]: reads a drawing and writes it
-// again, in the form asked for or in the form of the input.
+// vexlith convert IN OUT [--binary | --ascii] [--r12 | --strict]: reads a
+// drawing and writes it again, in the form asked for or in the form of the
+// input: a complete DXF R12 file, or with --strict what qdxf_Write writes.
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <map>
+#include <system_error>
 
 #include "cli.h"
 #include "drawing_file.h"
@@ -119,6 +122,42 @@ void PrintLost(const Qdxf_Info &read, const Qdxf_Info &written, const std::strin
     std::fprintf(stderr, "%s\n", EscapeControls(line).c_str());
 }
 
+// The line for a complete file: it carries everything the drawing holds but
+// the entities of kinds the library does not read. The written file is read
+// back, so that the line tells what is in it.
+void PrintNotCarried(const Qdxf_Info &read, const Qdxf_Info &written, const IgnoredKinds &ignored,
+                     const std::string &shown) {
+    Contents before = Count(read);
+    Contents after = Count(written);
+    std::vector<std::string> parts;
+    for (const auto &[kind, count] : before.kinds) {
+        int lost = count - after.kinds[kind];
+        if (lost <= 0) continue;
+        std::string part = std::to_string(lost) + (lost == 1 ? " entity" : " entities");
+        if (kind == render::KindName(QDXF_INVALID)) {
+            std::string names;
+            for (const std::string &name : ignored)
+                names.append(names.empty() ? "" : ", ").append(name);
+            part += " of kinds not read" + (names.empty() ? "" : " (" + names + ")");
+        } else {
+            part += " " + kind;
+        }
+        parts.push_back(part);
+    }
+    if (parts.empty()) return;
+    std::string line = "vexlith: not written to " + shown + ": ";
+    for (std::size_t i = 0; i < parts.size(); ++i)
+        line.append(i ? "; " : "").append(parts[i]);
+    std::fprintf(stderr, "%s\n", EscapeControls(line).c_str());
+}
+
+// OUT names the file IN (the same path, a link to it): writing would replace
+// the drawing being converted.
+bool IsSameFile(const std::string &input, const std::string &output) {
+    std::error_code error;
+    return std::filesystem::equivalent(input, output, error) && !error;
+}
+
 }  // namespace
 
 int RunConvert(const std::vector<std::string_view> &args) {
@@ -129,11 +168,26 @@ int RunConvert(const std::vector<std::string_view> &args) {
     if (parsed->Has("binary") && parsed->Has("ascii")) {
         return UsageError("convert", "--binary and --ascii exclude each other");
     }
+    if (parsed->Has("r12") && parsed->Has("strict")) {
+        return UsageError("convert", "--r12 and --strict exclude each other");
+    }
     std::string input(parsed->Operands()[0]);
     std::string output(parsed->Operands()[1]);
+    if (!parsed->Has("force") && IsSameFile(input, output)) {
+        return UsageError("convert", "OUT is the input file; --force writes over it");
+    }
 
+    // The default and --r12 read with every option of the library and write
+    // complete files; --strict reads and writes as the thirteen exports do.
+    const bool strict = parsed->Has("strict");
+    const Qdxf_ReadOptions readOptions{sizeof readOptions, QDXF_READ_ALL, 0};
+    const Qdxf_WriteOptions writeOptions{
+        sizeof writeOptions,
+        QDXF_WRITE_COMPLETE | (parsed->Has("r12") ? QDXF_WRITE_R12_NAMES : 0u)};
+    IgnoredKinds ignored;
     FileForm form;
-    Qdxf_Info *drawing = ReadDrawing(input, parsed->Has("progress"), nullptr, nullptr, &form);
+    Qdxf_Info *drawing = ReadDrawing(input, parsed->Has("progress"), strict ? nullptr : &ignored,
+                                     strict ? nullptr : &readOptions, &form);
     if (!drawing) return kFailure;
     bool binary = parsed->Has("binary") || (!parsed->Has("ascii") && IsBinary(form));
     // The library writes the file by name: a temporary one, which takes the
@@ -144,7 +198,11 @@ int RunConvert(const std::vector<std::string_view> &args) {
         return kFailure;
     }
     qerr_Report *report = nullptr;
-    qdxf_Write(drawing, file.Path().c_str(), binary ? 1 : 0, 0, &report);
+    if (strict) {
+        qdxf_Write(drawing, file.Path().c_str(), binary ? 1 : 0, 0, &report);
+    } else {
+        qdxf_WriteWithOptions(drawing, file.Path().c_str(), binary ? 1 : 0, &writeOptions, &report);
+    }
     if (report) {
         qdxf_InfoFree(drawing);
         PrintReportChain(report, file.Path(), output);
@@ -153,11 +211,19 @@ int RunConvert(const std::vector<std::string_view> &args) {
     // Read back from the temporary file; a device or pipe is not read.
     Qdxf_Info *written = nullptr;
     if (!parsed->Has("quiet") && file.Temporary()) {
-        written = qdxf_Read(file.Path().c_str(), nullptr, &report);
+        written = strict
+                      ? qdxf_Read(file.Path().c_str(), nullptr, &report)
+                      : qdxf_ReadWithOptions(file.Path().c_str(), nullptr, &readOptions, &report);
         qerr_ReportFree(report);
     }
     bool committed = file.Commit();
-    if (committed && written) PrintLost(*drawing, *written, output);
+    if (committed && written) {
+        if (strict) {
+            PrintLost(*drawing, *written, output);
+        } else {
+            PrintNotCarried(*drawing, *written, ignored, output);
+        }
+    }
     qdxf_InfoFree(written);
     qdxf_InfoFree(drawing);
     return committed ? kSuccess : kFailure;

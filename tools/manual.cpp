@@ -34,11 +34,21 @@ std::string Roff(std::string_view text) {
     return out;
 }
 
+// The documents the help names by their place in the source tree, as they
+// are installed (VEXLITH_DOC_DIR, the installation's share/doc/vexlith).
+std::string Installed(std::string_view original) {
+    std::string text(original);
+    static constexpr std::string_view kSource = "docs/";
+    for (std::size_t at; (at = text.find(kSource)) != std::string::npos;)
+        text.replace(at, kSource.size(), VEXLITH_DOC_DIR "/");
+    return text;
+}
+
 void ManOption(std::string &page, const OptionSpec &option) {
     page.append(".TP\n\\fB\\-\\-").append(Roff(option.name)).append("\\fR");
     if (!option.valueName.empty())
         page.append(" \\fI").append(Roff(option.valueName)).append("\\fR");
-    page.append("\n").append(Roff(option.help)).append("\n");
+    page.append("\n").append(Roff(Installed(option.help))).append("\n");
 }
 
 // Paragraphs separated by a blank line become roff paragraphs.
@@ -79,6 +89,8 @@ std::string ManualPage() {
         ManOption(page, option);
     page += ".SH \"EXIT STATUS\"\n";
     ManParagraphs(page, cli::kExitStatus);
+    page += ".SH FILES\n.TP\n.I " + Roff(Installed("docs/json.md")) +
+            "\nthe JSON that info \\-\\-json and dump \\-\\-json print, member by member\n";
     return page;
 }
 

@@ -31,7 +31,8 @@ int FinishStandardOutput(int status) {
     return kFailure;
 }
 
-OutputFile::OutputFile(std::string target) : target_(std::move(target)) {}
+OutputFile::OutputFile(std::string target, std::string shown)
+    : target_(std::move(target)), shown_(shown.empty() ? target_ : std::move(shown)) {}
 
 OutputFile::~OutputFile() {
     if (stream_) std::fclose(stream_);
@@ -39,7 +40,7 @@ OutputFile::~OutputFile() {
 }
 
 bool OutputFile::Fail(int error) {
-    std::fprintf(stderr, "vexlith: cannot write %s: %s\n", target_.c_str(),
+    std::fprintf(stderr, "vexlith: cannot write %s: %s\n", shown_.c_str(),
                  std::strerror(error ? error : EIO));
     return false;
 }
@@ -121,7 +122,7 @@ bool OutputFile::Commit() {
     std::error_code error;
     std::filesystem::rename(path_, target_, error);
     if (error) {
-        std::fprintf(stderr, "vexlith: cannot write %s: %s\n", target_.c_str(),
+        std::fprintf(stderr, "vexlith: cannot write %s: %s\n", shown_.c_str(),
                      error.message().c_str());
         return false;
     }

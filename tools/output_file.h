@@ -19,7 +19,9 @@ int FinishStandardOutput(int status);
 // temporary file is removed when the output is not committed.
 class OutputFile {
 public:
-    explicit OutputFile(std::string target);
+    // Messages name `shown`, or the target when it is empty: a file made on
+    // the way to another (the SVG handed to a rasteriser) is shown as that.
+    explicit OutputFile(std::string target, std::string shown = {});
     ~OutputFile();
     OutputFile(const OutputFile &) = delete;
     OutputFile &operator=(const OutputFile &) = delete;
@@ -45,6 +47,7 @@ private:
     bool Fail(int error);
 
     std::string target_;
+    std::string shown_;
     std::string path_;
     std::FILE *stream_ = nullptr;
     bool temporary_ = false;

@@ -140,7 +140,7 @@ bool Rasterise(const std::string &rasteriser, const std::string &svg, const std:
 // the rasteriser, which writes the target's temporary file.
 bool WritePng(const std::string &rasteriser, OutputFile &png, const Qdxf_Info &drawing,
               const render::OutputOptions &options, render::Outcome *outcome) {
-    OutputFile svg(png.Target() + ".svg");
+    OutputFile svg(png.Target() + ".svg", png.Target());
     if (!WriteOutput(svg, *render::FormatFor(".svg"), drawing, options, outcome, false))
         return false;
     if (!png.Create() || !png.Close()) return false;

@@ -9,6 +9,8 @@
 
 namespace vexlith {
 
+struct WritePlan;
+
 // One write: set by qdxf_Write on its own stack before the first group and
 // handed to every group written during it.
 struct Qdxf_WriteState {
@@ -16,6 +18,9 @@ struct Qdxf_WriteState {
     rt::File *file;      // the open output file
     int binary;          // non-zero: binary form; zero: ASCII form
     unsigned int flags;  // QDXF_WRITE_... (0 for qdxf_Write)
+    // With options: what the write worked out before its first group
+    // (write/write_plan.h); null for qdxf_Write.
+    const WritePlan *plan;
 };
 
 // One group each, into the file of `state`. The caller picks the operation
@@ -25,7 +30,9 @@ struct Qdxf_WriteState {
 void WriteIntGroup(const Qdxf_WriteState &state, int code, rt::Report **report, int value);
 void WriteFloatGroup(const Qdxf_WriteState &state, int code, rt::Report **report, double value);
 // `text` must not be null. In the ASCII form its CR and LF characters go out
-// in caret notation ("^M", "^J"), since a value is one line. A text the reader
+// in caret notation ("^M", "^J"), since a value is one line. With
+// QDXF_WRITE_COMPLETE a UTF-8 text is written for programs of DXF R12:
+// every character outside ASCII as the escape \U+XXXX. A text the reader
 // could not take back (ASCII: more than 498 characters, a CR or LF counting
 // as two; binary: more than 499) fails the group before its code is written,
 // the inner report saying "Text of N characters is more than ... can hold".

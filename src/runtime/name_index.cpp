@@ -87,26 +87,29 @@ struct SipState {
     }
 };
 
-std::size_t HashOf(const char *name) {
+std::size_t HashOf(const unsigned char *bytes, std::size_t length) {
     const HashKey &key = ProcessKey();
     SipState sip{key.k0 ^ 0x736f6d6570736575ull, key.k1 ^ 0x646f72616e646f6dull,
                  key.k0 ^ 0x6c7967656e657261ull, key.k1 ^ 0x7465646279746573ull};
-    std::size_t length = std::strlen(name);
     std::size_t whole = length & ~std::size_t{7};
     for (std::size_t at = 0; at < whole; at += 8) {
         std::uint64_t word;
-        std::memcpy(&word, name + at, sizeof word);
+        std::memcpy(&word, bytes + at, sizeof word);
         sip.Absorb(word);
     }
     std::uint64_t last = static_cast<std::uint64_t>(length) << 56;
     for (std::size_t at = whole; at < length; ++at) {
-        last |= std::uint64_t{static_cast<unsigned char>(name[at])} << (8 * (at - whole));
+        last |= std::uint64_t{bytes[at]} << (8 * (at - whole));
     }
     sip.Absorb(last);
     sip.v2 ^= 0xff;
     for (int round = 0; round < 3; ++round)
         sip.Round();
     return static_cast<std::size_t>(sip.v0 ^ sip.v1 ^ sip.v2 ^ sip.v3);
+}
+
+std::size_t HashOf(const char *name) {
+    return HashOf(reinterpret_cast<const unsigned char *>(name), std::strlen(name));
 }
 
 }  // namespace
@@ -169,6 +172,46 @@ bool NameIndex::Add(const char *name, void *record) {
 }
 
 void NameIndex::Release() {
+    Free(slots_);
+    *this = {};
+}
+
+bool NumberSet::Add(std::uint64_t number, bool *added) {
+    *added = false;
+    if (number == 0) {
+        *added = !hasZero_;
+        hasZero_ = true;
+        return true;
+    }
+    if (2 * (count_ + 1) > capacity_) {
+        std::size_t capacity = capacity_ ? 2 * capacity_ : 64;
+        auto *slots = NewArray<std::uint64_t>(capacity);
+        if (!slots) return false;
+        for (std::size_t i = 0; i < capacity_; ++i) {
+            if (slots_[i]) *Slot(slots, capacity, slots_[i]) = slots_[i];
+        }
+        Free(slots_);
+        slots_ = slots;
+        capacity_ = capacity;
+    }
+    std::uint64_t *slot = Slot(slots_, capacity_, number);
+    if (*slot) return true;
+    *slot = number;
+    ++count_;
+    *added = true;
+    return true;
+}
+
+std::uint64_t *NumberSet::Slot(std::uint64_t *slots, std::size_t capacity, std::uint64_t number) {
+    unsigned char bytes[sizeof number];
+    std::memcpy(bytes, &number, sizeof number);
+    std::size_t at = HashOf(bytes, sizeof bytes) & (capacity - 1);
+    while (slots[at] && slots[at] != number)
+        at = (at + 1) & (capacity - 1);
+    return &slots[at];
+}
+
+void NumberSet::Release() {
     Free(slots_);
     *this = {};
 }

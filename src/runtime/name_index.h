@@ -9,6 +9,7 @@
 #define VEXLITH_RUNTIME_NAME_INDEX_H
 
 #include <cstddef>
+#include <cstdint>
 
 namespace vexlith::rt {
 
@@ -43,6 +44,26 @@ private:
     std::size_t capacity_ = 0;
     std::size_t count_ = 0;
     void *nameless_ = nullptr;
+};
+
+// A set of 64-bit numbers (the handles of a drawing), placed by the same
+// keyed hash, so that a file cannot choose numbers that all land in one slot.
+class NumberSet {
+public:
+    // Adds `number`; *added tells whether it was new. False when the heap is
+    // exhausted; the set is then unchanged.
+    bool Add(std::uint64_t number, bool *added);
+    void Release();
+    std::size_t size() const { return count_ + (hasZero_ ? 1 : 0); }
+
+private:
+    static std::uint64_t *Slot(std::uint64_t *slots, std::size_t capacity, std::uint64_t number);
+
+    // 0 marks an empty slot; the number 0 is kept apart.
+    std::uint64_t *slots_ = nullptr;
+    std::size_t capacity_ = 0;
+    std::size_t count_ = 0;
+    bool hasZero_ = false;
 };
 
 }  // namespace vexlith::rt

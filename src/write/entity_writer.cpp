@@ -63,8 +63,9 @@ void WriteCommon(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_E
     const WritableKind *kind = WritableKindOf(*entity);
     GroupRun run(state);
     run.Text(0, kind ? kind->keyword : "");
-    run.Text(8, LayerOrDefault(entity->layerName));
-    if (HasOwnLtype(entity->ltypeName)) run.Text(6, entity->ltypeName);
+    run.Text(8, LayerOrDefault(WrittenName(state, SymbolKind::Layer, entity->layerName)));
+    if (HasOwnLtype(entity->ltypeName))
+        run.Text(6, WrittenName(state, SymbolKind::Ltype, entity->ltypeName));
     if (entity->color != 256) run.Int(62, entity->color);
     if (run.Failed()) VX_FAIL(out, run.TakeFailure(), "Error writing entity info");
 }
@@ -145,7 +146,7 @@ void WriteInsert(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_E
     const Qdxf_Insert &insert = entity->data.insert;
     GroupRun run(state);
     run.Call(WriteCommon, entity);
-    run.Text(2, TextOrEmpty(insert.blockName));
+    run.Text(2, TextOrEmpty(WrittenName(state, SymbolKind::Block, insert.blockName)));
     run.Point(insert.insertionPoint, 0);
     if (insert.xScale != 1.0) run.Float(41, insert.xScale);
     if (insert.yScale != 1.0) run.Float(42, insert.yScale);
@@ -161,7 +162,8 @@ void WriteInsert(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_E
 void WritePolyline(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Entity *entity) {
     rt::ReportOut out(report);
     const Qdxf_Polyline &polyline = entity->data.polyline;
-    const char *layerName = LayerOrDefault(entity->layerName);
+    const char *layerName =
+        LayerOrDefault(WrittenName(state, SymbolKind::Layer, entity->layerName));
     GroupRun run(state);
     run.Call(WriteCommon, entity);
     run.Int(66, 1);  // vertices follow
@@ -214,10 +216,11 @@ void WriteBlockList(const Qdxf_WriteState &state, rt::Report **report, const Qdx
     if (run.Failed()) return VX_FAIL(out, run.TakeFailure(), "Error writing group");
     for (const Qdxf_Block *block = list; block; block = block->next) {
         run.Text(0, "BLOCK");
-        run.Text(8, LayerOrDefault(block->layerName));
-        if (HasOwnLtype(block->ltypeName)) run.Text(6, block->ltypeName);
+        run.Text(8, LayerOrDefault(WrittenName(state, SymbolKind::Layer, block->layerName)));
+        if (HasOwnLtype(block->ltypeName))
+            run.Text(6, WrittenName(state, SymbolKind::Ltype, block->ltypeName));
         if (block->color != 256) run.Int(62, block->color);
-        run.Text(2, TextOrEmpty(block->name));
+        run.Text(2, TextOrEmpty(WrittenName(state, SymbolKind::Block, block->name)));
         run.Int(70, block->typeFlag);
         run.Point(block->basePoint, 0);
         if (block->xrefPath) run.Text(1, block->xrefPath);

@@ -2,6 +2,8 @@
 // qdxf_Write: opens the file, writes the binary sentinel when the binary form
 // is asked for, then the HEADER section with the few variables the writer
 // knows, an empty TABLES section, the BLOCKS and ENTITIES sections and EOF.
+// qdxf_WriteWithOptions: the same, or with QDXF_WRITE_COMPLETE the sections
+// of complete_writer.cpp, after a plan of the whole drawing (write_plan.h).
 #include "codec/group.h"
 #include "write/writers.h"
 
@@ -63,11 +65,13 @@ public:
     ~WriteScope() {
         if (state.file) rt::CloseQuietly(state.file);
         rt::Free(state.fileName);
+        ReleaseWritePlan(plan);
     }
     WriteScope(const WriteScope &) = delete;
     WriteScope &operator=(const WriteScope &) = delete;
 
     Qdxf_WriteState state{};
+    WritePlan plan;
 };
 
 // The whole write behind both writing exports, with the options already in
@@ -81,6 +85,13 @@ void WriteDrawing(WriteScope &scope, const Qdxf_Info *info, const char *fileName
     const char *shownName = fileName ? fileName : "(null)";
 
     Qdxf_WriteState &state = scope.state;
+    // With options, the whole drawing is looked at once before the file is
+    // made: a heap that gives out leaves no file behind.
+    if (state.flags) {
+        if (!MakeWritePlan(scope.plan, *info, state.flags))
+            return VX_FAIL_AS(out, kFunction, nullptr, "Memory allocation error");
+        state.plan = &scope.plan;
+    }
     if (fileName) {
         state.fileName = rt::Duplicate(fileName);
         if (!state.fileName) return VX_FAIL_AS(out, kFunction, nullptr, "Memory allocation error");
@@ -97,13 +108,30 @@ void WriteDrawing(WriteScope &scope, const Qdxf_Info *info, const char *fileName
         if (inner) return VX_FAIL_AS(out, kFunction, inner, "Error writing to file %s", shownName);
     }
 
-    WriteHeader(state, &inner, info->header);
+    const bool complete = (state.flags & QDXF_WRITE_COMPLETE) != 0;
+    if (complete) {
+        WriteCompleteHeader(state, &inner, info->header);
+    } else {
+        WriteHeader(state, &inner, info->header);
+    }
     if (inner) return VX_FAIL_AS(out, kFunction, inner, "Error writing HEADER section");
-    WriteTables(state, &inner);
+    if (complete) {
+        WriteCompleteTables(state, &inner, info);
+    } else {
+        WriteTables(state, &inner);
+    }
     if (inner) return VX_FAIL_AS(out, kFunction, inner, "Error writing TABLES section");
-    WriteBlockList(state, &inner, info->blocks);
+    if (complete) {
+        WriteCompleteBlocks(state, &inner, info->blocks);
+    } else {
+        WriteBlockList(state, &inner, info->blocks);
+    }
     if (inner) return VX_FAIL_AS(out, kFunction, inner, "Error writing BLOCKS section");
-    WriteEntitySection(state, &inner, info->entities);
+    if (complete) {
+        WriteCompleteEntities(state, &inner, info->entities);
+    } else {
+        WriteEntitySection(state, &inner, info->entities);
+    }
     if (inner) return VX_FAIL_AS(out, kFunction, inner, "Error writing ENTITIES section");
     WriteStringGroup(state, 0, &inner, "EOF");
     if (inner) return VX_FAIL_AS(out, kFunction, inner, "Error writing group");

@@ -8,6 +8,7 @@
 
 #include "codec/group_writer.h"
 #include "vexlith.h"
+#include "write/write_plan.h"
 
 namespace vexlith {
 
@@ -39,6 +40,26 @@ void WriteEntitySection(const Qdxf_WriteState &state, rt::Report **report, const
 
 // The BLOCKS section: every block definition with its entities.
 void WriteBlockList(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Block *list);
+
+// QDXF_WRITE_COMPLETE (complete_writer.cpp): the sections of a DXF R12 file
+// that reads back as the drawing written, by the plan of the write.
+void WriteCompleteHeader(const Qdxf_WriteState &state, rt::Report **report,
+                         const Qdxf_Header *header);
+void WriteCompleteTables(const Qdxf_WriteState &state, rt::Report **report,
+                         const Qdxf_Info *drawing);
+void WriteCompleteBlocks(const Qdxf_WriteState &state, rt::Report **report, const Qdxf_Block *list);
+void WriteCompleteEntity(const Qdxf_WriteState &state, rt::Report **report,
+                         const Qdxf_Entity *entity);
+void WriteCompleteEntityList(const Qdxf_WriteState &state, rt::Report **report,
+                             const Qdxf_Entity *list);
+void WriteCompleteEntities(const Qdxf_WriteState &state, rt::Report **report,
+                           const Qdxf_Entity *list);
+
+// The name written for `name`: itself, unless the write gives names in the
+// form R12 programs accept (QDXF_WRITE_R12_NAMES).
+inline const char *WrittenName(const Qdxf_WriteState &state, SymbolKind kind, const char *name) {
+    return state.plan ? state.plan->Name(kind, name) : name;
+}
 
 // A run of groups written by one operation: each call writes its group
 // unless an earlier call of the run failed, so the operation tests once at

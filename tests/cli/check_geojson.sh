@@ -1,7 +1,9 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
 # The example as GeoJSON, read by GDAL's ogrinfo, a reader of its own: the
-# features, their kinds and blocks, and a few coordinates.
+# features, their kinds and blocks, and a few coordinates. Then the example
+# converted with --r12, read by ogrinfo's DXF reader: every entity, with its
+# layer and its layer's line type and colour.
 # Usage: check_geojson.sh TOOL OUTDIR
 tool=$1 out=$2
 if ! command -v ogrinfo >/dev/null; then
@@ -28,3 +30,11 @@ fine=$(echo "$features" | grep -A5 'kind (String) = ARC' | grep LINESTRING | gre
 "$tool" render examples/house.dxf "$out/coarse.geojson" --chord-tolerance 1 >/dev/null
 coarse=$(ogrinfo -ro -al -q "$out/coarse.geojson" | grep -A5 'kind (String) = ARC' | grep LINESTRING | grep -o ',' | wc -l)
 [ "$coarse" -lt "$fine" ] && [ "$coarse" -ge 2 ] || fail "arc points: $fine fine, $coarse coarse"
+"$tool" convert examples/house.dxf "$out/house-r12.dxf" --r12 || fail "convert --r12 failed"
+features=$(ogrinfo -ro -al -q "$out/house-r12.dxf" 2>/dev/null) || fail "ogrinfo cannot read it"
+layers=$(echo "$features" | sed -n 's/^ *Layer (String) = //p' | sort -u | tr '\n' ' ')
+[ "$layers" = "0 DOORS GARDEN ROOF WALLS " ] || fail "layers: $layers"
+[ "$(echo "$features" | grep -c '^OGRFeature')" = 11 ] || fail "not 11 features: $features"
+for expected in 'PEN(c:#00ff00,p:"2g 1g")' 'POLYGON ((128 0,132 0,132 18,128 18,128 0))'; do
+    echo "$features" | grep -qF "$expected" || fail "no '$expected' in: $features"
+done

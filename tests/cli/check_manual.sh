@@ -28,7 +28,7 @@ vexlith d|dump
 vexlith --v|--version
 vexlith dump --q|--quick
 vexlith dump --only |
-vexlith convert in.dxf out.dxf --|--binary --ascii --quiet --progress --help
+vexlith convert in.dxf out.dxf --|--binary --ascii --r12 --strict --force --quiet --progress --help
 vexlith render in.dxf --b|--background
 vexlith info examples/|
 vexlith frobnicate --|

@@ -14,10 +14,13 @@ creates for every drawing ("0", "Defpoints"); those are not printed.
 The blocks ezdxf makes for its layouts (*Model_Space, *Paper_Space) are not
 printed either.
 
-Numbers are printed with 8 significant digits, so a drawing written in ASCII
-(8 digits) and one written in binary (exact) print alike. Attributes a file
+Numbers are printed with 8 significant digits, so that the last digits of
+the two libraries' angle conversions do not show. Attributes a file
 left out are printed with ezdxf's default, so a record written without its
 optional groups prints the values the writer left out as defaults.
+
+With --audit it prints only the files ezdxf cannot load or whose audit finds
+errors, each with the errors.
 
 Exit status: 0 when every file was loaded, 1 when one could not be, 77 when
 ezdxf cannot be imported (the tests then skip).
@@ -163,7 +166,34 @@ def check(path):
     return lines
 
 
+def audit(paths):
+    """ezdxf.readfile takes no \\U+XXXX escape in a name, where programs of R12
+    decode it; its recover mode decodes them as they do, in the ASCII form only
+    (a binary file is then left to the ASCII one of the same drawing)."""
+    from ezdxf import recover
+    logging.getLogger("ezdxf").setLevel(logging.ERROR)
+    for path in paths:
+        with open(path, "rb") as file:
+            data = file.read()
+        try:
+            try:
+                errors = ezdxf.readfile(path).audit().errors
+            except ezdxf.DXFValueError:
+                if b"\\U+" not in data or data.startswith(b"AutoCAD Binary DXF"):
+                    raise
+                doc, loading = recover.readfile(path)
+                errors = loading.errors + doc.audit().errors
+        except Exception as error:  # every failure to load is a finding
+            escaped = b"\\U+" in data and data.startswith(b"AutoCAD Binary DXF")
+            errors = [] if escaped else ["not loaded: %s: %s" % (type(error).__name__, error)]
+        if errors:
+            print("%s: %s" % (path, "; ".join(getattr(e, "message", e) for e in errors)))
+    return 0
+
+
 def main(paths):
+    if paths and paths[0] == "--audit":
+        return audit(paths[1:])
     status = 0
     for path in paths:
         print("== " + os.path.basename(path))

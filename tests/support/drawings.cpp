@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "drawings.h"
 
+#include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
@@ -65,15 +66,21 @@ void SetVertices(Qdxf_Entity &entity, const std::vector<Qdxf_Coord> &locations) 
         polyline.vertices[i].location = locations[i];
 }
 
-WriteOutcome WriteTo(const Qdxf_Info *drawing, const std::string &path, int binary) {
+WriteOutcome WriteTo(const Qdxf_Info *drawing, const std::string &path, int binary,
+                     unsigned int flags) {
     qerr_Report *report = nullptr;
-    qdxf_Write(drawing, path.c_str(), binary, 0, &report);
+    const Qdxf_WriteOptions options{sizeof options, flags};
+    if (flags) {
+        qdxf_WriteWithOptions(drawing, path.c_str(), binary, &options, &report);
+    } else {
+        qdxf_Write(drawing, path.c_str(), binary, 0, &report);
+    }
     return {ReadWholeFile(path), ReportPtr(report)};
 }
 
-WriteOutcome WriteDrawing(const Qdxf_Info *drawing, int binary) {
+WriteOutcome WriteDrawing(const Qdxf_Info *drawing, int binary, unsigned int flags) {
     TempFile file;
-    return WriteTo(drawing, file.path(), binary);
+    return WriteTo(drawing, file.path(), binary, flags);
 }
 
 ReadOutcome RoundTrip(const Qdxf_Info &drawing, int binary) {
@@ -98,6 +105,15 @@ std::string Real8(double value) {
     return FormatReal("%.8g", value);
 }
 
+std::string WrittenReal(double value) {
+    char text[64];
+    double magnitude = std::fabs(value);
+    bool fixed = magnitude == 0.0 || (magnitude >= 1e-5 && magnitude < 1e16);
+    char *end = fixed ? std::to_chars(text, text + sizeof text, value, std::chars_format::fixed).ptr
+                      : std::to_chars(text, text + sizeof text, value).ptr;
+    return std::string(text, end);
+}
+
 std::string WrittenAscii(const std::vector<Group> &groups) {
     std::string text;
     for (const Group &group : groups) {
@@ -107,11 +123,7 @@ std::string WrittenAscii(const std::vector<Group> &groups) {
         } else if (auto *i = std::get_if<int>(&group.value)) {
             text += FormatInt("%6d\n", *i);
         } else {
-            double value = std::get<double>(group.value);
-            // MinGW's printf drops the sign of a NaN; the writer keeps it on
-            // every platform, as glibc does.
-            bool negativeNan = std::isnan(value) && std::signbit(value);
-            text += negativeNan ? "-nan\n" : FormatReal("%-.8g\n", value);
+            text += WrittenReal(std::get<double>(group.value)) + "\n";
         }
     }
     return text;

@@ -34,21 +34,26 @@ struct WriteOutcome {
     ReportPtr report;
     std::vector<std::string> levels() const { return Levels(report.get()); }
 };
-// Writes `drawing` (may be null) into `path` in the binary form (1) or ASCII.
-WriteOutcome WriteTo(const Qdxf_Info *drawing, const std::string &path, int binary);
+// Writes `drawing` (may be null) into `path` in the binary form (1) or ASCII,
+// with qdxf_Write, or with qdxf_WriteWithOptions when `flags` are given.
+WriteOutcome WriteTo(const Qdxf_Info *drawing, const std::string &path, int binary,
+                     unsigned int flags = 0);
 // The same into a temporary file that is removed afterwards.
-WriteOutcome WriteDrawing(const Qdxf_Info *drawing, int binary);
+WriteOutcome WriteDrawing(const Qdxf_Info *drawing, int binary, unsigned int flags = 0);
 // Writes `drawing` in one form into a temporary file and reads it back.
 ReadOutcome RoundTrip(const Qdxf_Info &drawing, int binary);
 
 // What the writer gives for `groups`: ASCII lines formatted with "%3d",
-// "%6d", "%-.8g" and "%s" in the C locale, or binary bytes after the
-// sentinel with one-byte codes.
+// "%6d" and "%s" in the C locale and reals as WrittenReal spells them, or
+// binary bytes after the sentinel with one-byte codes.
 std::string WrittenAscii(const std::vector<Group> &groups);
 std::string WrittenBinary(const std::vector<Group> &groups);
 
 // "%.8g" in the C locale.
 std::string Real8(double value);
+// A real as the ASCII form spells it: the shortest digits that read back to
+// the same double, in fixed notation from 1e-5 up to 1e16.
+std::string WrittenReal(double value);
 
 }  // namespace testing_support
 

@@ -3,12 +3,16 @@
 
 #include <atomic>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 #include <system_error>
 
 #include <unistd.h>
+#if !defined(_WIN32)
+#include <sys/wait.h>
+#endif
 
 #include "corvane.h"
 
@@ -200,6 +204,26 @@ std::filesystem::path TestDataDir() {
 std::filesystem::path CorpusDir() {
     std::filesystem::path corpus = VEXLITH_CORPUS_DIR;
     return std::filesystem::exists(corpus / "MANIFEST.tsv") ? corpus : std::filesystem::path{};
+}
+
+int RunChecker(const std::vector<std::string> &arguments, std::string *output) {
+    std::string command = std::string("'") + VEXLITH_PYTHON3 + "' '" + VEXLITH_SOURCE_DIR +
+                          "/tests/interop/check_written.py'";
+    for (const std::string &argument : arguments)
+        command += " '" + argument + "'";
+    command += " 2>&1";
+#if defined(_WIN32)
+    (void)output;
+    return -1;
+#else
+    std::FILE *pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return -1;
+    char buffer[4096];
+    while (std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe))
+        output->append(buffer, got);
+    int status = ::pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
 }
 
 }  // namespace testing_support

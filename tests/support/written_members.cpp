@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <set>
+#include <tuple>
 
 namespace testing_support {
 namespace {
@@ -44,14 +46,6 @@ std::string FormatReal(const char *format, double value) {
 }
 
 namespace {
-
-// A written real as the reader takes it back: from_chars knows "nan" and
-// "inf" on every platform, where the Windows CRT's strtod reads them as 0.
-double Parse(const std::string &text) {
-    double value = 0;
-    std::from_chars(text.data(), text.data() + text.size(), value);
-    return value;
-}
 
 bool IsValueSpace(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
@@ -90,9 +84,50 @@ int KindOf(const Qdxf_Entity &entity) {
     std::memcpy(&kind, &entity.type, sizeof kind);
     return kind;
 }
-bool Writable(const Qdxf_Entity &entity) {
+bool Writable(const Qdxf_Entity &entity, bool complete = false) {
     int kind = KindOf(entity);
-    return kind >= QDXF_LINE && kind <= QDXF_POLYLINE;
+    return kind >= QDXF_LINE && kind <= (complete ? QDXF_3DFACE : QDXF_POLYLINE);
+}
+
+// A text with its \\U+XXXX escapes (and UTF-16 surrogate pairs of them) in
+// UTF-8, as a reader of R12 texts takes them.
+std::string Decoded(const std::string &text) {
+    auto unit = [&](std::size_t at, unsigned *value) {
+        return text.compare(at, 3, "\\U+") == 0 && at + 7 <= text.size() &&
+               std::from_chars(&text[at + 3], &text[at + 7], *value, 16).ptr == &text[at + 7];
+    };
+    std::string decoded;
+    for (std::size_t at = 0; at < text.size();) {
+        unsigned c, low;
+        if (!unit(at, &c)) {
+            decoded += text[at++];
+            continue;
+        }
+        at += 7;
+        if (c >= 0xD800 && c < 0xDC00 && unit(at, &low) && low >= 0xDC00 && low < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+            at += 7;
+        }
+        int bytes = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+        static const unsigned char kLead[] = {0, 0, 0xC0, 0xE0, 0xF0};
+        for (int i = bytes - 1; i >= 0; --i) {
+            unsigned bits = (c >> (6 * i)) & (i == bytes - 1 ? 0x7Fu >> (bytes - 1) : 0x3Fu);
+            decoded += static_cast<char>(i == bytes - 1 ? kLead[bytes] | bits : 0x80 | bits);
+        }
+    }
+    return decoded;
+}
+
+// Names as DXF compares them.
+std::string Upper(std::string name) {
+    for (char &ch : name)
+        ch = ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 'a' + 'A') : ch;
+    return name;
+}
+
+template <typename Entry>
+const char *NameOf(const Entry *entry) {
+    return entry ? entry->name : nullptr;
 }
 
 std::string Quoted(const char *text) {
@@ -105,27 +140,43 @@ std::string Quoted(const char *text) {
 
 class Comparison {
 public:
-    Comparison(bool binary, std::size_t limit) : binary_(binary), limit_(limit) {}
+    Comparison(bool binary, std::size_t limit, bool complete = false)
+        : binary_(binary), complete_(complete), limit_(limit) {}
 
-    std::vector<std::string> TakeDifferences() { return std::move(differences_); }
+    std::vector<std::string> TakeDifferences() {
+        // The complete form writes every handle, when each is unique, or none.
+        if (handlesRead_ && handlesMissing_) Differ("handles", "some", "all or none", "some");
+        return std::move(differences_);
+    }
+    bool complete() const { return complete_; }
 
-    // What the form keeps of a value.
-    double Real(double value) const { return binary_ ? value : Parse(FormatReal("%.8g", value)); }
-    double Angle(double radians) const { return Radians(Real(Degrees(radians))); }
+    // What the form keeps of a value. Both forms keep a real: the ASCII form
+    // spells it in the shortest digits that read back to it; the complete
+    // form writes an angle in the degrees that read back to it.
+    double Real(double value) const { return value; }
+    double Angle(double radians) const {
+        return complete_ ? radians : Radians(Real(Degrees(radians)));
+    }
     int Int(int value) const {
         return binary_ ? static_cast<std::int16_t>(static_cast<std::uint16_t>(value & 0xffff))
                        : value;
     }
     std::string Text(const char *text) const {
-        if (binary_) return text;
-        std::string kept = CaretNotation(text);
-        while (!kept.empty() && IsValueSpace(kept.back()))
+        std::string kept = binary_ ? text : CaretNotation(text);
+        while (!binary_ && !kept.empty() && IsValueSpace(kept.back()))
             kept.pop_back();
-        return kept;
+        return complete_ ? Decoded(kept) : kept;
+    }
+    // A text member the complete form writes when there is one.
+    std::optional<std::string> Optional(const char *text) const {
+        return text ? std::optional(Text(text)) : std::nullopt;
     }
 
     void Same(const std::string &where, const char *member, double expected, double read) {
-        bool same = expected == read || (std::isnan(expected) && std::isnan(read));
+        // The complete form keeps every bit but a NaN's payload in ASCII.
+        bool same = complete_ && !(std::isnan(expected) && !binary_)
+                        ? std::memcmp(&expected, &read, sizeof read) == 0
+                        : expected == read || (std::isnan(expected) && std::isnan(read));
         if (!same) Differ(where, member, FormatReal("%.17g", expected), FormatReal("%.17g", read));
     }
     void Same(const std::string &where, const char *member, int expected, int read) {
@@ -143,12 +194,41 @@ public:
                  const Qdxf_Coord &read) {
         Same(where, member, Qdxf_Coord{Real(written.x), Real(written.y), Real(written.z)}, read);
     }
+    // A member only the complete form writes: `plain` is what comes back
+    // from the plain form.
+    void Kept(const std::string &where, const char *member, double written, double plain,
+              double read) {
+        Same(where, member, complete_ ? Real(written) : plain, read);
+    }
+    void Kept(const std::string &where, const char *member, int written, int plain, int read) {
+        Same(where, member, complete_ ? Int(written) : plain, read);
+    }
     // A text member: `expected` null when the reader leaves it null.
     void SameText(const std::string &where, const char *member,
                   const std::optional<std::string> &expected, const char *read) {
-        bool same = expected ? read && *expected == read : read == nullptr;
-        if (!same)
-            Differ(where, member, expected ? Quoted(expected->c_str()) : "null", Quoted(read));
+        std::optional<std::string> got;
+        if (read) got = complete_ ? Decoded(read) : std::string(read);
+        if (expected != got)
+            Differ(where, member, expected ? Quoted(expected->c_str()) : "null",
+                   got ? Quoted(got->c_str()) : "null");
+    }
+    void Handle(const std::string &where, const char *written, const char *read) {
+        if (!complete_ || !read) {
+            handlesMissing_ = handlesMissing_ || written;
+            return SameText(where, "handle", std::nullopt, read);
+        }
+        handlesRead_ = true;
+        SameText(where, "handle", Optional(written), read);
+    }
+    // A reference the reader resolves by name: found again when it was found
+    // (an entry the complete form adds may be found where none was).
+    void Reference(const std::string &where, const char *member, const char *written,
+                   const char *read) {
+        if (!complete_) {
+            if (read) Differ(where, member, "null", "a record");
+        } else if (written && (!read || Text(written) != Text(read))) {
+            Differ(where, member, Quoted(written), Quoted(read));
+        }
     }
     void Null(const std::string &where, const char *member, const void *read) {
         if (read) Differ(where, member, "null", "a record");
@@ -162,66 +242,141 @@ public:
 
 private:
     bool binary_;
+    bool complete_;
+    bool handlesRead_ = false, handlesMissing_ = false;
     std::size_t limit_;
     std::vector<std::string> differences_;
 };
 
+// The complete form writes $ACADVER AC1009 and every other variable (a 0
+// the reader leaves comes back as 0 whether it was written or not); the
+// plain form both extents or neither, and $ANGBASE as 0.
 void CompareHeader(Comparison &c, const Qdxf_Header *written, const Qdxf_Header *read) {
     // The HEADER section is always written, so the header record always comes back.
     if (!read) return c.Differ("header", "record", "a record", "null");
+    Qdxf_Header w{};
+    if (written && c.complete()) {
+        w = *written;
+    } else if (written && written->extmin && written->extmax) {
+        w.extmin = written->extmin;
+        w.extmax = written->extmax;
+    }
     const char *where = "header";
-    bool extents = written && written->extmin && written->extmax;
-    if (extents) {
-        if (!read->extmin || !read->extmax) return c.Differ(where, "extents", "both", "not both");
-        c.Written(where, "extmin", *written->extmin, *read->extmin);
-        c.Written(where, "extmax", *written->extmax, *read->extmax);
-    } else {
-        c.Null(where, "extmin", read->extmin);
-        c.Null(where, "extmax", read->extmax);
+    c.SameText(where, "acadver", c.complete() ? std::optional("AC1009") : std::nullopt,
+               read->acadver);
+    for (auto [name, a, b] :
+         {std::tuple{"extmin", w.extmin, read->extmin}, {"extmax", w.extmax, read->extmax}}) {
+        if (a && b) {
+            c.Written(where, name, *a, *b);
+        } else if (!a != !b) {
+            c.Differ(where, name, a ? "a point" : "null", b ? "a point" : "null");
+        }
     }
-    // $ANGBASE is written as 0; nothing else is written.
-    c.Same(where, "angbase", 0.0, read->angbase);
-    c.SameText(where, "acadver", std::nullopt, read->acadver);
-    c.SameText(where, "celtype", std::nullopt, read->celtype);
-    c.SameText(where, "clayer", std::nullopt, read->clayer);
-    c.SameText(where, "textstyle", std::nullopt, read->textstyle);
-    for (auto [name, value] : {std::pair{"angdir", read->angdir},
-                               {"aunits", read->aunits},
-                               {"auprec", read->auprec},
-                               {"cecolor", read->cecolor},
-                               {"fillmode", read->fillmode},
-                               {"lunits", read->lunits},
-                               {"luprec", read->luprec},
-                               {"plinegen", read->plinegen}}) {
-        c.Same(where, name, 0, value);
+    for (auto [name, a, b] : {std::tuple{"celtype", w.celtype, read->celtype},
+                              {"clayer", w.clayer, read->clayer},
+                              {"textstyle", w.textstyle, read->textstyle}}) {
+        c.SameText(where, name, c.Optional(a), b);
     }
-    for (auto [name, value] : {std::pair{"ltscale", read->ltscale},
-                               {"plinewid", read->plinewid},
-                               {"tdcreate", read->tdcreate},
-                               {"textsize", read->textsize},
-                               {"tracewid", read->tracewid}}) {
-        c.Same(where, name, 0.0, value);
+    for (auto [name, a, b] : {std::tuple{"angdir", w.angdir, read->angdir},
+                              {"aunits", w.aunits, read->aunits},
+                              {"auprec", w.auprec, read->auprec},
+                              {"cecolor", w.cecolor, read->cecolor},
+                              {"fillmode", w.fillmode, read->fillmode},
+                              {"lunits", w.lunits, read->lunits},
+                              {"luprec", w.luprec, read->luprec},
+                              {"plinegen", w.plinegen, read->plinegen}}) {
+        c.Same(where, name, c.Int(a), b);
+    }
+    for (auto [name, a, b] : {std::tuple{"angbase", w.angbase, read->angbase},
+                              {"ltscale", w.ltscale, read->ltscale},
+                              {"plinewid", w.plinewid, read->plinewid},
+                              {"tdcreate", w.tdcreate, read->tdcreate},
+                              {"textsize", w.textsize, read->textsize},
+                              {"tracewid", w.tracewid, read->tracewid}}) {
+        c.Same(where, name, a, b);
     }
 }
 
+// The entries of one table, in order; the complete form may add entries
+// after them, of names no entry has.
+template <typename Entry, typename CompareEntry>
+void CompareTable(Comparison &c, const char *table, const Entry *written, const Entry *read,
+                  CompareEntry compare) {
+    std::set<std::string> names;
+    for (int index = 0; written; written = written->next, read = read->next, ++index) {
+        std::string where = std::string(table) + " " + std::to_string(index);
+        if (!read) return c.Differ(where, "record", "an entry", "none");
+        if (written->name) names.insert(Upper(c.Text(written->name)));
+        c.SameText(where, "name", c.Optional(written->name), read->name);
+        c.Handle(where, written->handle, read->handle);
+        c.Same(where, "flags", c.Int(written->flags), read->flags);
+        compare(where, *written, *read);
+    }
+    for (; read; read = read->next) {
+        if (read->name && names.count(Upper(Decoded(read->name))))
+            c.Differ(table, "added entry", "a new name", read->name);
+    }
+}
+
+void CompareTables(Comparison &c, const Qdxf_Tables *written, const Qdxf_Tables &read) {
+    static const Qdxf_Tables kNone{};
+    const Qdxf_Tables &w = written ? *written : kNone;
+    CompareTable(c, "LTYPE", w.ltypes, read.ltypes, [&](auto &where, auto &a, auto &b) {
+        c.SameText(where, "text", c.Optional(a.text), b.text);
+        c.Same(where, "alignment", c.Int(a.alignment), b.alignment);
+        c.Same(where, "numDashItems", c.Int(a.numDashItems), b.numDashItems);
+        c.Same(where, "patternLength", a.patternLength, b.patternLength);
+        for (int i = 0; i < a.numDashItems && a.dashLength && b.dashLength; ++i)
+            c.Same(where, "dashLength", a.dashLength[i], b.dashLength[i]);
+    });
+    CompareTable(c, "LAYER", w.layers, read.layers, [&](auto &where, auto &a, auto &b) {
+        c.Same(where, "color", c.Int(a.color), b.color);
+        c.SameText(where, "ltypeName", c.Optional(a.ltypeName), b.ltypeName);
+        c.Reference(where, "ltype", NameOf(a.ltype), NameOf(b.ltype));
+    });
+    CompareTable(c, "STYLE", w.styles, read.styles, [&](auto &where, auto &a, auto &b) {
+        for (auto [name, x, y] :
+             {std::tuple{"fixedTextHeight", a.fixedTextHeight, b.fixedTextHeight},
+              {"widthFactor", a.widthFactor, b.widthFactor},
+              {"obliqueAngle", c.Angle(a.obliqueAngle), b.obliqueAngle},
+              {"lastHeightUsed", a.lastHeightUsed, b.lastHeightUsed}}) {
+            c.Same(where, name, x, y);
+        }
+        c.Same(where, "textGenFlags", c.Int(a.textGenFlags), b.textGenFlags);
+        c.SameText(where, "primaryFontFile", c.Optional(a.primaryFontFile), b.primaryFontFile);
+        c.SameText(where, "bigFontFile", c.Optional(a.bigFontFile), b.bigFontFile);
+    });
+}
+
+// The common members: the plain form writes the layer (or "0"), a line type
+// other than BYLAYER and the colour; the complete form every one it has.
+template <typename Record>
+void CompareCommon(Comparison &c, const std::string &where, const Record &written,
+                   const Record &read, bool layerFound = true) {
+    bool complete = c.complete();
+    c.SameText(where, "layerName",
+               complete ? c.Optional(written.layerName)
+                        : std::optional(c.Text(LayerOrDefault(written.layerName))),
+               read.layerName);
+    c.SameText(
+        where, "ltypeName",
+        complete || HasOwnLtype(written.ltypeName) ? c.Optional(written.ltypeName) : std::nullopt,
+        read.ltypeName);
+    c.Same(where, "color", c.Int(written.color), read.color);
+    c.Handle(where, written.handle, read.handle);
+    c.Kept(where, "elevation", written.elevation, 0.0, read.elevation);
+    c.Kept(where, "thickness", written.thickness, 0.0, read.thickness);
+    c.Kept(where, "space", written.space, 0, read.space);
+    c.Reference(where, "layer", layerFound ? NameOf(written.layer) : nullptr, NameOf(read.layer));
+}
 void CompareEntity(Comparison &c, const std::string &where, const Qdxf_Entity &written,
                    const Qdxf_Entity &read, const Qdxf_Block *block) {
     const int kind = KindOf(written);
     if (KindOf(read) != kind)
         return c.Differ(where, "type", std::to_string(kind), std::to_string(KindOf(read)));
     if (read.block != block) c.Differ(where, "block", "its block", "another");
-    // No layer table is written, so no layer is found.
-    c.Null(where, "layer", read.layer);
-    c.SameText(where, "layerName", c.Text(LayerOrDefault(written.layerName)), read.layerName);
-    c.SameText(
-        where, "ltypeName",
-        HasOwnLtype(written.ltypeName) ? std::optional(c.Text(written.ltypeName)) : std::nullopt,
-        read.ltypeName);
-    c.Same(where, "color", c.Int(written.color), read.color);
-    c.SameText(where, "handle", std::nullopt, read.handle);
-    c.Same(where, "elevation", 0.0, read.elevation);
-    c.Same(where, "thickness", 0.0, read.thickness);
-    c.Same(where, "space", 0, read.space);
+    CompareCommon(c, where, written, read);
+    const bool complete = c.complete();
 
     switch (kind) {
         case QDXF_LINE:
@@ -255,52 +410,70 @@ void CompareEntity(Comparison &c, const std::string &where, const Qdxf_Entity &w
             const Qdxf_Text &w = written.data.text, &r = read.data.text;
             c.Written(where, "insertionPoint", w.insertionPoint, r.insertionPoint);
             c.Same(where, "height", c.Real(w.height), r.height);
-            c.SameText(where, "text", c.Text(TextOrEmpty(w.text)), r.text);
-            // Defaults are not written; the reader's defaults for them are 0.
-            c.Same(where, "angle", w.angle != 0.0 ? c.Angle(w.angle) : 0.0, r.angle);
-            c.Same(where, "xScale", w.xScale != 1.0 ? c.Real(w.xScale) : 0.0, r.xScale);
-            c.Same(where, "obliqueAngle", w.obliqueAngle != 0.0 ? c.Angle(w.obliqueAngle) : 0.0,
+            c.SameText(where, "text",
+                       complete ? c.Optional(w.text) : std::optional(c.Text(TextOrEmpty(w.text))),
+                       r.text);
+            // The plain form leaves out defaults; the reader's defaults for them are 0.
+            c.Same(where, "angle", w.angle != 0.0 || complete ? c.Angle(w.angle) : 0.0, r.angle);
+            c.Same(where, "xScale", w.xScale != 1.0 || complete ? c.Real(w.xScale) : 0.0, r.xScale);
+            c.Same(where, "obliqueAngle",
+                   w.obliqueAngle != 0.0 || complete ? c.Angle(w.obliqueAngle) : 0.0,
                    r.obliqueAngle);
-            c.SameText(where, "style", std::nullopt, r.style);
-            c.Same(where, "flags", 0, r.flags);
-            c.Same(where, "horizJust", 0, r.horizJust);
-            c.Same(where, "vertJust", 0, r.vertJust);
-            c.Null(where, "alignmentPoint", r.alignmentPoint);
+            c.SameText(where, "style", complete ? c.Optional(w.style) : std::nullopt, r.style);
+            c.Kept(where, "flags", w.flags, 0, r.flags);
+            c.Kept(where, "horizJust", w.horizJust, 0, r.horizJust);
+            c.Kept(where, "vertJust", w.vertJust, 0, r.vertJust);
+            if (complete && w.alignmentPoint && r.alignmentPoint) {
+                c.Written(where, "alignmentPoint", *w.alignmentPoint, *r.alignmentPoint);
+            } else if (complete && w.alignmentPoint) {
+                c.Differ(where, "alignmentPoint", "a point", "null");
+            } else {
+                c.Null(where, "alignmentPoint", r.alignmentPoint);
+            }
             break;
         }
         case QDXF_INSERT: {
             const Qdxf_Insert &w = written.data.insert, &r = read.data.insert;
             c.Same(where, "attributesFollow", 0, r.attributesFollow);
-            c.SameText(where, "blockName", c.Text(TextOrEmpty(w.blockName)), r.blockName);
+            c.SameText(where, "blockName",
+                       complete ? c.Optional(w.blockName)
+                                : std::optional(c.Text(TextOrEmpty(w.blockName))),
+                       r.blockName);
             c.Written(where, "insertionPoint", w.insertionPoint, r.insertionPoint);
             // Scales of 1, counts of 0 and the rest of 0 are not written: the
             // reader's defaults (1 for scales and counts, 0 else) come back.
             c.Same(where, "xScale", w.xScale != 1.0 ? c.Real(w.xScale) : 1.0, r.xScale);
             c.Same(where, "yScale", w.yScale != 1.0 ? c.Real(w.yScale) : 1.0, r.yScale);
             c.Same(where, "zScale", w.zScale != 1.0 ? c.Real(w.zScale) : 1.0, r.zScale);
-            c.Same(where, "rotationAngle", w.rotationAngle != 0.0 ? c.Angle(w.rotationAngle) : 0.0,
+            c.Same(where, "rotationAngle",
+                   w.rotationAngle != 0.0 || complete ? c.Angle(w.rotationAngle) : 0.0,
                    r.rotationAngle);
-            c.Same(where, "columnCount", w.columnCount != 0 ? c.Int(w.columnCount) : 1,
+            c.Same(where, "columnCount", w.columnCount != 0 || complete ? c.Int(w.columnCount) : 1,
                    r.columnCount);
-            c.Same(where, "rowCount", w.rowCount != 0 ? c.Int(w.rowCount) : 1, r.rowCount);
-            c.Same(where, "columnSpacing", w.columnSpacing != 0.0 ? c.Real(w.columnSpacing) : 0.0,
+            c.Same(where, "rowCount", w.rowCount != 0 || complete ? c.Int(w.rowCount) : 1,
+                   r.rowCount);
+            c.Same(where, "columnSpacing",
+                   w.columnSpacing != 0.0 || complete ? c.Real(w.columnSpacing) : 0.0,
                    r.columnSpacing);
-            c.Same(where, "rowSpacing", w.rowSpacing != 0.0 ? c.Real(w.rowSpacing) : 0.0,
-                   r.rowSpacing);
+            c.Same(where, "rowSpacing",
+                   w.rowSpacing != 0.0 || complete ? c.Real(w.rowSpacing) : 0.0, r.rowSpacing);
             break;
         }
-        case QDXF_POLYLINE: {
+        case QDXF_POLYLINE:
+        case QDXF_3DFACE: {
             const Qdxf_Polyline &w = written.data.polyline, &r = read.data.polyline;
             c.Same(where, "flag", w.flag != 0 ? c.Int(w.flag) : 0, r.flag);
-            // Its own point is written as zeros: group 30 gives the elevation.
-            c.Same(where, "elevation", 0.0, r.elevation);
-            c.Same(where, "defaultStartingWidth", 0.0, r.defaultStartingWidth);
-            c.Same(where, "defaultEndingWidth", 0.0, r.defaultEndingWidth);
+            // The plain form writes its own point as zeros: group 30 gives the elevation.
+            c.Kept(where, "elevation", w.elevation, 0.0, r.elevation);
+            c.Kept(where, "defaultStartingWidth", w.defaultStartingWidth, 0.0,
+                   r.defaultStartingWidth);
+            c.Kept(where, "defaultEndingWidth", w.defaultEndingWidth, 0.0, r.defaultEndingWidth);
             for (int i = 0; i < 2; ++i) {
-                c.Same(where, "meshVertexCount", 0, r.meshVertexCount[i]);
-                c.Same(where, "smoothSurfaceDensity", 0, r.smoothSurfaceDensity[i]);
+                c.Kept(where, "meshVertexCount", w.meshVertexCount[i], 0, r.meshVertexCount[i]);
+                c.Kept(where, "smoothSurfaceDensity", w.smoothSurfaceDensity[i], 0,
+                       r.smoothSurfaceDensity[i]);
             }
-            c.Same(where, "type", 0, r.type);
+            c.Kept(where, "type", w.type, 0, r.type);
             int count = w.vertices ? w.count : 0;
             if (r.count != count || (count > 0 && !r.vertices)) {
                 return c.Differ(where, "count", std::to_string(count), std::to_string(r.count));
@@ -309,12 +482,13 @@ void CompareEntity(Comparison &c, const std::string &where, const Qdxf_Entity &w
                 const Qdxf_Vertex &wv = w.vertices[i], &rv = r.vertices[i];
                 std::string vertex = where + " vertex " + std::to_string(i);
                 c.Written(vertex, "location", wv.location, rv.location);
+                // A vertex's line type is never read, so never written.
                 c.SameText(vertex, "ltypeName", std::nullopt, rv.ltypeName);
-                c.Same(vertex, "startingWidth", 0.0, rv.startingWidth);
-                c.Same(vertex, "endingWidth", 0.0, rv.endingWidth);
-                c.Same(vertex, "bulge", 0.0, rv.bulge);
-                c.Same(vertex, "flags", 0, rv.flags);
-                c.Same(vertex, "tangentDir", 0.0, rv.tangentDir);
+                c.Kept(vertex, "startingWidth", wv.startingWidth, 0.0, rv.startingWidth);
+                c.Kept(vertex, "endingWidth", wv.endingWidth, 0.0, rv.endingWidth);
+                c.Kept(vertex, "bulge", wv.bulge, 0.0, rv.bulge);
+                c.Kept(vertex, "flags", wv.flags, 0, rv.flags);
+                c.Kept(vertex, "tangentDir", wv.tangentDir, 0.0, rv.tangentDir);
             }
             break;
         }
@@ -328,7 +502,7 @@ void CompareEntities(Comparison &c, const std::string &where, const Qdxf_Entity 
                      const Qdxf_Entity *read, const Qdxf_Block *block) {
     int index = 0;
     for (; written; written = written->next, ++index) {
-        if (!Writable(*written)) continue;
+        if (!Writable(*written, c.complete())) continue;
         std::string at = where + " entity " + std::to_string(index);
         if (!read) return c.Differ(at, "record", "an entity", "none");
         CompareEntity(c, at, *written, *read, block);
@@ -341,40 +515,36 @@ void CompareBlocks(Comparison &c, const Qdxf_Block *written, const Qdxf_Block *r
     for (int index = 0; written; written = written->next, ++index) {
         std::string where = "block " + std::to_string(index);
         if (!read) return c.Differ(where, "record", "a block", "none");
-        c.SameText(where, "layerName", c.Text(LayerOrDefault(written->layerName)), read->layerName);
-        c.SameText(where, "ltypeName",
-                   HasOwnLtype(written->ltypeName) ? std::optional(c.Text(written->ltypeName))
-                                                   : std::nullopt,
-                   read->ltypeName);
-        c.Same(where, "color", c.Int(written->color), read->color);
-        c.SameText(where, "name", c.Text(TextOrEmpty(written->name)), read->name);
+        // The layer of a block is looked up only when it has entities; those
+        // of unknown kinds are not written.
+        bool someWritten = false;
+        for (const Qdxf_Entity *e = written->entities; e; e = e->next)
+            someWritten = someWritten || Writable(*e, c.complete());
+        CompareCommon(c, where, *written, *read, someWritten);
+        c.SameText(where, "name",
+                   c.complete() ? c.Optional(written->name)
+                                : std::optional(c.Text(TextOrEmpty(written->name))),
+                   read->name);
         c.Same(where, "typeFlag", c.Int(written->typeFlag), read->typeFlag);
         c.Written(where, "basePoint", written->basePoint, read->basePoint);
         c.SameText(where, "xrefPath",
                    written->xrefPath ? std::optional(c.Text(written->xrefPath)) : std::nullopt,
                    read->xrefPath);
-        c.SameText(where, "handle", std::nullopt, read->handle);
-        c.Same(where, "elevation", 0.0, read->elevation);
-        c.Same(where, "thickness", 0.0, read->thickness);
-        c.Same(where, "space", 0, read->space);
-        c.Null(where, "layer", read->layer);
         CompareEntities(c, where, written->entities, read->entities, read);
         read = read->next;
     }
     if (read) c.Differ("blocks", "list", "no more", "another block");
 }
 
-}  // namespace
-
-std::vector<std::string> WrittenMemberDifferences(const Qdxf_Info &written,
-                                                  const Qdxf_Info &readBack, bool binary,
-                                                  std::size_t limit) {
-    Comparison c(binary, limit);
+std::vector<std::string> Differences(Comparison &c, const Qdxf_Info &written,
+                                     const Qdxf_Info &readBack) {
     if (!readBack.colorTable) c.Differ("drawing", "colorTable", "a table", "null");
     CompareHeader(c, written.header, readBack.header);
-    // The TABLES section is written empty.
+    // The plain form writes the TABLES section empty.
     if (!readBack.tables) {
         c.Differ("tables", "record", "a record", "null");
+    } else if (c.complete()) {
+        CompareTables(c, written.tables, *readBack.tables);
     } else {
         c.Null("tables", "ltypes", readBack.tables->ltypes);
         c.Null("tables", "layers", readBack.tables->layers);
@@ -383,6 +553,22 @@ std::vector<std::string> WrittenMemberDifferences(const Qdxf_Info &written,
     CompareBlocks(c, written.blocks, readBack.blocks);
     CompareEntities(c, "ENTITIES", written.entities, readBack.entities, nullptr);
     return c.TakeDifferences();
+}
+
+}  // namespace
+
+std::vector<std::string> WrittenMemberDifferences(const Qdxf_Info &written,
+                                                  const Qdxf_Info &readBack, bool binary,
+                                                  std::size_t limit) {
+    Comparison c(binary, limit);
+    return Differences(c, written, readBack);
+}
+
+std::vector<std::string> CompleteMemberDifferences(const Qdxf_Info &written,
+                                                   const Qdxf_Info &readBack, bool binary,
+                                                   std::size_t limit) {
+    Comparison c(binary, limit, true);
+    return Differences(c, written, readBack);
 }
 
 bool TextsFitOnAsciiLines(const Qdxf_Info &drawing) {

@@ -7,11 +7,11 @@
 //
 // How each form keeps a value:
 //  - binary: reals and texts unchanged, integers their low 16 bits;
-//  - ASCII: reals as their "%.8g" spelling reads back, integers whole, texts
-//    with CR and LF in caret notation ("^M", "^J") and without trailing white
-//    space, which the reader strips from every value line.
+//  - ASCII: reals unchanged (their shortest spelling reads back), integers
+//    whole, texts with CR and LF in caret notation ("^M", "^J") and without
+//    trailing white space, which the reader strips from every value line.
 // Angles go out in degrees and come back in radians, so they compare as the
-// two conversions (and, in ASCII, the 8 digits between them) leave them.
+// two conversions leave them.
 #ifndef VEXLITH_TESTS_WRITTEN_MEMBERS_H
 #define VEXLITH_TESTS_WRITTEN_MEMBERS_H
 
@@ -33,6 +33,16 @@ std::string FormatReal(const char *format, double value);
 std::vector<std::string> WrittenMemberDifferences(const Qdxf_Info &written,
                                                   const Qdxf_Info &readBack, bool binary,
                                                   std::size_t limit = 20);
+
+// The same for a file written with QDXF_WRITE_COMPLETE: every member comes
+// back bit for bit (angles included), except that $ACADVER is AC1009, the
+// handles come back all or none (when one is not unique), an INSERT's attributesFollow
+// and a vertex's ltypeName are not written, and table entries R12 programs
+// need may follow the drawing's own. Texts compare with their \U+XXXX
+// escapes decoded, as a reader of R12 texts takes them.
+std::vector<std::string> CompleteMemberDifferences(const Qdxf_Info &written,
+                                                   const Qdxf_Info &readBack, bool binary,
+                                                   std::size_t limit = 20);
 
 // The reader takes an ASCII value line of at most 498 characters and its
 // newline in one piece; a longer line is split, and the rest is read as the

@@ -7,11 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <set>
-#if !defined(_WIN32)
-#include <sys/wait.h>
-#endif
 #include <sstream>
 
 #include "drawings.h"
@@ -224,27 +220,6 @@ std::string Expected(const std::string &fileName, const Qdxf_Info &drawing) {
         out << (it == layers.begin() ? "" : ",") << *it;
     out << "\n";
     return out.str();
-}
-
-// Runs the checker on `paths`; the exit status is its own.
-int RunChecker(const std::vector<std::string> &paths, std::string *output) {
-    std::string command = std::string("'") + VEXLITH_PYTHON3 + "' '" + VEXLITH_SOURCE_DIR +
-                          "/tests/interop/check_written.py'";
-    for (const std::string &path : paths)
-        command += " '" + path + "'";
-    command += " 2>&1";
-#if defined(_WIN32)
-    (void)output;
-    return -1;
-#else
-    std::FILE *pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return -1;
-    char buffer[4096];
-    while (std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe))
-        output->append(buffer, got);
-    int status = ::pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
 }
 
 TEST(Interop, EzdxfReadsBothFormsAsWritten) {

@@ -5,6 +5,7 @@
 // what a write leaves behind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cmath>
 #include <functional>
@@ -502,7 +503,8 @@ TEST(FullDisk, EveryLayerFailsAtItsFirstWrite) {
     auto group = [](int binary) {
         return [binary](qerr_Report **report) {
             vexlith::Qdxf_WriteState state{qstr_Duplicate("/dev/full"),
-                                           qfio_Open("/dev/full", "w", nullptr), binary, 0};
+                                           qfio_Open("/dev/full", "w", nullptr), binary, 0,
+                                           nullptr};
             ASSERT_NE(state.file, nullptr);
             vexlith::WriteStringGroup(state, 0, report, "SECTION");
             qfio_Close(state.file, nullptr);
@@ -794,11 +796,7 @@ TEST(Writer, HeaderExtentsComeBackFromBothForms) {
             ASSERT_NE(got, nullptr);
             for (auto [w, g] :
                  {std::pair{written->x, got->x}, {written->y, got->y}, {written->z, got->z}}) {
-                if (binary) {
-                    EXPECT_EQ(g, w);
-                } else {
-                    EXPECT_EQ(Real8(g), Real8(w));  // 8 significant digits
-                }
+                EXPECT_EQ(g, w);  // in ASCII too: the shortest spelling reads back
             }
         }
     }
@@ -813,6 +811,84 @@ TEST(Writer, WritingWhatWasReadGivesTheSameFile) {
         ReadOutcome back = RoundTrip(*drawing, binary);
         ASSERT_TRUE(back.drawing) << ::testing::PrintToString(back.messages());
         EXPECT_EQ(WriteDrawing(back.drawing.get(), binary).contents, first);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// With options
+// ---------------------------------------------------------------------------
+
+constexpr unsigned int kForR12 = QDXF_WRITE_COMPLETE | QDXF_WRITE_R12_NAMES;
+
+// Names R12 programs do not take, a line type and a text style no entry
+// defines, a text outside ASCII (and a byte of no UTF-8 character), and
+// handles 1F and 1f, which are one, among handles too sparse for a bit each.
+ReadOutcome DrawingForR12() {
+    // clang-format off
+    return ReadContents(Ascii(Drawing({
+        Section("HEADER", {{9, "$CLAYER"}, {8, "Mauer/Wand"}}),
+        Section("TABLES", Table("LAYER", {{0, "LAYER"}, {2, "Mauer/Wand"}, {6, "Dash dot"},
+                                          {0, "LAYER"}, {2, "mauer:wand"},
+                                          {0, "LAYER"}, {2, std::string(40, 'x')}})),
+        Section("BLOCKS", {{0, "BLOCK"}, {2, "*u7"}, {0, "LINE"}, {0, "ENDBLK"}}),
+        Section("ENTITIES", {{0, "LINE"}, {5, "1F"}, {8, "mauer:wand"}, {6, "Dash dot"},
+                             {0, "INSERT"}, {5, "1f"}, {2, "*u7"},
+                             {0, "TEXT"}, {5, "FFFFFF"}, {7, "Standard"},
+                             {1, "caf\xC3\xA9 \xF0\x9F\x98\x80 \xFF"}}),
+    })));
+    // clang-format on
+}
+
+TEST(Writer, R12NamesAreLegalAndEveryReferenceNamesItsTarget) {
+    ReadOutcome in = DrawingForR12();
+    ASSERT_TRUE(in.drawing);
+    WriteOutcome out = WriteDrawing(in.drawing.get(), 0, kForR12);
+    ASSERT_EQ(out.report, nullptr) << ::testing::PrintToString(out.levels());
+    Groups groups = GroupsOf(out.contents);
+    // In file order: $CLAYER, the line types added, the layers and layer 0,
+    // the style added, the block and the entities.
+    // clang-format off
+    const Groups expected = {
+        {8, "MAUER_WAND"}, {2, "CONTINUOUS"}, {2, "DASH_DOT"}, {2, "MAUER_WAND"}, {6, "DASH_DOT"},
+        {2, "MAUER_WAND_1"}, {2, std::string(31, 'X')}, {2, "0"}, {2, "STANDARD"}, {2, "*U7"},
+        {8, "MAUER_WAND_1"}, {6, "DASH_DOT"}, {2, "*U7"},
+        {1, "caf\\U+00E9 \\U+D83D\\U+DE00 \xFF"}, {7, "STANDARD"}};
+    // clang-format on
+    auto next = groups.begin();
+    for (const Group &group : expected) {
+        next = std::find_if(next, groups.end(), [&](const Group &g) {
+            return g.code == group.code && g.value == group.value;
+        });
+        ASSERT_NE(next, groups.end()) << group.code << " " << std::get<std::string>(group.value);
+    }
+    EXPECT_EQ(
+        std::count_if(groups.begin(), groups.end(), [](const Group &g) { return g.code == 5; }), 0);
+}
+
+// Every allocation and every write of a write with options failing in turn,
+// and the heap exhausted from each allocation on: a report, nothing left
+// allocated, no file open.
+TEST(Writer, WritesWithOptionsFailCleanly) {
+    ReadOutcome in = DrawingForR12();
+    ASSERT_TRUE(in.drawing);
+    TempFile file;
+    long blocks = pellund_TestLiveBlocks();
+    for (int binary : {0, 1}) {
+        for (void (*fail)(long) :
+             {pellund_TestFailAllocation, pellund_TestExhaustHeap, pellund_TestFailWrite}) {
+            long failing = 1;
+            for (;; ++failing) {
+                pellund_TestReset();
+                fail(failing);
+                WriteOutcome outcome = WriteTo(in.drawing.get(), file.path(), binary, kForR12);
+                pellund_TestReset();
+                if (!outcome.report) break;
+                outcome.report.reset();
+                EXPECT_EQ(pellund_TestLiveBlocks(), blocks) << failing;
+                EXPECT_EQ(pellund_TestOpenHandles(), 0) << failing;
+            }
+            EXPECT_GT(failing, 10);
+        }
     }
 }
 
