@@ -4,10 +4,11 @@
 // does not belong to it (pushed back), each group goes from the file
 // service's buffer straight into the member it sets, the last group of a code
 // winning. A text is copied once, into the member's own heap block, which a
-// later group of the same code reuses while it holds the text. Only what
-// cannot be placed before the entity ends waits aside: the vertex groups of a
-// POLYLINE and the corner groups of a 3DFACE, until the vertex count that
-// sizes their array is known.
+// later group of the same code reuses while it holds the text. A POLYLINE's
+// vertices are read into a scratch array of vertex records, and a 3DFACE's
+// corner groups wait aside, until the count that sizes their array is known.
+// qdxf_ReadEach hands each entity of the ENTITIES section to its callback,
+// and the next entity reuses its record and blocks.
 //
 // Ten kinds are understood. An entity of any other kind is kept with its
 // common members only, as type QDXF_INVALID, and its kind is reported once by
