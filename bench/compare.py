@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
 """Runs every DXF reader on the same benchmark drawings and prints one table.
 
-Readers: vexlith; the floors `wc -l` and a bare from_chars group reader that
-builds nothing; and the peers Debian packages (dxflib and dime, built here if
-their -dev packages are installed; GDAL's ogrinfo if present; ezdxf on the
-smallest files with --ezdxf). Each reader runs as a whole process, the best
-wall time of --runs runs counts, and peak memory is the process's own maximum
-resident set (from wait4), over the file size.
+Readers: vexlith, building the drawing (qdxf_Read) and handing each entity to
+a callback that counts it (qdxf_ReadEach); the floors `wc -l` and a bare
+from_chars group reader that reads through a fixed 1 MiB buffer, as the
+library does, and builds nothing; and the peers Debian packages (dxflib and
+dime, built here if their -dev packages are installed; GDAL's ogrinfo if
+present; ezdxf on the smallest files with --ezdxf). Each reader runs as a
+whole process, every reader once a round so that a busy machine slows them
+alike, and the best wall time of --runs rounds counts; peak memory is the
+process's own maximum resident set (from wait4), on the largest drawings.
 
 Then vexlith alone, in process: reading with and without a progress meter,
 writing both forms plainly and complete (QDXF_WRITE_COMPLETE), and the per-megabyte time of the largest drawing against
@@ -18,10 +21,10 @@ drawings of modern kinds (make_drawing.py --modern) read with QDXF_READ_ALL
 at two sizes, for linearity.
 
 With --callgrind, last: the instructions of one whole-process read of the
-smallest drawings by vexlith (with and without a progress meter, and with
+smallest drawings by vexlith (both ways, with a progress meter, and with
 QDXF_READ_ALL) and by the bare reader (valgrind's callgrind; instruction
-counts hold steady on a busy machine where wall times do not). It takes
-about a minute.
+counts hold steady on a busy machine where wall times do not), beside the
+same run's time ratios. It takes about a minute.
 
     bench/compare.py [--build build/bench] [--data build/bench-data]
                      [--sizes 10,50,200] [--runs 3] [--ezdxf] [--callgrind]
@@ -32,6 +35,7 @@ import re
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -41,14 +45,17 @@ def run(command, runs):
     """Best wall time and largest peak RSS (MB) of `runs` runs; None if it fails.
 
     Linux keeps a process's peak RSS across exec, so a child started from
-    here counts the interpreter it was forked from; BASELINE_MB, measured on
-    `true`, is taken off."""
+    here would count the interpreter it was forked from: GNU time, small
+    itself, starts the reader and reports its peak where it is installed;
+    elsewhere BASELINE_MB, measured on `true`, is taken off."""
     best, peak = None, 0.0
     for _ in range(runs):
+        report = os.path.join(TIME_DIR, "peak") if TIME_DIR else None
         start = time.perf_counter()
         # stderr is dropped, not piped: a reader that floods it with warnings
         # while stdout is read would wait on the pipe for ever.
-        process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        process = subprocess.Popen((["/usr/bin/time", "-f", "%M", "-o", report] if report else [])
+                                   + command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         out = process.stdout.read()
         _, status, usage = os.wait4(process.pid, 0)
         elapsed = time.perf_counter() - start
@@ -56,11 +63,16 @@ def run(command, runs):
         if status != 0:
             return None, None, out.decode(errors="replace")
         best = elapsed if best is None else min(best, elapsed)
-        peak = max(peak, usage.ru_maxrss / 1e3 - BASELINE_MB)
+        if report:
+            with open(report) as kilobytes:
+                peak = max(peak, int(kilobytes.read().split()[-1]) / 1e3)
+        else:
+            peak = max(peak, usage.ru_maxrss / 1e3 - BASELINE_MB)
     return best, peak, out.decode(errors="replace")
 
 
 BASELINE_MB = 0.0
+TIME_DIR = None
 
 
 def instructions(command):
@@ -122,60 +134,83 @@ def main():
                         help="count the instructions of a read of the smallest files")
     args = parser.parse_args()
     sizes = [int(s) for s in args.sizes.split(",")]
-    global BASELINE_MB
-    BASELINE_MB = run(["true"], 3)[1]
+    global BASELINE_MB, TIME_DIR
+    if os.access("/usr/bin/time", os.X_OK):
+        TIME_DIR = tempfile.mkdtemp()
+    else:
+        BASELINE_MB = run(["true"], 3)[1]
     files = make_drawings(args.data, sizes)
     bench = os.path.join(args.build, "bench", "vexlith_bench")
     floor = os.path.join(args.build, "bench", "floor_reader")
-    readers = [("vexlith", [bench, "read", "{}", "--repeat", "1"]),
+    READ, EACH, FLOOR = ("vexlith qdxf_Read", "vexlith qdxf_ReadEach (a callback that counts)",
+                         "bare from_chars reader (builds nothing)")
+    readers = [(READ, [bench, "read", "{}", "--repeat", "1"]),
+               (EACH, [bench, "each", "{}", "--repeat", "1"]),
                ("wc -l (no parsing)", ["wc", "-l"]),
-               ("bare from_chars reader (builds nothing)", [floor])]
+               (FLOOR, [floor])]
     readers += [(name, command) for name, command in build_peers(args.data).items()]
     if args.ezdxf:
         readers.append(("ezdxf", ["/usr/bin/python3", "-c",
                                   "import ezdxf,sys; ezdxf.readfile(sys.argv[1])"]))
 
     columns = [(form, size) for form in ("ascii", "binary") for size in sizes]
-    speeds = {}  # (reader, form, size): MB/s
+    best = {}  # (reader, form, size): (seconds, peak MB); None when it cannot read the file
+    for _ in range(args.runs):
+        for name, command in readers:
+            for form, size in columns:
+                if (name == "ezdxf" and size != min(sizes)) or (
+                        name == "wc -l (no parsing)" and form == "binary"):
+                    continue
+                if (name, form, size) in best and best[(name, form, size)] is None:
+                    continue
+                path = files[(form, size, 20)]
+                full = [part.replace("{}", path) for part in command]
+                if "{}" not in " ".join(command):
+                    full.append(path)
+                seconds, peak, out = run(full, 1)
+                # A reader that reports no entities has not read the drawing.
+                found = re.search(r"(\d+) entities|Feature Count: (\d+)", out)
+                if seconds is None or (found and int(found.group(1) or found.group(2)) == 0):
+                    best[(name, form, size)] = None
+                    continue
+                old = best.get((name, form, size), (seconds, peak))
+                best[(name, form, size)] = (min(old[0], seconds), max(old[1], peak))
+
+    largest = max(sizes)
     print("| reader | " + " | ".join("%s %d MB" % (f.upper() if f == "ascii" else f, s)
-                                     for f, s in columns) + " | peak memory / file size (largest file read) |")
+                                     for f, s in columns) +
+          " | peak memory, ASCII / binary %d MB |" % largest)
     print("|---|" + "---|" * len(columns) + "---|")
-    for name, command in readers:
-        cells, ratios = [], []
-        for form, size in columns:
-            if name == "ezdxf" and size != min(sizes):
-                cells.append("")
-                continue
-            if name == "wc -l (no parsing)" and form == "binary":
-                cells.append("—")
-                continue
-            path = files[(form, size, 20)]
-            full = [part.replace("{}", path) for part in command]
-            if "{}" not in " ".join(command):
-                full.append(path)
-            seconds, peak, out = run(full, args.runs)
-            megabytes = os.path.getsize(path) / 1e6
-            # A reader that reports no entities has not read the drawing.
-            found = re.search(r"(\d+) entities|Feature Count: (\d+)", out)
-            if seconds is None or (found and int(found.group(1) or found.group(2)) == 0):
-                cells.append("cannot read")
-                continue
-            cells.append("%.0f" % (megabytes / seconds))
-            speeds[(name, form, size)] = megabytes / seconds
-            ratios.append(peak / megabytes)
-        # On the largest files: there the interpreter's footprint taken off
-        # the children's peaks matters least.
-        ratio = "%.2f×" % ratios[-1] if ratios else ""
-        print("| %s | %s | %s |" % (name, " | ".join(cells), ratio), flush=True)
-    print("\nFigures are MB/s of input, whole process, best of %d runs." % args.runs)
-    # The same run's figures as ratios: vexlith's speed over each floor's and peer's.
-    for other in ("bare from_chars reader (builds nothing)", "dime"):
+    speeds = {}  # (reader, form, size): MB/s
+    for name, _ in readers:
         cells = []
         for form, size in columns:
-            ours, theirs = speeds.get(("vexlith", form, size)), speeds.get((other, form, size))
-            cells.append("%.2f×" % (ours / theirs) if ours and theirs else "—")
-        print("vexlith's speed / %s's: %s" % (other.split(" (")[0], ", ".join(
-            "%s %d MB %s" % (form, size, cell) for (form, size), cell in zip(columns, cells))))
+            if (name, form, size) not in best:
+                cells.append("" if name == "ezdxf" else "—")
+                continue
+            if best[(name, form, size)] is None:
+                cells.append("cannot read")
+                continue
+            megabytes = os.path.getsize(files[(form, size, 20)]) / 1e6
+            speeds[(name, form, size)] = megabytes / best[(name, form, size)][0]
+            cells.append("%.0f" % speeds[(name, form, size)])
+        peaks = ["%.0f MB" % best[(name, form, largest)][1]
+                 if best.get((name, form, largest)) else "—" for form in ("ascii", "binary")]
+        print("| %s | %s | %s |" % (name, " | ".join(cells), " / ".join(peaks)), flush=True)
+    print("\nFigures are MB/s of input, whole process, best of %d rounds; peak memory is "
+          "the process's largest resident set." % args.runs)
+    # The same run's figures as ratios: vexlith's speed over the floor's and dime's.
+    time_ratios = {}
+    for ours in (READ, EACH):
+        for other in (FLOOR, "dime"):
+            cells = []
+            for form, size in columns:
+                mine, theirs = speeds.get((ours, form, size)), speeds.get((other, form, size))
+                if mine and theirs:
+                    time_ratios[(ours, other, form, size)] = mine / theirs
+                cells.append("%.2f×" % (mine / theirs) if mine and theirs else "—")
+            print("%s's speed / %s's: %s" % (ours, other.split(" (")[0], ", ".join(
+                "%s %d MB %s" % (form, size, cell) for (form, size), cell in zip(columns, cells))))
 
     def in_process(*extra):
         out = subprocess.run([bench] + list(extra), check=True, capture_output=True, text=True).stdout
@@ -186,8 +221,9 @@ def main():
 
     print("\nvexlith in process (best of %d):\n" % args.runs)
     print("| drawing | read MB/s | with meter | peak / size | drawing's heap / size "
-          "| write ASCII MB/s | write binary MB/s | complete ASCII | complete binary |")
-    print("|---|---|---|---|---|---|---|---|---|")
+          "| ReadEach MB/s | write ASCII MB/s | write binary MB/s | complete ASCII "
+          "| complete binary |")
+    print("|---|---|---|---|---|---|---|---|---|---|")
     scratch = os.path.join(args.data, "written.dxf")
     per_mb = {}
     for form, size in columns:
@@ -195,14 +231,15 @@ def main():
         megabytes = os.path.getsize(path) / 1e6
         speed, peak, drawing, _ = in_process("read", path, "--repeat", str(args.runs))
         metered, _, _, _ = in_process("read", path, "--meter", "--repeat", str(args.runs))
+        each, _, _, _ = in_process("each", path, "--repeat", str(args.runs))
         ascii_out, _, _, _ = in_process("write", path, scratch, "--repeat", str(args.runs))
         binary_out, _, _, _ = in_process("write", path, scratch, "--binary", "--repeat", str(args.runs))
         complete = [in_process("write", path, scratch, "--complete", *extra, "--repeat",
                                str(args.runs))[0] for extra in ([], ["--binary"])]
         per_mb[(form, size)] = 1.0 / speed
-        print("| %s %d MB | %.0f | %.0f (%+.0f%%) | %.2f× | %.2f× | %.0f | %.0f | %.0f | %.0f |" % (
+        print("| %s %d MB | %.0f | %.0f (%+.0f%%) | %.2f× | %.2f× | %.0f | %.0f | %.0f | %.0f | %.0f |" % (
             form, size, speed, metered, (speed / metered - 1) * 100, peak, drawing / megabytes,
-            ascii_out, binary_out, complete[0], complete[1]), flush=True)
+            each, ascii_out, binary_out, complete[0], complete[1]), flush=True)
     if os.path.exists(scratch):
         os.remove(scratch)
 
@@ -245,23 +282,32 @@ def main():
         if not shutil.which("valgrind"):
             print("\n--callgrind: valgrind is not installed", file=sys.stderr)
             return 1
-        print("\ninstructions of one read, whole process (callgrind):\n")
-        print("| drawing | vexlith | bare reader | vexlith / bare | with a meter "
+        small = min(sizes)
+        print("\ninstructions of one read, whole process (callgrind), beside the time ratios "
+              "of the run above:\n")
+        print("| drawing | qdxf_Read | qdxf_ReadEach | bare reader | Read / bare: instructions, "
+              "speed | ReadEach / bare: instructions, speed | qdxf_Read with a meter "
               "| with QDXF_READ_ALL |")
-        print("|---|---|---|---|---|---|")
+        print("|---|---|---|---|---|---|---|---|")
         for form in ("ascii", "binary"):
-            path = files[(form, min(sizes), 20)]
+            path = files[(form, small, 20)]
             ours = instructions([bench, "read", path, "--repeat", "1"])
+            each = instructions([bench, "each", path, "--repeat", "1"])
             bare = instructions([floor, path])
             metered = instructions([bench, "read", path, "--repeat", "1", "--meter"])
             options = instructions([bench, "read", path, "--repeat", "1", "--options", "7"])
-            if ours is None or bare is None or metered is None or options is None:
-                print("| %s %d MB | failed | | | | |" % (form, min(sizes)))
+            if None in (ours, each, bare, metered, options):
+                print("| %s %d MB | failed | | | | | | |" % (form, small))
                 continue
-            print("| %s %d MB | %.0fM | %.0fM | %.2f× | %.0fM (%+.0f%%) | %.0fM (%+.1f%%) |" % (
-                form, min(sizes), ours / 1e6, bare / 1e6, ours / bare, metered / 1e6,
-                (metered / ours - 1) * 100, options / 1e6, (options / ours - 1) * 100),
-                flush=True)
+
+            def speed(reader):
+                ratio = time_ratios.get((reader, FLOOR, form, small))
+                return "%.2f×" % ratio if ratio else "—"
+            print("| %s %d MB | %.0fM | %.0fM | %.0fM | %.2f×, %s | %.2f×, %s | %.0fM (%+.0f%%) "
+                  "| %.0fM (%+.1f%%) |" % (
+                      form, small, ours / 1e6, each / 1e6, bare / 1e6, ours / bare, speed(READ),
+                      each / bare, speed(EACH), metered / 1e6, (metered / ours - 1) * 100,
+                      options / 1e6, (options / ours - 1) * 100), flush=True)
     return 0
 
 

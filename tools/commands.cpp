@@ -43,7 +43,9 @@ const std::vector<CommandSpec> &Commands() {
             "other kinds are counted as invalid; their kinds are named as not read. A\n"
             "file that cannot be read is reported on stderr and the others are still\n"
             "summarised; the status is then 1. On a terminal, control characters in\n"
-            "names and texts are shown escaped (\\x1b).",
+            "names and texts are shown escaped (\\x1b).\n"
+            "\n"
+            "A FILE of - is standard input.",
             {
                 {"json", "", "print each summary as one JSON object on a line (docs/json.md)"},
                 kStrict,
@@ -57,7 +59,9 @@ const std::vector<CommandSpec> &Commands() {
             "print a drawing's header, tables, blocks and entities",
             "Reads FILE and prints what was read: the header variables, the line types,\n"
             "layers and text styles, each block with its entities, and each entity. On\n"
-            "a terminal, control characters in names and texts are shown escaped.",
+            "a terminal, control characters in names and texts are shown escaped.\n"
+            "\n"
+            "A FILE of - is standard input.",
             {
                 {"json", "",
                  "print the drawing as one JSON document, every member of every record"},
@@ -79,7 +83,9 @@ const std::vector<CommandSpec> &Commands() {
             "the library does not read are left out; a line on stderr names them. --r12\n"
             "makes the names of layers, line types, styles and blocks legal for R12\n"
             "programs (laser cutters, CAM). --strict reads and writes as qdxf_Read and\n"
-            "qdxf_Write do and names what OUT lacks. OUT may be IN only with --force.",
+            "qdxf_Write do and names what OUT lacks. OUT may be IN only with --force.\n"
+            "\n"
+            "An IN of - is standard input.",
             {
                 {"binary", "", "write the binary form"},
                 {"ascii", "", "write the ASCII form"},
@@ -120,7 +126,9 @@ const std::vector<CommandSpec> &Commands() {
                 "\n"
                 "Lines, arcs, circles and polylines of a line type with dashes are drawn\n"
                 "with its pattern, scaled by $LTSCALE and by the inserts that place them;\n"
-                "solid where the pattern is too fine to see.",
+                "solid where the pattern is too fine to see.\n"
+                "\n"
+                "An IN of - is standard input.",
             {
                 {"width", "PX", "the picture's width in pixels, 16 to 16384 (default 1000)"},
                 {"background", "COLOUR", "black or white (default black)"},

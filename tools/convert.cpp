@@ -184,13 +184,11 @@ int RunConvert(const std::vector<std::string_view> &args) {
         sizeof writeOptions,
         QDXF_WRITE_COMPLETE | (parsed->Has("r12") ? QDXF_WRITE_R12_NAMES : 0u)};
     IgnoredKinds ignored;
+    FileForm form;
     Qdxf_Info *drawing = ReadDrawing(input, parsed->Has("progress"), strict ? nullptr : &ignored,
-                                     CommandReadOptions(strict));
+                                     CommandReadOptions(strict), nullptr, &form);
     if (!drawing) return kFailure;
-    bool binary = parsed->Has("binary");
-    if (!binary && !parsed->Has("ascii")) {
-        binary = IsBinary(DetectForm(input.c_str()));
-    }
+    bool binary = parsed->Has("binary") || (!parsed->Has("ascii") && IsBinary(form));
     // The library writes the file by name: a temporary one, which takes the
     // target's place only when the whole drawing is in it.
     OutputFile file(output);

@@ -1,10 +1,31 @@
 // SPDX-License-Identifier: MIT
 // Reading a drawing for a command, and telling a file's form.
+//
+// The library reads a file by name and does not tell the form it found, so
+// the tool reads the first bytes itself. It opens the file once, and hands
+// the library a name for what it opened: a file on disk again under
+// /proc/self/fd (the same file, read from its start, whatever has become of
+// its path since), and anything that cannot be read twice (a pipe, a FIFO,
+// a terminal, standard input) through a pipe of the tool's own, which a
+// thread feeds with the first bytes and then the rest. A path the tool
+// cannot open goes to the library as it is, and its report says why.
 #include "drawing_file.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string_view>
+
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <thread>
+#endif
 
 #include "cli.h"
 #include "corvane.h"
@@ -46,6 +67,209 @@ void CollectKinds(void *context, const char *message) {
     std::fprintf(stderr, "%s\n", message);
 }
 
+// The binary sentinel, then the first group code: two zero bytes for codes
+// two bytes wide, a zero and the 'S' of SECTION for one-byte codes.
+constexpr std::size_t kHeadSize = 24;
+FileForm FormOf(const unsigned char *head, std::size_t got) {
+    static const char kSentinel[] = "AutoCAD Binary DXF\r\n\x1a";
+    if (got < sizeof kSentinel || std::memcmp(head, kSentinel, sizeof kSentinel) != 0) {
+        return FileForm::Ascii;
+    }
+    return got == kHeadSize && head[22] == 0 && head[23] == 0 ? FileForm::BinaryTwoByte
+                                                              : FileForm::BinaryOneByte;
+}
+
+#if defined(_WIN32)
+
+// Windows has no name for an open file: the library opens the path again,
+// after the tool has read the first bytes.
+class InputFile {
+public:
+    explicit InputFile(const std::string &operand) : libraryName_(operand) {
+        unsigned char head[kHeadSize] = {};
+        if (std::FILE *file = std::fopen(operand.c_str(), "rb")) {
+            form_ = FormOf(head, std::fread(head, 1, sizeof head, file));
+            std::fclose(file);
+        }
+    }
+    const std::string &LibraryName() const { return libraryName_; }
+    FileForm Form() const { return form_; }
+
+private:
+    std::string libraryName_;
+    FileForm form_ = FileForm::Unreadable;
+};
+
+#else
+
+// Reads up to `size` bytes, fewer only at the end or on an error.
+std::size_t ReadFully(int fd, unsigned char *buffer, std::size_t size) {
+    std::size_t got = 0;
+    while (got < size) {
+        ssize_t part = read(fd, buffer + got, size - got);
+        if (part < 0 && errno == EINTR) continue;
+        if (part <= 0) break;
+        got += static_cast<std::size_t>(part);
+    }
+    return got;
+}
+
+bool WriteFully(int fd, const unsigned char *data, std::size_t size) {
+    while (size > 0) {
+        ssize_t part = write(fd, data, size);
+        if (part < 0 && errno == EINTR) continue;
+        if (part <= 0) return false;
+        data += part;
+        size -= static_cast<std::size_t>(part);
+    }
+    return true;
+}
+
+std::string NameOfDescriptor(int fd) {
+#if defined(__linux__)
+    return "/proc/self/fd/" + std::to_string(fd);
+#else
+    return "/dev/fd/" + std::to_string(fd);
+#endif
+}
+
+void CloseIfOpen(int &fd) {
+    if (fd >= 0) close(fd);
+    fd = -1;
+}
+
+class InputFile {
+public:
+    explicit InputFile(const std::string &operand) : libraryName_(operand) {
+        bool standardInput = operand == kStandardInput;
+        input_ = standardInput ? STDIN_FILENO : open(operand.c_str(), O_RDONLY | O_CLOEXEC);
+        ownsInput_ = !standardInput;
+        struct stat status {};
+        if (input_ < 0 || fstat(input_, &status) != 0) return;
+        unsigned char head[kHeadSize];
+        if (S_ISREG(status.st_mode)) {
+            // The head is read where it lies, so the file stays at its start
+            // for an opener that shares its position (/dev/fd on BSD).
+            ssize_t got = pread(input_, head, sizeof head, 0);
+            std::string name = NameOfDescriptor(input_);
+            if (got < 0 || access(name.c_str(), R_OK) != 0) return;
+            form_ = FormOf(head, static_cast<std::size_t>(got));
+            libraryName_ = name;
+        } else if (S_ISFIFO(status.st_mode) || S_ISCHR(status.st_mode) ||
+                   S_ISSOCK(status.st_mode)) {
+            std::size_t got = ReadFully(input_, head, sizeof head);
+            if (!Feed(head, got)) return;
+            form_ = FormOf(head, got);
+        }
+    }
+    ~InputFile() {
+        if (feeder_.joinable()) {
+            // The library has read what it needed: the feeder stops, even
+            // while it waits for input that may never come.
+            unsigned char stop = 1;
+            WriteFully(stop_[1], &stop, 1);
+            CloseIfOpen(pipe_[0]);
+            feeder_.join();
+        } else {
+            CloseIfOpen(pipe_[1]);  // never handed to a feeder
+        }
+        CloseIfOpen(pipe_[0]);
+        CloseIfOpen(stop_[0]);
+        CloseIfOpen(stop_[1]);
+        if (ownsInput_) CloseIfOpen(input_);
+    }
+    InputFile(const InputFile &) = delete;
+    InputFile &operator=(const InputFile &) = delete;
+
+    // What the library is to open: the path itself when the tool could not
+    // open it.
+    const std::string &LibraryName() const { return libraryName_; }
+    FileForm Form() const { return form_; }
+
+private:
+    // A pipe the library reads, fed with the head and then the rest.
+    bool Feed(const unsigned char *head, std::size_t size) {
+        if (pipe(pipe_) != 0) return false;
+        if (pipe(stop_) != 0) return false;
+        for (int fd : {pipe_[0], pipe_[1], stop_[0], stop_[1]})
+            fcntl(fd, F_SETFD, FD_CLOEXEC);
+        std::string name = NameOfDescriptor(pipe_[0]);
+        if (access(name.c_str(), R_OK) != 0) return false;
+        feeder_ = std::thread([this, rest = std::string(head, head + size)] {
+            // A reader that has gone makes a write fail rather than end the
+            // process.
+            sigset_t pipeSignal;
+            sigemptyset(&pipeSignal);
+            sigaddset(&pipeSignal, SIGPIPE);
+            pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+            Pump(reinterpret_cast<const unsigned char *>(rest.data()), rest.size());
+            close(pipe_[1]);
+        });
+        libraryName_ = name;
+        return true;
+    }
+
+    // Copies the input into the pipe until it ends, the pipe's reader goes,
+    // or the tool says stop.
+    void Pump(const unsigned char *head, std::size_t size) {
+        if (!WriteFully(pipe_[1], head, size)) return;
+        unsigned char buffer[1 << 16];
+        for (;;) {
+            pollfd waits[] = {{input_, POLLIN, 0}, {stop_[0], POLLIN, 0}};
+            if (poll(waits, 2, -1) < 0) {
+                if (errno == EINTR) continue;
+                return;
+            }
+            if (waits[1].revents) return;
+            ssize_t got = read(input_, buffer, sizeof buffer);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0 || !WriteFully(pipe_[1], buffer, static_cast<std::size_t>(got))) return;
+        }
+    }
+
+    std::string libraryName_;
+    FileForm form_ = FileForm::Unreadable;
+    int input_ = -1;
+    bool ownsInput_ = false;
+    int pipe_[2] = {-1, -1};
+    int stop_[2] = {-1, -1};
+    std::thread feeder_;
+};
+
+#endif
+
+Qdxf_Info *Read(const std::string &fileName, bool progressRequested, IgnoredKinds *ignored,
+                const Qdxf_ReadOptions *options, Qdxf_EntityCallback each, void *context,
+                IgnoredKinds *translated, FileForm *form) {
+    std::string shown = fileName == kStandardInput ? "standard input" : fileName;
+#if defined(_WIN32)
+    if (fileName == kStandardInput) {
+        std::fprintf(stderr,
+                     "vexlith: reading standard input ('-') is not supported on Windows; "
+                     "name a file\n");
+        return nullptr;
+    }
+#endif
+    InputFile input(fileName);
+    if (form) *form = input.Form();
+    ReadLog log{ignored, translated, {}};
+    qsmg_SetSink(CollectKinds, &log);
+    ProgressBar bar("reading " + shown, ShowProgress(progressRequested));
+    qerr_Report *report = nullptr;
+    const char *name = input.LibraryName().c_str();
+    Qdxf_Info *drawing = each ? qdxf_ReadEach(name, bar.Meter(), options, each, context, &report)
+                         : options ? qdxf_ReadWithOptions(name, bar.Meter(), options, &report)
+                                   : qdxf_Read(name, bar.Meter(), &report);
+    bar.Finish(drawing != nullptr);
+    qsmg_SetSink(nullptr, nullptr);
+    if (!drawing) {
+        // What was printed so far reaches the terminal before the report.
+        std::fflush(stdout);
+        PrintReportChain(report, input.LibraryName(), shown);
+    }
+    return drawing;
+}
+
 }  // namespace
 
 const Qdxf_ReadOptions *CommandReadOptions(bool strict) {
@@ -54,38 +278,15 @@ const Qdxf_ReadOptions *CommandReadOptions(bool strict) {
 }
 
 Qdxf_Info *ReadDrawing(const std::string &fileName, bool progressRequested, IgnoredKinds *ignored,
-                       const Qdxf_ReadOptions *options, IgnoredKinds *translated) {
-    ReadLog log{ignored, translated, {}};
-    qsmg_SetSink(CollectKinds, &log);
-    ProgressBar bar("reading " + fileName, ShowProgress(progressRequested));
-    qerr_Report *report = nullptr;
-    Qdxf_Info *drawing = options
-                             ? qdxf_ReadWithOptions(fileName.c_str(), bar.Meter(), options, &report)
-                             : qdxf_Read(fileName.c_str(), bar.Meter(), &report);
-    bar.Finish(drawing != nullptr);
-    qsmg_SetSink(nullptr, nullptr);
-    if (!drawing) {
-        // What was printed so far reaches the terminal before the report.
-        std::fflush(stdout);
-        PrintReportChain(report);
-    }
-    return drawing;
+                       const Qdxf_ReadOptions *options, IgnoredKinds *translated, FileForm *form) {
+    return Read(fileName, progressRequested, ignored, options, nullptr, nullptr, translated, form);
 }
 
-FileForm DetectForm(const char *fileName) {
-    // The binary sentinel, then the first group code: two zero bytes for codes
-    // two bytes wide, a zero and the 'S' of SECTION for one-byte codes.
-    static const char kSentinel[] = "AutoCAD Binary DXF\r\n\x1a";
-    unsigned char head[24] = {};
-    std::FILE *file = std::fopen(fileName, "rb");
-    if (!file) return FileForm::Unreadable;
-    std::size_t got = std::fread(head, 1, sizeof head, file);
-    std::fclose(file);
-    if (got < sizeof kSentinel || std::memcmp(head, kSentinel, sizeof kSentinel) != 0) {
-        return FileForm::Ascii;
-    }
-    return got == sizeof head && head[22] == 0 && head[23] == 0 ? FileForm::BinaryTwoByte
-                                                                : FileForm::BinaryOneByte;
+Qdxf_Info *ReadDrawingEach(const std::string &fileName, bool progressRequested,
+                           IgnoredKinds *ignored, const Qdxf_ReadOptions *options,
+                           Qdxf_EntityCallback each, void *context, IgnoredKinds *translated,
+                           FileForm *form) {
+    return Read(fileName, progressRequested, ignored, options, each, context, translated, form);
 }
 
 const char *FormName(FileForm form) {

@@ -21,26 +21,36 @@ using IgnoredKinds = std::set<std::string>;
 // has (QDXF_READ_ALL), or with --strict none: null, qdxf_Read's drawing.
 const Qdxf_ReadOptions *CommandReadOptions(bool strict);
 
-// qdxf_Read with a bar when ShowProgress(progressRequested) says so. When
-// `ignored` is given it receives the kinds the library did not read, and
-// `translated` the kinds it translated; each entity left invalid by its
-// translation is reported on stderr once per kind and reason, and other log
-// messages go to stderr as they come. A failed read prints its report chain
-// on stderr and gives null.
-// With `options`, qdxf_ReadWithOptions reads it; null options read it with
-// qdxf_Read.
-Qdxf_Info *ReadDrawing(const std::string &fileName, bool progressRequested,
-                       IgnoredKinds *ignored = nullptr, const Qdxf_ReadOptions *options = nullptr,
-                       IgnoredKinds *translated = nullptr);
-
-// The form of a DXF file as its first bytes tell it; the file is opened again
-// for them.
+// The form of a DXF file as its first bytes tell it.
 enum class FileForm { Ascii, BinaryOneByte, BinaryTwoByte, Unreadable };
-FileForm DetectForm(const char *fileName);
 const char *FormName(FileForm form);
 inline bool IsBinary(FileForm form) {
     return form == FileForm::BinaryOneByte || form == FileForm::BinaryTwoByte;
 }
+
+// What every reading command takes for FILE: a path, or "-" for standard
+// input.
+constexpr const char *kStandardInput = "-";
+
+// Reads FILE ("-": standard input) with a bar when ShowProgress
+// (progressRequested) says so. The file is opened once: its form, which
+// `form` receives when given, is told from its first bytes, and the library
+// reads it whole. When `ignored` is given it receives the kinds the library
+// did not read, and `translated` the kinds it translated; each entity left
+// invalid by its translation is reported on stderr once per kind and reason,
+// and other log messages go to stderr as they come. With `options`,
+// qdxf_ReadWithOptions reads it, else qdxf_Read. A failed read prints its
+// report chain on stderr and gives null.
+Qdxf_Info *ReadDrawing(const std::string &fileName, bool progressRequested,
+                       IgnoredKinds *ignored = nullptr, const Qdxf_ReadOptions *options = nullptr,
+                       IgnoredKinds *translated = nullptr, FileForm *form = nullptr);
+
+// The same through qdxf_ReadEach: each entity of the ENTITIES section goes
+// to `each` as it is read, and the drawing returned holds none of them.
+Qdxf_Info *ReadDrawingEach(const std::string &fileName, bool progressRequested,
+                           IgnoredKinds *ignored, const Qdxf_ReadOptions *options,
+                           Qdxf_EntityCallback each, void *context,
+                           IgnoredKinds *translated = nullptr, FileForm *form = nullptr);
 
 }  // namespace cli
 

@@ -60,7 +60,10 @@ void PrintHeader(const Qdxf_Header *header) {
     }
 }
 
-// What the summary counts, in the text and in the JSON alike.
+// What the summary counts, in the text and in the JSON alike. The entities
+// of the ENTITIES section are counted as the read hands them over, one at a
+// time, so that a drawing of any size is summarised in little memory; the
+// rest once the drawing, which then holds none of them, is read.
 struct Summary {
     int blocks = 0;
     int blockEntities = 0;
@@ -70,27 +73,27 @@ struct Summary {
     // it, in table order, and the entities on layers the table lacks.
     std::vector<std::pair<const Qdxf_Layer *, int>> layers;
     int offTable = 0;
-};
+    std::unordered_map<const Qdxf_Layer *, int> on;  // while the entities come
 
-Summary Summarise(const Qdxf_Info &drawing) {
-    Summary summary;
-    for (const Qdxf_Block *block = drawing.blocks; block; block = block->next) {
-        ++summary.blocks;
-        for (const Qdxf_Entity *entity = block->entities; entity; entity = entity->next)
-            ++summary.blockEntities;
+    static int Add(void *summary, const Qdxf_Info *, const Qdxf_Entity *entity) {
+        auto &self = *static_cast<Summary *>(summary);
+        ++self.entities;
+        ++self.perKind[render::KindName(*entity)];
+        ++self.on[entity->layer];
+        return 0;
     }
-    std::unordered_map<const Qdxf_Layer *, int> on;
-    for (const Qdxf_Entity *entity = drawing.entities; entity; entity = entity->next) {
-        ++summary.entities;
-        ++summary.perKind[render::KindName(*entity)];
-        ++on[entity->layer];
+    void Finish(const Qdxf_Info &drawing) {
+        for (const Qdxf_Block *block = drawing.blocks; block; block = block->next) {
+            ++blocks;
+            for (const Qdxf_Entity *entity = block->entities; entity; entity = entity->next)
+                ++blockEntities;
+        }
+        const Qdxf_Layer *first = drawing.tables ? drawing.tables->layers : nullptr;
+        for (const Qdxf_Layer *layer = first; layer; layer = layer->next)
+            layers.emplace_back(layer, on[layer]);
+        offTable = on[nullptr];
     }
-    const Qdxf_Layer *layers = drawing.tables ? drawing.tables->layers : nullptr;
-    for (const Qdxf_Layer *layer = layers; layer; layer = layer->next)
-        summary.layers.emplace_back(layer, on[layer]);
-    summary.offTable = on[nullptr];
-    return summary;
-}
+};
 
 // The kinds in the order of the library's kind numbers, INVALID last.
 const std::vector<const char *> kKindOrder = [] {
@@ -112,13 +115,12 @@ void PrintKinds(const char *label, const IgnoredKinds &kinds) {
     std::printf("\n");
 }
 
-void PrintSummary(const std::string &fileName, const Qdxf_Info &drawing,
-                  const IgnoredKinds &ignored, const IgnoredKinds &translated,
-                  double milliseconds) {
-    Summary summary = Summarise(drawing);
+void PrintSummary(const std::string &fileName, FileForm form, const Qdxf_Info &drawing,
+                  const Summary &summary, const IgnoredKinds &ignored,
+                  const IgnoredKinds &translated, double milliseconds) {
     const Qdxf_Header *header = drawing.header;
     std::printf("file:        %s\n", Shown(fileName.c_str()).c_str());
-    std::printf("form:        %s\n", FormName(DetectForm(fileName.c_str())));
+    std::printf("form:        %s\n", FormName(form));
     std::printf("version:     %s\n", header ? Shown(header->acadver).c_str() : "(none)");
     PrintHeader(header);
     if (!header || !header->extmin || !header->extmax) {
@@ -162,12 +164,12 @@ void PrintSummary(const std::string &fileName, const Qdxf_Info &drawing,
 
 // The summary as one JSON object on one line; the time of the read is left
 // out, so that the same file always gives the same line.
-void PrintSummaryJson(const std::string &fileName, const Qdxf_Info &drawing,
-                      const IgnoredKinds &ignored, const IgnoredKinds &translated) {
-    Summary summary = Summarise(drawing);
+void PrintSummaryJson(const std::string &fileName, FileForm form, const Qdxf_Info &drawing,
+                      const Summary &summary, const IgnoredKinds &ignored,
+                      const IgnoredKinds &translated) {
     Json json;
     json.Object().Key("schema").Integer(kJsonSchema).Key("file").Text(fileName.c_str());
-    json.Key("form").String(FormName(DetectForm(fileName.c_str())));
+    json.Key("form").String(FormName(form));
     json.Key("header");
     WriteHeader(json, drawing.header);
     json.Key("blocks").Integer(summary.blocks);
@@ -203,19 +205,23 @@ int RunInfo(const std::vector<std::string_view> &args) {
         std::string fileName(operand);
         auto started = std::chrono::steady_clock::now();
         IgnoredKinds ignored, translated;
-        Qdxf_Info *drawing = ReadDrawing(fileName, parsed->Has("progress"), &ignored,
-                                         CommandReadOptions(parsed->Has("strict")), &translated);
+        Summary summary;
+        FileForm form;
+        Qdxf_Info *drawing = ReadDrawingEach(fileName, parsed->Has("progress"), &ignored,
+                                             CommandReadOptions(parsed->Has("strict")),
+                                             Summary::Add, &summary, &translated, &form);
         auto elapsed =
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started);
         if (!drawing) {
             status = kFailure;
             continue;
         }
+        summary.Finish(*drawing);
         if (json) {
-            PrintSummaryJson(fileName, *drawing, ignored, translated);
+            PrintSummaryJson(fileName, form, *drawing, summary, ignored, translated);
         } else {
             if (!first) std::printf("\n");
-            PrintSummary(fileName, *drawing, ignored, translated, elapsed.count());
+            PrintSummary(fileName, form, *drawing, summary, ignored, translated, elapsed.count());
         }
         first = false;
         qdxf_InfoFree(drawing);

@@ -7,9 +7,6 @@
 // and its value is not a chunk. Anything else is left to the general reader
 // (ReadGroupInFull), which gives the same group, or the report of its
 // failure; the quick path consumes nothing when it declines.
-// Every function here is forced inline: the decoding must sit in each
-// reader's loop, and with a loop per kind and per read option in one file the
-// compiler's budget for inlining would otherwise leave it out of some.
 #ifndef VEXLITH_CODEC_GROUP_DECODE_H
 #define VEXLITH_CODEC_GROUP_DECODE_H
 
@@ -17,6 +14,10 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "codec/group.h"
 
@@ -51,16 +52,14 @@ void ReadGroupInFull(GroupSource &source, rt::Report **report, GroupView *group)
 
 // Progress at `position`, a line number in ASCII, a byte offset in binary:
 // inline, as it follows every group read.
-[[gnu::always_inline]] inline void ShowGroupProgress(const GroupSource &source,
-                                                     long long position) {
+inline void ShowGroupProgress(const GroupSource &source, long long position) {
     rt::ShowProgress(source.meter, static_cast<double>(position) * 100.0 /
                                        static_cast<double>(source.progressTotal));
 }
 
 // The text [line, line + length) without its trailing white space (leading
 // white space is kept).
-[[gnu::always_inline]] inline void TrimmedText(GroupView *group, const char *line,
-                                               std::size_t length) {
+inline void TrimmedText(GroupView *group, const char *line, std::size_t length) {
     while (length > 0 && IsSpace(line[length - 1]))
         --length;
     group->text = line;
@@ -68,12 +67,33 @@ void ReadGroupInFull(GroupSource &source, rt::Report **report, GroupView *group)
 }
 
 // A value line as text, up to a NUL if the line holds one, trimmed.
-[[gnu::always_inline]] inline void ViewText(GroupView *group, const char *line,
-                                            std::size_t length) {
+inline void ViewText(GroupView *group, const char *line, std::size_t length) {
     const void *nul = std::memchr(line, '\0', length);
     if (nul) length = static_cast<std::size_t>(static_cast<const char *>(nul) - line);
     TrimmedText(group, line, length);
 }
+
+// What the quick path reads and moves of a source, held apart by a reader's
+// loop so that it stays in registers however the reader stores what it reads
+// (a store through a char pointer could otherwise change the source, and the
+// source would be read again for every group). It is put back into the
+// source before anything else reads the source. A source whose position is
+// lost gives an empty view, which the quick path declines.
+struct QuickCursor {
+    const char *cursor;
+    const char *end;
+    long long lineNumber;
+    bool twoByteCodes;
+
+    static QuickCursor Of(const GroupSource &source) {
+        return {source.cursor, source.positionLost ? source.cursor : source.end, source.lineNumber,
+                source.twoByteCodes != 0};
+    }
+    void Into(GroupSource &source) const {
+        source.cursor = cursor;
+        source.lineNumber = lineNumber;
+    }
+};
 
 namespace quick {
 
@@ -87,7 +107,7 @@ constexpr std::size_t kRoom = 64 + kLine + 8;
 // word's lowest byte: the quick path runs on little-endian hosts only.
 constexpr bool kWordScans = std::endian::native == std::endian::little;
 
-[[gnu::always_inline]] inline std::uint64_t Word(const char *p) {
+inline std::uint64_t Word(const char *p) {
     std::uint64_t word;
     std::memcpy(&word, p, sizeof word);
     return word;
@@ -98,26 +118,26 @@ constexpr std::uint64_t kHighBits = 0x8080808080808080;
 
 // The high bit of each byte of `word` that is 0, and perhaps of bytes after
 // the first of them: the first flagged byte is the first zero byte.
-[[gnu::always_inline]] inline std::uint64_t ZeroBytes(std::uint64_t word) {
+inline std::uint64_t ZeroBytes(std::uint64_t word) {
     return (word - kEachByte) & ~word & kHighBits;
 }
 
 // The index of the first flagged byte (flags not 0).
-[[gnu::always_inline]] inline int FirstFlagged(std::uint64_t flags) {
+inline int FirstFlagged(std::uint64_t flags) {
     return std::countr_zero(flags) / 8;
 }
 
 // The number of decimal digits `word` begins with, 0 to 8. A byte below '0'
 // borrows only from the bytes after it, a byte above '9' carries only into
 // them, so the first flagged byte is the first that is not a digit.
-[[gnu::always_inline]] inline int LeadingDigits(std::uint64_t word) {
+inline int LeadingDigits(std::uint64_t word) {
     std::uint64_t flags = ((word - '0' * kEachByte) | (word + 0x46 * kEachByte)) & kHighBits;
     return flags ? FirstFlagged(flags) : 8;
 }
 
 // The value of the first `count` (1 to 8) digits of `word`: the digits moved
 // to the top, behind zeros, and summed pairwise.
-[[gnu::always_inline]] inline std::uint64_t DigitsValue(std::uint64_t word, int count) {
+inline std::uint64_t DigitsValue(std::uint64_t word, int count) {
     std::uint64_t digits = (word - '0' * kEachByte) << (8 * (8 - count));
     digits = digits * 10 + (digits >> 8);
     constexpr std::uint64_t kPairs = 0x000000FF000000FF;
@@ -163,25 +183,31 @@ constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7
                                    1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 // Past the line end right at `p` (LF, or CR LF), or null.
-[[gnu::always_inline]] inline const char *LineEnd(const char *p) {
+inline const char *LineEnd(const char *p) {
     if (*p == '\n') return p + 1;
     if (*p == '\r' && p[1] == '\n') return p + 2;
     return nullptr;
 }
 
-// A code line of one to seven digits after spaces: past its end, or null.
+// A code of one to seven digits after spaces: past its last digit, or null.
 // Longer codes are rare, may clamp, and go to the general parser.
-[[gnu::always_inline]] inline const char *ShortCode(const char *p, int *code) {
+[[gnu::always_inline]] inline const char *CodeDigits(const char *p, int *code) {
     p = SkipSpaces(p);
     std::uint64_t word = Word(p);
     int digits = LeadingDigits(word);
     if (digits == 0 || digits == 8) return nullptr;
     *code = static_cast<int>(DigitsValue(word, digits));
-    return LineEnd(p + digits);
+    return p + digits;
 }
 
-// An integer value line of one to seven digits, perhaps after spaces and a
-// minus: past its end, or null.
+// A code line of such a code: past its end, or null.
+inline const char *ShortCode(const char *p, int *code) {
+    const char *end = CodeDigits(p, code);
+    return end ? LineEnd(end) : nullptr;
+}
+
+// An integer of one to seven digits, perhaps after spaces and a minus: past
+// its last digit, or null.
 [[gnu::always_inline]] inline const char *ShortInteger(const char *p, std::int32_t *integer) {
     p = SkipSpaces(p);
     bool negative = *p == '-';
@@ -191,15 +217,15 @@ constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7
     if (digits == 0 || digits == 8) return nullptr;
     auto value = static_cast<std::int32_t>(DigitsValue(word, digits));
     *integer = negative ? -value : value;
-    return LineEnd(p + digits);
+    return p + digits;
 }
 
-// A real value line in plain decimal notation (digits, perhaps a point and
-// more digits) with at most 19 digits whose value, the point taken away, is
-// at most 2^53: past its end, or null. Such a number and the power of ten
-// that scales it are exact doubles, so their quotient is the correctly
-// rounded value, the very double from_chars gives. Exponents, signs other
-// than one minus, and longer digit runs go to the general parser.
+// A real in plain decimal notation (digits, perhaps a point and more digits)
+// with at most 19 digits whose value, the point taken away, is at most 2^53:
+// past its last character, or null. Such a number and the power of ten that
+// scales it are exact doubles, so their quotient is the correctly rounded
+// value, the very double from_chars gives. Exponents, signs other than one
+// minus, and longer digit runs go to the general parser.
 [[gnu::always_inline]] inline const char *PlainReal(const char *p, double *real) {
     p = SkipSpaces(p);
     bool negative = *p == '-';
@@ -213,11 +239,59 @@ constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7
         digits += fraction;
     }
     if (digits == 0 || digits > 19 || mantissa > (std::uint64_t{1} << 53)) return nullptr;
-    const char *end = LineEnd(p);
-    if (!end) return nullptr;
     double value = static_cast<double>(mantissa) / kExactPowers[fraction];
     *real = negative ? -value : value;
-    return end;
+    return p;
+}
+
+// The first newline within a line read's length from `p`, or null.
+[[gnu::always_inline]] inline const char *Newline(const char *p) {
+    for (std::size_t at = 0; at < kLine; at += 8) {
+        if (std::uint64_t flags = ZeroBytes(Word(p + at) ^ ('\n' * kEachByte))) {
+            std::size_t found = at + static_cast<std::size_t>(FirstFlagged(flags));
+            return found < kLine ? p + found : nullptr;
+        }
+    }
+    return nullptr;
+}
+
+// A number that ends right where its line does (`newline`, or a CR before
+// it): what the quick parsers found is the line's value.
+[[gnu::always_inline]] inline bool EndsTheLine(const char *end, const char *newline) {
+    return end && (end == newline || (end + 1 == newline && *end == '\r'));
+}
+
+// The newlines, and the newlines and NULs (where a text stops), among the 32
+// bytes from `p`: bit i stands for p[i]. Found together, for the short lines
+// of most groups, so that the ends of a group's two lines are known at once;
+// none where the host has no SSE2, and the scans above find them one by one.
+struct LineEnds {
+    std::uint32_t newlines = 0;
+    std::uint32_t stops = 0;
+};
+[[gnu::always_inline]] inline LineEnds LineEndsAt(const char *p) {
+    LineEnds ends;
+#if defined(__SSE2__)
+    const __m128i newline = _mm_set1_epi8('\n');
+    const __m128i nul = _mm_setzero_si128();
+    __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+    __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16));
+    auto bits = [](__m128i first, __m128i second) {
+        return static_cast<std::uint32_t>(_mm_movemask_epi8(first)) |
+               static_cast<std::uint32_t>(_mm_movemask_epi8(second)) << 16;
+    };
+    ends.newlines = bits(_mm_cmpeq_epi8(low, newline), _mm_cmpeq_epi8(high, newline));
+    ends.stops = ends.newlines | bits(_mm_cmpeq_epi8(low, nul), _mm_cmpeq_epi8(high, nul));
+#else
+    (void)p;
+#endif
+    return ends;
+}
+
+// The first of `mask`'s bits above bit `after`, as a place from `p`, or null.
+inline const char *FirstAbove(const char *p, std::uint32_t mask, int after) {
+    mask = after >= 31 ? 0 : mask & (~std::uint32_t{0} << (after + 1));
+    return mask ? p + std::countr_zero(mask) : nullptr;
 }
 
 // The first line end or NUL within a line read's length from `p`, or null.
@@ -249,41 +323,62 @@ constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7
 }
 
 // Past the line at `p`, or null (as TextLine).
-[[gnu::always_inline]] inline const char *SkipLine(const char *p) {
+inline const char *SkipLine(const char *p) {
     const void *newline = std::memchr(p, '\n', kLine);
     return newline ? static_cast<const char *>(newline) + 1 : nullptr;
 }
 
-[[gnu::always_inline]] inline bool AsciiGroup(GroupSource &source, GroupView *group) {
+[[gnu::always_inline]] inline bool AsciiGroup(QuickCursor &at, GroupView *group) {
     if constexpr (!kWordScans) return false;
-    const char *p = source.cursor;
-    if (source.positionLost || static_cast<std::size_t>(source.end - p) < kRoom) return false;
+    const char *p = at.cursor;
+    if (static_cast<std::size_t>(at.end - p) < kRoom) return false;
+    // Each line's end is found first, apart from its number: the next group
+    // need not wait for the digits to be converted. The ends of both lines
+    // come from one look at the bytes where it reaches them.
+    const char *codeEnd = nullptr, *valueEnd = nullptr, *textEnd = nullptr;
+    if (LineEnds ends = LineEndsAt(p); ends.newlines) {
+        int first = std::countr_zero(ends.newlines);
+        codeEnd = p + first;
+        valueEnd = FirstAbove(p, ends.newlines, first);
+        textEnd = FirstAbove(p, ends.stops, first);
+    }
     int code = 0;
-    p = ShortCode(p, &code);
-    if (!p || code == 999) return false;  // comments are dropped by the general reader
+    if (!codeEnd && !(codeEnd = Newline(p))) return false;
+    if (!EndsTheLine(CodeDigits(p, &code), codeEnd)) return false;
+    if (code == 999) return false;  // comments are dropped by the general reader
+    p = codeEnd + 1;
     Qdxf_ValueKind kind = kGroupKinds[static_cast<std::size_t>(code < 1000 ? code : code % 1000)];
     group->code = code;
     group->kind = kind;
     const char *next = nullptr;
     switch (kind) {
         case QDXF_VALUE_REAL:
-            next = PlainReal(p, &group->real);
-            if (!next && (next = SkipLine(p))) group->real = ParseReal(p, next);
+            if (!valueEnd && !(valueEnd = Newline(p))) return false;
+            next = valueEnd + 1;
+            if (!EndsTheLine(PlainReal(p, &group->real), valueEnd))
+                group->real = ParseReal(p, next);
             break;
         case QDXF_VALUE_INT:
-            next = ShortInteger(p, &group->integer);
-            if (!next && (next = SkipLine(p))) group->integer = ParseInteger(p, next);
+            if (!valueEnd && !(valueEnd = Newline(p))) return false;
+            next = valueEnd + 1;
+            if (!EndsTheLine(ShortInteger(p, &group->integer), valueEnd))
+                group->integer = ParseInteger(p, next);
             break;
         case QDXF_VALUE_TEXT:
-            next = TextLine(p, group);
+            if (textEnd && *textEnd == '\n') {
+                TrimmedText(group, p, static_cast<std::size_t>(textEnd - p));
+                next = textEnd + 1;
+            } else {
+                next = TextLine(p, group);  // long, or a NUL ends the text
+            }
             break;
         case QDXF_VALUE_NONE:
-            next = SkipLine(p);
+            next = valueEnd ? valueEnd + 1 : SkipLine(p);
             break;
     }
     if (!next) return false;
-    source.cursor = next;
-    source.lineNumber += 2;
+    at.cursor = next;
+    at.lineNumber += 2;
     return true;
 }
 
@@ -305,12 +400,13 @@ T LittleEndianAt(const char *p) {
     return nullptr;
 }
 
-[[gnu::always_inline]] inline bool BinaryGroup(GroupSource &source, GroupView *group) {
+template <bool twoByteCodes>
+[[gnu::always_inline]] inline bool BinaryGroupWith(QuickCursor &at, GroupView *group) {
     if constexpr (!kWordScans) return false;
-    const char *p = source.cursor;
-    if (source.positionLost || static_cast<std::size_t>(source.end - p) < kRoom) return false;
+    const char *p = at.cursor;
+    if (static_cast<std::size_t>(at.end - p) < kRoom) return false;
     int code;
-    if (source.twoByteCodes) {
+    if (twoByteCodes) {
         code = LittleEndianAt<std::int16_t>(p);
         p += 2;
     } else {
@@ -324,40 +420,37 @@ T LittleEndianAt(const char *p) {
     BinaryCode binary = kBinaryCodes[static_cast<std::size_t>(code)];
     group->code = code;
     group->kind = binary.kind;
-    bool number = binary.kind == QDXF_VALUE_INT;
-    switch (binary.encoding) {
-        case BinaryValue::None:
-            break;
-        case BinaryValue::Text: {
-            const char *nul = TextEnd(p);
-            if (!nul) return false;  // too long: the general reader fails it
-            group->text = p;
-            group->length = static_cast<std::size_t>(nul - p);
-            p += group->length + 1;
-            break;
-        }
-        case BinaryValue::Real:
-            if (binary.kind == QDXF_VALUE_REAL) group->real = LittleEndianAt<double>(p);
-            p += 8;
-            break;
-        case BinaryValue::Int16:
-            if (number) group->integer = LittleEndianAt<std::int16_t>(p);
-            p += 2;
-            break;
-        case BinaryValue::Int32:
-            if (number) group->integer = LittleEndianAt<std::int32_t>(p);
-            p += 4;
-            break;
-        case BinaryValue::Byte:
-            if (number) group->integer = static_cast<signed char>(*p);
-            p += 1;
-            break;
-        case BinaryValue::Int64:  // clamped by the general reader
-        case BinaryValue::Chunk:
-            return false;
+    // The commonest encodings first, tested in turn: a jump table costs more.
+    // A value is stored whatever its kind; the readers look only at the
+    // member the kind names.
+    BinaryValue encoding = binary.encoding;
+    if (encoding == BinaryValue::Real) {
+        group->real = LittleEndianAt<double>(p);
+        p += 8;
+    } else if (encoding == BinaryValue::Text) {
+        const char *nul = TextEnd(p);
+        if (!nul) return false;  // too long: the general reader fails it
+        group->text = p;
+        group->length = static_cast<std::size_t>(nul - p);
+        p += group->length + 1;
+    } else if (encoding == BinaryValue::Int16) {
+        group->integer = LittleEndianAt<std::int16_t>(p);
+        p += 2;
+    } else if (encoding == BinaryValue::Int32) {
+        group->integer = LittleEndianAt<std::int32_t>(p);
+        p += 4;
+    } else if (encoding == BinaryValue::Byte) {
+        group->integer = static_cast<signed char>(*p);
+        p += 1;
+    } else if (encoding != BinaryValue::None) {
+        return false;  // a chunk, or a 64-bit integer the general reader clamps
     }
-    source.cursor = p;
+    at.cursor = p;
     return true;
+}
+
+[[gnu::always_inline]] inline bool BinaryGroup(QuickCursor &at, GroupView *group) {
+    return at.twoByteCodes ? BinaryGroupWith<true>(at, group) : BinaryGroupWith<false>(at, group);
 }
 
 }  // namespace quick
@@ -366,19 +459,49 @@ T LittleEndianAt(const char *p) {
 // the quick path takes it, else by the general reader.
 [[gnu::always_inline]] inline void NextGroup(GroupSource &source, rt::Report **report,
                                              GroupView *group) {
-    if (source.binary) {
+    QuickCursor at = QuickCursor::Of(source);
+    if (source.binary ? quick::BinaryGroup(at, group) : quick::AsciiGroup(at, group)) {
         const char *start = source.cursor;
-        if (quick::BinaryGroup(source, group)) {
-            *report = nullptr;
-            if (source.meter) ShowGroupProgress(source, source.viewStart + (start - source.base));
-            return;
-        }
-    } else if (quick::AsciiGroup(source, group)) {
+        at.Into(source);
         *report = nullptr;
-        if (source.meter) ShowGroupProgress(source, source.lineNumber);
+        if (source.meter) {
+            ShowGroupProgress(source, source.binary ? source.viewStart + (start - source.base)
+                                                    : source.lineNumber);
+        }
         return;
     }
     ReadGroupInFull(source, report, group);
+}
+
+// The form of a source, for a reader with a loop for each.
+enum class Form { Ascii, BinaryOneByteCodes, BinaryTwoByteCodes };
+inline Form FormOf(const GroupSource &source) {
+    if (!source.binary) return Form::Ascii;
+    return source.twoByteCodes ? Form::BinaryTwoByteCodes : Form::BinaryOneByteCodes;
+}
+
+// The quick path for a reader that knows the form of its source and holds
+// its cursor apart: false where the general reader must take the group.
+template <Form form>
+[[gnu::always_inline]] inline bool QuickGroup(QuickCursor &at, GroupView *group) {
+    if constexpr (form == Form::Ascii) return quick::AsciiGroup(at, group);
+    return quick::BinaryGroupWith<form == Form::BinaryTwoByteCodes>(at, group);
+}
+
+// Progress after a group the quick path took from `start`, `lineNumber` the
+// line after it. (The cursor's members are passed, not the cursor, whose
+// address would keep it out of registers.)
+template <Form form, bool binary = form != Form::Ascii>
+inline void ShowQuickProgress(const GroupSource &source, long long lineNumber, const char *start) {
+    ShowGroupProgress(source, binary ? source.viewStart + (start - source.base) : lineNumber);
+}
+
+// The place of the group the quick path took from `start`, `lineNumber` the
+// line after it.
+template <Form form, bool binary = form != Form::Ascii>
+inline GroupMark QuickGroupMark(const GroupSource &source, long long lineNumber,
+                                const char *start) {
+    return {source.viewStart + (start - source.base), binary ? lineNumber : lineNumber - 2};
 }
 
 }  // namespace vexlith

@@ -100,12 +100,16 @@ void ReleaseKindMembers(Qdxf_Entity &entity) {
     entity.type = QDXF_INVALID;
 }
 
-void FreeEntity(Qdxf_Entity *entity) {
-    if (!entity) return;
+void FreeEntityMembers(Qdxf_Entity *entity) {
     rt::Free(entity->layerName);
     rt::Free(entity->handle);
     rt::Free(entity->ltypeName);
     FreeKindMembers(*entity);
+}
+
+void FreeEntity(Qdxf_Entity *entity) {
+    if (!entity) return;
+    FreeEntityMembers(entity);
     rt::Free(entity);
 }
 

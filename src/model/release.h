@@ -29,6 +29,8 @@ void FreeEntity(Qdxf_Entity *entity);
 // Releases what the members of the entity's kind own and leaves it INVALID,
 // its kind's members zero and its common members as they were.
 void ReleaseKindMembers(Qdxf_Entity &entity);
+// What an entity owns, the record itself left (with dangling members).
+void FreeEntityMembers(Qdxf_Entity *entity);
 void FreeEntityList(Qdxf_Entity *list);
 void FreeBlock(Qdxf_Block *block);
 void FreeBlockList(Qdxf_Block *list);

@@ -4,10 +4,11 @@
 // does not belong to it (pushed back), each group goes from the file
 // service's buffer straight into the member it sets, the last group of a code
 // winning. A text is copied once, into the member's own heap block, which a
-// later group of the same code reuses while it holds the text. Only what
-// cannot be placed before the entity ends waits aside: the vertex groups of a
-// POLYLINE and the corner groups of a 3DFACE, until the vertex count that
-// sizes their array is known.
+// later group of the same code reuses while it holds the text. A POLYLINE's
+// vertices are read into a scratch array of vertex records, and a 3DFACE's
+// corner groups wait aside, until the count that sizes their array is known.
+// qdxf_ReadEach hands each entity of the ENTITIES section to its callback,
+// and the next entity reuses its record and blocks.
 //
 // Ten kinds are understood. An entity of any other kind is kept with its
 // common members only, as type QDXF_INVALID, and its kind is reported once by
@@ -16,6 +17,8 @@
 #include <climits>
 #include <cstddef>
 #include <cstring>
+#include <string_view>
+#include <utility>
 
 #include "codec/group_decode.h"
 #include "model/kinds.h"
@@ -29,33 +32,109 @@ namespace {
 // The text members an entity can hold: the common ones, then the first and
 // second of its kind (a TEXT's text and style, an INSERT's block name).
 enum TextMember { kHandle, kLtypeName, kLayerName, kKindText, kKindStyle, kTextMembers };
+static_assert(kTextMembers == kEntityTexts);
 
 // The entity being read, and what its groups need besides the record.
 struct EntityBuild {
     Qdxf_Entity &entity;
     Qdxf_ReadState &read;
+    rt::Scratch<VertexGroup> &vertexGroups;   // 3DFACE
+    rt::Scratch<Qdxf_Vertex> &vertexRecords;  // POLYLINE
     std::size_t capacity[kTextMembers] = {};  // the size of each text member's block
-    int vertices = 0;       // POLYLINE: VERTEX records; 3DFACE: x groups (10 to 13)
-    int corner = 0;         // 3DFACE: the corner the next coordinate goes to
-    bool inVertex = false;  // POLYLINE: after a VERTEX, up to a SEQEND
+    int vertices = 0;                // POLYLINE: VERTEX records; 3DFACE: x groups (10 to 13)
+    int corner = 0;                  // 3DFACE: the corner the next coordinate goes to
+    Qdxf_Vertex *vertex = nullptr;   // POLYLINE: the vertex being read, up to a SEQEND
+    EntitySpares *spares = nullptr;  // qdxf_ReadEach's ENTITIES section: blocks to take first
 };
 
-// The group's text into a text member: into the member's block when that
-// holds it, else into a new block (sized with room to spare for the texts
-// of later groups). False when the heap is exhausted.
-bool KeepText(EntityBuild &build, TextMember which, char *&member, const GroupView &group) {
-    std::size_t &capacity = build.capacity[which];
-    if (group.length >= capacity) {
-        std::size_t size = (group.length + 8) & ~std::size_t{7};
-        char *block = rt::NewArray<char>(size);
-        if (!block) return false;
-        rt::Free(member);
-        member = block;
-        capacity = size;
+// `length` bytes, in a few moves for the short texts of names and handles
+// (overlapping ones, so that no byte outside either range is touched); a
+// call costs more than the copy.
+inline void CopyText(char *to, const char *from, std::size_t length) {
+    auto move = [to, from]<typename Word>(Word, std::size_t at) {
+        Word word;
+        std::memcpy(&word, from + at, sizeof word);
+        std::memcpy(to + at, &word, sizeof word);
+    };
+    if (length >= 8 && length <= 16) {
+        move(std::uint64_t{}, 0);
+        move(std::uint64_t{}, length - 8);
+    } else if (length >= 4 && length < 8) {
+        move(std::uint32_t{}, 0);
+        move(std::uint32_t{}, length - 4);
+    } else if (length > 0 && length < 4) {
+        to[0] = from[0];
+        to[length / 2] = from[length / 2];
+        to[length - 1] = from[length - 1];
+    } else if (length > 16) {
+        std::memcpy(to, from, length);
     }
-    std::memcpy(member, group.text, group.length);
+}
+
+// A new block for a text member, sized with room to spare for the texts of
+// later groups; false when the heap is exhausted, the member unchanged.
+bool NewText(char *&member, std::size_t &capacity, std::size_t length) {
+    std::size_t size = (length + 8) & ~std::size_t{7};
+    char *block = rt::NewArray<char>(size);
+    if (!block) return false;
+    rt::Free(member);
+    member = block;
+    capacity = size;
+    return true;
+}
+
+// The same for qdxf_ReadEach: the spare block when it holds the text. Out of
+// line, as the reader of qdxf_Read does not need it.
+[[gnu::noinline]] bool NewSpareText(EntitySpares &spares, TextMember which, char *&member,
+                                    std::size_t &capacity, std::size_t length) {
+    SizedBlock &spare = spares.texts[which];
+    if (spare.size > length) {
+        rt::Free(member);
+        member = static_cast<char *>(spare.block);
+        capacity = spare.size;
+        spare = {};
+    } else if (!NewText(member, capacity, length)) {
+        return false;
+    }
+    spares.issuedTexts[which] = {member, capacity};
+    return true;
+}
+
+// The group's text into a text member: into the member's block when that
+// holds it, else into another block. False when the heap is exhausted.
+[[gnu::always_inline]] inline bool KeepText(EntityBuild &build, TextMember which, char *&member,
+                                            const GroupView &group) {
+    std::size_t &capacity = build.capacity[which];
+    if (group.length >= capacity &&
+        !(build.spares ? NewSpareText(*build.spares, which, member, capacity, group.length)
+                       : NewText(member, capacity, group.length)))
+        return false;
+    CopyText(member, group.text, group.length);
     member[group.length] = '\0';
     return true;
+}
+
+Qdxf_Coord *NewPoint(EntityBuild &build) {
+    if (!build.spares || !build.spares->point) return rt::New<Qdxf_Coord>();
+    Qdxf_Coord *point = std::exchange(build.spares->point, nullptr);
+    *point = {};
+    return point;
+}
+
+// An array of `count` vertices: the spare one when it holds them, zero-filled
+// when asked (a new one always is).
+Qdxf_Vertex *NewVertices(EntityBuild &build, std::size_t count, bool zeroFilled) {
+    if (!build.spares) return rt::NewArray<Qdxf_Vertex>(count);
+    SizedBlock &spare = build.spares->vertices;
+    SizedBlock block{};
+    if (spare.block && spare.size >= count) {
+        block = std::exchange(spare, {});
+        if (zeroFilled) std::memset(block.block, 0, count * sizeof(Qdxf_Vertex));
+    } else {
+        block = {rt::NewArray<Qdxf_Vertex>(count), count};
+    }
+    build.spares->issuedVertices = block;
+    return static_cast<Qdxf_Vertex *>(block.block);
 }
 
 double &Axis(Qdxf_Coord &point, int axis) {
@@ -159,8 +238,7 @@ bool ReadSolid(EntityBuild &build, const GroupView &group) {
         case 21:
         case 31:
             // The first of these groups brings the point into being.
-            if (!text.alignmentPoint && !(text.alignmentPoint = rt::New<Qdxf_Coord>()))
-                return false;
+            if (!text.alignmentPoint && !(text.alignmentPoint = NewPoint(build))) return false;
             SetCoordinate(*text.alignmentPoint, group, 11);
             break;
         case 40:
@@ -253,16 +331,16 @@ constexpr auto kVertexMembers = [] {
 }();
 
 // A POLYLINE's own groups (those before its first VERTEX, and those of its
-// SEQEND) set its members; a vertex's groups wait for the vertex array. With
-// the read options it keeps what the translations need besides: a polyface
-// mesh's face indices (a vertex's 71 to 74) and its extrusion direction.
-// Inlined into both of its readers: the loop of a polyline's vertices is the
-// hottest of a read.
+// SEQEND) set its members; a vertex's groups go into the vertex being read.
+// With the read options it keeps what the translations need besides: a
+// polyface mesh's face indices (a vertex's 71 to 74) and its extrusion
+// direction. Inlined into both of its readers: the loop of a polyline's
+// vertices is the hottest of a read.
 template <bool withOptions>
 [[gnu::always_inline]] inline bool ReadPolylineGroup(EntityBuild &build, const GroupView &group) {
     Qdxf_Polyline &polyline = build.entity.data.polyline;
     int code = group.code;
-    if (build.inVertex) {
+    if (build.vertex) {
         // Binary codes are signed 16-bit: a negative one sets nothing either.
         std::uint8_t member = code >= 0 && code < kVertexCodes ? kVertexMembers[code] : kNoMember;
         if (member == kNoMember) {
@@ -274,13 +352,14 @@ template <bool withOptions>
             }
             return true;
         }
-        VertexGroup kept{build.vertices - 1, member, {}};
+        // The vertex's bytes take the value's at its member's offset.
+        auto *bytes = reinterpret_cast<unsigned char *>(build.vertex) + member;
         if (member == kFlags) {
-            kept.value.integer = group.integer;
+            std::memcpy(bytes, &group.integer, sizeof group.integer);
         } else {
-            kept.value.real = group.real;
+            std::memcpy(bytes, &group.real, sizeof group.real);
         }
-        return build.read.vertexGroups.Append(kept);
+        return true;
     }
     if constexpr (withOptions) {
         if (code == 210 || code == 220 || code == 230) {
@@ -322,24 +401,24 @@ template <bool withOptions>
     return ReadPolylineGroup<false>(build, group);
 }
 
-// A POLYLINE takes its VERTEX and SEQEND records: true for either tag, false
-// for any other (which ends the entity), through *heapExhausted false for a
-// vertex more than the array could ever hold.
-bool TakeVertexTag(EntityBuild &build, const GroupView &group, bool *heapExhausted) {
-    if (IsTag(group, "VERTEX")) {
-        if (build.vertices == INT_MAX) {
-            *heapExhausted = true;
-            return false;
-        }
+enum class Tag { Taken, Other, NoMemory };
+
+// A POLYLINE takes its VERTEX and SEQEND records; any other tag ends it. A
+// VERTEX starts a zero-filled vertex, which the groups after it fill; there
+// is no room for one more than the array could ever hold. The tag's text is
+// passed, not its group, which can then stay in registers.
+[[gnu::always_inline]] inline Tag TakeVertexTag(EntityBuild &build, std::string_view tag) {
+    if (tag == "VERTEX") {
+        if (build.vertices == INT_MAX || !(build.vertex = build.vertexRecords.AppendZeroed()))
+            return Tag::NoMemory;
         ++build.vertices;
-        build.inVertex = true;
-        return true;
+        return Tag::Taken;
     }
-    if (IsTag(group, "SEQEND")) {
-        build.inVertex = false;
-        return true;
+    if (tag == "SEQEND") {
+        build.vertex = nullptr;
+        return Tag::Taken;
     }
-    return false;
+    return Tag::Other;
 }
 
 // A 3DFACE's corners are filled in the order their groups come, each z group
@@ -357,14 +436,40 @@ bool TakeVertexTag(EntityBuild &build, const GroupView &group, bool *heapExhaust
     return build.read.vertexGroups.Append(kept);
 }
 
-// The vertex array of a POLYLINE or a 3DFACE, filled from the groups kept
-// aside; a 3DFACE's groups past its last corner are dropped.
-void PlaceVertices(rt::Report **report, EntityBuild &build, const char *typeReader) {
+// The vertex array of a POLYLINE, from the vertices read. Those of an entity
+// a callback sees stay where they were read: the scratch block becomes the
+// array, and the spare array the scratch.
+void PlacePolylineVertices(rt::Report **report, EntityBuild &build) {
     rt::ReportOut out(report);
     Qdxf_Polyline &polyline = build.entity.data.polyline;
-    polyline.vertices = rt::NewArray<Qdxf_Vertex>(static_cast<std::size_t>(build.vertices));
+    auto count = static_cast<std::size_t>(build.vertices);
+    if (build.spares && build.vertexRecords.data()) {
+        SizedBlock &spare = build.spares->vertices;
+        std::size_t capacity = 0;
+        polyline.vertices = build.vertexRecords.Exchange(static_cast<Qdxf_Vertex *>(spare.block),
+                                                         spare.size, &capacity);
+        spare = {};
+        build.spares->issuedVertices = {polyline.vertices, capacity};
+        polyline.count = build.vertices;
+        return;
+    }
+    polyline.vertices = NewVertices(build, count, false);
     if (!polyline.vertices) {
-        return VX_FAIL_AS(out, typeReader, nullptr, "Error allocating vertex list");
+        return VX_FAIL_AS(out, "ReadPolyline", nullptr, "Error allocating vertex list");
+    }
+    polyline.count = build.vertices;
+    if (count)
+        std::memcpy(polyline.vertices, build.vertexRecords.data(), count * sizeof(Qdxf_Vertex));
+}
+
+// The corner array of a 3DFACE, filled from the groups kept aside; groups
+// past its last corner are dropped.
+void Place3DFaceCorners(rt::Report **report, EntityBuild &build) {
+    rt::ReportOut out(report);
+    Qdxf_Polyline &polyline = build.entity.data.polyline;
+    polyline.vertices = NewVertices(build, static_cast<std::size_t>(build.vertices), true);
+    if (!polyline.vertices) {
+        return VX_FAIL_AS(out, "Read3DFACE", nullptr, "Error allocating vertex list");
     }
     polyline.count = build.vertices;
     for (const VertexGroup &group : build.read.vertexGroups) {
@@ -382,15 +487,16 @@ void PlaceVertices(rt::Report **report, EntityBuild &build, const char *typeRead
 
 // One group into the common members, or else into those of the kind.
 template <TypeReader readType>
-bool ReadMember(EntityBuild &build, const GroupView &group) {
+[[gnu::always_inline]] inline bool ReadMember(EntityBuild &build, const GroupView &group) {
+    // Coordinates, most of a drawing's groups, are no common member: they
+    // skip the switch, and so do the layer and the handle, which every entity and vertex has.
+    if (group.code >= 10 && group.code < 38) return readType(build, group);
     Qdxf_Entity &entity = build.entity;
+    if (group.code == 8) return KeepText(build, kLayerName, entity.layerName, group);
+    if (group.code == 5) return KeepText(build, kHandle, entity.handle, group);
     switch (group.code) {
-        case 5:
-            return KeepText(build, kHandle, entity.handle, group);
         case 6:
             return KeepText(build, kLtypeName, entity.ltypeName, group);
-        case 8:
-            return KeepText(build, kLayerName, entity.layerName, group);
         case 38:
             entity.elevation = group.real;
             return true;
@@ -444,31 +550,54 @@ bool ReadLaterKind(GroupSource &source, const GroupMark &mark, GroupView &group,
 }
 
 // The groups after an entity's type group, up to the next code-0 group that
-// does not belong to it, which is pushed back. A group without a value sets
-// no member (no code of the tables has one); with the read options, those of
-// later versions' codes are read with their values.
-template <TypeReader readType, bool withOptions = false>
+// does not belong to it, which is pushed back. A group without a value
+// reaches no member: no code of a kind without a value has one. With the read
+// options, those of later versions' codes are read with their values. One
+// loop for each kind, form and the options: most of a read's time is spent
+// here.
+template <TypeReader readType, Form form, bool withOptions = false>
 Read ReadMembers(GroupSource &source, EntityBuild &build, rt::Report **inner) {
     GroupView group{};
+    const rt::Meter *meter = source.meter;
+    QuickCursor at = QuickCursor::Of(source);
     for (;;) {
-        GroupMark mark = MarkGroup(source);
-        NextGroup(source, inner, &group);
-        if (*inner) return Read::ReadFailed;
+        const char *start = at.cursor;
+        GroupMark mark;
+        bool quick = QuickGroup<form>(at, &group);
+        if (quick) {
+            if (meter) ShowQuickProgress<form>(source, at.lineNumber, start);
+        } else {
+            at.Into(source);
+            mark = MarkGroup(source);
+            // Into a group of its own, so that `group` never has its address
+            // taken and can live in registers.
+            GroupView full = group;
+            ReadGroupInFull(source, inner, &full);
+            if (*inner) return Read::ReadFailed;
+            group = full;
+            at = QuickCursor::Of(source);
+        }
         if (group.code == 0) {
             if constexpr (readType == ReadPolyline || readType == ReadWithOptions<ReadPolyline>) {
-                bool heapExhausted = false;
-                if (TakeVertexTag(build, group, &heapExhausted)) continue;
-                if (heapExhausted) return Read::NoMemory;
+                Tag tag = TakeVertexTag(build, {group.text, group.length});
+                if (tag == Tag::Taken) continue;
+                if (tag == Tag::NoMemory) return Read::NoMemory;
             }
-            PushBackGroup(source, mark);
+            at.Into(source);
+            PushBackGroup(source,
+                          quick ? QuickGroupMark<form>(source, at.lineNumber, start) : mark);
             return Read::All;
         }
         // A code-0 group is never of kind none: a group of a code R12 has no
         // value for is read again here, off the plain path's way.
-        if (group.kind == QDXF_VALUE_NONE) {
-            if constexpr (!withOptions) continue;
-            if (!ReadLaterKind(source, mark, group, inner)) return Read::ReadFailed;
-            if (group.kind == QDXF_VALUE_NONE) continue;
+        if constexpr (withOptions) {
+            if (group.kind == QDXF_VALUE_NONE) {
+                at.Into(source);
+                if (quick) mark = QuickGroupMark<form>(source, at.lineNumber, start);
+                if (!ReadLaterKind(source, mark, group, inner)) return Read::ReadFailed;
+                at = QuickCursor::Of(source);
+                if (group.kind == QDXF_VALUE_NONE) continue;
+            }
         }
         if (!ReadMember<readType>(build, group)) return Read::NoMemory;
     }
@@ -502,27 +631,41 @@ using MembersReader = Read (*)(GroupSource &source, EntityBuild &build, rt::Repo
 struct Kind {
     const char *name;
     Qdxf_EntityType type;
-    MembersReader read;
+    MembersReader read[3];  // by Form
 };
 
-#define VX_KIND_READER(name, type, dumpName, reader, writer) {name, type, ReadMembers<reader>},
+#define VX_KIND_READER(name, type, dumpName, reader, writer)                           \
+    {name,                                                                             \
+     type,                                                                             \
+     {ReadMembers<reader, Form::Ascii>, ReadMembers<reader, Form::BinaryOneByteCodes>, \
+      ReadMembers<reader, Form::BinaryTwoByteCodes>}},
 constexpr Kind kKinds[] = {VX_ENTITY_KINDS(VX_KIND_READER)};
 #undef VX_KIND_READER
-#define VX_KIND_READER(name, type, dumpName, reader, writer) \
-    ReadMembers<ReadWithOptions<reader>, true>,
-constexpr MembersReader kOptionReaders[] = {VX_ENTITY_KINDS(VX_KIND_READER)};
+#define VX_KIND_READER(name, type, dumpName, reader, writer)               \
+    {ReadMembers<ReadWithOptions<reader>, Form::Ascii, true>,              \
+     ReadMembers<ReadWithOptions<reader>, Form::BinaryOneByteCodes, true>, \
+     ReadMembers<ReadWithOptions<reader>, Form::BinaryTwoByteCodes, true>},
+constexpr MembersReader kOptionReaders[][3] = {VX_ENTITY_KINDS(VX_KIND_READER)};
 #undef VX_KIND_READER
+constexpr MembersReader kUnknownKindReaders[] = {
+    ReadMembers<ReadNoMembers, Form::Ascii>, ReadMembers<ReadNoMembers, Form::BinaryOneByteCodes>,
+    ReadMembers<ReadNoMembers, Form::BinaryTwoByteCodes>};
+
+// How an entity of a kind (null: unknown) is read in a form.
+MembersReader PlainReader(const Kind *kind, std::size_t form) {
+    return (kind ? kind->read : kUnknownKindReaders)[form];
+}
 
 // How an entity of a kind (null: unknown) is read when the read has options.
-MembersReader OptionsReader(Qdxf_ReadState &read, const Kind *kind, const char *name) {
-    if (!(read.flags & (QDXF_READ_MODERN_KINDS | QDXF_READ_WORLD)))
-        return kind ? kind->read : ReadMembers<ReadNoMembers>;
+MembersReader OptionsReader(Qdxf_ReadState &read, const Kind *kind, const char *name,
+                            std::size_t form) {
+    if (!(read.flags & (QDXF_READ_MODERN_KINDS | QDXF_READ_WORLD))) return PlainReader(kind, form);
     read.translation.extrusion = {0, 0, 1};
     read.translation.faces.Clear();
-    if (kind) return kOptionReaders[kind - kKinds];
+    if (kind) return kOptionReaders[kind - kKinds][form];
     if ((read.flags & QDXF_READ_MODERN_KINDS) && translate::GathersGroups(name))
         return GatherMembers;
-    return ReadMembers<ReadNoMembers>;
+    return PlainReader(nullptr, form);
 }
 
 // The kinds by the first letter of their names, built from kKinds: the first
@@ -557,9 +700,11 @@ const Kind *KindOf(const char *name) {
 }
 
 // A new entity of a kind (null: unknown) with the members its groups do not
-// set; null when the heap is exhausted.
-Qdxf_Entity *NewEntity(const Kind *kind) {
-    auto *entity = rt::New<Qdxf_Entity>();
+// set, in the spare record when there is one; null when the heap is
+// exhausted.
+Qdxf_Entity *NewEntity(const Kind *kind, EntitySpares *spares) {
+    auto *entity =
+        spares && spares->record ? std::exchange(spares->record, nullptr) : rt::New<Qdxf_Entity>();
     if (!entity) return nullptr;
     entity->color = 256;
     entity->type = kind ? kind->type : QDXF_INVALID;
@@ -607,7 +752,78 @@ Noted NoteIgnoredType(Qdxf_ReadState &state, const char *name) {
     return Noted::Now;
 }
 
+// The larger of the spare and `offered` stays; the other is freed.
+void Offer(SizedBlock &spare, SizedBlock offered) {
+    if (offered.size < spare.size) return rt::Free(offered.block);
+    rt::Free(spare.block);
+    spare = offered;
+}
+
+// The size of a block an entity holds: as it was issued, or (a block a later
+// step put in its place) what its contents show. A text block's size stays a
+// multiple of 8, as the blocks KeepText sizes are, which are read whole.
+std::size_t SizeOf(const void *block, const SizedBlock &issued, std::size_t contents) {
+    return block == issued.block ? issued.size : contents;
+}
+
+// An entity the callback has seen: its record and blocks become the spares,
+// and whatever else it holds is freed.
+void KeepForReuse(EntitySpares &spares, Qdxf_Entity *entity) {
+    char **texts[kTextMembers] = {&entity->handle, &entity->ltypeName, &entity->layerName};
+    switch (EntityKind(*entity)) {
+        case QDXF_TEXT: {
+            Qdxf_Text &text = entity->data.text;
+            texts[kKindText] = &text.text;
+            texts[kKindStyle] = &text.style;
+            if (text.alignmentPoint) {
+                rt::Free(spares.point);
+                spares.point = std::exchange(text.alignmentPoint, nullptr);
+            }
+            break;
+        }
+        case QDXF_INSERT:
+            texts[kKindText] = &entity->data.insert.blockName;
+            break;
+        case QDXF_POLYLINE:
+        case QDXF_3DFACE: {
+            Qdxf_Polyline &polyline = entity->data.polyline;
+            if (!polyline.vertices) break;
+            for (int i = 0; i < polyline.count; ++i)
+                rt::Free(polyline.vertices[i].ltypeName);
+            std::size_t count = polyline.count > 0 ? static_cast<std::size_t>(polyline.count) : 0;
+            Offer(spares.vertices,
+                  {polyline.vertices, SizeOf(polyline.vertices, spares.issuedVertices, count)});
+            polyline.vertices = nullptr;
+            break;
+        }
+        default:
+            break;
+    }
+    for (int which = 0; which < kTextMembers; ++which) {
+        if (!texts[which] || !*texts[which]) continue;
+        char *text = std::exchange(*texts[which], nullptr);
+        Offer(spares.texts[which], {text, SizeOf(text, spares.issuedTexts[which],
+                                                 (std::strlen(text) + 1) & ~std::size_t{7})});
+    }
+    for (SizedBlock &issued : spares.issuedTexts)
+        issued = {};
+    spares.issuedVertices = {};
+    FreeEntityMembers(entity);
+    std::memset(static_cast<void *>(entity), 0, sizeof *entity);
+    rt::Free(spares.record);
+    spares.record = entity;
+}
+
 }  // namespace
+
+void ReleaseSpares(EntitySpares &spares) {
+    rt::Free(spares.record);
+    for (SizedBlock &text : spares.texts)
+        rt::Free(text.block);
+    rt::Free(spares.vertices.block);
+    rt::Free(spares.point);
+    spares = {};
+}
 
 Qdxf_Layer *FindLayer(const Qdxf_ReadState &read, const Qdxf_Info *drawing, const char *name) {
     if (!drawing->tables) return nullptr;
@@ -633,15 +849,20 @@ Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *dr
     std::memcpy(name, type.text, type.length);
     name[type.length] = '\0';
     const Kind *kind = KindOf(name);
-    rt::Owned<Qdxf_Entity, FreeEntity> entity(NewEntity(kind));
+    // The entities a callback sees one at a time take the spare blocks.
+    EntitySpares *spares = read.entityCallback && !block ? &read.spares : nullptr;
+    rt::Owned<Qdxf_Entity, FreeEntity> entity(NewEntity(kind, spares));
     if (!entity) {
         VX_FAIL(out, nullptr, "Memory allocation error");
         return nullptr;
     }
     read.vertexGroups.Clear();
-    EntityBuild build{*entity, read};
-    MembersReader readMembers = kind ? kind->read : ReadMembers<ReadNoMembers>;
-    if (read.flags) readMembers = OptionsReader(read, kind, name);
+    read.vertexRecords.Clear();
+    EntityBuild build{*entity, read, read.vertexGroups, read.vertexRecords};
+    build.spares = spares;
+    auto form = static_cast<std::size_t>(FormOf(source));
+    MembersReader readMembers =
+        read.flags ? OptionsReader(read, kind, name, form) : PlainReader(kind, form);
     switch (readMembers(source, build, &inner)) {
         case Read::All:
             break;
@@ -654,9 +875,9 @@ Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *dr
     }
 
     if (entity->type == QDXF_POLYLINE) {
-        PlaceVertices(&inner, build, "ReadPolyline");
+        PlacePolylineVertices(&inner, build);
     } else if (entity->type == QDXF_3DFACE) {
-        PlaceVertices(&inner, build, "Read3DFACE");
+        Place3DFaceCorners(&inner, build);
     } else if (!kind && readMembers != GatherMembers) {
         switch (NoteIgnoredType(read, name)) {
             case Noted::Already:
@@ -690,6 +911,13 @@ Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *dr
             return nullptr;
         }
     }
+    // A conversion may have freed an issued block and been given the same
+    // address, smaller: such blocks are offered back at their contents' size.
+    if (spares && read.flags) {
+        for (SizedBlock &issued : spares->issuedTexts)
+            issued = {};
+        spares->issuedVertices = {};
+    }
     entity->layer = FindLayer(read, drawing, entity->layerName);
     entity->block = block;
     return entity.release();
@@ -709,7 +937,7 @@ void ReadEntityList(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawin
             continue;
         }
         int stop = read.entityCallback(read.callbackContext, drawing, entity);
-        FreeEntity(entity);
+        KeepForReuse(read.spares, entity);
         if (stop) {
             read.stopped = true;
             return;

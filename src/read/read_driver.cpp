@@ -95,6 +95,8 @@ void ReleaseReadState(Qdxf_ReadState &read) {
     read.ltypeNames.Release();
     read.vertexGroups.Release();
     read.translation.Release();
+    read.vertexRecords.Release();
+    ReleaseSpares(read.spares);
 }
 
 void SkipPast(GroupSource &source, rt::Report **report, const char *tag, const char *function) {

@@ -35,6 +35,28 @@ struct VertexGroup {
     } value;
 };
 
+// A block of the heap and how much it holds: bytes of a text, vertices of a
+// vertex array.
+struct SizedBlock {
+    void *block;
+    std::size_t size;
+};
+
+// qdxf_ReadEach: the record and blocks of the entity the callback has seen,
+// taken again by the next one, so that a stream of entities runs in the same
+// few blocks and touches no fresh memory. `issued` are the blocks the entity
+// being read was given, with their sizes: a member that no longer holds its
+// block (a later step replaced it) is sized by its text.
+constexpr int kEntityTexts = 5;  // handle, ltypeName, layerName, two of the kind
+struct EntitySpares {
+    Qdxf_Entity *record;  // zero-filled
+    SizedBlock texts[kEntityTexts];
+    SizedBlock vertices;
+    Qdxf_Coord *point;
+    SizedBlock issuedTexts[kEntityTexts];
+    SizedBlock issuedVertices;
+};
+
 struct Qdxf_ReadState {
     GroupSource source;
     // What the host asked for: QDXF_READ_... flags (0 for qdxf_Read), the
@@ -47,6 +69,7 @@ struct Qdxf_ReadState {
     Qdxf_EntityCallback entityCallback;
     void *callbackContext;
     bool stopped;
+    EntitySpares spares;
     // QDXF_READ_UTF8: the encoding of the file's texts, as its header says.
     translate::TextEncoding encoding;
     long long fileSize;     // bytes; 0 when unknown (not a regular file)
@@ -59,10 +82,12 @@ struct Qdxf_ReadState {
     rt::NameIndex ignoredKinds;
     rt::NameIndex layerNames;
     rt::NameIndex ltypeNames;
-    // The vertex groups of the entity being read.
+    // The corner groups of the 3DFACE and the vertices of the POLYLINE being
+    // read, until their arrays are sized.
     rt::Scratch<VertexGroup> vertexGroups;
     // QDXF_READ_MODERN_KINDS and QDXF_READ_WORLD: what the translations keep.
     translate::Translation translation;
+    rt::Scratch<Qdxf_Vertex> vertexRecords;
     // The last record of each list of the drawing being read: records are
     // appended after it, however many sections fill the list.
     Qdxf_Ltype *lastLtype;
@@ -74,6 +99,8 @@ struct Qdxf_ReadState {
 
 // Releases the ignored kinds and their index, and empties the list.
 void FreeIgnoredTypes(Qdxf_ReadState &read);
+// Returns the spare blocks to the heap.
+void ReleaseSpares(EntitySpares &spares);
 // Releases everything the read state holds besides the file.
 void ReleaseReadState(Qdxf_ReadState &read);
 

@@ -34,6 +34,13 @@ public:
         size_ += count;
         return true;
     }
+    // A zero-filled record at the end, or null when the heap is exhausted.
+    T *AppendZeroed() {
+        if (size_ == capacity_ && !Grow()) return nullptr;
+        T *record = data_ + size_++;
+        std::memset(static_cast<void *>(record), 0, sizeof(T));
+        return record;
+    }
     const T *begin() const { return data_; }
     const T *end() const { return data_ + size_; }
     T *data() { return data_; }
@@ -44,6 +51,17 @@ public:
     const T &operator[](std::size_t index) const { return data_[index]; }
     // Empties it; the block is kept for reuse.
     void Clear() { size_ = 0; }
+    // Hands its block over, with the number of records it holds room for,
+    // and takes `block` (room for `capacity` records; may be null) in its
+    // place, empty: the records read into it change hands without a copy.
+    T *Exchange(T *block, std::size_t capacity, std::size_t *handedCapacity) {
+        T *handed = data_;
+        *handedCapacity = capacity_;
+        data_ = block;
+        capacity_ = block ? capacity : 0;
+        size_ = 0;
+        return handed;
+    }
     // Drops the records from `size` on (none when it holds fewer).
     void Truncate(std::size_t size) {
         if (size < size_) size_ = size;

@@ -78,8 +78,9 @@ T *NewArray(std::size_t count) {
     return static_cast<T *>(qmsc_HeapMalloc(count * sizeof(T)));
 }
 
+// A null block is not handed to the toolkit: most members released are null.
 inline void Free(void *block) {
-    qmsc_HeapFree(block);
+    if (block) qmsc_HeapFree(block);
 }
 
 // A block or record owned until it is handed on with release(): released

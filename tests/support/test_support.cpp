@@ -66,6 +66,19 @@ ReadOutcome ReadFile(const std::string &path, qmet_Meter *meter) {
     return {DrawingPtr(info), ReportPtr(report)};
 }
 
+ReadOutcome ReadFileEach(const std::string &path, qmet_Meter *meter, Qdxf_EntityCallback take,
+                         void *context) {
+    long count = 0;
+    auto countEntity = [](void *counted, const Qdxf_Info *, const Qdxf_Entity *) {
+        ++*static_cast<long *>(counted);
+        return 0;
+    };
+    qerr_Report *report = nullptr;
+    Qdxf_Info *info = qdxf_ReadEach(path.c_str(), meter, nullptr, take ? take : countEntity,
+                                    take ? context : &count, &report);
+    return {DrawingPtr(info), ReportPtr(report)};
+}
+
 ReadOutcome ReadContents(std::string_view contents, qmet_Meter *meter) {
     TempFile file(contents);
     return ReadFile(file.path(), meter);

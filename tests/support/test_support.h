@@ -57,6 +57,10 @@ struct ReadOutcome {
     std::vector<std::string> messages() const { return Messages(report.get()); }
 };
 ReadOutcome ReadFile(const std::string &path, qmet_Meter *meter = nullptr);
+// The same through qdxf_ReadEach, each entity passed to `take` (null: only
+// counted).
+ReadOutcome ReadFileEach(const std::string &path, qmet_Meter *meter = nullptr,
+                         Qdxf_EntityCallback take = nullptr, void *context = nullptr);
 // Writes `contents` to a temporary file and reads it.
 ReadOutcome ReadContents(std::string_view contents, qmet_Meter *meter = nullptr);
 

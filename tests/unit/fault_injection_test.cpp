@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-// Reading a drawing under every fault in turn: each allocation failing, the
-// heap exhausted from each allocation on, each file read failing, the file
-// failing at each byte, and the file cut short at each byte. Each time the read
-// must fail with a report (never report success), and leave nothing
-// allocated and no file open.
+// Reading a drawing under every fault in turn, whole and entity by entity:
+// each allocation failing, the heap exhausted from each allocation on, each
+// file read failing, the file failing at each byte, and the file cut short at
+// each byte. Each time the read must fail with a report (never report
+// success), and leave nothing allocated and no file open.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -81,38 +81,49 @@ const std::set<std::string> kOutOfMemory = {"Memory allocation error",
 
 void NoProgress(void *, double) {}
 
+// Both ways of reading a drawing: whole, and entity by entity to a callback.
+using Reader = ReadOutcome (*)(const std::string &path, qmet_Meter *meter);
+const std::pair<const char *, Reader> kReaders[] = {
+    {"qdxf_Read", [](const std::string &path, qmet_Meter *meter) { return ReadFile(path, meter); }},
+    {"qdxf_ReadEach",
+     [](const std::string &path, qmet_Meter *meter) { return ReadFileEach(path, meter); }},
+};
+
 TEST(FaultInjection, EveryFailedAllocationOrReadFailsTheReadCleanly) {
     for (const auto &[form, contents] : FormsAndExample()) {
         TempFile file(contents);
         for (bool withMeter : {false, true}) {
-            qmet_Meter meter{NoProgress, nullptr};
-            qmet_Meter *progress = withMeter ? &meter : nullptr;
-            for (const Fault &fault : kFaults) {
-                pellund_TestReset();
-                ReadOutcome clean = ReadFile(file.path(), progress);
-                long calls = fault.count();
-                ASSERT_TRUE(clean.drawing && clean.drawing->tables && clean.drawing->blocks)
-                    << form;
-                clean = {};
-                ASSERT_GT(calls, fault.outOfMemory ? 50 : 0) << form;
-                long liveBefore = pellund_TestLiveBlocks();
-                for (long n = 1; n <= calls; ++n) {
+            for (const auto &[reader, read] : kReaders) {
+                qmet_Meter meter{NoProgress, nullptr};
+                qmet_Meter *progress = withMeter ? &meter : nullptr;
+                for (const Fault &fault : kFaults) {
                     pellund_TestReset();
-                    fault.arm(n);
-                    ReadOutcome outcome = ReadFile(file.path(), progress);
-                    pellund_TestReset();
-                    std::string where = form + (withMeter ? " with meter" : "") + ", failing " +
-                                        fault.name + " " + std::to_string(n);
-                    EXPECT_EQ(outcome.drawing, nullptr) << where;
-                    ASSERT_NE(outcome.report, nullptr) << where;
-                    if (fault.outOfMemory) {
-                        EXPECT_TRUE(kOutOfMemory.count(outcome.messages().back()))
-                            << where << ": "
-                            << ::testing::PrintToString(Levels(outcome.report.get()));
+                    ReadOutcome clean = read(file.path(), progress);
+                    long calls = fault.count();
+                    ASSERT_TRUE(clean.drawing && clean.drawing->tables && clean.drawing->blocks)
+                        << form;
+                    clean = {};
+                    ASSERT_GT(calls, fault.outOfMemory ? 50 : 0) << form;
+                    long liveBefore = pellund_TestLiveBlocks();
+                    for (long n = 1; n <= calls; ++n) {
+                        pellund_TestReset();
+                        fault.arm(n);
+                        ReadOutcome outcome = read(file.path(), progress);
+                        pellund_TestReset();
+                        std::string where = std::string(reader) + ", " + form +
+                                            (withMeter ? " with meter" : "") + ", failing " +
+                                            fault.name + " " + std::to_string(n);
+                        EXPECT_EQ(outcome.drawing, nullptr) << where;
+                        ASSERT_NE(outcome.report, nullptr) << where;
+                        if (fault.outOfMemory) {
+                            EXPECT_TRUE(kOutOfMemory.count(outcome.messages().back()))
+                                << where << ": "
+                                << ::testing::PrintToString(Levels(outcome.report.get()));
+                        }
+                        outcome = {};
+                        EXPECT_EQ(pellund_TestLiveBlocks(), liveBefore) << where;
+                        EXPECT_EQ(pellund_TestOpenHandles(), 0) << where;
                     }
-                    outcome = {};
-                    EXPECT_EQ(pellund_TestLiveBlocks(), liveBefore) << where;
-                    EXPECT_EQ(pellund_TestOpenHandles(), 0) << where;
                 }
             }
         }
@@ -125,19 +136,22 @@ TEST(FaultInjection, AFileThatFailsAtAnyByteFailsTheReadCleanly) {
     for (const auto &[form, contents] : FormsAndExample()) {
         TempFile file(contents);
         for (bool withMeter : {false, true}) {
-            qmet_Meter meter{NoProgress, nullptr};
-            long liveBefore = pellund_TestLiveBlocks();
-            for (std::size_t byte = 0; byte < contents.size(); ++byte) {
-                pellund_TestReset();
-                pellund_TestFailReadAtByte(static_cast<long long>(byte));
-                ReadOutcome outcome = ReadFile(file.path(), withMeter ? &meter : nullptr);
-                pellund_TestReset();
-                std::string where = std::string(form) + ", failing at byte " + std::to_string(byte);
-                EXPECT_EQ(outcome.drawing, nullptr) << where;
-                EXPECT_NE(outcome.report, nullptr) << where;
-                outcome = {};
-                EXPECT_EQ(pellund_TestLiveBlocks(), liveBefore) << where;
-                EXPECT_EQ(pellund_TestOpenHandles(), 0) << where;
+            for (const auto &[reader, read] : kReaders) {
+                qmet_Meter meter{NoProgress, nullptr};
+                long liveBefore = pellund_TestLiveBlocks();
+                for (std::size_t byte = 0; byte < contents.size(); ++byte) {
+                    pellund_TestReset();
+                    pellund_TestFailReadAtByte(static_cast<long long>(byte));
+                    ReadOutcome outcome = read(file.path(), withMeter ? &meter : nullptr);
+                    pellund_TestReset();
+                    std::string where = std::string(reader) + ", " + form + ", failing at byte " +
+                                        std::to_string(byte);
+                    EXPECT_EQ(outcome.drawing, nullptr) << where;
+                    EXPECT_NE(outcome.report, nullptr) << where;
+                    outcome = {};
+                    EXPECT_EQ(pellund_TestLiveBlocks(), liveBefore) << where;
+                    EXPECT_EQ(pellund_TestOpenHandles(), 0) << where;
+                }
             }
         }
     }

@@ -560,7 +560,9 @@ TEST(QuickPath, DecodesAsTheGeneralReader) {
             GroupView q{}, g{};
             ReadGroupInFull(general, &report, &g);
             ASSERT_EQ(report, nullptr);
-            bool took = isBinary ? quick::BinaryGroup(quick, &q) : quick::AsciiGroup(quick, &q);
+            QuickCursor at = QuickCursor::Of(quick);
+            bool took = isBinary ? quick::BinaryGroup(at, &q) : quick::AsciiGroup(at, &q);
+            if (took) at.Into(quick);
             if (!took) ReadGroupInFull(quick, &report, &q);
             taken += took;
             std::string where = std::to_string(g.code) + " of group " + std::to_string(i);

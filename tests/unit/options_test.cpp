@@ -3,6 +3,9 @@
 // refused, and what an entity callback sees and can stop.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
+#include "pellund_testing.h"
 #include "test_support.h"
 
 using namespace testing_support;
@@ -82,6 +85,96 @@ TEST(Options, EachEntityGoesToTheCallbackUntilItStops) {
             stopAfter ? std::vector<double>{0.0} : std::vector<double>{0.0, 2.0};
         EXPECT_EQ(seen.endX, expected);
     }
+}
+
+// An entity as bytes, its texts and arrays followed and its layer named: the
+// same entity read twice gives the same bytes wherever its blocks lie.
+std::string Flattened(const Qdxf_Entity &entity) {
+    Qdxf_Entity record;
+    std::memcpy(&record, &entity, sizeof record);
+    std::string bytes = entity.layer && entity.layer->name ? entity.layer->name : "(none)";
+    auto follow = [&bytes](auto *&block, std::size_t size) {
+        if (block) bytes.append(reinterpret_cast<const char *>(block), size);
+        bytes += block ? '+' : '-';
+        block = nullptr;
+    };
+    auto text = [&follow](char *&member) { follow(member, member ? std::strlen(member) : 0); };
+    record.next = record.prev = nullptr;
+    record.layer = nullptr;
+    text(record.layerName);
+    text(record.handle);
+    text(record.ltypeName);
+    if (record.type == QDXF_TEXT) {
+        text(record.data.text.text);
+        text(record.data.text.style);
+        follow(record.data.text.alignmentPoint, sizeof(Qdxf_Coord));
+    } else if (record.type == QDXF_INSERT) {
+        text(record.data.insert.blockName);
+    } else if (record.type == QDXF_POLYLINE || record.type == QDXF_3DFACE) {
+        Qdxf_Polyline &polyline = record.data.polyline;
+        follow(polyline.vertices, static_cast<std::size_t>(polyline.count) * sizeof(Qdxf_Vertex));
+    }
+    return bytes.append(reinterpret_cast<const char *>(&record), sizeof record);
+}
+
+int TakeFlattened(void *context, const Qdxf_Info *, const Qdxf_Entity *entity) {
+    static_cast<std::vector<std::string> *>(context)->push_back(Flattened(*entity));
+    return 0;
+}
+
+// Every drawing at hand, and one that fails inside its ENTITIES section, with
+// and without the options: the callback sees the entities the whole read
+// lists, a failure gives its report chain, and nothing is left behind.
+TEST(ReadEach, GivesWhatQdxfReadGives) {
+    TempFile cut(kTwoLines.substr(0, kTwoLines.rfind("ENDSEC")));
+    std::vector<std::string> files = {cut.path(), VEXLITH_SOURCE_DIR "/examples/house.dxf"};
+    for (const auto &directory : {TestDataDir(), CorpusDir()}) {
+        if (directory.empty()) continue;
+        for (const auto &entry : std::filesystem::recursive_directory_iterator(directory)) {
+            if (entry.path().extension() == ".dxf") files.push_back(entry.path().string());
+        }
+    }
+    LogCapture quiet;
+    long live = pellund_TestLiveBlocks();
+    for (unsigned flags : {0u, unsigned{QDXF_READ_ALL}}) {
+        const Qdxf_ReadOptions options{sizeof options, flags, 0.0};
+        for (const std::string &file : files) {
+            std::vector<std::string> seen, listed;
+            qerr_Report *eachReport = nullptr, *wholeReport = nullptr;
+            ReadOutcome each{DrawingPtr(qdxf_ReadEach(file.c_str(), nullptr, &options,
+                                                      TakeFlattened, &seen, &eachReport)),
+                             ReportPtr(eachReport)};
+            ReadOutcome whole{
+                DrawingPtr(qdxf_ReadWithOptions(file.c_str(), nullptr, &options, &wholeReport)),
+                ReportPtr(wholeReport)};
+            std::string where = file + " with flags " + std::to_string(flags);
+            EXPECT_EQ(Levels(each.report.get()), Levels(whole.report.get())) << where;
+            ASSERT_EQ(each.drawing == nullptr, whole.drawing == nullptr) << where;
+            if (!whole.drawing) continue;
+            for (const Qdxf_Entity *entity = whole.drawing->entities; entity; entity = entity->next)
+                listed.push_back(Flattened(*entity));
+            EXPECT_TRUE(seen == listed) << where << ": " << seen.size() << " of " << listed.size();
+            EXPECT_EQ(each.drawing->entities, nullptr) << where;
+        }
+    }
+    EXPECT_EQ(pellund_TestLiveBlocks(), live);
+}
+
+// A read started from the callback leaves the entity being seen as it was.
+TEST(ReadEach, ACallbackMayStartAnotherRead) {
+    TempFile file(kTwoLines);
+    struct Nested {
+        std::string path;
+        std::vector<double> endX;
+    } nested{file.path(), {}};
+    auto take = [](void *context, const Qdxf_Info *, const Qdxf_Entity *entity) {
+        auto &state = *static_cast<Nested *>(context);
+        if (!ReadFileEach(state.path).drawing) return 1;
+        state.endX.push_back(entity->data.line.end.x);
+        return 0;
+    };
+    EXPECT_NE(ReadFileEach(file.path(), nullptr, take, &nested).drawing, nullptr);
+    EXPECT_EQ(nested.endX, (std::vector<double>{0.0, 2.0}));
 }
 
 }  // namespace

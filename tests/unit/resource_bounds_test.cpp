@@ -89,10 +89,12 @@ std::vector<HostileFile> HostileFiles() {
         {"an entity of empty texts",
          BinaryFile(BinarySection("ENTITIES", BinaryTag("LINE") + Repeat(BinaryTag("", 1), kMany))),
          24, true},
+        // A vertex record of 72 bytes from eight: 9 per byte, read into a
+        // scratch array that grows by doubling before the polyline's own.
         {"a polyline of vertices without groups",
          BinaryFile(
              BinarySection("ENTITIES", BinaryTag("POLYLINE") + Repeat(BinaryTag("VERTEX"), kMany))),
-         16, true},
+         32, true},
         {"a 3DFACE of corners",
          BinaryFile(BinarySection(
              "ENTITIES",
