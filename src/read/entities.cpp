@@ -518,7 +518,7 @@ template <TypeReader readType>
 // what its translation needs besides its members: its extrusion direction
 // and a polyface mesh's face indices.
 template <TypeReader readType>
-bool ReadWithOptions(EntityBuild &build, const GroupView &group) {
+[[gnu::always_inline]] inline bool ReadWithOptions(EntityBuild &build, const GroupView &group) {
     int code = group.code;
     if (code == 210 || code == 220 || code == 230) {
         Axis(build.read.translation.extrusion, code / 10 - 21) = group.real;
@@ -527,13 +527,15 @@ bool ReadWithOptions(EntityBuild &build, const GroupView &group) {
     return readType(build, group);
 }
 template <>
-bool ReadWithOptions<ReadPolyline>(EntityBuild &build, const GroupView &group) {
+[[gnu::always_inline]] inline bool ReadWithOptions<ReadPolyline>(EntityBuild &build,
+                                                                 const GroupView &group) {
     return ReadPolylineGroup<true>(build, group);
 }
 // A 3DFACE's hidden edges (group 70), where a translated polyface mesh's
 // faces keep theirs too.
 template <>
-bool ReadWithOptions<Read3DFACE>(EntityBuild &build, const GroupView &group) {
+[[gnu::always_inline]] inline bool ReadWithOptions<Read3DFACE>(EntityBuild &build,
+                                                               const GroupView &group) {
     if (group.code != 70) return Read3DFACE(build, group);
     build.entity.data.polyline.flag = group.integer;
     return true;
@@ -589,12 +591,16 @@ Read ReadMembers(GroupSource &source, EntityBuild &build, rt::Report **inner) {
             return Read::All;
         }
         // A code-0 group is never of kind none: a group of a code R12 has no
-        // value for is read again here, off the plain path's way.
+        // value for is read again here, off the plain path's way. The binary
+        // quick path has decoded its value already, by the code's width, and
+        // the options' readers look at the code alone.
         if constexpr (withOptions) {
-            if (group.kind == QDXF_VALUE_NONE) {
+            if ((form == Form::Ascii || !quick) && group.kind == QDXF_VALUE_NONE) {
                 at.Into(source);
                 if (quick) mark = QuickGroupMark<form>(source, at.lineNumber, start);
-                if (!ReadLaterKind(source, mark, group, inner)) return Read::ReadFailed;
+                GroupView later = group;  // `group` stays in registers, as above
+                if (!ReadLaterKind(source, mark, later, inner)) return Read::ReadFailed;
+                group = later;
                 at = QuickCursor::Of(source);
                 if (group.kind == QDXF_VALUE_NONE) continue;
             }
