@@ -76,12 +76,8 @@ constexpr BinaryValue EncodingOf(int code) {
     return BinaryValue::None;
 }
 
-// What a binary group holds: nothing for a code without kind; otherwise the
-// kind of the value actually read, which differs from the kind rule only
-// where the rule says text and the file has a number (110-139, 148-149,
-// 160-169, 176-179).
-constexpr Qdxf_ValueKind BinaryKind(int code, BinaryValue encoding) {
-    if (KindRule(code) == QDXF_VALUE_NONE) return QDXF_VALUE_NONE;
+// The kind of a value stored in `encoding`.
+constexpr Qdxf_ValueKind KindOfEncoding(BinaryValue encoding) {
     switch (encoding) {
         case BinaryValue::Text:
         case BinaryValue::Chunk:
@@ -97,6 +93,14 @@ constexpr Qdxf_ValueKind BinaryKind(int code, BinaryValue encoding) {
             break;
     }
     return QDXF_VALUE_NONE;
+}
+
+// What a binary group holds: nothing for a code without kind; otherwise the
+// kind of the value actually read, which differs from the kind rule only
+// where the rule says text and the file has a number (110-139, 148-149,
+// 160-169, 176-179).
+constexpr Qdxf_ValueKind BinaryKind(int code, BinaryValue encoding) {
+    return KindRule(code) == QDXF_VALUE_NONE ? QDXF_VALUE_NONE : KindOfEncoding(encoding);
 }
 
 constexpr auto kKindTable = [] {
@@ -286,21 +290,7 @@ const std::array<Qdxf_ValueKind, 1000> kGroupKinds = kKindTable;
 Qdxf_ValueKind LaterGroupKind(int code) {
     Qdxf_ValueKind kind = GetGroupKind(code);
     if (kind != QDXF_VALUE_NONE || code == 999) return kind;
-    switch (EncodingOf(code)) {
-        case BinaryValue::Text:
-        case BinaryValue::Chunk:
-            return QDXF_VALUE_TEXT;
-        case BinaryValue::Real:
-            return QDXF_VALUE_REAL;
-        case BinaryValue::Int16:
-        case BinaryValue::Int32:
-        case BinaryValue::Int64:
-        case BinaryValue::Byte:
-            return QDXF_VALUE_INT;
-        case BinaryValue::None:
-            break;
-    }
-    return QDXF_VALUE_NONE;
+    return KindOfEncoding(EncodingOf(code));
 }
 
 Qdxf_ValueKind GetGroupKind(int code) {
