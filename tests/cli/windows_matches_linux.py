@@ -11,8 +11,8 @@ the read options flatten are computed with the platform's sin, cos and pow,
 which are not correctly rounded and differ between glibc and the Windows
 runtime in the last bit of some results; the files then spell those reals
 differently. A command whose status differs is run once more with both
-tools, as Wine under load now and then fails to start a process. Skipped
-(77) without the Linux tool or the corpus.
+tools: under load, a Windows convert's status once differed and did not
+again. Skipped (77) without the Linux tool or the corpus.
 """
 import concurrent.futures
 import json
