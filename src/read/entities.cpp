@@ -902,15 +902,19 @@ Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *dr
     }
     // QDXF_READ_UTF8: its texts in UTF-8 before its layer is looked up, as
     // the layers' names were before they were indexed.
-    if ((read.flags & QDXF_READ_UTF8) && MayNeedConverting(build) &&
-        !translate::EntityTextsToUtf8(read.encoding, *entity)) {
-        VX_FAIL(out, nullptr, "Memory allocation error");
-        return nullptr;
+    bool converted = false;
+    if ((read.flags & QDXF_READ_UTF8) && MayNeedConverting(build)) {
+        converted = true;
+        if (!translate::EntityTextsToUtf8(read.encoding, *entity)) {
+            VX_FAIL(out, nullptr, "Memory allocation error");
+            return nullptr;
+        }
     }
     // The options' translations, through their one seam; after the texts
     // read are in UTF-8, for the texts a translation makes are already.
     if (read.flags && (readMembers == GatherMembers ||
                        (kind && translate::HasWork(read.flags, read.translation, *entity)))) {
+        converted = true;
         translate::FinishEntity(read, &inner, drawing, block, name, *entity);
         if (inner) {
             VX_FAIL(out, inner, "Error reading entity");
@@ -918,8 +922,9 @@ Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *dr
         }
     }
     // A conversion may have freed an issued block and been given the same
-    // address, smaller: such blocks are offered back at their contents' size.
-    if (spares && read.flags) {
+    // address, smaller: the blocks of a converted entity are offered back at
+    // their contents' size.
+    if (spares && converted) {
         for (SizedBlock &issued : spares->issuedTexts)
             issued = {};
         spares->issuedVertices = {};
