@@ -155,8 +155,10 @@ bool IsAnyCoordinate(int code) {
 
 // Codes `base`, `base` + 10 and `base` + 20 set x, y and z of a point.
 void SetCoordinate(Qdxf_Coord &point, const GroupView &group, int base) {
+    // Compared before subtracting: a clamped code may be INT_MIN.
+    if (group.code < base || group.code > base + 20) return;
     int axis = group.code - base;
-    if (axis >= 0 && axis <= 20 && axis % 10 == 0) Axis(point, axis / 10) = group.real;
+    if (axis % 10 == 0) Axis(point, axis / 10) = group.real;
 }
 
 // The type readers: one group (not code 0, not a common member) into the
@@ -345,7 +347,7 @@ template <bool withOptions>
         std::uint8_t member = code >= 0 && code < kVertexCodes ? kVertexMembers[code] : kNoMember;
         if (member == kNoMember) {
             if constexpr (withOptions) {
-                if (static_cast<unsigned>(code - 71) < 4 && (polyline.flag & 64)) {
+                if (code >= 71 && code <= 74 && (polyline.flag & 64)) {
                     return build.read.translation.faces.Append(
                         {build.vertices - 1, code - 71, group.integer});
                 }

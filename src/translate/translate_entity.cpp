@@ -59,6 +59,8 @@ struct Context {
 
 // Groups 10 + base, 20 + base, 30 + base set x, y and z.
 bool SetAxis(Qdxf_Coord &point, const EntityGroup &group, int base) {
+    // Compared before subtracting: a clamped code may be INT_MIN.
+    if (group.code < base || group.code > base + 20) return false;
     int axis = group.code - base;
     if (axis != 0 && axis != 10 && axis != 20) return false;
     (axis == 0 ? point.x : axis == 10 ? point.y : point.z) = group.real;
@@ -190,9 +192,9 @@ Outcome InsertNamedBlock(Context &context, int pointBase) {
     for (const EntityGroup &group : context.groups) {
         if (group.code == 2 && !name) name = &group;
         // The first group of each axis: later ones belong to other parts.
+        if (group.code < pointBase || group.code > pointBase + 20) continue;
         int axis = (group.code - pointBase) / 10;
-        if (group.code >= pointBase && (group.code - pointBase) % 10 == 0 && axis < 3 &&
-            !(placed & (1u << axis))) {
+        if ((group.code - pointBase) % 10 == 0 && !(placed & (1u << axis))) {
             placed |= 1u << axis;
             SetAxis(at, group, pointBase);
         }
