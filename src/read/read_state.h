@@ -85,9 +85,9 @@ struct Qdxf_ReadState {
     // The corner groups of the 3DFACE and the vertices of the POLYLINE being
     // read, until their arrays are sized.
     rt::Scratch<VertexGroup> vertexGroups;
+    rt::Scratch<Qdxf_Vertex> vertexRecords;
     // QDXF_READ_MODERN_KINDS and QDXF_READ_WORLD: what the translations keep.
     translate::Translation translation;
-    rt::Scratch<Qdxf_Vertex> vertexRecords;
     // The last record of each list of the drawing being read: records are
     // appended after it, however many sections fill the list.
     Qdxf_Ltype *lastLtype;
