@@ -124,7 +124,7 @@ int main(int argc, char **argv) {
             qerr_Report *report = nullptr;
             auto start = Clock::now();
             qmet_Meter *shown = meter ? &progress : nullptr;
-            Qdxf_ReadOptions options{sizeof options, static_cast<unsigned>(readFlags), 0.0};
+            Qdxf_ReadOptions options{sizeof options, static_cast<unsigned>(readFlags), 0.0, nullptr, 0, nullptr};
             const Qdxf_ReadOptions *chosen = readFlags < 0 ? nullptr : &options;
             Qdxf_Info *drawing =
                 operation == "each"
@@ -144,7 +144,7 @@ int main(int argc, char **argv) {
         baseline = ResidentMegabytes();
         for (int run = 0; run < repeat; ++run) {
             auto start = Clock::now();
-            const Qdxf_WriteOptions options{sizeof options, flags};
+            const Qdxf_WriteOptions options{sizeof options, flags, nullptr, nullptr};
             qdxf_WriteWithOptions(drawing, output, binary ? 1 : 0, flags ? &options : nullptr,
                                   &report);
             double seconds = std::chrono::duration<double>(Clock::now() - start).count();

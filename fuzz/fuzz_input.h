@@ -44,9 +44,10 @@ struct Input {
 };
 
 inline Input TakeInput(const std::uint8_t *data, std::size_t size) {
-    if (size == 0) return {{sizeof(Qdxf_ReadOptions), 0, 0.0}, data, 0};
+    if (size == 0) return {{sizeof(Qdxf_ReadOptions), 0, 0.0, nullptr, 0, nullptr}, data, 0};
     double tolerance = (data[0] & 8) ? 1e-3 : 0.0;
-    return {{sizeof(Qdxf_ReadOptions), data[0] & QDXF_READ_ALL, tolerance}, data + 1, size - 1};
+    return {{sizeof(Qdxf_ReadOptions), data[0] & QDXF_READ_ALL, tolerance, nullptr, 0, nullptr},
+            data + 1, size - 1};
 }
 
 // Aborts with a message: a broken invariant is a finding.

@@ -62,7 +62,7 @@ void RoundTrip(const Qdxf_Info &drawing, const std::string &name, bool binary, b
 // a text too long for the form is no finding in either form.
 void CompleteRoundTrip(const Qdxf_Info &drawing, const std::string &name, bool binary) {
     qerr_Report *report = nullptr;
-    const Qdxf_WriteOptions options{sizeof options, QDXF_WRITE_COMPLETE};
+    const Qdxf_WriteOptions options{sizeof options, QDXF_WRITE_COMPLETE, nullptr, nullptr};
     qdxf_WriteWithOptions(&drawing, name.c_str(), binary ? 1 : 0, &options, &report);
     if (RefusedALongText(report)) return qerr_ReportFree(report);
     if (report) fuzzing::Finding("a drawing that was read could not be written complete", report);

@@ -132,7 +132,7 @@ private:
 };
 
 Qdxf_ReadOptions ReadOptions(unsigned flags, double tolerance) {
-    return {sizeof(Qdxf_ReadOptions), flags, tolerance};
+    return {sizeof(Qdxf_ReadOptions), flags, tolerance, nullptr, 0, nullptr};
 }
 
 Qdxf_EntityType KindNamed(const std::string &name) {
@@ -253,7 +253,7 @@ public:
         {
             py::gil_scoped_release unlocked;
             if (flags) {
-                Qdxf_WriteOptions options{sizeof options, flags};
+                Qdxf_WriteOptions options{sizeof options, flags, nullptr, nullptr};
                 qdxf_WriteWithOptions(info_.get(), path.c_str(), binary, &options, &report);
             } else {
                 qdxf_Write(info_.get(), path.c_str(), binary, 0, &report);

@@ -180,9 +180,7 @@ int RunConvert(const std::vector<std::string_view> &args) {
     // The default and --r12 read with every option of the library and write
     // complete files; --strict reads and writes as the thirteen exports do.
     const bool strict = parsed->Has("strict");
-    const Qdxf_WriteOptions writeOptions{
-        sizeof writeOptions,
-        QDXF_WRITE_COMPLETE | (parsed->Has("r12") ? QDXF_WRITE_R12_NAMES : 0u)};
+    const Qdxf_WriteOptions writeOptions{sizeof writeOptions, QDXF_WRITE_COMPLETE | (parsed->Has("r12") ? QDXF_WRITE_R12_NAMES : 0u), nullptr, nullptr};
     IgnoredKinds ignored;
     FileForm form;
     Qdxf_Info *drawing = ReadDrawing(input, parsed->Has("progress"), strict ? nullptr : &ignored,

@@ -273,7 +273,7 @@ Qdxf_Info *Read(const std::string &fileName, bool progressRequested, IgnoredKind
 }  // namespace
 
 const Qdxf_ReadOptions *CommandReadOptions(bool strict) {
-    static const Qdxf_ReadOptions kAll{sizeof(Qdxf_ReadOptions), QDXF_READ_ALL, 0.0};
+    static const Qdxf_ReadOptions kAll{sizeof(Qdxf_ReadOptions), QDXF_READ_ALL, 0.0, nullptr, 0, nullptr};
     return strict ? nullptr : &kAll;
 }
 

@@ -128,6 +128,12 @@ void FreeBlockList(Qdxf_Block *list) {
     FreeList<Qdxf_Block, FreeBlock>(list);
 }
 
+void FreeRepair(Qdxf_Repair *repair) {
+    rt::Free(repair->found);
+    rt::Free(repair->message);
+    rt::Free(repair);
+}
+
 }  // namespace vexlith
 
 extern "C" {
@@ -140,6 +146,10 @@ VEXLITH_API void qdxf_InfoFree(Qdxf_Info *info) {
     vexlith::FreeEntityList(info->entities);
     vexlith::rt::Free(info->colorTable);
     vexlith::rt::Free(info);
+}
+
+VEXLITH_API void qdxf_RepairsFree(Qdxf_Repair *repairs) {
+    vexlith::FreeList<Qdxf_Repair, vexlith::FreeRepair>(repairs);
 }
 
 VEXLITH_API void *qdxf_AddToList(void *list, void *record) {

@@ -34,6 +34,7 @@ void FreeEntityMembers(Qdxf_Entity *entity);
 void FreeEntityList(Qdxf_Entity *list);
 void FreeBlock(Qdxf_Block *block);
 void FreeBlockList(Qdxf_Block *list);
+void FreeRepair(Qdxf_Repair *repair);
 
 }  // namespace vexlith
 

@@ -358,6 +358,30 @@ VEXLITH_API void qdxf_Write(const Qdxf_Info *info, const char *fileName, int bin
                               */
 #define QDXF_READ_UTF8 0x4u  /* every text in UTF-8 */
 #define QDXF_READ_ALL 0x7u
+/* Read what a damaged file holds, listing every repair (QDXF_READ_ALL stays
+ * 0x7: recovering is asked for on its own). */
+#define QDXF_READ_RECOVER 0x8u
+
+/* One repair a recovering read made. The list is in file order. */
+typedef struct Qdxf_Repair {
+    struct Qdxf_Repair *next;
+    struct Qdxf_Repair *prev;
+    int line;         /* ASCII: the line of the group where the damage is (its code line);
+                         binary: 0 */
+    long long offset; /* the byte offset of that group in the file */
+    int action;       /* QDXF_REPAIR_... */
+    int loss;         /* 0: the form only (blanks, a line end, a case); 1: a value was changed
+                         or made up; 2: data was dropped */
+    int count;        /* the same repair at that many consecutive places, listed once */
+    char *found;      /* what the file held there, at most 80 bytes, or null */
+    char *message;    /* what was done, one English sentence */
+} Qdxf_Repair;
+
+#define QDXF_REPAIR_SKIPPED 1  /* input passed over (a group, a line, bytes after EOF) */
+#define QDXF_REPAIR_REPLACED 2 /* a value read as another (a decimal comma, a bad number as 0) */
+#define QDXF_REPAIR_INSERTED 3 /* something missing supplied (ENDSEC, SEQEND, EOF, a layer) */
+#define QDXF_REPAIR_RENAMED 4  /* a duplicate handle or name given a new one */
+#define QDXF_REPAIR_DROPPED 5  /* a record left out (an entity cut off by the file's end) */
 
 typedef struct Qdxf_ReadOptions {
     unsigned int size;  /* sizeof (Qdxf_ReadOptions): members past it are not read (growth) */
@@ -367,6 +391,13 @@ typedef struct Qdxf_ReadOptions {
                            of each curve's own size, so that a curve keeps its shape in any
                            units. Whatever the tolerance, one curve becomes at most 65536
                            segments. */
+    /* From version 0.4 on. */
+    const void *data;      /* not null: these dataSize bytes are read instead of the file, and
+                              fileName only names them in reports (null: "(memory)"); the
+                              caller keeps them unchanged until the read returns */
+    size_t dataSize;
+    Qdxf_Repair **repairs; /* with QDXF_READ_RECOVER and not null: receives the list of
+                              repairs, null when none, released with qdxf_RepairsFree */
 } Qdxf_ReadOptions;
 
 /*
@@ -390,10 +421,19 @@ VEXLITH_API Qdxf_Info *qdxf_ReadWithOptions(const char *fileName, qmet_Meter *me
 #define QDXF_WRITE_COMPLETE \
     0x1u /* tables, header variables and every member: reads back the same */
 #define QDXF_WRITE_R12_NAMES 0x2u /* names R12 programs accept */
+/* A text longer than the form holds is cut to what it holds, with one log
+ * message, instead of failing the write. */
+#define QDXF_WRITE_FIT_TEXTS 0x4u
 
 typedef struct Qdxf_WriteOptions {
-    unsigned int size;  /* sizeof (Qdxf_WriteOptions) */
+    unsigned int size;  /* sizeof (Qdxf_WriteOptions): members past it are not read (growth) */
     unsigned int flags; /* QDXF_WRITE_... */
+    /* From version 0.4 on. */
+    void **data;      /* not null: the file is written into one block from qmsc_HeapMalloc,
+                         handed out here (the caller frees it with qmsc_HeapFree), instead of
+                         into fileName, which then only names it in reports; null after a
+                         failed write */
+    size_t *dataSize; /* with data: receives the number of bytes written */
 } Qdxf_WriteOptions;
 
 /*
@@ -425,6 +465,10 @@ typedef int (*Qdxf_EntityCallback)(void *context, const Qdxf_Info *drawing,
 VEXLITH_API Qdxf_Info *qdxf_ReadEach(const char *fileName, qmet_Meter *meter,
                                      const Qdxf_ReadOptions *options, Qdxf_EntityCallback callback,
                                      void *context, qerr_Report **report);
+
+/* Releases a list of repairs (Qdxf_ReadOptions.repairs), every record and
+ * text of it; null does nothing. */
+VEXLITH_API void qdxf_RepairsFree(Qdxf_Repair *repairs);
 
 /* ===========================================================================
  * Release and lists

@@ -158,7 +158,7 @@ extern "C" VEXLITH_API void qdxf_WriteWithOptions(const Qdxf_Info *info, const c
     rt::ReportOut out(report);
     WriteScope scope;
     if (options) {
-        constexpr unsigned int kFirstTwo = sizeof(Qdxf_WriteOptions);
+        constexpr unsigned int kFirstTwo = offsetof(Qdxf_WriteOptions, flags) + sizeof options->flags;
         if (options->size < kFirstTwo) {
             return VX_FAIL(out, nullptr, "Write options of %u bytes: at least %u expected",
                            options->size, kFirstTwo);

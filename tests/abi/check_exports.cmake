@@ -5,7 +5,7 @@
 # also name the toolkit's DLLs and no MinGW runtime DLL.
 # Other libraries, or a missing tool, skip the check.
 cmake_minimum_required(VERSION 3.25)
-set(kExpectedCount 16)
+set(kExpectedCount 17)
 
 file(READ "${LIBRARY}" magic LIMIT 4 HEX)
 if(magic MATCHES "^4d5a")

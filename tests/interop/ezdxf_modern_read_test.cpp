@@ -115,7 +115,7 @@ TEST(EzdxfModern, TranslationsAgreeWithEzdxf) {
     if (std::filesystem::exists(dir / "ezdxf-unavailable.txt")) GTEST_SKIP() << "no ezdxf";
     for (const char *form : {"ascii", "binary"}) {
         std::string file = (dir / "modern_").string().append(form).append(".dxf");
-        Qdxf_ReadOptions options{sizeof options, QDXF_READ_ALL, kTolerance};
+        Qdxf_ReadOptions options{sizeof options, QDXF_READ_ALL, kTolerance, nullptr, 0, nullptr};
         LogCapture log;
         DrawingPtr drawing(qdxf_ReadWithOptions(file.c_str(), nullptr, &options, nullptr));
         ASSERT_TRUE(drawing) << file;

@@ -165,7 +165,7 @@ constexpr Way kWays[] = {{"qdxf_Write", false, false},
                          {"complete, read with QDXF_READ_ALL", true, true}};
 
 ReadOutcome Read(const std::string &path, bool withOptions) {
-    const Qdxf_ReadOptions options{sizeof options, QDXF_READ_ALL, 0};
+    const Qdxf_ReadOptions options{sizeof options, QDXF_READ_ALL, 0.0, nullptr, 0, nullptr};
     qerr_Report *report = nullptr;
     Qdxf_Info *drawing =
         qdxf_ReadWithOptions(path.c_str(), nullptr, withOptions ? &options : nullptr, &report);

@@ -69,7 +69,7 @@ void SetVertices(Qdxf_Entity &entity, const std::vector<Qdxf_Coord> &locations) 
 WriteOutcome WriteTo(const Qdxf_Info *drawing, const std::string &path, int binary,
                      unsigned int flags) {
     qerr_Report *report = nullptr;
-    const Qdxf_WriteOptions options{sizeof options, flags};
+    const Qdxf_WriteOptions options{sizeof options, flags, nullptr, nullptr};
     if (flags) {
         qdxf_WriteWithOptions(drawing, path.c_str(), binary, &options, &report);
     } else {

@@ -186,7 +186,7 @@ TEST(FaultInjection, EveryFailedAllocationFailsAReadWithOptionsCleanly) {
                               {0, "VERTEX"},   {70, 128},       {71, 1},       {72, -1},
                               {0, "SEQEND"},   {0, "DIMENSION"}}),
          Section("BLOCKS", {{0, "BLOCK"}, {2, "*U1"}, {0, "ENDBLK"}})})));
-    Qdxf_ReadOptions options{sizeof options, QDXF_READ_ALL, 0.0};
+    Qdxf_ReadOptions options{sizeof options, QDXF_READ_ALL, 0.0, nullptr, 0, nullptr};
     LogCapture log;
     long liveBefore = pellund_TestLiveBlocks();
     for (long n = 0, calls = 0; n <= calls; ++n) {

@@ -27,7 +27,7 @@ TEST(Options, BadOptionsAreRefusedByEveryExport) {
         {sizeof(Qdxf_ReadOptions), 0x10, "Unknown read option flags 0x10"},
     };
     for (const Case &bad : cases) {
-        Qdxf_ReadOptions options{bad.size, bad.flags, 0.0};
+        Qdxf_ReadOptions options{bad.size, bad.flags, 0.0, nullptr, 0, nullptr};
         qerr_Report *report = nullptr;
         EXPECT_EQ(qdxf_ReadWithOptions(file.c_str(), nullptr, &options, &report), nullptr);
         EXPECT_EQ(Levels(report),
@@ -38,7 +38,7 @@ TEST(Options, BadOptionsAreRefusedByEveryExport) {
         EXPECT_EQ(Messages(report), std::vector<std::string>{bad.message});
         qerr_ReportFree(report);
     }
-    Qdxf_WriteOptions write{4, 0};
+    Qdxf_WriteOptions write{4, 0, nullptr, nullptr};
     qerr_Report *report = nullptr;
     TempFile out;
     qdxf_WriteWithOptions(ReadFile(file.path()).drawing.get(), out.c_str(), 0, &write, &report);
@@ -137,7 +137,7 @@ TEST(ReadEach, GivesWhatQdxfReadGives) {
     LogCapture quiet;
     long live = pellund_TestLiveBlocks();
     for (unsigned flags : {0u, unsigned{QDXF_READ_ALL}}) {
-        const Qdxf_ReadOptions options{sizeof options, flags, 0.0};
+        const Qdxf_ReadOptions options{sizeof options, flags, 0.0, nullptr, 0, nullptr};
         for (const std::string &file : files) {
             std::vector<std::string> seen, listed;
             qerr_Report *eachReport = nullptr, *wholeReport = nullptr;

@@ -141,7 +141,7 @@ std::vector<Group> DrawingOf(const ReadCase &c) {
                               {2, text}})});
 }
 
-const Qdxf_ReadOptions kUtf8{sizeof(Qdxf_ReadOptions), QDXF_READ_UTF8, 0.0};
+const Qdxf_ReadOptions kUtf8{sizeof(Qdxf_ReadOptions), QDXF_READ_UTF8, 0.0, nullptr, 0, nullptr};
 
 TEST(TextEncoding, NamesInUtf8StillFindTheirLayersAndBlocks) {
     for (const ReadCase &test : kReads) {

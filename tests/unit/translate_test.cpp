@@ -99,7 +99,7 @@ Outcome Read(const std::vector<Group> &entities, unsigned flags,
              const std::vector<Group> &before = {}, const std::vector<Group> &after = {}) {
     TempFile file(Ascii(Drawing({before, Section("ENTITIES", entities), after})));
     LogCapture log;
-    Qdxf_ReadOptions options{sizeof options, flags, 0.0};
+    Qdxf_ReadOptions options{sizeof options, flags, 0.0, nullptr, 0, nullptr};
     qerr_Report *report = nullptr;
     Outcome outcome{DrawingPtr(qdxf_ReadWithOptions(file.c_str(), nullptr, &options, &report)),
                     log.messages(),
@@ -316,7 +316,7 @@ TEST(Translate, AnonymousBlocksTakeNumbersNoBlockOfTheFileHas) {
 TEST(Translate, AnEntityCallbackSeesTheFinalBlockName) {
     TempFile file(Ascii(Drawing({Section("BLOCKS", {{0, "BLOCK"}, {2, "*U4"}, {0, "ENDBLK"}}),
                                  Section("ENTITIES", {{0, "MTEXT"}, {1, "a\\Pb"}})})));
-    Qdxf_ReadOptions options{sizeof options, kModern, 0.0};
+    Qdxf_ReadOptions options{sizeof options, kModern, 0.0, nullptr, 0, nullptr};
     std::string seen;
     LogCapture log;
     auto take = [](void *context, const Qdxf_Info *drawing, const Qdxf_Entity *entity) {
