@@ -91,6 +91,7 @@ void WriteDrawing(WriteScope &scope, const Qdxf_Info *info, const char *fileName
         if (!MakeWritePlan(scope.plan, *info, state.flags))
             return VX_FAIL_AS(out, kFunction, nullptr, "Memory allocation error");
         state.plan = &scope.plan;
+        state.pageCodes = scope.plan.page.codes;
     }
     if (fileName) {
         state.fileName = rt::Duplicate(fileName);
@@ -158,12 +159,14 @@ extern "C" VEXLITH_API void qdxf_WriteWithOptions(const Qdxf_Info *info, const c
     rt::ReportOut out(report);
     WriteScope scope;
     if (options) {
-        constexpr unsigned int kFirstTwo = offsetof(Qdxf_WriteOptions, flags) + sizeof options->flags;
+        constexpr unsigned int kFirstTwo =
+            offsetof(Qdxf_WriteOptions, flags) + sizeof options->flags;
         if (options->size < kFirstTwo) {
             return VX_FAIL(out, nullptr, "Write options of %u bytes: at least %u expected",
                            options->size, kFirstTwo);
         }
-        constexpr unsigned int kKnown = QDXF_WRITE_COMPLETE | QDXF_WRITE_R12_NAMES;
+        constexpr unsigned int kKnown =
+            QDXF_WRITE_COMPLETE | QDXF_WRITE_R12_NAMES | QDXF_WRITE_FIT_TEXTS;
         if (options->flags & ~kKnown) {
             return VX_FAIL(out, nullptr, "Unknown write option flags 0x%x",
                            options->flags & ~kKnown);

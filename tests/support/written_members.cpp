@@ -11,9 +11,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <set>
 #include <tuple>
+
+#include "translate/text_encoding.h"
 
 namespace testing_support {
 namespace {
@@ -89,33 +93,21 @@ bool Writable(const Qdxf_Entity &entity, bool complete = false) {
     return kind >= QDXF_LINE && kind <= (complete ? QDXF_3DFACE : QDXF_POLYLINE);
 }
 
-// A text with its \\U+XXXX escapes (and UTF-16 surrogate pairs of them) in
-// UTF-8, as a reader of R12 texts takes them.
-std::string Decoded(const std::string &text) {
-    auto unit = [&](std::size_t at, unsigned *value) {
-        return text.compare(at, 3, "\\U+") == 0 && at + 7 <= text.size() &&
-               std::from_chars(&text[at + 3], &text[at + 7], *value, 16).ptr == &text[at + 7];
-    };
-    std::string decoded;
-    for (std::size_t at = 0; at < text.size();) {
-        unsigned c, low;
-        if (!unit(at, &c)) {
-            decoded += text[at++];
-            continue;
-        }
-        at += 7;
-        if (c >= 0xD800 && c < 0xDC00 && unit(at, &low) && low >= 0xDC00 && low < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-            at += 7;
-        }
-        int bytes = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
-        static const unsigned char kLead[] = {0, 0, 0xC0, 0xE0, 0xF0};
-        for (int i = bytes - 1; i >= 0; --i) {
-            unsigned bits = (c >> (6 * i)) & (i == bytes - 1 ? 0x7Fu >> (bytes - 1) : 0x3Fu);
-            decoded += static_cast<char>(i == bytes - 1 ? kLead[bytes] | bits : 0x80 | bits);
-        }
-    }
-    return decoded;
+// A text of a complete file as a reader of its code page takes it: in
+// UTF-8, escapes decoded, by the library's own conversion (QDXF_READ_UTF8).
+std::string Characters(int codePage, const std::string &text) {
+    char *converted = vexlith::translate::Utf8Copy({codePage, false}, text.data(), text.size());
+    if (!converted) return text;
+    std::string characters = converted;
+    qmsc_HeapFree(converted);
+    return characters;
+}
+
+// A block name given to a block without one: "*U" and digits.
+bool IsGivenBlockName(const char *name) {
+    if (!name || (std::strncmp(name, "*U", 2) != 0) || !name[2]) return false;
+    return std::all_of(name + 2, name + std::strlen(name),
+                       [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // Names as DXF compares them.
@@ -140,8 +132,13 @@ std::string Quoted(const char *text) {
 
 class Comparison {
 public:
-    Comparison(bool binary, std::size_t limit, bool complete = false)
-        : binary_(binary), complete_(complete), limit_(limit) {}
+    Comparison(bool binary, std::size_t limit, const CompleteFile *file = nullptr)
+        : binary_(binary),
+          complete_(file != nullptr),
+          fitted_(file && (file->flags & QDXF_WRITE_FIT_TEXTS)),
+          renamed_(file && (file->flags & QDXF_WRITE_R12_NAMES)),
+          codePage_(file ? vexlith::translate::CodePageOf(file->codePage.c_str()) : 0),
+          limit_(limit) {}
 
     std::vector<std::string> TakeDifferences() {
         // The complete form writes every handle, when each is unique, or none.
@@ -149,6 +146,11 @@ public:
         return std::move(differences_);
     }
     bool complete() const { return complete_; }
+    bool renamed() const { return renamed_; }
+    // Blocks without a name: the name given to the first of the empty name,
+    // and whether an INSERT of the empty name inserts it.
+    const char *givenEmptyName = nullptr;
+    bool emptyNameInserted = false;
 
     // What the form keeps of a value. Both forms keep a real: the ASCII form
     // spells it in the shortest digits that read back to it; the complete
@@ -165,7 +167,7 @@ public:
         std::string kept = binary_ ? text : CaretNotation(text);
         while (!binary_ && !kept.empty() && IsValueSpace(kept.back()))
             kept.pop_back();
-        return complete_ ? Decoded(kept) : kept;
+        return complete_ ? Characters(codePage_, kept) : kept;
     }
     // A text member the complete form writes when there is one.
     std::optional<std::string> Optional(const char *text) const {
@@ -207,10 +209,20 @@ public:
     void SameText(const std::string &where, const char *member,
                   const std::optional<std::string> &expected, const char *read) {
         std::optional<std::string> got;
-        if (read) got = complete_ ? Decoded(read) : std::string(read);
-        if (expected != got)
+        if (read) got = complete_ ? Characters(codePage_, read) : std::string(read);
+        // A text too long for the form comes back cut, at a character.
+        bool cut = fitted_ && expected && got && got->size() < expected->size() &&
+                   expected->compare(0, got->size(), *got) == 0;
+        if (expected != got && !cut)
             Differ(where, member, expected ? Quoted(expected->c_str()) : "null",
                    got ? Quoted(got->c_str()) : "null");
+    }
+    // A name: with R12 names only whether there is one.
+    void SameName(const std::string &where, const char *member,
+                  const std::optional<std::string> &expected, const char *read) {
+        if (!renamed_) return SameText(where, member, expected, read);
+        if (expected.has_value() != (read != nullptr))
+            Differ(where, member, expected ? "a name" : "null", read ? Quoted(read) : "null");
     }
     void Handle(const std::string &where, const char *written, const char *read) {
         if (!complete_ || !read) {
@@ -226,7 +238,7 @@ public:
                    const char *read) {
         if (!complete_) {
             if (read) Differ(where, member, "null", "a record");
-        } else if (written && (!read || Text(written) != Text(read))) {
+        } else if (written && (!read || (!renamed_ && Text(written) != Text(read)))) {
             Differ(where, member, Quoted(written), Quoted(read));
         }
     }
@@ -243,6 +255,9 @@ public:
 private:
     bool binary_;
     bool complete_;
+    bool fitted_;
+    bool renamed_;
+    int codePage_;
     bool handlesRead_ = false, handlesMissing_ = false;
     std::size_t limit_;
     std::vector<std::string> differences_;
@@ -275,7 +290,7 @@ void CompareHeader(Comparison &c, const Qdxf_Header *written, const Qdxf_Header 
     for (auto [name, a, b] : {std::tuple{"celtype", w.celtype, read->celtype},
                               {"clayer", w.clayer, read->clayer},
                               {"textstyle", w.textstyle, read->textstyle}}) {
-        c.SameText(where, name, c.Optional(a), b);
+        c.SameName(where, name, c.Optional(a), b);
     }
     for (auto [name, a, b] : {std::tuple{"angdir", w.angdir, read->angdir},
                               {"aunits", w.aunits, read->aunits},
@@ -307,13 +322,13 @@ void CompareTable(Comparison &c, const char *table, const Entry *written, const 
         std::string where = std::string(table) + " " + std::to_string(index);
         if (!read) return c.Differ(where, "record", "an entry", "none");
         if (written->name) names.insert(Upper(c.Text(written->name)));
-        c.SameText(where, "name", c.Optional(written->name), read->name);
+        c.SameName(where, "name", c.Optional(written->name), read->name);
         c.Handle(where, written->handle, read->handle);
         c.Same(where, "flags", c.Int(written->flags), read->flags);
         compare(where, *written, *read);
     }
-    for (; read; read = read->next) {
-        if (read->name && names.count(Upper(Decoded(read->name))))
+    for (; read && !c.renamed(); read = read->next) {
+        if (read->name && names.count(Upper(c.Text(read->name))))
             c.Differ(table, "added entry", "a new name", read->name);
     }
 }
@@ -331,7 +346,7 @@ void CompareTables(Comparison &c, const Qdxf_Tables *written, const Qdxf_Tables 
     });
     CompareTable(c, "LAYER", w.layers, read.layers, [&](auto &where, auto &a, auto &b) {
         c.Same(where, "color", c.Int(a.color), b.color);
-        c.SameText(where, "ltypeName", c.Optional(a.ltypeName), b.ltypeName);
+        c.SameName(where, "ltypeName", c.Optional(a.ltypeName), b.ltypeName);
         c.Reference(where, "ltype", NameOf(a.ltype), NameOf(b.ltype));
     });
     CompareTable(c, "STYLE", w.styles, read.styles, [&](auto &where, auto &a, auto &b) {
@@ -354,11 +369,8 @@ template <typename Record>
 void CompareCommon(Comparison &c, const std::string &where, const Record &written,
                    const Record &read, bool layerFound = true) {
     bool complete = c.complete();
-    c.SameText(where, "layerName",
-               complete ? c.Optional(written.layerName)
-                        : std::optional(c.Text(LayerOrDefault(written.layerName))),
-               read.layerName);
-    c.SameText(
+    c.SameName(where, "layerName", c.Text(LayerOrDefault(written.layerName)), read.layerName);
+    c.SameName(
         where, "ltypeName",
         complete || HasOwnLtype(written.ltypeName) ? c.Optional(written.ltypeName) : std::nullopt,
         read.ltypeName);
@@ -368,6 +380,8 @@ void CompareCommon(Comparison &c, const std::string &where, const Record &writte
     c.Kept(where, "thickness", written.thickness, 0.0, read.thickness);
     c.Kept(where, "space", written.space, 0, read.space);
     c.Reference(where, "layer", layerFound ? NameOf(written.layer) : nullptr, NameOf(read.layer));
+    // Every layer a record names has an entry in a complete file.
+    if (complete && layerFound && !read.layer) c.Differ(where, "layer", "an entry", "none");
 }
 void CompareEntity(Comparison &c, const std::string &where, const Qdxf_Entity &written,
                    const Qdxf_Entity &read, const Qdxf_Block *block) {
@@ -419,7 +433,7 @@ void CompareEntity(Comparison &c, const std::string &where, const Qdxf_Entity &w
             c.Same(where, "obliqueAngle",
                    w.obliqueAngle != 0.0 || complete ? c.Angle(w.obliqueAngle) : 0.0,
                    r.obliqueAngle);
-            c.SameText(where, "style", complete ? c.Optional(w.style) : std::nullopt, r.style);
+            c.SameName(where, "style", complete ? c.Optional(w.style) : std::nullopt, r.style);
             c.Kept(where, "flags", w.flags, 0, r.flags);
             c.Kept(where, "horizJust", w.horizJust, 0, r.horizJust);
             c.Kept(where, "vertJust", w.vertJust, 0, r.vertJust);
@@ -435,9 +449,11 @@ void CompareEntity(Comparison &c, const std::string &where, const Qdxf_Entity &w
         case QDXF_INSERT: {
             const Qdxf_Insert &w = written.data.insert, &r = read.data.insert;
             c.Same(where, "attributesFollow", 0, r.attributesFollow);
-            c.SameText(where, "blockName",
-                       complete ? c.Optional(w.blockName)
-                                : std::optional(c.Text(TextOrEmpty(w.blockName))),
+            const bool emptyName = w.blockName && !*w.blockName && c.givenEmptyName;
+            c.SameName(where, "blockName",
+                       complete && emptyName ? std::optional(std::string(c.givenEmptyName))
+                       : complete            ? c.Optional(w.blockName)
+                                             : std::optional(c.Text(TextOrEmpty(w.blockName))),
                        r.blockName);
             c.Written(where, "insertionPoint", w.insertionPoint, r.insertionPoint);
             // Scales of 1, counts of 0 and the rest of 0 are not written: the
@@ -521,11 +537,20 @@ void CompareBlocks(Comparison &c, const Qdxf_Block *written, const Qdxf_Block *r
         for (const Qdxf_Entity *e = written->entities; e; e = e->next)
             someWritten = someWritten || Writable(*e, c.complete());
         CompareCommon(c, where, *written, *read, someWritten);
-        c.SameText(where, "name",
-                   c.complete() ? c.Optional(written->name)
-                                : std::optional(c.Text(TextOrEmpty(written->name))),
-                   read->name);
-        c.Same(where, "typeFlag", c.Int(written->typeFlag), read->typeFlag);
+        int typeFlag = written->typeFlag;
+        if (c.complete() && (!written->name || !*written->name)) {
+            // A block without a name is given one, and is anonymous unless
+            // an INSERT of the empty name inserts it.
+            if (!IsGivenBlockName(read->name))
+                c.Differ(where, "name", "*U and a number", Quoted(read->name));
+            if (!(read->name == c.givenEmptyName && c.emptyNameInserted)) typeFlag |= 1;
+        } else {
+            c.SameName(where, "name",
+                       c.complete() ? c.Optional(written->name)
+                                    : std::optional(c.Text(TextOrEmpty(written->name))),
+                       read->name);
+        }
+        c.Same(where, "typeFlag", c.Int(typeFlag), read->typeFlag);
         c.Written(where, "basePoint", written->basePoint, read->basePoint);
         c.SameText(where, "xrefPath",
                    written->xrefPath ? std::optional(c.Text(written->xrefPath)) : std::nullopt,
@@ -536,9 +561,32 @@ void CompareBlocks(Comparison &c, const Qdxf_Block *written, const Qdxf_Block *r
     if (read) c.Differ("blocks", "list", "no more", "another block");
 }
 
+// The name the first block of the empty name comes back with, and whether
+// an INSERT of the empty name inserts it.
+void FindEmptyName(Comparison &c, const Qdxf_Info &written, const Qdxf_Info &readBack) {
+    auto inserts = [](const Qdxf_Entity *entity) {
+        for (; entity; entity = entity->next) {
+            const char *name =
+                KindOf(*entity) == QDXF_INSERT ? entity->data.insert.blockName : nullptr;
+            if (name && !*name) return true;
+        }
+        return false;
+    };
+    bool inserted = inserts(written.entities);
+    const Qdxf_Block *read = readBack.blocks;
+    for (const Qdxf_Block *block = written.blocks; block; block = block->next) {
+        inserted = inserted || inserts(block->entities);
+        if (read && block->name && !*block->name && !c.givenEmptyName)
+            c.givenEmptyName = read->name;
+        read = read ? read->next : nullptr;
+    }
+    c.emptyNameInserted = inserted && c.givenEmptyName;
+}
+
 std::vector<std::string> Differences(Comparison &c, const Qdxf_Info &written,
                                      const Qdxf_Info &readBack) {
     if (!readBack.colorTable) c.Differ("drawing", "colorTable", "a table", "null");
+    if (c.complete()) FindEmptyName(c, written, readBack);
     CompareHeader(c, written.header, readBack.header);
     // The plain form writes the TABLES section empty.
     if (!readBack.tables) {
@@ -566,9 +614,24 @@ std::vector<std::string> WrittenMemberDifferences(const Qdxf_Info &written,
 
 std::vector<std::string> CompleteMemberDifferences(const Qdxf_Info &written,
                                                    const Qdxf_Info &readBack, bool binary,
-                                                   std::size_t limit) {
-    Comparison c(binary, limit, true);
+                                                   const CompleteFile &file, std::size_t limit) {
+    Comparison c(binary, limit, &file);
     return Differences(c, written, readBack);
+}
+
+CompleteFile CompleteFileAt(const std::string &path, unsigned int flags) {
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // The variable's name, its end (a newline or a NUL), the code of its
+    // value (a line, or one byte), then the value to its end.
+    const std::string variable = "$DWGCODEPAGE";
+    std::size_t at = bytes.find(variable);
+    if (at == std::string::npos) return {"", flags};
+    at += variable.size();
+    bool binary = bytes[at] == '\0';
+    at = binary ? at + 2 : bytes.find('\n', at + 1) + 1;
+    std::size_t end = bytes.find_first_of(binary ? std::string(1, '\0') : "\r\n", at);
+    return {bytes.substr(at, end - at), flags};
 }
 
 bool TextsFitOnAsciiLines(const Qdxf_Info &drawing) {

@@ -34,7 +34,7 @@ public:
     explicit GroupFile(bool binary) {
         qfio_File *file = qfio_Open(file_.c_str(), "w", nullptr);
         EXPECT_NE(file, nullptr);
-        WriteState() = {qstr_Duplicate(file_.c_str()), file, binary ? 1 : 0, 0, nullptr};
+        WriteState() = {qstr_Duplicate(file_.c_str()), file, binary ? 1 : 0, 0, nullptr, nullptr};
     }
     ~GroupFile() { Close(); }
     const std::string &path() const { return file_.path(); }
