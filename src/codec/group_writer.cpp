@@ -296,6 +296,12 @@ bool FitText(const Qdxf_WriteState &state, const char *text, const TextValue &va
     return !*inner;
 }
 
+// A byte that every form writes as it is: ASCII but NUL, CR and LF.
+bool IsPlainByte(char byte) {
+    auto value = static_cast<unsigned char>(byte);
+    return value - 1u < 0x7Fu && value != '\r' && value != '\n';
+}
+
 // The whole group in one write: its code, then the text as R12Text makes it.
 bool WriteR12Text(const Qdxf_WriteState &state, int code, const char *text, rt::Report **inner) {
     char group[kNumberLine + std::max(kAsciiTextMost, kBinaryTextMost) + 1];
@@ -308,20 +314,30 @@ bool WriteR12Text(const Qdxf_WriteState &state, int code, const char *text, rt::
         std::memcpy(group, codeLine, at);
     }
     char *line = group + at;
-    TextValue value(line, TextMost(state));
-    if (R12Text(state, text, true, value)) {
-        // A text of the page's codes that is valid UTF-8 as well would be
-        // taken for UTF-8 by a reader of QDXF_READ_UTF8: it goes out in
-        // escapes instead.
-        line[value.kept()] = '\0';
-        if (IsUtf8(reinterpret_cast<const unsigned char *>(line))) {
-            value = TextValue(line, TextMost(state));
-            R12Text(state, text, false, value);
+    const std::size_t most = TextMost(state);
+    // Most texts are ASCII without CR or LF, and short: as they are.
+    std::size_t kept = 0;
+    while (kept <= most && IsPlainByte(text[kept]))
+        ++kept;
+    if (text[kept] || kept > most) {
+        TextValue value(line, most);
+        if (R12Text(state, text, true, value)) {
+            // A text of the page's codes that is valid UTF-8 as well would
+            // be taken for UTF-8 by a reader of QDXF_READ_UTF8: it goes out
+            // in escapes instead.
+            line[value.kept()] = '\0';
+            if (IsUtf8(reinterpret_cast<const unsigned char *>(line))) {
+                value = TextValue(line, most);
+                R12Text(state, text, false, value);
+            }
         }
+        if (!FitText(state, text, value, inner)) return false;
+        kept = value.kept();
+    } else {
+        std::memcpy(line, text, kept);
     }
-    if (!FitText(state, text, value, inner)) return false;
-    line[value.kept()] = state.binary ? '\0' : '\n';
-    return Put(state, group, at + value.kept() + 1, inner);
+    line[kept] = state.binary ? '\0' : '\n';
+    return Put(state, group, at + kept + 1, inner);
 }
 
 // qdxf_Write's form of a text too long for it, cut as FitText keeps it.
