@@ -8,10 +8,11 @@
 // degrees that the reader turns back into the very radians held.
 //
 // Around the records, what programs of R12 expect of a file: $ACADVER
-// AC1009, the tables VPORT (*ACTIVE), LTYPE, LAYER, STYLE, VIEW, UCS, APPID
-// (ACAD) and DIMSTYLE in that order, handles only when every one is unique
-// ($HANDLING, $HANDSEED above them all), and the table entries the write
-// plan adds.
+// AC1009, $DWGCODEPAGE the page of its texts (text_page.h), the tables
+// VPORT (*ACTIVE), LTYPE, LAYER, STYLE, VIEW, UCS, APPID (ACAD) and DIMSTYLE
+// in that order, handles only when every one is unique ($HANDLING,
+// $HANDSEED above them all), the table entries the write plan adds, a layer
+// for every record (0 for one without) and a name for every block.
 #include <charconv>
 #include <cmath>
 #include <cstddef>
