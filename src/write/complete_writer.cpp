@@ -579,17 +579,15 @@ void WriteCompleteBlocks(const Qdxf_WriteState &state, rt::Report **report,
     Groups groups{run, plan};
     run.Section("BLOCKS");
     if (run.Failed()) return VX_FAIL(out, run.TakeFailure(), "Error writing group");
-    const WritePlan::GivenName *given = plan.givenNames.begin();
+    char *const *given = plan.givenNames.begin();
     for (const Qdxf_Block *block = list; block; block = block->next) {
         // A block without a name has one given (the plan's, in the order of
-        // the blocks), and is anonymous unless an INSERT names it.
+        // the blocks), an anonymous block's.
         const char *own = block->name;
         int typeFlag = block->typeFlag;
         if ((!own || !*own) && given != plan.givenNames.end()) {
-            own = given->name;
-            if (!(given->emptyName && own == plan.emptyNameBlock && plan.emptyNameInserted))
-                typeFlag |= 1;
-            ++given;
+            own = *given++;
+            typeFlag |= 1;
         }
         const char *name = plan.Name(SymbolKind::Block, own);
         const char *layer = plan.Name(SymbolKind::Layer, LayerOf(block->layerName));

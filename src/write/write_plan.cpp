@@ -183,8 +183,7 @@ private:
             char name[24] = {'*', 'U'};
             *std::to_chars(name + 2, name + sizeof name - 1, ++mostAnonymous).ptr = '\0';
             rt::Owned<char> given(rt::Duplicate(name));
-            if (!given || !plan_.givenNames.Append({given.get(), block->name != nullptr}))
-                return false;
+            if (!given || !plan_.givenNames.Append(given.get())) return false;
             if (block->name && !plan_.emptyNameBlock) plan_.emptyNameBlock = given.get();
             if (!Define(SymbolKind::Block, given.release(), block->handle)) return false;
         }
@@ -258,9 +257,7 @@ private:
 
     const char *InsertedBlock(const Qdxf_Entity &insert) {
         const char *name = insert.data.insert.blockName;
-        if (!name || *name || !plan_.emptyNameBlock) return name;
-        plan_.emptyNameInserted = true;
-        return plan_.emptyNameBlock;
+        return name && !*name && plan_.emptyNameBlock ? plan_.emptyNameBlock : name;
     }
 
     // The entries of layers, line types and text styles, or to be added.
@@ -308,8 +305,8 @@ void ReleaseWritePlan(WritePlan &plan) {
     plan.addedLayers.Release();
     plan.addedLtypes.Release();
     plan.addedStyles.Release();
-    for (const WritePlan::GivenName &given : plan.givenNames)
-        rt::Free(given.name);
+    for (char *name : plan.givenNames)
+        rt::Free(name);
     plan.givenNames.Release();
     ReleaseTextPage(plan.page);
 }

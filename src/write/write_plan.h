@@ -35,15 +35,10 @@ struct WritePlan {
     rt::Scratch<const char *> addedStyles;
     // QDXF_WRITE_COMPLETE: the names given to the blocks without one (a null
     // or empty name), in the order of the blocks: "*U" and a number no block
-    // has. An INSERT of the empty name inserts the first block of that name,
-    // which is then no anonymous block; the others are.
-    struct GivenName {
-        char *name;
-        bool emptyName;
-    };
-    rt::Scratch<GivenName> givenNames;
-    const char *emptyNameBlock = nullptr;  // what an INSERT of the empty name inserts
-    bool emptyNameInserted = false;
+    // has, anonymous blocks. An INSERT of the empty name inserts the first
+    // block of that name.
+    rt::Scratch<char *> givenNames;
+    const char *emptyNameBlock = nullptr;
     // QDXF_WRITE_COMPLETE: the code page of the texts ($DWGCODEPAGE).
     TextPage page;
 

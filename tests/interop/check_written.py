@@ -21,9 +21,7 @@ optional groups prints the values the writer left out as defaults.
 
 With --audit it prints only the files ezdxf cannot load or whose audit finds
 errors, each with the errors (and the layers, line types and text styles
-entities name that have no entry). With --names SOURCE FILE... it prints,
-for each file, its $DWGCODEPAGE and whether ezdxf reads in it the names and
-texts it reads in SOURCE.
+entities name that have no entry).
 
 Exit status: 0 when every file was loaded, 1 when one could not be, 77 when
 ezdxf cannot be imported (the tests then skip).
@@ -170,21 +168,13 @@ def check(path):
 
 
 def undefined(doc):
-    """The layers, line types and text styles entities name without an entry
-    (ezdxf's auditor takes them as they are)."""
-    missing = set()
-    for layout in [doc.modelspace()] + list(doc.blocks):
-        for entity in layout:
-            dxf = entity.dxf
-            if not doc.layers.has_entry(dxf.layer):
-                missing.add("undefined layer " + dxf.layer)
-            linetype = dxf.get("linetype", "BYLAYER")
-            if linetype.upper() not in ("BYLAYER", "BYBLOCK") and \
-                    not doc.linetypes.has_entry(linetype):
-                missing.add("undefined line type " + linetype)
-            if entity.dxftype() == "TEXT" and not doc.styles.has_entry(dxf.style):
-                missing.add("undefined text style " + dxf.style)
-    return sorted(missing)
+    """Layers, line types and text styles entities name without an entry."""
+    found = [("layer", e.dxf.layer, doc.layers) for layout in [doc.modelspace(), *doc.blocks]
+             for e in layout] + [("text style", e.dxf.style, doc.styles) for e in doc.query("TEXT")]
+    found += [("line type", e.dxf.linetype, doc.linetypes) for e in doc.entitydb.values()
+              if e.dxf.hasattr("linetype") and e.dxf.linetype.upper() not in ("BYLAYER", "BYBLOCK")]
+    return sorted({"undefined %s %s" % (kind, name) for kind, name, table in found
+                   if not table.has_entry(name)})
 
 
 def audit(paths):
@@ -214,40 +204,9 @@ def audit(paths):
     return 0
 
 
-def names(doc):
-    """The names and texts of a drawing as ezdxf reads them, escapes decoded
-    as programs of R12 decode them: table entries and blocks by kind, the
-    entities' layers and TEXT contents in order."""
-    from ezdxf.lldxf.encoding import decode_dxf_unicode
-    found = {("layer", e.dxf.name) for e in doc.layers}
-    found |= {("style", e.dxf.name) for e in doc.styles}
-    found |= {("block", b.name) for b in doc.blocks if not b.block_record.is_any_layout}
-    entities = [(e.dxf.layer, decode_dxf_unicode(e.dxf.text) if e.dxftype() == "TEXT" else "")
-                for e in doc.modelspace()]
-    return found, entities
-
-
-def same_names(source, paths):
-    """For each written file: its $DWGCODEPAGE, and whether ezdxf reads in it
-    every name and text it reads in the source."""
-    logging.getLogger("ezdxf").setLevel(logging.ERROR)
-    found, entities = names(ezdxf.readfile(source))
-    for path in paths:
-        doc = ezdxf.readfile(path)
-        written, written_entities = names(doc)
-        lost = sorted(found - written)
-        print("%s %s" % (doc.header.get("$DWGCODEPAGE", "none"),
-                         "lost %s" % lost if lost else "every name"),
-              "and every text" if entities == written_entities else
-              "texts %s, read %s" % (entities, written_entities))
-    return 0
-
-
 def main(paths):
     if paths and paths[0] == "--audit":
         return audit(paths[1:])
-    if paths and paths[0] == "--names":
-        return same_names(paths[1], paths[2:])
     status = 0
     for path in paths:
         print("== " + os.path.basename(path))

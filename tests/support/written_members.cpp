@@ -103,13 +103,6 @@ std::string Characters(int codePage, const std::string &text) {
     return characters;
 }
 
-// A block name given to a block without one: "*U" and digits.
-bool IsGivenBlockName(const char *name) {
-    if (!name || (std::strncmp(name, "*U", 2) != 0) || !name[2]) return false;
-    return std::all_of(name + 2, name + std::strlen(name),
-                       [](char c) { return c >= '0' && c <= '9'; });
-}
-
 // Names as DXF compares them.
 std::string Upper(std::string name) {
     for (char &ch : name)
@@ -136,7 +129,6 @@ public:
         : binary_(binary),
           complete_(file != nullptr),
           fitted_(file && (file->flags & QDXF_WRITE_FIT_TEXTS)),
-          renamed_(file && (file->flags & QDXF_WRITE_R12_NAMES)),
           codePage_(file ? vexlith::translate::CodePageOf(file->codePage.c_str()) : 0),
           limit_(limit) {}
 
@@ -146,11 +138,8 @@ public:
         return std::move(differences_);
     }
     bool complete() const { return complete_; }
-    bool renamed() const { return renamed_; }
-    // Blocks without a name: the name given to the first of the empty name,
-    // and whether an INSERT of the empty name inserts it.
+    // The name given to the first block of the empty name.
     const char *givenEmptyName = nullptr;
-    bool emptyNameInserted = false;
 
     // What the form keeps of a value. Both forms keep a real: the ASCII form
     // spells it in the shortest digits that read back to it; the complete
@@ -217,13 +206,6 @@ public:
             Differ(where, member, expected ? Quoted(expected->c_str()) : "null",
                    got ? Quoted(got->c_str()) : "null");
     }
-    // A name: with R12 names only whether there is one.
-    void SameName(const std::string &where, const char *member,
-                  const std::optional<std::string> &expected, const char *read) {
-        if (!renamed_) return SameText(where, member, expected, read);
-        if (expected.has_value() != (read != nullptr))
-            Differ(where, member, expected ? "a name" : "null", read ? Quoted(read) : "null");
-    }
     void Handle(const std::string &where, const char *written, const char *read) {
         if (!complete_ || !read) {
             handlesMissing_ = handlesMissing_ || written;
@@ -238,7 +220,7 @@ public:
                    const char *read) {
         if (!complete_) {
             if (read) Differ(where, member, "null", "a record");
-        } else if (written && (!read || (!renamed_ && Text(written) != Text(read)))) {
+        } else if (written && (!read || Text(written) != Text(read))) {
             Differ(where, member, Quoted(written), Quoted(read));
         }
     }
@@ -256,7 +238,6 @@ private:
     bool binary_;
     bool complete_;
     bool fitted_;
-    bool renamed_;
     int codePage_;
     bool handlesRead_ = false, handlesMissing_ = false;
     std::size_t limit_;
@@ -290,7 +271,7 @@ void CompareHeader(Comparison &c, const Qdxf_Header *written, const Qdxf_Header 
     for (auto [name, a, b] : {std::tuple{"celtype", w.celtype, read->celtype},
                               {"clayer", w.clayer, read->clayer},
                               {"textstyle", w.textstyle, read->textstyle}}) {
-        c.SameName(where, name, c.Optional(a), b);
+        c.SameText(where, name, c.Optional(a), b);
     }
     for (auto [name, a, b] : {std::tuple{"angdir", w.angdir, read->angdir},
                               {"aunits", w.aunits, read->aunits},
@@ -322,12 +303,12 @@ void CompareTable(Comparison &c, const char *table, const Entry *written, const 
         std::string where = std::string(table) + " " + std::to_string(index);
         if (!read) return c.Differ(where, "record", "an entry", "none");
         if (written->name) names.insert(Upper(c.Text(written->name)));
-        c.SameName(where, "name", c.Optional(written->name), read->name);
+        c.SameText(where, "name", c.Optional(written->name), read->name);
         c.Handle(where, written->handle, read->handle);
         c.Same(where, "flags", c.Int(written->flags), read->flags);
         compare(where, *written, *read);
     }
-    for (; read && !c.renamed(); read = read->next) {
+    for (; read; read = read->next) {
         if (read->name && names.count(Upper(c.Text(read->name))))
             c.Differ(table, "added entry", "a new name", read->name);
     }
@@ -346,7 +327,7 @@ void CompareTables(Comparison &c, const Qdxf_Tables *written, const Qdxf_Tables 
     });
     CompareTable(c, "LAYER", w.layers, read.layers, [&](auto &where, auto &a, auto &b) {
         c.Same(where, "color", c.Int(a.color), b.color);
-        c.SameName(where, "ltypeName", c.Optional(a.ltypeName), b.ltypeName);
+        c.SameText(where, "ltypeName", c.Optional(a.ltypeName), b.ltypeName);
         c.Reference(where, "ltype", NameOf(a.ltype), NameOf(b.ltype));
     });
     CompareTable(c, "STYLE", w.styles, read.styles, [&](auto &where, auto &a, auto &b) {
@@ -369,8 +350,8 @@ template <typename Record>
 void CompareCommon(Comparison &c, const std::string &where, const Record &written,
                    const Record &read, bool layerFound = true) {
     bool complete = c.complete();
-    c.SameName(where, "layerName", c.Text(LayerOrDefault(written.layerName)), read.layerName);
-    c.SameName(
+    c.SameText(where, "layerName", c.Text(LayerOrDefault(written.layerName)), read.layerName);
+    c.SameText(
         where, "ltypeName",
         complete || HasOwnLtype(written.ltypeName) ? c.Optional(written.ltypeName) : std::nullopt,
         read.ltypeName);
@@ -433,7 +414,7 @@ void CompareEntity(Comparison &c, const std::string &where, const Qdxf_Entity &w
             c.Same(where, "obliqueAngle",
                    w.obliqueAngle != 0.0 || complete ? c.Angle(w.obliqueAngle) : 0.0,
                    r.obliqueAngle);
-            c.SameName(where, "style", complete ? c.Optional(w.style) : std::nullopt, r.style);
+            c.SameText(where, "style", complete ? c.Optional(w.style) : std::nullopt, r.style);
             c.Kept(where, "flags", w.flags, 0, r.flags);
             c.Kept(where, "horizJust", w.horizJust, 0, r.horizJust);
             c.Kept(where, "vertJust", w.vertJust, 0, r.vertJust);
@@ -450,7 +431,7 @@ void CompareEntity(Comparison &c, const std::string &where, const Qdxf_Entity &w
             const Qdxf_Insert &w = written.data.insert, &r = read.data.insert;
             c.Same(where, "attributesFollow", 0, r.attributesFollow);
             const bool emptyName = w.blockName && !*w.blockName && c.givenEmptyName;
-            c.SameName(where, "blockName",
+            c.SameText(where, "blockName",
                        complete && emptyName ? std::optional(std::string(c.givenEmptyName))
                        : complete            ? c.Optional(w.blockName)
                                              : std::optional(c.Text(TextOrEmpty(w.blockName))),
@@ -539,13 +520,13 @@ void CompareBlocks(Comparison &c, const Qdxf_Block *written, const Qdxf_Block *r
         CompareCommon(c, where, *written, *read, someWritten);
         int typeFlag = written->typeFlag;
         if (c.complete() && (!written->name || !*written->name)) {
-            // A block without a name is given one, and is anonymous unless
-            // an INSERT of the empty name inserts it.
-            if (!IsGivenBlockName(read->name))
+            // A block without a name is given one, of an anonymous block.
+            if (!read->name || std::strspn(read->name + 2, "0123456789") == 0 ||
+                std::strncmp(read->name, "*U", 2) != 0)
                 c.Differ(where, "name", "*U and a number", Quoted(read->name));
-            if (!(read->name == c.givenEmptyName && c.emptyNameInserted)) typeFlag |= 1;
+            typeFlag |= 1;
         } else {
-            c.SameName(where, "name",
+            c.SameText(where, "name",
                        c.complete() ? c.Optional(written->name)
                                     : std::optional(c.Text(TextOrEmpty(written->name))),
                        read->name);
@@ -561,26 +542,13 @@ void CompareBlocks(Comparison &c, const Qdxf_Block *written, const Qdxf_Block *r
     if (read) c.Differ("blocks", "list", "no more", "another block");
 }
 
-// The name the first block of the empty name comes back with, and whether
-// an INSERT of the empty name inserts it.
+// The name the first block of the empty name comes back with, which an
+// INSERT of the empty name inserts.
 void FindEmptyName(Comparison &c, const Qdxf_Info &written, const Qdxf_Info &readBack) {
-    auto inserts = [](const Qdxf_Entity *entity) {
-        for (; entity; entity = entity->next) {
-            const char *name =
-                KindOf(*entity) == QDXF_INSERT ? entity->data.insert.blockName : nullptr;
-            if (name && !*name) return true;
-        }
-        return false;
-    };
-    bool inserted = inserts(written.entities);
-    const Qdxf_Block *read = readBack.blocks;
-    for (const Qdxf_Block *block = written.blocks; block; block = block->next) {
-        inserted = inserted || inserts(block->entities);
-        if (read && block->name && !*block->name && !c.givenEmptyName)
-            c.givenEmptyName = read->name;
-        read = read ? read->next : nullptr;
+    for (const Qdxf_Block *w = written.blocks, *r = readBack.blocks; w && r && !c.givenEmptyName;
+         w = w->next, r = r->next) {
+        if (w->name && !*w->name) c.givenEmptyName = r->name;
     }
-    c.emptyNameInserted = inserted && c.givenEmptyName;
 }
 
 std::vector<std::string> Differences(Comparison &c, const Qdxf_Info &written,
@@ -622,16 +590,9 @@ std::vector<std::string> CompleteMemberDifferences(const Qdxf_Info &written,
 CompleteFile CompleteFileAt(const std::string &path, unsigned int flags) {
     std::ifstream in(path, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    // The variable's name, its end (a newline or a NUL), the code of its
-    // value (a line, or one byte), then the value to its end.
-    const std::string variable = "$DWGCODEPAGE";
-    std::size_t at = bytes.find(variable);
+    std::size_t at = bytes.find("ANSI_", bytes.find("$DWGCODEPAGE"));  // as the writer names it
     if (at == std::string::npos) return {"", flags};
-    at += variable.size();
-    bool binary = bytes[at] == '\0';
-    at = binary ? at + 2 : bytes.find('\n', at + 1) + 1;
-    std::size_t end = bytes.find_first_of(binary ? std::string(1, '\0') : "\r\n", at);
-    return {bytes.substr(at, end - at), flags};
+    return {bytes.substr(at, bytes.find_first_not_of("ANSI_0123456789", at) - at), flags};
 }
 
 bool TextsFitOnAsciiLines(const Qdxf_Info &drawing) {

@@ -36,26 +36,16 @@ std::vector<std::string> WrittenMemberDifferences(const Qdxf_Info &written,
                                                   const Qdxf_Info &readBack, bool binary,
                                                   std::size_t limit = 20);
 
-// How a file written with QDXF_WRITE_COMPLETE holds its texts: the code
-// page its $DWGCODEPAGE names, and the write's flags (texts too long for the
-// form cut with QDXF_WRITE_FIT_TEXTS, names made R12's with
-// QDXF_WRITE_R12_NAMES).
+// A file written with QDXF_WRITE_COMPLETE: its $DWGCODEPAGE and the write's flags.
 struct CompleteFile {
     std::string codePage;
     unsigned int flags;
 };
 CompleteFile CompleteFileAt(const std::string &path, unsigned int flags);
 
-// The same for a complete `file`: every member comes back bit for bit
-// (angles included), except that $ACADVER is AC1009, the handles come back
-// all or none (when one is not unique), an INSERT's attributesFollow and a
-// vertex's ltypeName are not written, a record without a layer is on layer
-// 0, a block without a name has one ("*U" and a number, anonymous unless an
-// INSERT of the empty name inserts it), and table entries R12 programs need
-// may follow the drawing's own; every layer a record names has an entry.
-// Texts compare as characters, each side as a reader of the file's code
-// page takes it (escapes decoded); a cut text as a prefix; R12 names only
-// by whether there is one.
+// The same for a complete `file`: every member bit for bit, but what the
+// complete form documents (README: "vexlith convert"); texts as a reader of
+// the file's code page takes them, a cut one as its start.
 std::vector<std::string> CompleteMemberDifferences(const Qdxf_Info &written,
                                                    const Qdxf_Info &readBack, bool binary,
                                                    const CompleteFile &file,
