@@ -244,6 +244,24 @@ public:
         return Chain(report);
     }
 
+    // (the file's bytes, []) or (None, the report chain of the failure), the
+    // write into memory; `name` names it in the chain.
+    py::tuple ToBytes(const std::string &name, bool binary, unsigned flags) const {
+        Checked(name);
+        void *data = nullptr;
+        std::size_t size = 0;
+        qerr_Report *report = nullptr;
+        {
+            py::gil_scoped_release unlocked;
+            Qdxf_WriteOptions options{sizeof options, flags, &data, &size};
+            qdxf_WriteWithOptions(drawing_, name.c_str(), binary, &options, &report);
+        }
+        std::unique_ptr<void, decltype(&qmsc_HeapFree)> owned(data, &qmsc_HeapFree);
+        py::list chain = Chain(report);
+        if (!data || !chain.empty()) return py::make_tuple(py::none(), chain);
+        return py::make_tuple(py::bytes(static_cast<const char *>(data), size), chain);
+    }
+
 private:
     const Qdxf_Info *drawing_;
     py::object owner_;  // holds the drawing for every view and entity taken from it
@@ -471,7 +489,8 @@ PYBIND11_MODULE(_vexlith, module) {
         .def("entities", &Drawing::Entities)
         .def("blocks", &Drawing::Blocks)
         .def("points", &Drawing::Points, py::arg("kind"))
-        .def("write", &Drawing::Write, py::arg("path"), py::arg("binary"), py::arg("flags"));
+        .def("write", &Drawing::Write, py::arg("path"), py::arg("binary"), py::arg("flags"))
+        .def("to_bytes", &Drawing::ToBytes, py::arg("name"), py::arg("binary"), py::arg("flags"));
     py::class_<EntityReader>(module, "EntityReader")
         .def(py::init<const std::string &, py::handle, unsigned, double, py::object>(),
              py::arg("path"), py::arg("data"), py::arg("flags"), py::arg("tolerance"),
