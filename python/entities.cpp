@@ -82,11 +82,17 @@ PyObject *Guarded(Work &&work) noexcept {
 constexpr const char *kMemberNames[] = {
     "type", "layerName", "handle", "ltypeName", "elevation", "thickness", "color", "space", "data"};
 
-// The value at a path of members ("data", "start"), or a null object.
-py::object Member(const Qdxf_Entity &record, std::string_view first, std::string_view second = {}) {
+// One member of the kind's data, or a null object.
+py::object DataMember(const Qdxf_Entity &record, std::string_view name) {
     PythonValues values(false);
-    values.Only(first, second);
-    cli::WriteEntity(values, record);
+    values.Only(name);
+    cli::WriteEntityData(values, record);
+    return values.Take();
+}
+
+py::object Data(const Qdxf_Entity &record) {
+    PythonValues values(false);
+    cli::WriteEntityData(values, record);
     return values.Take();
 }
 
@@ -111,7 +117,7 @@ py::list AsRecords(py::handle list) {
 
 // The data as a Record, its vertices Records too.
 py::object DataRecord(const Qdxf_Entity &record) {
-    py::dict data = Member(record, "data");
+    py::dict data = Data(record);
     if (data.contains("vertices")) data["vertices"] = AsRecords(data["vertices"]);
     return AsRecord(data);
 }
@@ -142,7 +148,9 @@ void EntityDealloc(PyObject *self) {
 }
 
 PyObject *Kind(PyObject *self, void *) {
-    return Py_NewRef(Objects().kindNames[render::KindOf(RecordOf(self))]);
+    PyObject *name = Objects().kindNames[render::KindOf(RecordOf(self))];
+    Py_INCREF(name);
+    return name;
 }
 
 template <char *Qdxf_Entity::*member>
@@ -160,17 +168,17 @@ PyObject *IntegerMember(PyObject *self, void *) {
     return PyLong_FromLong(RecordOf(self).*member);
 }
 
-PyObject *Data(PyObject *self, void *) {
+PyObject *DataRecordOf(PyObject *self, void *) {
     return Guarded([self] { return DataRecord(RecordOf(self)).release().ptr(); });
 }
 
 // A member of the entity's data as the entity's own attribute (e.start,
 // e.radius); an AttributeError for a kind without it.
-PyObject *DataMember(PyObject *self, void *closure) {
+PyObject *DataAttribute(PyObject *self, void *closure) {
     const std::string &name = *static_cast<const std::string *>(closure);
     return Guarded([&] {
         const Qdxf_Entity &record = RecordOf(self);
-        py::object value = Member(record, "data", name);
+        py::object value = DataMember(record, name);
         if (!value)
             throw py::attribute_error(std::string(render::KindName(record)) +
                                       " entity has no member '" + name + "'");
@@ -224,13 +232,15 @@ PyObject *EntityCompare(PyObject *self, PyObject *other, int op) {
 // e[key] for the keys of keys(): the member as plain values, so that dict(e)
 // is the entity's members as the document has them.
 PyObject *EntityItem(PyObject *self, PyObject *key) {
-    return Guarded([&] {
-        std::string name = py::reinterpret_borrow<py::str>(key).cast<std::string>();
-        bool known = std::find(std::begin(kMemberNames), std::end(kMemberNames), name) !=
-                     std::end(kMemberNames);
-        py::object value = known ? Member(RecordOf(self), name) : py::object();
-        if (!value) throw py::key_error(name);
-        return value.release().ptr();
+    return Guarded([&]() -> PyObject * {
+        auto known = [key](const char *name) {
+            return PyUnicode_Check(key) && PyUnicode_CompareWithASCIIString(key, name) == 0;
+        };
+        if (known("data")) return Data(RecordOf(self)).release().ptr();
+        if (std::any_of(std::begin(kMemberNames), std::end(kMemberNames), known))
+            return PyObject_GetAttr(self, key);  // the common members' own getters
+        PyErr_SetObject(PyExc_KeyError, key);
+        return nullptr;
     });
 }
 
@@ -262,7 +272,7 @@ constexpr PyGetSetDef kCommonMembers[] = {
     {"thickness", &RealMember<&Qdxf_Entity::thickness>, nullptr, nullptr, nullptr},
     {"color", &IntegerMember<&Qdxf_Entity::color>, nullptr, nullptr, nullptr},
     {"space", &IntegerMember<&Qdxf_Entity::space>, nullptr, nullptr, nullptr},
-    {"data", &Data, nullptr, "the members of the kind, a Record", nullptr},
+    {"data", &DataRecordOf, nullptr, "the members of the kind, a Record", nullptr},
 };
 
 PyMethodDef kEntityMethods[] = {
@@ -681,7 +691,7 @@ py::object NewEntity(py::handle owner, const Qdxf_Entity *record) {
     auto *entity = PyObject_New(EntityObject, Objects().entity);
     if (!entity) throw py::error_already_set();
     entity->record = record;
-    entity->owner = Py_NewRef(owner.ptr());
+    entity->owner = owner.inc_ref().ptr();
     return py::reinterpret_steal<py::object>(reinterpret_cast<PyObject *>(entity));
 }
 
@@ -731,7 +741,7 @@ void DefineEntities(py::module_ &module) {
     }
     for (const std::string &name : names)
         members.push_back(
-            {name.c_str(), &DataMember, nullptr, nullptr, const_cast<std::string *>(&name)});
+            {name.c_str(), &DataAttribute, nullptr, nullptr, const_cast<std::string *>(&name)});
     members.push_back({nullptr, nullptr, nullptr, nullptr, nullptr});
     for (PyType_Slot &slot : kEntitySlots) {
         if (slot.slot == Py_tp_getset) slot.pfunc = members.data();

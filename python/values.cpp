@@ -40,9 +40,8 @@ py::object MakeList() {
 
 }  // namespace
 
-PythonValues &PythonValues::Only(std::string_view first, std::string_view second) {
-    path_ = {first, second};
-    pathLength_ = second.empty() ? 1 : 2;
+PythonValues &PythonValues::Only(std::string_view key) {
+    only_ = key;
     return *this;
 }
 
@@ -52,15 +51,11 @@ PythonValues &PythonValues::Skip(std::string_view key) {
 }
 
 PythonValues::Fate PythonValues::Next() const {
-    if (open_.empty()) return pathLength_ ? Fate::kPass : Fate::kKeep;
+    if (open_.empty()) return only_.empty() ? Fate::kKeep : Fate::kPass;
     const Level &top = open_.back();
     if (top.fate == Fate::kDrop) return Fate::kDrop;
-    if (top.fate == Fate::kKeep)
-        return open_.size() == 1 && !skip_.empty() && key_ == skip_ ? Fate::kDrop : Fate::kKeep;
-    // Inside the containers on the path: the value under the path's next key.
-    std::size_t depth = open_.size();
-    if (key_ != path_[depth - 1]) return Fate::kDrop;
-    return depth == pathLength_ ? Fate::kKeep : Fate::kPass;
+    if (top.fate == Fate::kPass) return key_ == only_ ? Fate::kKeep : Fate::kDrop;
+    return open_.size() == 1 && !skip_.empty() && key_ == skip_ ? Fate::kDrop : Fate::kKeep;
 }
 
 void PythonValues::Place(py::object value) {
@@ -104,7 +99,7 @@ cli::Json &PythonValues::End() {
 }
 
 cli::Json &PythonValues::Key(std::string_view key) {
-    key_.assign(key);
+    key_ = key;
     return *this;
 }
 

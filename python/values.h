@@ -7,7 +7,6 @@
 
 #include <pybind11/pybind11.h>
 
-#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,13 +20,13 @@ namespace py = pybind11;
 
 // The values written become dicts, lists, str, float, int and None. As the
 // document (`exact`), a real that is not finite is the string the JSON has for
-// it; as values it stays a float. Only() keeps the one value at a path of
-// keys (an entity's "data", "start") and makes nothing else; Skip() leaves one
-// member of the outermost object out (a block's "entities").
+// it; as values it stays a float. Only() keeps the value of one member of
+// the outermost object (an entity's "layerName") and makes nothing else;
+// Skip() leaves one member of it out (a block's "entities").
 class PythonValues final : public cli::Json {
 public:
     explicit PythonValues(bool exact) : exact_(exact) {}
-    PythonValues &Only(std::string_view first, std::string_view second = {});
+    PythonValues &Only(std::string_view key);
     PythonValues &Skip(std::string_view key);
     // What was written, or a null object when Only() found nothing.
     py::object Take() { return std::move(result_); }
@@ -42,7 +41,7 @@ public:
     Json &Null() override;
 
 private:
-    enum class Fate { kDrop, kKeep, kPass };  // kPass: a container on the way to Only()'s value
+    enum class Fate { kDrop, kKeep, kPass };  // kPass: the object whose member Only() keeps
     struct Level {
         py::object container;  // null unless kept
         Fate fate;
@@ -53,11 +52,12 @@ private:
     void Place(py::object value);
 
     bool exact_;
-    std::array<std::string_view, 2> path_{};
-    std::size_t pathLength_ = 0;
+    std::string_view only_;
     std::string_view skip_;
     std::vector<Level> open_;  // innermost last
-    std::string key_;
+    // The key of the value being written: the writers pass names that live at
+    // least until their value is written.
+    std::string_view key_;
     py::object result_;
 };
 
