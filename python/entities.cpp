@@ -253,6 +253,12 @@ PyObject *EntityKeys(PyObject *, PyObject *) {
     });
 }
 
+PyObject *EntityCopy(PyObject *self, PyObject *);
+
+PyObject *EntityDeepCopy(PyObject *self, PyObject *) {
+    return EntityCopy(self, nullptr);
+}
+
 PyObject *EntityCopy(PyObject *self, PyObject *) {
     return Guarded([self] {
         auto batch = std::make_shared<Batch>(1);
@@ -278,6 +284,9 @@ constexpr PyGetSetDef kCommonMembers[] = {
 PyMethodDef kEntityMethods[] = {
     {"keys", &EntityKeys, METH_NOARGS, "The names of the members, as dict(e) has them."},
     {"copy", &EntityCopy, METH_NOARGS, "An entity holding a copy of this one's record alone."},
+    {"__copy__", &EntityCopy, METH_NOARGS, nullptr},
+    {"__deepcopy__", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&EntityDeepCopy)),
+     METH_O, nullptr},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -571,6 +580,38 @@ EntityView Slice(const EntityView &view, const py::slice &slice) {
     return {view.owner, std::move(chosen)};
 }
 
+// view[positions] for an array (or list) of positions, the index of a
+// column; view[mask] for an array of bools, one for each entity (of a
+// comparison with kinds() or layers()).
+EntityView Select(const EntityView &view, py::handle chosen) {
+    auto size = static_cast<py::ssize_t>(view.items->size());
+    auto taken = std::make_shared<Records>();
+    auto array = py::array::ensure(chosen);
+    if (!array) throw py::error_already_set();
+    if (array.dtype().kind() == 'b') {
+        auto mask = py::array_t<bool, py::array::c_style>::ensure(array);
+        if (mask.ndim() != 1 || mask.shape(0) != size)
+            throw py::index_error("a mask has one bool for each entity of the view");
+        for (py::ssize_t i = 0; i < size; ++i) {
+            if (mask.at(i)) taken->push_back((*view.items)[static_cast<std::size_t>(i)]);
+        }
+    } else {
+        if (array.size() && array.dtype().kind() != 'i' && array.dtype().kind() != 'u')
+            throw py::type_error("entity positions are integers");
+        auto positions =
+            py::array_t<std::int64_t, py::array::c_style | py::array::forcecast>::ensure(array);
+        if (!positions || positions.ndim() != 1)
+            throw py::type_error("entity positions are a sequence of integers");
+        for (py::ssize_t k = 0; k < positions.shape(0); ++k) {
+            std::int64_t i = positions.at(k);
+            if (i < 0) i += size;
+            if (i < 0 || i >= size) throw py::index_error("entity index out of range");
+            taken->push_back((*view.items)[static_cast<std::size_t>(i)]);
+        }
+    }
+    return {view.owner, std::move(taken)};
+}
+
 // Entity for entity against another view or a list or tuple of entities.
 py::object ViewEqual(const EntityView &view, py::handle other) {
     Records theirs;
@@ -772,6 +813,7 @@ void DefineEntities(py::module_ &module) {
     view.def("__len__", [](const EntityView &v) { return v.items->size(); })
         .def("__getitem__", &Item)
         .def("__getitem__", &Slice)
+        .def("__getitem__", &Select)
         .def("__iter__",
              [](const EntityView &v) { return NewIterator(std::make_unique<ViewCursor>(v)); })
         .def("__contains__",

@@ -238,6 +238,9 @@ def test_the_columns_hold_the_records(part):
                  for array in arrays] for row in range(len(index))]
         assert rows == [members(view[i]) for i in index]
         assert list(index) == [i for i, e in enumerate(view) if e.kind == kind]
+        # A column's index (or a mask of the view's length) selects its entities.
+        assert view[index] == view[view.kinds() == vexlith.KINDS.index(kind)] == [
+            view[i] for i in index]
     vertices, starts, index = view.polylines()
     assert [vertices[starts[k]:starts[k + 1]].tolist() for k in range(len(index))] == [
         [v.location for v in view[i].vertices] for i in index]

@@ -55,8 +55,8 @@ as plain values, ``e.copy()`` an entity that holds a copy of its record
 alone."""
 
 EntityView.__doc__ = """Entities of a drawing in file order, as a read-only sequence: len(),
-indexing, slicing (a view again) and iteration, which makes an Entity for
-each entity reached. ``query(kind=..., layer=...)`` is the view of the
+indexing, slicing, selection by an array of positions or a mask of bools (a
+view again) and iteration, which makes an Entity for each entity reached. ``query(kind=..., layer=...)`` is the view of the
 entities of those kinds and layers (a name or a list of names). The columns
 are numpy arrays, each with ``index``, the position in this view of the
 entity each row comes from: ``kinds()`` (codes, KINDS[code] the name),
