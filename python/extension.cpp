@@ -327,16 +327,18 @@ public:
             current_.reset();
             currentOwner_ = py::object();
             next_ = 0;
+            std::shared_ptr<Batch> taken;  // current_ is changed only with the GIL held
             {
                 py::gil_scoped_release unlocked;
                 std::unique_lock lock(mutex_);
                 ready_.wait(lock, [this] { return !queue_.empty() || done_; });
                 if (!queue_.empty()) {
-                    current_ = std::move(queue_.front());
+                    taken = std::move(queue_.front());
                     queue_.pop_front();
                     room_.notify_one();
                 }
             }
+            current_ = std::move(taken);
             if (!current_) {
                 Join();
                 if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
