@@ -4,11 +4,10 @@
 
     examples/layers.py DRAWING.dxf [OUT.dxf]
 
-Reads the drawing with vexlith, counts its entities per layer and kind, adds
-up the length of every LINE with numpy (one array for all of them, no Python
-object per line) and, given OUT, writes the drawing again in the binary form.
+Reads the drawing with vexlith, counts its entities per layer and kind and
+adds up the length of every LINE with numpy (columns of the whole drawing,
+no Python object per entity) and, given OUT, writes the drawing again in the binary form.
 """
-import collections
 import sys
 
 import numpy
@@ -29,14 +28,15 @@ def main():
     print("%s: DXF version %s, %d entities, %d blocks" % (
         sys.argv[1], header.get("acadver"), len(drawing.entities), len(drawing.blocks)))
 
-    kinds = collections.defaultdict(collections.Counter)
-    for entity in drawing.entities:
-        kinds[entity.layerName][entity.kind] += 1
-    for layer in sorted(kinds, key=str):
-        print("  %-20s %s" % (layer, ", ".join("%d %s" % (n, kind)
-                                               for kind, n in sorted(kinds[layer].items()))))
+    # Columns of the whole section, without a Python object per entity.
+    names, positions = drawing.entities.layers()
+    kinds = drawing.entities.kinds()
+    for layer in sorted(range(len(names)), key=lambda i: str(names[i])):
+        counts = numpy.bincount(kinds[positions == layer], minlength=len(vexlith.KINDS))
+        print("  %-20s %s" % (names[layer], ", ".join(
+            "%d %s" % (n, vexlith.KINDS[kind]) for kind, n in enumerate(counts) if n)))
 
-    lines = drawing.points("LINE")  # (n, 2, 3): start and end of every LINE
+    lines = drawing.entities.lines().points  # (n, 2, 3): start and end of every LINE
     length = numpy.linalg.norm(lines[:, 1] - lines[:, 0], axis=1).sum()
     vertices, starts = drawing.polylines()
     print("%d lines, %.3f long; %d polylines of %d vertices" % (

@@ -302,9 +302,15 @@ void WriteEntity(Json &json, const Qdxf_Entity &entity) {
     json.Key("ltypeName").Text(entity.ltypeName);
     json.Key("elevation").Real(entity.elevation).Key("thickness").Real(entity.thickness);
     json.Key("color").Integer(entity.color).Key("space").Integer(entity.space);
-    json.Key("data").Object();
+    json.Key("data");
+    WriteEntityData(json, entity);
+    json.End();
+}
+
+void WriteEntityData(Json &json, const Qdxf_Entity &entity) {
+    json.Object();
     WriteData(json, entity);
-    json.End().End();
+    json.End();
 }
 
 void WriteDocument(Json &json, const Qdxf_Info &drawing, unsigned parts) {

@@ -59,6 +59,8 @@ void WriteHeader(Json &json, const Qdxf_Header *header);  // null as null
 void WriteTables(Json &json, const Qdxf_Tables *tables);
 void WriteBlock(Json &json, const Qdxf_Block &block);
 void WriteEntity(Json &json, const Qdxf_Entity &entity);
+// The members of the entity's kind alone: the object WriteEntity writes as "data".
+void WriteEntityData(Json &json, const Qdxf_Entity &entity);
 
 // The parts of the document of `vexlith dump --json`.
 enum DocumentPart : unsigned {

@@ -1,14 +1,12 @@
 // SPDX-License-Identifier: MIT
 // vexlith._vexlith: the library's reads and writes for the Python package,
 // which gives them their Python shape (vexlith/__init__.py). The GIL is
-// released while a file is read or written, and taken again only to call
-// into Python: the progress callable, each entity a streaming read hands
-// over, and the library's messages.
+// released while a drawing is read or written, and taken again only to call
+// into Python: the progress callable and the library's messages.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
 #include <algorithm>
-#include <cmath>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -18,86 +16,76 @@
 #include <mutex>
 #include <string>
 #include <thread>
-#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "corvane.h"
+#include "entities.h"
 #include "json.h"
 #include "kinds.h"
 #include "text.h"
+#include "values.h"
 #include "vexlith.h"
 
 namespace py = pybind11;
+using namespace vexlith_python;
 
 namespace {
 
-// The records as Python values, made by the same calls that write the tool's
-// JSON (json.h): one schema for `vexlith dump --json` and to_dict(). As the
-// document (`exact`), a real that is not finite is the string the JSON has for
-// it; as values it stays a float.
-class PythonValues final : public cli::Json {
-public:
-    explicit PythonValues(bool exact) : exact_(exact) {}
-    py::object Take() { return std::move(result_); }
+// A file name, or the name bytes go by in reports: cut at a NUL, it would name
+// another file, so it is refused as open() refuses it.
+const std::string &Checked(const std::string &name) {
+    if (name.find('\0') != std::string::npos) throw py::value_error("embedded null byte");
+    return name;
+}
 
-    Json &Object() override { return Open(py::dict()); }
-    Json &Array() override { return Open(py::list()); }
-    Json &End() override {
-        open_.pop_back();
-        return *this;
+// What a read reads: the file `name` names, or bytes in memory, which `name`
+// only labels in reports. The buffer of an object that cannot change (bytes)
+// is read where it lies, held until the read has ended; one that can
+// (bytearray) is copied first, as the read runs without the GIL, while
+// another thread could change it. Released with the GIL held.
+class Source {
+public:
+    Source(const std::string &name, py::handle data) : name_(Checked(name)) {
+        if (data.is_none()) return;
+        inMemory_ = true;
+        if (PyObject_GetBuffer(data.ptr(), &view_, PyBUF_FULL_RO) != 0)
+            throw py::error_already_set();
+        held_ = true;
+        if (view_.readonly && PyBuffer_IsContiguous(&view_, 'C')) return;
+        copy_.resize(static_cast<std::size_t>(view_.len));
+        int copied = PyBuffer_ToContiguous(copy_.data(), &view_, view_.len, 'C');
+        Release();
+        if (copied != 0) throw py::error_already_set();
     }
-    Json &Key(std::string_view key) override {
-        // Made once: the dicts of a thousand entities share their keys.
-        auto found = keys_.find(key);
-        if (found == keys_.end()) found = keys_.emplace(key, py::str(key.data(), key.size())).first;
-        key_ = found->second;
-        return *this;
+    ~Source() { Release(); }
+    Source(const Source &) = delete;
+    Source &operator=(const Source &) = delete;
+
+    const char *Name() const { return name_.c_str(); }
+    bool InMemory() const { return inMemory_; }
+    Qdxf_ReadOptions Options(unsigned flags, double tolerance) const {
+        Qdxf_ReadOptions options{sizeof options, flags, tolerance, nullptr, 0, nullptr};
+        if (inMemory_) {
+            options.data = held_ ? view_.buf : copy_.data();
+            options.dataSize = held_ ? static_cast<std::size_t>(view_.len) : copy_.size();
+        }
+        return options;
     }
-    Json &String(std::string_view text) override { return Put(py::str(text.data(), text.size())); }
-    Json &Real(double value) override {
-        return exact_ && !std::isfinite(value) ? Json::Real(value) : Put(py::float_(value));
-    }
-    Json &Integer(long long value) override { return Put(py::int_(value)); }
-    Json &Null() override { return Put(py::none()); }
 
 private:
-    Json &Open(py::object container) {
-        Put(container);
-        open_.push_back(std::move(container));
-        return *this;
-    }
-    Json &Put(py::object value) {
-        if (open_.empty()) {
-            result_ = std::move(value);
-            return *this;
-        }
-        PyObject *into = open_.back().ptr();
-        int status = PyDict_Check(into) ? PyDict_SetItem(into, key_.ptr(), value.ptr())
-                                        : PyList_Append(into, value.ptr());
-        if (status != 0) throw py::error_already_set();
-        return *this;
+    void Release() {
+        if (held_) PyBuffer_Release(&view_);
+        held_ = false;
     }
 
-    struct Hash : std::hash<std::string_view> {
-        using is_transparent = void;
-    };
-    bool exact_;
-    std::unordered_map<std::string, py::object, Hash, std::equal_to<>> keys_;
-    std::vector<py::object> open_;  // the dicts and lists being filled, innermost last
-    py::object key_;
-    py::object result_;
+    std::string name_;
+    bool inMemory_ = false;
+    Py_buffer view_{};
+    bool held_ = false;
+    std::string copy_;
 };
-
-// The report chain's messages, outermost first; the chain is released.
-py::list Chain(qerr_Report *report) {
-    std::unique_ptr<qerr_Report, decltype(&qerr_ReportFree)> owned(report, &qerr_ReportFree);
-    py::list chain;
-    for (const qerr_Report *level = report; level; level = qerr_ReportInner(level))
-        chain.append(py::str(render::ToUtf8(qerr_ReportMessage(level))));
-    return chain;
-}
 
 // The progress callable, called with the percentage read each time a whole
 // percent more is read (the library reports after every group, counting the
@@ -131,10 +119,6 @@ private:
     std::exception_ptr failure_;
 };
 
-Qdxf_ReadOptions ReadOptions(unsigned flags, double tolerance) {
-    return {sizeof(Qdxf_ReadOptions), flags, tolerance, nullptr, 0, nullptr};
-}
-
 Qdxf_EntityType KindNamed(const std::string &name) {
     for (int kind = QDXF_LINE; kind <= QDXF_3DFACE; ++kind) {
         if (name == render::KindName(static_cast<Qdxf_EntityType>(kind)))
@@ -151,18 +135,40 @@ void PutCoord(double *&out, const Qdxf_Coord &coord) {
     *out++ = coord.z;
 }
 
-// A drawing the library read; only read from here on, so threads may write
-// or convert it at once.
+// A drawing the library read, shared by the Drawing and every view and
+// entity taken from it; only read from here on, so threads may write or
+// convert it at once.
+using Info = std::unique_ptr<Qdxf_Info, decltype(&qdxf_InfoFree)>;
+
 class Drawing {
 public:
-    explicit Drawing(Qdxf_Info *info) : info_(info, &qdxf_InfoFree) {}
+    explicit Drawing(Qdxf_Info *info)
+        : drawing_(info), owner_(Owner(std::make_shared<Info>(info, &qdxf_InfoFree))) {}
 
     // The document of `vexlith dump --json` for the parts asked for, or
     // with `exact` false the same members as values.
     py::object Document(unsigned parts, bool exact) const {
         PythonValues values(exact);
-        cli::WriteDocument(values, *info_, parts);
+        cli::WriteDocument(values, *drawing_, parts);
         return values.Take();
+    }
+
+    EntityView Entities() {
+        if (!entities_) entities_ = ListRecords(drawing_->entities);
+        return {owner_, entities_};
+    }
+
+    // Each block as (its members but the entities, a view of its entities).
+    py::list Blocks() const {
+        py::list blocks;
+        for (const Qdxf_Block *block = drawing_->blocks; block; block = block->next) {
+            PythonValues values(false);
+            values.Skip("entities");
+            cli::WriteBlock(values, *block);
+            blocks.append(
+                py::make_tuple(values.Take(), EntityView{owner_, ListRecords(block->entities)}));
+        }
+        return blocks;
     }
 
     // The points of each entity of the ENTITIES section of one kind, in file
@@ -175,11 +181,11 @@ public:
         if (kind == QDXF_POLYLINE)
             throw py::value_error("polylines have any number of vertices: use polylines()");
         py::ssize_t count = 0;
-        for (const Qdxf_Entity *entity = info_->entities; entity; entity = entity->next)
+        for (const Qdxf_Entity *entity = drawing_->entities; entity; entity = entity->next)
             count += render::KindOf(*entity) == kind;
         py::array_t<double> points({count, per, py::ssize_t{3}});
         double *out = points.mutable_data();
-        for (const Qdxf_Entity *entity = info_->entities; entity; entity = entity->next) {
+        for (const Qdxf_Entity *entity = drawing_->entities; entity; entity = entity->next) {
             if (render::KindOf(*entity) != kind) continue;
             const auto &data = entity->data;
             switch (kind) {
@@ -221,65 +227,60 @@ public:
         return points;
     }
 
-    // Every POLYLINE's vertices, one after the other, (m, 3), and where each
-    // polyline's begin, (n + 1): polyline i is vertices[starts[i]:starts[i + 1]].
-    py::tuple Polylines() const {
-        py::ssize_t count = 0, total = 0;
-        for (const Qdxf_Entity *entity = info_->entities; entity; entity = entity->next) {
-            if (render::KindOf(*entity) != QDXF_POLYLINE) continue;
-            ++count;
-            total += VertexCount(entity->data.polyline);
-        }
-        py::array_t<double> vertices({total, py::ssize_t{3}});
-        py::array_t<std::int64_t> starts(count + 1);
-        double *out = vertices.mutable_data();
-        std::int64_t *start = starts.mutable_data();
-        *start = 0;
-        for (const Qdxf_Entity *entity = info_->entities; entity; entity = entity->next) {
-            if (render::KindOf(*entity) != QDXF_POLYLINE) continue;
-            const Qdxf_Polyline &polyline = entity->data.polyline;
-            for (int i = 0; i < VertexCount(polyline); ++i)
-                PutCoord(out, polyline.vertices[i].location);
-            start[1] = start[0] + VertexCount(polyline);
-            ++start;
-        }
-        return py::make_tuple(std::move(vertices), std::move(starts));
-    }
-
     // The report chain of a failed write, empty when it succeeded. No flags:
     // qdxf_Write.
     py::list Write(const std::string &path, bool binary, unsigned flags) const {
+        Checked(path);
         qerr_Report *report = nullptr;
         {
             py::gil_scoped_release unlocked;
             if (flags) {
                 Qdxf_WriteOptions options{sizeof options, flags, nullptr, nullptr};
-                qdxf_WriteWithOptions(info_.get(), path.c_str(), binary, &options, &report);
+                qdxf_WriteWithOptions(drawing_, path.c_str(), binary, &options, &report);
             } else {
-                qdxf_Write(info_.get(), path.c_str(), binary, 0, &report);
+                qdxf_Write(drawing_, path.c_str(), binary, 0, &report);
             }
         }
         return Chain(report);
     }
 
-private:
-    static int VertexCount(const Qdxf_Polyline &polyline) {
-        return polyline.vertices ? std::max(polyline.count, 0) : 0;
+    // (the file's bytes, []) or (None, the report chain of the failure), the
+    // write into memory; `name` names it in the chain.
+    py::tuple ToBytes(const std::string &name, bool binary, unsigned flags) const {
+        Checked(name);
+        void *data = nullptr;
+        std::size_t size = 0;
+        qerr_Report *report = nullptr;
+        {
+            py::gil_scoped_release unlocked;
+            Qdxf_WriteOptions options{sizeof options, flags, &data, &size};
+            qdxf_WriteWithOptions(drawing_, name.c_str(), binary, &options, &report);
+        }
+        std::unique_ptr<void, decltype(&qmsc_HeapFree)> owned(data, &qmsc_HeapFree);
+        py::list chain = Chain(report);
+        if (!data || !chain.empty()) return py::make_tuple(py::none(), chain);
+        return py::make_tuple(py::bytes(static_cast<const char *>(data), size), chain);
     }
 
-    std::unique_ptr<Qdxf_Info, decltype(&qdxf_InfoFree)> info_;
+private:
+    const Qdxf_Info *drawing_;
+    py::object owner_;  // holds the drawing for every view and entity taken from it
+    std::shared_ptr<const Records> entities_;
 };
 
-// (drawing, []) or (None, the report chain). No flags: qdxf_Read.
-py::tuple Read(const std::string &path, unsigned flags, double tolerance, py::object callback) {
+// (drawing, []) or (None, the report chain). No flags and a file: qdxf_Read.
+py::tuple Read(const std::string &path, py::handle data, unsigned flags, double tolerance,
+               py::object callback) {
+    Source source(path, data);
     Progress progress(std::move(callback));
-    Qdxf_ReadOptions options = ReadOptions(flags, tolerance);
+    Qdxf_ReadOptions options = source.Options(flags, tolerance);
     qerr_Report *report = nullptr;
     Qdxf_Info *info;
     {
         py::gil_scoped_release unlocked;
-        info = flags ? qdxf_ReadWithOptions(path.c_str(), progress.Meter(), &options, &report)
-                     : qdxf_Read(path.c_str(), progress.Meter(), &report);
+        info = flags || source.InMemory()
+                   ? qdxf_ReadWithOptions(source.Name(), progress.Meter(), &options, &report)
+                   : qdxf_Read(source.Name(), progress.Meter(), &report);
     }
     auto drawing = info ? std::make_unique<Drawing>(info) : nullptr;
     py::list chain = Chain(report);
@@ -288,15 +289,19 @@ py::tuple Read(const std::string &path, unsigned flags, double tolerance, py::ob
     return py::make_tuple(py::cast(std::move(drawing)), chain);
 }
 
-// qdxf_ReadEach on a worker thread. Each entity becomes its members as Python
-// values inside the callback (it lives only as long as the call) and waits in
-// a queue of a few hundred for the consumer, so that memory stays bounded
-// whatever the file's size. Closing stops the read at the next entity.
+// qdxf_ReadEach on a worker thread, as an iterator of entities. The worker
+// copies each entity into a batch of a few hundred (the entity itself lives
+// only as long as the callback) and queues the batch for the consumer; a few
+// batches wait at most, so that memory stays bounded whatever the file's
+// size. The consumer hands out the batch's entities without copying them
+// again; each keeps its batch alive. Closing stops the read at the next
+// entity.
 class EntityReader {
 public:
-    EntityReader(std::string path, unsigned flags, double tolerance, py::object callback)
-        : path_(std::move(path)),
-          options_(ReadOptions(flags, tolerance)),
+    EntityReader(const std::string &path, py::handle data, unsigned flags, double tolerance,
+                 py::object callback)
+        : source_(path, data),
+          options_(source_.Options(flags, tolerance)),
           progress_(std::move(callback)),
           worker_([this] { Run(); }) {
         Open().insert(this);
@@ -305,6 +310,8 @@ public:
         Close();
         Open().erase(this);
     }
+    EntityReader(const EntityReader &) = delete;
+    EntityReader &operator=(const EntityReader &) = delete;
 
     // Closes every reader still open. Run at exit, before the interpreter
     // finalizes: a worker that asked for the GIL after that would be ended
@@ -313,27 +320,34 @@ public:
         for (EntityReader *reader : std::vector(Open().begin(), Open().end()))
             reader->Close();
     }
-    EntityReader(const EntityReader &) = delete;
-    EntityReader &operator=(const EntityReader &) = delete;
 
-    // The next entity's members, or None when the read has ended.
-    py::object Next() {
-        py::object members;
-        {
-            py::gil_scoped_release unlocked;
-            std::unique_lock lock(mutex_);
-            ready_.wait(lock, [this] { return !queue_.empty() || done_; });
-            if (!queue_.empty()) {
-                members = std::move(queue_.front());
-                queue_.pop_front();
-                room_.notify_one();
+    // The next entity, or null once the read has ended.
+    PyObject *Next() {
+        if (!current_ || next_ == current_->Size()) {
+            current_.reset();
+            currentOwner_ = py::object();
+            next_ = 0;
+            std::shared_ptr<Batch> taken;  // current_ is changed only with the GIL held
+            {
+                py::gil_scoped_release unlocked;
+                std::unique_lock lock(mutex_);
+                ready_.wait(lock, [this] { return !queue_.empty() || done_; });
+                if (!queue_.empty()) {
+                    taken = std::move(queue_.front());
+                    queue_.pop_front();
+                    room_.notify_one();
+                }
             }
+            current_ = std::move(taken);
+            if (!current_) {
+                Join();
+                if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
+                if (progress_.Failure()) std::rethrow_exception(progress_.Failure());
+                return nullptr;
+            }
+            currentOwner_ = Owner(current_);
         }
-        if (members) return members;
-        Join();
-        if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
-        if (progress_.Failure()) std::rethrow_exception(progress_.Failure());
-        return py::none();
+        return NewEntity(currentOwner_, current_->At(next_++)).release().ptr();
     }
 
     // The report chain of a failed read, once it has ended; empty otherwise.
@@ -349,12 +363,15 @@ public:
         }
         room_.notify_all();
         Join();
-        queue_.clear();  // with the GIL held
+        queue_.clear();
+        current_.reset();
+        currentOwner_ = py::object();
         qerr_ReportFree(std::exchange(report_, nullptr));
     }
 
 private:
-    static constexpr std::size_t kQueued = 256;
+    static constexpr std::size_t kBatch = 256;
+    static constexpr std::size_t kQueued = 4;
 
     // The readers not yet destroyed; used with the GIL held.
     static std::unordered_set<EntityReader *> &Open() {
@@ -366,10 +383,12 @@ private:
         py::gil_scoped_acquire threadState;  // kept for the callbacks' acquires
         py::gil_scoped_release unlocked;
         qerr_Report *report = nullptr;
-        Qdxf_Info *partial =
-            qdxf_ReadEach(path_.c_str(), progress_.Meter(), options_.flags ? &options_ : nullptr,
-                          &Take, this, &report);
+        bool options = options_.flags || source_.InMemory();
+        Qdxf_Info *partial = qdxf_ReadEach(source_.Name(), progress_.Meter(),
+                                           options ? &options_ : nullptr, &Take, this, &report);
         qdxf_InfoFree(partial);
+        // What was read before a failure goes out before the failure.
+        if (filling_ && filling_->Size()) Hand(std::move(filling_));
         std::lock_guard lock(mutex_);
         report_ = report;
         done_ = true;
@@ -378,35 +397,26 @@ private:
 
     static int Take(void *context, const Qdxf_Info *, const Qdxf_Entity *entity) {
         auto &self = *static_cast<EntityReader *>(context);
-        py::object members;
-        {
-            py::gil_scoped_acquire gil;
-            if (self.Stopping()) return 1;
-            try {
-                PythonValues values(false);
-                cli::WriteEntity(values, *entity);
-                members = values.Take();
-            } catch (...) {
-                self.failure_ = std::current_exception();
-                return 1;
-            }
-        }
-        std::unique_lock lock(self.mutex_);
-        self.room_.wait(lock, [&self] { return self.queue_.size() < kQueued || self.stop_; });
-        if (self.stop_) {
-            lock.unlock();
-            py::gil_scoped_acquire gil;
-            members = py::object();
+        if (self.progress_.Failure()) return 1;
+        try {
+            if (!self.filling_) self.filling_ = std::make_shared<Batch>(kBatch);
+            self.filling_->Add(*entity);
+            if (self.filling_->Full() && !self.Hand(std::move(self.filling_))) return 1;
+        } catch (...) {
+            self.failure_ = std::current_exception();
             return 1;
         }
-        self.queue_.push_back(std::move(members));
-        self.ready_.notify_one();
         return 0;
     }
 
-    bool Stopping() {
-        std::lock_guard lock(mutex_);
-        return stop_ || failure_ || progress_.Failure();
+    // Queues a batch once there is room; false when the consumer has gone.
+    bool Hand(std::shared_ptr<Batch> batch) {
+        std::unique_lock lock(mutex_);
+        room_.wait(lock, [this] { return queue_.size() < kQueued || stop_; });
+        if (stop_) return false;
+        queue_.push_back(std::move(batch));
+        ready_.notify_one();
+        return true;
     }
 
     void Join() {
@@ -415,18 +425,34 @@ private:
         worker_.join();
     }
 
-    std::string path_;
+    Source source_;
     Qdxf_ReadOptions options_;
     Progress progress_;
     std::mutex mutex_;
-    std::condition_variable ready_;  // an entity is queued, or the read has ended
+    std::condition_variable ready_;  // a batch is queued, or the read has ended
     std::condition_variable room_;   // the queue has room, or the consumer has gone
-    std::deque<py::object> queue_;
+    std::deque<std::shared_ptr<Batch>> queue_;
+    std::shared_ptr<Batch> filling_;  // the worker's
+    std::shared_ptr<Batch> current_;  // the consumer's
+    py::object currentOwner_;         // current_ for its entities
+    std::size_t next_ = 0;
     bool stop_ = false;
     bool done_ = false;
     qerr_Report *report_ = nullptr;
     std::exception_ptr failure_;
     std::thread worker_;  // last: it starts once the rest is in place
+};
+
+// The steps of an iteration over a reader, which it keeps alive.
+class ReaderCursor final : public Cursor {
+public:
+    explicit ReaderCursor(py::object reader)
+        : reader_(std::move(reader)), native_(reader_.cast<EntityReader *>()) {}
+    PyObject *Next() override { return native_->Next(); }
+
+private:
+    py::object reader_;
+    EntityReader *native_;
 };
 
 // The library's messages ("3DSOLID entity ignored") go to the logger
@@ -457,17 +483,22 @@ PYBIND11_MODULE(_vexlith, module) {
     module.attr("WRITE_COMPLETE") = QDXF_WRITE_COMPLETE;
     module.attr("WRITE_R12_NAMES") = QDXF_WRITE_R12_NAMES;
 
-    module.def("read", &Read, py::arg("path"), py::arg("flags"), py::arg("tolerance"),
-               py::arg("progress"));
+    DefineEntities(module);
+    module.def("read", &Read, py::arg("path"), py::arg("data"), py::arg("flags"),
+               py::arg("tolerance"), py::arg("progress"));
     py::class_<Drawing>(module, "Drawing")
         .def("document", &Drawing::Document, py::arg("parts"), py::arg("exact"))
+        .def("entities", &Drawing::Entities)
+        .def("blocks", &Drawing::Blocks)
         .def("points", &Drawing::Points, py::arg("kind"))
-        .def("polylines", &Drawing::Polylines)
-        .def("write", &Drawing::Write, py::arg("path"), py::arg("binary"), py::arg("flags"));
+        .def("write", &Drawing::Write, py::arg("path"), py::arg("binary"), py::arg("flags"))
+        .def("to_bytes", &Drawing::ToBytes, py::arg("name"), py::arg("binary"), py::arg("flags"));
     py::class_<EntityReader>(module, "EntityReader")
-        .def(py::init<std::string, unsigned, double, py::object>(), py::arg("path"),
-             py::arg("flags"), py::arg("tolerance"), py::arg("progress"))
-        .def("next", &EntityReader::Next)
+        .def(py::init<const std::string &, py::handle, unsigned, double, py::object>(),
+             py::arg("path"), py::arg("data"), py::arg("flags"), py::arg("tolerance"),
+             py::arg("progress"))
+        .def("__iter__",
+             [](py::object self) { return NewIterator(std::make_unique<ReaderCursor>(self)); })
         .def("chain", &EntityReader::TakeChain)
         .def("close", &EntityReader::Close);
     qsmg_SetSink(&LogMessage, nullptr);

@@ -1,6 +1,8 @@
 # SPDX-License-Identifier: MIT
 """The Python package against the tool and the library: VEXLITH_TOOL names the
 vexlith program, VEXLITH_CORPUS_DIR the drawings of other producers."""
+import gc
+import io
 import json
 import os
 import subprocess
@@ -42,6 +44,7 @@ def test_the_tools_document_and_the_entities_one_by_one(name):
         reads.append(({}, []))
     for options, strict in reads:
         tool = subprocess.run([TOOL, "dump", "--json", path] + strict, capture_output=True)
+        data = open(path, "rb").read()
         try:
             drawing = vexlith.read(path, **options)
         except vexlith.ReadError as error:
@@ -51,11 +54,20 @@ def test_the_tools_document_and_the_entities_one_by_one(name):
             assert [line.split(": ", 1)[1] for line in shown] == error.chain
             with pytest.raises(vexlith.ReadError):
                 list(vexlith.iter_entities(path, **options))
+            # The same bytes in memory, named as the file, fail with the same chain.
+            with pytest.raises(vexlith.ReadError) as again:
+                vexlith.read(data, name=path, **options)
+            assert again.value.chain == error.chain
             continue
         assert tool.returncode == 0, tool.stderr
         assert drawing.to_dict() == json.loads(tool.stdout)
         # repr: NaN is unequal to itself.
         assert repr(list(vexlith.iter_entities(path, **options))) == repr(drawing.entities)
+        assert repr(vexlith.read(data, **options).to_dict()) == repr(drawing.to_dict())
+        # Every member of a kind's data is also the entity's own attribute.
+        for entity in drawing.entities:
+            members = {k: v for k, v in vars(entity.data).items() if k not in ("type", "elevation")}
+            assert repr({k: getattr(entity, k) for k in members}) == repr(members)
 
 
 @pytest.mark.parametrize("binary", [False, True])
@@ -157,6 +169,9 @@ def test_a_generator_left_early_stops_the_read(big):
     entities = vexlith.iter_entities(big)
     assert next(entities).kind == "LINE"
     entities.close()
+    # Entities kept past their step, from batches long handed over, keep their records.
+    kept = list(vexlith.iter_entities(big))
+    assert kept[::997] == vexlith.read(big).entities[::997]
     # One left open at exit, its worker waiting to hand over more, is closed
     # before the interpreter finalizes.
     code = "import sys, vexlith; entities = vexlith.iter_entities(sys.argv[1]); next(entities)"
@@ -166,3 +181,104 @@ def test_a_generator_left_early_stops_the_read(big):
 def test_the_version_is_the_librarys():
     with open(os.path.join(ROOT, "CMakeLists.txt"), encoding="utf-8") as cmake:
         assert "VERSION %s\n" % vexlith.__version__ in cmake.read()
+
+
+def test_views_outlive_the_drawing_and_slice_as_lists():
+    entities = vexlith.read(EXAMPLE).entities
+    door = vexlith.read(EXAMPLE).blocks[0].entities
+    gc.collect()
+    as_list = list(entities)
+    assert len(entities) == len(as_list) == 10 and entities == as_list
+    for index in (slice(None), slice(2, 8), slice(None, None, -3), slice(-4, 100, 2), slice(5, 2)):
+        assert entities[index] == as_list[index] and entities[index][:] == as_list[index]
+    assert entities[-1] == as_list[-1] and entities.index(as_list[4]) == 4
+    assert as_list[4] in entities and entities.count(as_list[4]) == 1
+    with pytest.raises(IndexError):
+        entities[10]
+    kept = entities[1]
+    del entities, as_list
+    gc.collect()
+    assert kept.kind == "LINE" and kept.start == [-5.0, 60.0, 0.0] and kept.layer == "ROOF"
+    assert [e.kind for e in door] == ["POLYLINE", "ARC", "POINT"]
+    with pytest.raises(TypeError):
+        hash(kept)
+    # copy() and dict() hold what the entity held, without its drawing.
+    assert kept.copy() == kept and dict(kept.copy()) == dict(kept)
+    assert dict(kept)["data"] == {"start": [-5.0, 60.0, 0.0], "end": [50.0, 90.0, 0.0]}
+
+
+@pytest.mark.parametrize("kind, layer", [("LINE", None), (None, "ROOF"), (["TEXT", "LINE"], "0"),
+                                         ("3DFACE", ["GARDEN", "WALLS"]), ("INVALID", None),
+                                         (None, "no such layer")])
+def test_query_against_a_filter(kind, layer):
+    entities = vexlith.read(EXAMPLE).entities
+    kinds = [kind] if isinstance(kind, str) else kind
+    layers = [layer] if isinstance(layer, str) else layer
+    expected = [e for e in entities if (kinds is None or e.kind in kinds)
+                and (layers is None or e.layer in layers)]
+    assert entities.query(kind=kind, layer=layer) == expected
+    with pytest.raises(ValueError):
+        entities.query(kind="SPLINE")
+
+
+@pytest.mark.parametrize("part", ["entities", "block"])
+def test_the_columns_hold_the_records(part):
+    drawing = vexlith.read(EXAMPLE)
+    view = drawing.entities if part == "entities" else drawing.blocks[0].entities
+    assert [vexlith.KINDS[code] for code in view.kinds()] == [e.kind for e in view]
+    names, positions = view.layers()
+    assert [names[i] for i in positions] == [e.layer for e in view] and len(set(names)) == len(names)
+    columns = [("LINE", view.lines, lambda e: [[e.start, e.end]]),
+               ("CIRCLE", view.circles, lambda e: [e.center, e.radius]),
+               ("ARC", view.arcs, lambda e: [e.center, e.radius, e.startAngle, e.endAngle]),
+               ("TEXT", view.texts, lambda e: [e.insertionPoint, e.height, e.angle, e.text])]
+    for kind, column, members in columns:
+        *arrays, index = column()
+        rows = [[array[row].tolist() if hasattr(array, "tolist") else array[row]
+                 for array in arrays] for row in range(len(index))]
+        assert rows == [members(view[i]) for i in index]
+        assert list(index) == [i for i, e in enumerate(view) if e.kind == kind]
+        # A column's index (or a mask of the view's length) selects its entities.
+        assert view[index] == view[view.kinds() == vexlith.KINDS.index(kind)] == [
+            view[i] for i in index]
+    vertices, starts, index = view.polylines()
+    assert [vertices[starts[k]:starts[k + 1]].tolist() for k in range(len(index))] == [
+        [v.location for v in view[i].vertices] for i in index]
+
+
+@pytest.mark.parametrize("binary", [False, True])
+def test_bytes_in_and_out(tmp_path, binary):
+    drawing = vexlith.read(EXAMPLE)
+    data = drawing.to_bytes(binary=binary)
+    drawing.write(tmp_path / "out.dxf", binary=binary)
+    assert (tmp_path / "out.dxf").read_bytes() == data
+    with open(tmp_path / "file.dxf", "wb") as out:
+        drawing.write(out, binary=binary)
+    assert (tmp_path / "file.dxf").read_bytes() == data
+    for source in (data, bytearray(data), memoryview(data), io.BytesIO(data)):
+        assert vexlith.read(source).to_dict() == vexlith.read(tmp_path / "out.dxf").to_dict()
+    assert list(vexlith.iter_entities(data)) == list(vexlith.read(data).entities)
+    for name, shown in ((None, "<bytes>"), ("upload.dxf", "upload.dxf")):
+        with pytest.raises(vexlith.ReadError) as failed:
+            vexlith.read(data[:len(data) // 2], name=name)
+        # (A binary file's chain names a byte offset, not the file.)
+        assert failed.value.filename == shown and (binary or shown in failed.value.chain[-1])
+    # Bytes without a line end are a file's name, as before reads from memory.
+    assert vexlith.read(os.fsencode(EXAMPLE)).to_dict() == drawing.to_dict()
+    with pytest.raises(TypeError):
+        vexlith.read(io.StringIO(data.decode("latin-1")))
+
+
+def test_a_path_holding_a_nul_is_refused(tmp_path):
+    keep = tmp_path / "keep.txt"
+    keep.write_text("kept")
+    drawing = vexlith.read(EXAMPLE)
+    for call in (lambda: vexlith.read(EXAMPLE + "\0.txt"),
+                 lambda: list(vexlith.iter_entities(EXAMPLE + "\0.txt")),
+                 lambda: drawing.write(str(keep) + "\0.dxf"),
+                 lambda: drawing.write(os.fsencode(keep) + b"\0.dxf", binary=True),
+                 lambda: drawing.to_bytes(name="a\0b"),
+                 lambda: vexlith.read(open(EXAMPLE, "rb").read(), name="a\0b")):
+        with pytest.raises(ValueError):
+            call()
+    assert keep.read_text() == "kept"

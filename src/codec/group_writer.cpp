@@ -54,11 +54,12 @@ std::size_t RealLine(char (&line)[kNumberLine], double value) {
 }
 
 // Writes `count` bytes. On failure `*inner` receives the toolkit's report in
-// the binary form; the ASCII form reports only the file, so it is dropped.
+// the binary form; the ASCII form reports only the file, so it is dropped,
+// except where the heap gave out under a write to memory.
 bool Put(const Qdxf_WriteState &state, const void *bytes, std::size_t count, rt::Report **inner) {
     rt::WriteSeq(state.file, bytes, count, inner);
     if (!*inner) return true;
-    if (!state.binary) {
+    if (!state.binary && !rt::InMemory(state.file)) {
         rt::Discard(*inner);
         *inner = nullptr;
     }

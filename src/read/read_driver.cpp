@@ -59,8 +59,7 @@ private:
 // counted, and gives 0 like an empty one: it may never end (a device such as
 // /dev/zero gives bytes for ever), and counting it would keep the read from
 // ever starting. A failed read fails the count.
-long long CountLines(rt::File *file, const char *fileName, rt::Report **failure) {
-    long long size = rt::FileSize(fileName);
+long long CountLines(rt::File *file, long long size, rt::Report **failure) {
     if (size == 0) return 0;
     LinePieces pieces;
     std::size_t available = 0;
@@ -183,6 +182,10 @@ public:
 
     Qdxf_ReadState read{};
     Qdxf_Info *drawing = nullptr;
+    rt::File file{};
+    // Qdxf_ReadOptions.data: the bytes read instead of a file.
+    const void *bytes = nullptr;
+    std::size_t byteCount = 0;
 };
 
 enum class FormFailure { None, File, Probe };
@@ -226,7 +229,7 @@ bool CountProgressTotal(Qdxf_ReadState &read, rt::Report **inner) {
         if (state.progressTotal == 0) state.progressTotal = 50000;
         return true;
     }
-    state.progressTotal = CountLines(state.file, state.fileName, inner);
+    state.progressTotal = CountLines(state.file, read.fileSize, inner);
     if (!*inner) rt::Rewind(state.file, inner);
     if (*inner) return false;
     if (state.progressTotal == 0) state.progressTotal = 5000;
@@ -247,18 +250,26 @@ Qdxf_Info *ReadDrawing(ReadScope &scope, const char *fileName, qmet_Meter *meter
         VX_FAIL_AS(out, kFunction, nullptr, "Memory allocation error");
         return nullptr;
     }
-    rt::File *file = rt::Open(fileName, "r", &inner);
-    if (!file || inner) {
-        if (file) rt::CloseQuietly(file);
-        // A null name opens nothing; it is shown as the writer shows it.
-        VX_FAIL_AS(out, kFunction, inner, "Error opening file %s", fileName ? fileName : "(null)");
-        return nullptr;
+    rt::File *file = nullptr;
+    if (scope.bytes) {
+        if (!fileName) fileName = "(memory)";
+        file = rt::OpenBytes(scope.file, scope.bytes, scope.byteCount);
+        read.fileSize = static_cast<long long>(scope.byteCount);
+    } else {
+        file = rt::Open(scope.file, fileName, "r", &inner);
+        if (!file || inner) {
+            if (file) rt::CloseQuietly(file);
+            // A null name opens nothing; it is shown as the writer shows it.
+            VX_FAIL_AS(out, kFunction, inner, "Error opening file %s",
+                       fileName ? fileName : "(null)");
+            return nullptr;
+        }
+        read.fileSize = rt::FileSize(fileName);
     }
     state.file = file;
     state.fileName = fileName;
     state.meter = meter;
     state.lineNumber = 1;
-    read.fileSize = rt::FileSize(fileName);
 
     switch (DetectForm(read, &inner)) {
         case FormFailure::None:
@@ -302,8 +313,9 @@ Qdxf_Info *ReadDrawing(ReadScope &scope, const char *fileName, qmet_Meter *meter
 // behalf of the export, for options the library cannot honour. Members past
 // the options' size are not read: a host built against an older record
 // leaves them at their defaults.
-bool TakeOptions(Qdxf_ReadState &read, const Qdxf_ReadOptions *options, rt::ReportOut &out,
+bool TakeOptions(ReadScope &scope, const Qdxf_ReadOptions *options, rt::ReportOut &out,
                  const char *function) {
+    Qdxf_ReadState &read = scope.read;
     if (!options) return true;
     constexpr unsigned int kFirstTwo = offsetof(Qdxf_ReadOptions, flags) + sizeof options->flags;
     if (options->size < kFirstTwo) {
@@ -320,6 +332,11 @@ bool TakeOptions(Qdxf_ReadState &read, const Qdxf_ReadOptions *options, rt::Repo
     if (options->size >= offsetof(Qdxf_ReadOptions, tolerance) + sizeof options->tolerance &&
         options->tolerance > 0) {
         read.tolerance = options->tolerance;
+    }
+    if (options->size >= offsetof(Qdxf_ReadOptions, dataSize) + sizeof options->dataSize &&
+        options->data) {
+        scope.bytes = options->data;
+        scope.byteCount = options->dataSize;
     }
     return true;
 }
@@ -338,7 +355,7 @@ extern "C" VEXLITH_API Qdxf_Info *qdxf_ReadWithOptions(const char *fileName, qme
                                                        qerr_Report **report) {
     rt::ReportOut out(report);
     ReadScope scope;
-    if (!TakeOptions(scope.read, options, out, __func__)) return nullptr;
+    if (!TakeOptions(scope, options, out, __func__)) return nullptr;
     return ReadDrawing(scope, fileName, meter, out);
 }
 
@@ -352,7 +369,7 @@ extern "C" VEXLITH_API Qdxf_Info *qdxf_ReadEach(const char *fileName, qmet_Meter
         return nullptr;
     }
     ReadScope scope;
-    if (!TakeOptions(scope.read, options, out, __func__)) return nullptr;
+    if (!TakeOptions(scope, options, out, __func__)) return nullptr;
     scope.read.entityCallback = callback;
     scope.read.callbackContext = context;
     return ReadDrawing(scope, fileName, meter, out);

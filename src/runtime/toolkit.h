@@ -16,7 +16,6 @@
 
 namespace vexlith::rt {
 
-using File = qfio_File;
 using Position = qfio_Position;
 using Report = qerr_Report;
 using Meter = qmet_Meter;
@@ -171,47 +170,55 @@ private:
 // Files and output
 // ---------------------------------------------------------------------------
 
-inline File *Open(const char *name, const char *mode, Report **report) {
-    return qfio_Open(name, mode, report);
-}
-inline void Close(File *file, Report **report) {
-    qfio_Close(file, report);
-}
-inline void CloseQuietly(File *file) {
-    Report *report = nullptr;
-    qfio_Close(file, &report);
-    Discard(report);
-}
-inline void ReadSeq(File *file, void *buffer, std::size_t count, Report **report) {
-    qfio_ReadSeq(file, buffer, count, report);
-}
+// Where a read takes its bytes and a write puts them: a file of the
+// toolkit's file service, or bytes in memory (the caller's bytes read, or a
+// heap block written). It lives in the state of its read or write; the
+// operations below take either and give the same reports, so that a drawing
+// in memory reads and fails as the same bytes in a file do.
+struct File {
+    qfio_File *file;       // the toolkit's file; null for bytes in memory
+    const char *bytes;     // memory: the bytes read, or `block`
+    char *block;           // memory written: the heap block, owned until TakeBlock
+    std::size_t size;      // memory: the bytes there are
+    std::size_t capacity;  // memory written: the block's size
+    std::size_t cursor;    // memory read: the next byte
+    bool writing;
+};
+
+// Opens a file of the toolkit into `storage`: `storage`, or null with the
+// toolkit's report.
+File *Open(File &storage, const char *name, const char *mode, Report **report);
+// `size` bytes of the caller's to read; they stay valid until the read ends.
+File *OpenBytes(File &storage, const void *bytes, std::size_t size);
+// An empty heap block to write into.
+File *OpenBlock(File &storage);
+// Ends a file, reporting a failed flush. The block of a memory write stays
+// for TakeBlock.
+void Close(File *file, Report **report);
+// Ends a file whose work failed: a memory write's block is released.
+void CloseQuietly(File *file);
+// The block a memory write filled, handed to the caller (a valid block when
+// nothing was written), with its size; null when the heap gives out.
+char *TakeBlock(File &file, std::size_t *size);
+
+void ReadSeq(File *file, void *buffer, std::size_t count, Report **report);
 // The bytes after the position moved on by `advance`, straight from the file
 // service's buffer: at least `need` unless the file ends sooner. Valid until
 // the next call on the file; null with a report on a read error.
-inline const char *ReadView(File *file, std::size_t advance, std::size_t need,
-                            std::size_t *available, Report **report) {
-    return qfio_ReadView(file, advance, need, available, report);
-}
-inline void WriteSeq(File *file, const void *buffer, std::size_t count, Report **report) {
-    qfio_WriteSeq(file, buffer, count, report);
+const char *ReadView(File *file, std::size_t advance, std::size_t need, std::size_t *available,
+                     Report **report);
+void WriteSeq(File *file, const void *buffer, std::size_t count, Report **report);
+// True for bytes in memory: a failure to write there is the heap's, and says so.
+inline bool InMemory(const File *file) {
+    return file->file == nullptr;
 }
 
-// One line of at most kLineSize - 1 characters, newline included; null at the
-// end of the file or on an error.
+// The longest line a group reader takes at once, newline and NUL included.
 constexpr int kLineSize = 500;
-inline char *ReadLine(char (&buffer)[kLineSize], File *file) {
-    return qfio_Fgets(buffer, kLineSize, file, nullptr);
-}
 
-inline Position Tell(File *file) {
-    return qfio_Tell(file, nullptr);
-}
-inline bool SeekTo(File *file, Position position) {
-    return qfio_CompatibleFseek(file, position, 0) == 0;
-}
-inline void Seek(File *file, Position position, Report **report) {
-    qfio_Seek(file, position, 0, report);
-}
+Position Tell(File *file);
+bool SeekTo(File *file, Position position);
+void Seek(File *file, Position position, Report **report);
 inline void Rewind(File *file, Report **report) {
     Seek(file, 0, report);
 }

@@ -4,6 +4,8 @@
 // knows, an empty TABLES section, the BLOCKS and ENTITIES sections and EOF.
 // qdxf_WriteWithOptions: the same, or with QDXF_WRITE_COMPLETE the sections
 // of complete_writer.cpp, after a plan of the whole drawing (write_plan.h).
+#include <cstddef>
+
 #include "codec/group.h"
 #include "write/writers.h"
 
@@ -63,7 +65,9 @@ class WriteScope {
 public:
     WriteScope() = default;
     ~WriteScope() {
-        if (state.file) rt::CloseQuietly(state.file);
+        // The file the write opened, or what its close left: a memory write's
+        // block not handed out.
+        rt::CloseQuietly(&file);
         rt::Free(state.fileName);
         ReleaseWritePlan(plan);
     }
@@ -72,6 +76,10 @@ public:
 
     Qdxf_WriteState state{};
     WritePlan plan;
+    rt::File file{};
+    // Qdxf_WriteOptions.data: where the block written into goes, and its size.
+    void **block = nullptr;
+    std::size_t *blockSize = nullptr;
 };
 
 // The whole write behind both writing exports, with the options already in
@@ -82,6 +90,8 @@ void WriteDrawing(WriteScope &scope, const Qdxf_Info *info, const char *fileName
     rt::Report *inner = nullptr;
     // Nothing to write: no file is created.
     if (!info) return VX_FAIL_AS(out, kFunction, nullptr, "Null drawing");
+    const bool inMemory = scope.block != nullptr;
+    if (inMemory && !fileName) fileName = "(memory)";
     const char *shownName = fileName ? fileName : "(null)";
 
     Qdxf_WriteState &state = scope.state;
@@ -97,7 +107,8 @@ void WriteDrawing(WriteScope &scope, const Qdxf_Info *info, const char *fileName
         state.fileName = rt::Duplicate(fileName);
         if (!state.fileName) return VX_FAIL_AS(out, kFunction, nullptr, "Memory allocation error");
     }
-    rt::File *file = rt::Open(fileName, "w", &inner);
+    rt::File *file =
+        inMemory ? rt::OpenBlock(scope.file) : rt::Open(scope.file, fileName, "w", &inner);
     if (!file || inner) {
         if (file) rt::CloseQuietly(file);
         return VX_FAIL_AS(out, kFunction, inner, "Error opening file %s", shownName);
@@ -141,6 +152,12 @@ void WriteDrawing(WriteScope &scope, const Qdxf_Info *info, const char *fileName
     state.file = nullptr;
     rt::Close(file, &inner);
     if (inner) return VX_FAIL_AS(out, kFunction, inner, "Error closing file %s", shownName);
+    if (inMemory) {
+        std::size_t size = 0;
+        *scope.block = rt::TakeBlock(scope.file, &size);
+        if (!*scope.block) return VX_FAIL_AS(out, kFunction, nullptr, "Memory allocation error");
+        if (scope.blockSize) *scope.blockSize = size;
+    }
 }
 
 }  // namespace
@@ -172,6 +189,13 @@ extern "C" VEXLITH_API void qdxf_WriteWithOptions(const Qdxf_Info *info, const c
                            options->flags & ~kKnown);
         }
         scope.state.flags = options->flags;
+        if (options->size >= offsetof(Qdxf_WriteOptions, dataSize) + sizeof options->dataSize &&
+            options->data) {
+            scope.block = options->data;
+            scope.blockSize = options->dataSize;
+            *scope.block = nullptr;
+            if (scope.blockSize) *scope.blockSize = 0;
+        }
     }
     WriteDrawing(scope, info, fileName, binary, out);
 }

@@ -23,17 +23,17 @@ protected:
     void Open(std::string_view contents, bool binary = false, bool twoByteCodes = false) {
         Close();
         file_ = std::make_unique<TempFile>(contents);
-        State().file = qfio_Open(file_->c_str(), "r", nullptr);
+        State().file = rt::Open(fileStorage_, file_->c_str(), "r", nullptr);
         ASSERT_NE(State().file, nullptr);
         State().fileName = "drawing.dxf";
         State().lineNumber = 1;
         State().binary = binary;
         State().twoByteCodes = twoByteCodes;
-        if (binary) qfio_Seek(State().file, 22, 0, nullptr);
+        if (binary) rt::Seek(State().file, 22, nullptr);
         OpenGroupSource(State());
     }
     void Close() {
-        if (State().file) qfio_Close(State().file, nullptr);
+        if (State().file) rt::CloseQuietly(State().file);
         State() = {};
     }
     void TearDown() override { Close(); }
@@ -53,6 +53,7 @@ protected:
     }
 
     std::unique_ptr<TempFile> file_;
+    rt::File fileStorage_{};
     GroupSource source_{};
 };
 
@@ -547,11 +548,12 @@ TEST(QuickPath, DecodesAsTheGeneralReader) {
     for (bool isBinary : {false, true}) {
         TempFile file((isBinary ? binary : ascii) + padding);
         GroupSource quick{}, general{};
+        rt::File files[2]{};
         for (GroupSource *source : {&quick, &general}) {
-            source->file = qfio_Open(file.c_str(), "r", nullptr);
+            source->file = rt::Open(files[source == &general], file.c_str(), "r", nullptr);
             source->binary = isBinary;
             source->lineNumber = 1;
-            if (isBinary) qfio_Seek(source->file, 22, 0, nullptr);
+            if (isBinary) rt::Seek(source->file, 22, nullptr);
             OpenGroupSource(*source);
         }
         qerr_Report *report = nullptr;
@@ -582,8 +584,8 @@ TEST(QuickPath, DecodesAsTheGeneralReader) {
             ASSERT_EQ(quick.lineNumber, general.lineNumber) << where;
         }
         EXPECT_GT(taken, groups * 9 / 10) << (isBinary ? "binary" : "ASCII");
-        qfio_Close(quick.file, nullptr);
-        qfio_Close(general.file, nullptr);
+        rt::CloseQuietly(quick.file);
+        rt::CloseQuietly(general.file);
     }
 }
 

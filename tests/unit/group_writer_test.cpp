@@ -33,7 +33,7 @@ using Chain = std::vector<std::string>;
 class GroupFile {
 public:
     explicit GroupFile(bool binary) {
-        qfio_File *file = qfio_Open(file_.c_str(), "w", nullptr);
+        vexlith::rt::File *file = vexlith::rt::Open(storage_, file_.c_str(), "w", nullptr);
         EXPECT_NE(file, nullptr);
         WriteState() = {qstr_Duplicate(file_.c_str()), file, binary ? 1 : 0, 0, nullptr, nullptr};
     }
@@ -49,11 +49,12 @@ private:
     void Close() {
         vexlith::Qdxf_WriteState &state = WriteState();
         if (!state.file) return;
-        qfio_Close(state.file, nullptr);
+        vexlith::rt::CloseQuietly(state.file);
         qmsc_HeapFree(state.fileName);
         state = {};
     }
     TempFile file_;
+    vexlith::rt::File storage_{};
 };
 
 // Writes each group with the operation its value kind calls for.

@@ -3,8 +3,10 @@
 // refused, and what an entity callback sees and can stop.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstring>
 
+#include "drawings.h"
 #include "pellund_testing.h"
 #include "test_support.h"
 
@@ -175,6 +177,104 @@ TEST(ReadEach, ACallbackMayStartAnotherRead) {
     };
     EXPECT_NE(ReadFileEach(file.path(), nullptr, take, &nested).drawing, nullptr);
     EXPECT_EQ(nested.endX, (std::vector<double>{0.0, 2.0}));
+}
+
+}  // namespace
+
+namespace {
+
+// A drawing as the complete writer puts it, in memory: equal bytes, equal drawings.
+std::string WrittenInMemory(const Qdxf_Info *drawing, int binary, qerr_Report **report) {
+    void *block = nullptr;
+    std::size_t size = 0;
+    const Qdxf_WriteOptions options{sizeof options, QDXF_WRITE_COMPLETE, &block, &size};
+    qdxf_WriteWithOptions(drawing, nullptr, binary, &options, report);
+    std::string bytes = block ? std::string(static_cast<const char *>(block), size) : "";
+    qmsc_HeapFree(block);
+    return bytes;
+}
+
+// Every drawing at hand read from its bytes in memory, with and without the
+// options: the drawing and the report chain of the file (its name or
+// "(memory)"), and written into memory, the bytes a file gets.
+TEST(Bytes, ReadAndWrittenInMemoryAsInAFile) {
+    TempFile cut(kTwoLines.substr(0, kTwoLines.rfind("ENDSEC")));
+    std::vector<std::string> files = {cut.path()};
+    for (const auto &directory : {TestDataDir(), CorpusDir()}) {
+        if (directory.empty()) continue;
+        for (const auto &entry : std::filesystem::recursive_directory_iterator(directory)) {
+            if (entry.path().extension() == ".dxf") files.push_back(entry.path().string());
+        }
+    }
+    LogCapture quiet;
+    long live = pellund_TestLiveBlocks();
+    for (unsigned flags : {0u, unsigned{QDXF_READ_ALL}}) {
+        for (const std::string &file : files) {
+            const std::string bytes = ReadWholeFile(file);
+            Qdxf_ReadOptions options{sizeof options, flags, 0.0, nullptr, 0, nullptr};
+            qerr_Report *fileReport = nullptr, *memoryReport = nullptr;
+            ReadOutcome fromFile{
+                DrawingPtr(qdxf_ReadWithOptions(file.c_str(), nullptr, &options, &fileReport)),
+                ReportPtr(fileReport)};
+            options.data = bytes.data();
+            options.dataSize = bytes.size();
+            const char *name = file == cut.path() ? nullptr : file.c_str();
+            ReadOutcome fromMemory{
+                DrawingPtr(qdxf_ReadWithOptions(name, nullptr, &options, &memoryReport)),
+                ReportPtr(memoryReport)};
+            const std::string where = file + " with flags " + std::to_string(flags);
+            // Only the innermost level, the file service's own, may differ.
+            std::vector<std::string> chain = Messages(fromFile.report.get());
+            std::vector<std::string> memoryChain = Messages(fromMemory.report.get());
+            ASSERT_EQ(memoryChain.size(), chain.size()) << where;
+            for (std::size_t level = 0; level + 1 < chain.size(); ++level) {
+                std::string &message = chain[level];
+                if (auto at = message.find(file); !name && at != std::string::npos)
+                    message.replace(at, file.size(), "(memory)");
+                EXPECT_EQ(memoryChain[level], message) << where;
+            }
+            ASSERT_EQ(fromFile.drawing == nullptr, fromMemory.drawing == nullptr) << where;
+            if (!fromFile.drawing) continue;
+            for (int binary : {0, 1}) {
+                qerr_Report *report = nullptr;
+                EXPECT_EQ(
+                    WrittenInMemory(fromMemory.drawing.get(), binary, &report),
+                    WriteDrawing(fromFile.drawing.get(), binary, QDXF_WRITE_COMPLETE).contents)
+                    << where;
+                EXPECT_EQ(report, nullptr) << where;
+                qerr_ReportFree(report);
+            }
+        }
+    }
+    EXPECT_EQ(pellund_TestLiveBlocks(), live);
+}
+
+// Options of an older size do not reach the bytes: the file is read. Under
+// every failed allocation a write into memory hands out nothing, says why
+// and leaves nothing behind.
+TEST(Bytes, OlderOptionsAndAnExhaustedHeap) {
+    TempFile file(kTwoLines);
+    const std::string other = Ascii(Drawing({Section("ENTITIES", {{0, "POINT"}, {8, "0"}})}));
+    Qdxf_ReadOptions older{
+        offsetof(Qdxf_ReadOptions, data), 0, 0.0, other.data(), other.size(), nullptr};
+    DrawingPtr drawing(qdxf_ReadWithOptions(file.c_str(), nullptr, &older, nullptr));
+    ASSERT_TRUE(drawing);
+    EXPECT_EQ(drawing->entities->type, QDXF_LINE);
+    long live = pellund_TestLiveBlocks();
+    for (long n = 0, calls = 0; n <= calls; ++n) {
+        pellund_TestReset();
+        if (n) pellund_TestFailAllocation(n);  // n 0: the clean write, which counts them
+        qerr_Report *report = nullptr;
+        std::string bytes = WrittenInMemory(drawing.get(), 0, &report);
+        if (!n) calls = pellund_TestAllocationCount();
+        pellund_TestReset();
+        ASSERT_EQ(report != nullptr, n != 0) << "allocation " << n;
+        if (!n) continue;
+        EXPECT_EQ(bytes, "") << "allocation " << n;
+        EXPECT_EQ(Messages(report).back(), "Memory allocation error") << "allocation " << n;
+        qerr_ReportFree(report);
+        EXPECT_EQ(pellund_TestLiveBlocks(), live) << "allocation " << n;
+    }
 }
 
 }  // namespace

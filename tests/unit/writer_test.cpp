@@ -502,15 +502,13 @@ TEST(FullDisk, EveryLayerFailsAtItsFirstWrite) {
     };
     auto group = [](int binary) {
         return [binary](qerr_Report **report) {
+            vexlith::rt::File full{};
             vexlith::Qdxf_WriteState state{qstr_Duplicate("/dev/full"),
-                                           qfio_Open("/dev/full", "w", nullptr),
-                                           binary,
-                                           0,
-                                           nullptr,
-                                           nullptr};
+                                           vexlith::rt::Open(full, "/dev/full", "w", nullptr),
+                                           binary, 0, nullptr, nullptr};
             ASSERT_NE(state.file, nullptr);
             vexlith::WriteStringGroup(state, 0, report, "SECTION");
-            qfio_Close(state.file, nullptr);
+            vexlith::rt::CloseQuietly(state.file);
             qmsc_HeapFree(state.fileName);
         };
     };
