@@ -92,7 +92,7 @@ const std::vector<CommandSpec> &Commands() {
                 {"r12", "", "names R12 programs accept: A-Z, 0-9, $, _, -, 31 at most"},
                 {"strict", "", "read with qdxf_Read and write with qdxf_Write"},
                 {"force", "", "write over IN"},
-                {"quiet", "", "say nothing of what the written file lacks"},
+                {"quiet", "", "say nothing of what the written file lacks or cuts short"},
                 {"progress", "",
                  "show a progress bar while reading, even when stderr is no terminal"},
                 {"help", "", "show this help (also -h)"},

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "cli.h"
+#include "corvane.h"
 #include "drawing_file.h"
 #include "header_variables.h"
 #include "json.h"
@@ -151,6 +152,14 @@ void PrintNotCarried(const Qdxf_Info &read, const Qdxf_Info &written, const Igno
     std::fprintf(stderr, "%s\n", EscapeControls(line).c_str());
 }
 
+// The writer's log messages: each text cut to what the form holds
+// (QDXF_WRITE_FIT_TEXTS), told on stderr with the file it is in.
+void TellWriteMessage(void *context, const char *message) {
+    const auto &shown = *static_cast<const std::string *>(context);
+    std::fprintf(stderr, "%s\n", EscapeControls("vexlith: " + shown + ": " + message).c_str());
+}
+void IgnoreWriteMessage(void *, const char *) {}
+
 // OUT names the file IN (the same path, a link to it): writing would replace
 // the drawing being converted.
 bool IsSameFile(const std::string &input, const std::string &output) {
@@ -180,7 +189,12 @@ int RunConvert(const std::vector<std::string_view> &args) {
     // The default and --r12 read with every option of the library and write
     // complete files; --strict reads and writes as the thirteen exports do.
     const bool strict = parsed->Has("strict");
-    const Qdxf_WriteOptions writeOptions{sizeof writeOptions, QDXF_WRITE_COMPLETE | (parsed->Has("r12") ? QDXF_WRITE_R12_NAMES : 0u), nullptr, nullptr};
+    // A text too long for the form is cut to what it holds rather than fail
+    // the file.
+    const Qdxf_WriteOptions writeOptions{sizeof writeOptions,
+                                         QDXF_WRITE_COMPLETE | QDXF_WRITE_FIT_TEXTS |
+                                             (parsed->Has("r12") ? QDXF_WRITE_R12_NAMES : 0u),
+                                         nullptr, nullptr};
     IgnoredKinds ignored;
     FileForm form;
     Qdxf_Info *drawing = ReadDrawing(input, parsed->Has("progress"), strict ? nullptr : &ignored,
@@ -198,7 +212,9 @@ int RunConvert(const std::vector<std::string_view> &args) {
     if (strict) {
         qdxf_Write(drawing, file.Path().c_str(), binary ? 1 : 0, 0, &report);
     } else {
+        qsmg_SetSink(parsed->Has("quiet") ? IgnoreWriteMessage : TellWriteMessage, &output);
         qdxf_WriteWithOptions(drawing, file.Path().c_str(), binary ? 1 : 0, &writeOptions, &report);
+        qsmg_SetSink(nullptr, nullptr);
     }
     if (report) {
         qdxf_InfoFree(drawing);

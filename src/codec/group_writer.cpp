@@ -16,6 +16,7 @@
 
 #include "codec/group.h"
 #include "codec/group_writer.h"
+#include "codec/utf8.h"
 
 namespace vexlith {
 namespace {
@@ -109,6 +110,13 @@ bool PutReal(const Qdxf_WriteState &state, double value, rt::Report **inner) {
 constexpr std::size_t kAsciiTextMost = rt::kLineSize - 2;
 constexpr std::size_t kBinaryTextMost = kGroupTextSize - 1;
 
+std::size_t TextMost(const Qdxf_WriteState &state) {
+    return state.binary ? kBinaryTextMost : kAsciiTextMost;
+}
+const char *FormHolding(const Qdxf_WriteState &state) {
+    return state.binary ? "a binary group" : "an ASCII line";
+}
+
 // The characters `text` takes in the form written: in the ASCII form a CR or
 // an LF goes out in the caret notation of DXF texts ("^M", "^J"), since a
 // value is one line.
@@ -124,10 +132,10 @@ std::size_t WrittenLength(const Qdxf_WriteState &state, const char *text) {
 // read: the write fails instead, before the group's code.
 bool RefuseLongText(const Qdxf_WriteState &state, std::size_t length, rt::Report **report) {
     rt::ReportOut out(report);
-    std::size_t most = state.binary ? kBinaryTextMost : kAsciiTextMost;
+    std::size_t most = TextMost(state);
     if (length <= most) return false;
     VX_FAIL(out, nullptr, "Text of %zu characters is more than %s can hold (%zu)", length,
-            state.binary ? "a binary group" : "an ASCII line", most);
+            FormHolding(state), most);
     return true;
 }
 
@@ -151,91 +159,148 @@ bool PutText(const Qdxf_WriteState &state, const char *text, rt::Report **inner)
     return Put(state, line, used, inner);
 }
 
-// QDXF_WRITE_COMPLETE writes texts for programs of DXF R12, whose texts are
-// in a code page ($DWGCODEPAGE ANSI_1252): ASCII as it is, every other
-// character of a UTF-8 text in the DXF escape \U+XXXX (a character beyond
-// U+FFFF as the two escapes of its UTF-16 surrogate pair), and a byte that
-// starts no UTF-8 character as it is.
-
-// The character of the UTF-8 sequence at `text`: its length, 0 when the
-// bytes are no valid UTF-8 (overlong forms and surrogates included). The
-// NUL at the end is no continuation byte, so nothing is read past it.
-std::size_t DecodeUtf8(const unsigned char *text, std::uint32_t *character) {
-    unsigned char lead = text[0];
-    std::size_t length;
-    unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return 0;
+// A text's value as written, made of units that are never split (a
+// character, its code in the code page, an escape, a caret pair): the units
+// up to `most` bytes go into `line`, the first that would pass it and every
+// one after it are only counted.
+class TextValue {
+public:
+    TextValue(char *line, std::size_t most) : line_(line), most_(most) {}
+    void Unit(const char *bytes, std::size_t count) {
+        if (!cut_ && length_ + count > most_) {
+            cut_ = true;
+            kept_ = length_;
+        }
+        if (!cut_) std::memcpy(line_ + length_, bytes, count);
+        length_ += count;
     }
-    if (text[1] < low || text[1] > high) return 0;
-    std::uint32_t value = lead & (0x7F >> length);
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((text[i] & 0xC0) != 0x80) return 0;
-        value = value << 6 | (text[i] & 0x3Fu);
+    // One byte as it is, CR and LF in caret notation in the ASCII form.
+    void Byte(const Qdxf_WriteState &state, char byte) {
+        if (!state.binary && (byte == '\r' || byte == '\n')) {
+            Unit(byte == '\r' ? "^M" : "^J", 2);
+        } else {
+            Unit(&byte, 1);
+        }
     }
-    *character = value;
-    return length;
-}
+    std::size_t length() const { return length_; }
+    std::size_t kept() const { return cut_ ? kept_ : length_; }
+    bool cut() const { return cut_; }
 
-// Appends `count` characters to `line` while there is room; counts them all.
-void Append(char *line, std::size_t room, std::size_t *used, const char *characters,
-            std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i, ++*used) {
-        if (*used < room) line[*used] = characters[i];
-    }
-}
+private:
+    char *line_;
+    std::size_t most_;
+    std::size_t length_ = 0, kept_ = 0;
+    bool cut_ = false;
+};
 
-void AppendEscape(char *line, std::size_t room, std::size_t *used, std::uint32_t unit) {
-    static const char kHex[] = "0123456789ABCDEF";
-    const char escape[7] = {'\\',
-                            'U',
-                            '+',
-                            kHex[unit >> 12 & 0xF],
-                            kHex[unit >> 8 & 0xF],
-                            kHex[unit >> 4 & 0xF],
-                            kHex[unit & 0xF]};
-    Append(line, room, used, escape, sizeof escape);
-}
-
-// `text` as R12 programs read it, in the form written (CR and LF in caret
-// notation in the ASCII form), into `line` as far as `room` goes; the length
-// of the whole.
-std::size_t R12Text(const Qdxf_WriteState &state, const char *text, char *line, std::size_t room) {
-    std::size_t used = 0;
+// `text` for qdxf_Write's form: as it is, CR and LF in caret notation in
+// ASCII; a UTF-8 sequence is one unit.
+void PlainText(const Qdxf_WriteState &state, const char *text, TextValue &value) {
     const auto *bytes = reinterpret_cast<const unsigned char *>(text);
+    std::uint32_t character;
     while (*bytes) {
-        unsigned char byte = *bytes;
-        std::uint32_t character;
-        std::size_t length = byte < 0x80 ? 0 : DecodeUtf8(bytes, &character);
+        std::size_t length = *bytes < 0x80 ? 0 : DecodeUtf8(bytes, &character);
         if (length == 0) {
-            if (!state.binary && (byte == '\r' || byte == '\n')) {
-                Append(line, room, &used, byte == '\r' ? "^M" : "^J", 2);
-            } else {
-                Append(line, room, &used, reinterpret_cast<const char *>(bytes), 1);
-            }
-            ++bytes;
+            value.Byte(state, static_cast<char>(*bytes++));
+        } else {
+            value.Unit(reinterpret_cast<const char *>(bytes), length);
+            bytes += length;
+        }
+    }
+}
+
+// The escape \U+XXXX of each UTF-16 unit of `character`, as one unit.
+void Escape(std::uint32_t character, TextValue &value) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::uint32_t units[2] = {character, 0};
+    std::size_t count = 1;
+    if (character >= 0x10000) {
+        character -= 0x10000;
+        units[0] = 0xD800 + (character >> 10);
+        units[1] = 0xDC00 + (character & 0x3FF);
+        count = 2;
+    }
+    char escapes[14];
+    for (std::size_t i = 0; i < count; ++i) {
+        char *escape = escapes + 7 * i;
+        escape[0] = '\\';
+        escape[1] = 'U';
+        escape[2] = '+';
+        for (int digit = 0; digit < 4; ++digit)
+            escape[3 + digit] = kHex[units[i] >> (12 - 4 * digit) & 0xF];
+    }
+    value.Unit(escapes, 7 * count);
+}
+
+// QDXF_WRITE_COMPLETE writes texts for programs of DXF R12, whose texts are
+// in the code page $DWGCODEPAGE names. A text that is valid UTF-8 goes out
+// as characters: ASCII as it is, every other character as its code in the
+// page (`usePage`) or as the DXF escape \U+XXXX (a character beyond U+FFFF
+// as the two escapes of its UTF-16 surrogate pair). Any other text holds
+// the bytes of a code page of its own (read without QDXF_READ_UTF8) and
+// goes out byte for byte. Returns whether a code of the page was written.
+bool R12Text(const Qdxf_WriteState &state, const char *text, bool usePage, TextValue &value) {
+    const auto *bytes = reinterpret_cast<const unsigned char *>(text);
+    const std::uint16_t *codes = usePage ? state.pageCodes : nullptr;
+    bool checked = false, characters = false, paged = false;
+    while (*bytes) {
+        if (*bytes < 0x80) {
+            value.Byte(state, static_cast<char>(*bytes++));
             continue;
         }
-        if (character < 0x10000) {
-            AppendEscape(line, room, &used, character);
-        } else {
-            character -= 0x10000;
-            AppendEscape(line, room, &used, 0xD800 + (character >> 10));
-            AppendEscape(line, room, &used, 0xDC00 + (character & 0x3FF));
+        if (!checked) {
+            characters = IsUtf8(bytes);  // what came before is ASCII
+            checked = true;
         }
-        bytes += length;
+        if (!characters) {
+            value.Unit(reinterpret_cast<const char *>(bytes++), 1);
+            continue;
+        }
+        std::uint32_t character = 0;
+        bytes += DecodeUtf8(bytes, &character);
+        unsigned code = codes && character < 0x10000 ? codes[character] : 0;
+        if (code == 0) {
+            Escape(character, value);
+            continue;
+        }
+        const char page[2] = {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+        if (code > 0xFF) {
+            value.Unit(page, 2);
+        } else {
+            value.Unit(page + 1, 1);
+        }
+        paged = true;
     }
-    return used;
+    return paged;
+}
+
+// A text longer than the form holds: refused (false), or with
+// QDXF_WRITE_FIT_TEXTS kept to the units that fit, with a log message that
+// names it by its first characters.
+bool FitText(const Qdxf_WriteState &state, const char *text, const TextValue &value,
+             rt::Report **inner) {
+    if (!value.cut()) return true;
+    if (!(state.flags & QDXF_WRITE_FIT_TEXTS)) return !RefuseLongText(state, value.length(), inner);
+    constexpr std::size_t kShown = 40;
+    const auto *bytes = reinterpret_cast<const unsigned char *>(text);
+    std::size_t shown = 0;
+    std::uint32_t character;
+    while (bytes[shown]) {
+        std::size_t length = bytes[shown] < 0x80 ? 1 : DecodeUtf8(bytes + shown, &character);
+        length = length ? length : 1;
+        if (shown + length > kShown) break;
+        shown += length;
+    }
+    VX_LOG_MESSAGE(inner, "Text of %zu characters cut to %zu, as much as %s can hold: \"%.*s%s\"",
+                   value.length(), value.kept(), FormHolding(state), static_cast<int>(shown), text,
+                   bytes[shown] ? "..." : "");
+    return !*inner;
+}
+
+// A byte that every form writes as it is: ASCII but NUL, CR and LF.
+bool IsPlainByte(char byte) {
+    auto value = static_cast<unsigned char>(byte);
+    return value - 1u < 0x7Fu && value != '\r' && value != '\n';
 }
 
 // The whole group in one write: its code, then the text as R12Text makes it.
@@ -249,11 +314,41 @@ bool WriteR12Text(const Qdxf_WriteState &state, int code, const char *text, rt::
         at = IntegerLine(codeLine, code, 3);
         std::memcpy(group, codeLine, at);
     }
-    std::size_t room = sizeof group - at - 1;
-    std::size_t length = R12Text(state, text, group + at, room);
-    if (RefuseLongText(state, length, inner)) return false;
-    group[at + length] = state.binary ? '\0' : '\n';
-    return Put(state, group, at + length + 1, inner);
+    char *line = group + at;
+    const std::size_t most = TextMost(state);
+    // Most texts are ASCII without CR or LF, and short: as they are.
+    std::size_t kept = 0;
+    while (kept <= most && IsPlainByte(text[kept]))
+        ++kept;
+    if (text[kept] || kept > most) {
+        TextValue value(line, most);
+        if (R12Text(state, text, true, value)) {
+            // A text of the page's codes that is valid UTF-8 as well would
+            // be taken for UTF-8 by a reader of QDXF_READ_UTF8: it goes out
+            // in escapes instead.
+            line[value.kept()] = '\0';
+            if (IsUtf8(reinterpret_cast<const unsigned char *>(line))) {
+                value = TextValue(line, most);
+                R12Text(state, text, false, value);
+            }
+        }
+        if (!FitText(state, text, value, inner)) return false;
+        kept = value.kept();
+    } else {
+        std::memcpy(line, text, kept);
+    }
+    line[kept] = state.binary ? '\0' : '\n';
+    return Put(state, group, at + kept + 1, inner);
+}
+
+// qdxf_Write's form of a text too long for it, cut as FitText keeps it.
+bool WriteFittedText(const Qdxf_WriteState &state, int code, const char *text, rt::Report **inner) {
+    char line[std::max(kAsciiTextMost, kBinaryTextMost) + 1];
+    TextValue value(line, TextMost(state));
+    PlainText(state, text, value);
+    if (!FitText(state, text, value, inner)) return false;
+    line[value.kept()] = state.binary ? '\0' : '\n';
+    return PutCode(state, code, inner) && Put(state, line, value.kept() + 1, inner);
 }
 
 }  // namespace
@@ -280,8 +375,11 @@ void WriteStringGroup(const Qdxf_WriteState &state, int code, rt::Report **repor
         if (WriteR12Text(state, code, text, &inner)) return;
         return VX_FAIL(out, inner, "Error writing to %s", state.fileName);
     }
-    if (!RefuseLongText(state, WrittenLength(state, text), &inner) &&
-        PutCode(state, code, &inner) && PutText(state, text, &inner)) {
+    std::size_t length = WrittenLength(state, text);
+    if (length > TextMost(state) && (state.flags & QDXF_WRITE_FIT_TEXTS)) {
+        if (WriteFittedText(state, code, text, &inner)) return;
+    } else if (!RefuseLongText(state, length, &inner) && PutCode(state, code, &inner) &&
+               PutText(state, text, &inner)) {
         return;
     }
     VX_FAIL(out, inner, "Error writing to %s", state.fileName);

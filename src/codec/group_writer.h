@@ -4,6 +4,8 @@
 #ifndef VEXLITH_CODEC_GROUP_WRITER_H
 #define VEXLITH_CODEC_GROUP_WRITER_H
 
+#include <cstdint>
+
 #include "runtime/toolkit.h"
 #include "vexlith.h"
 
@@ -21,6 +23,10 @@ struct Qdxf_WriteState {
     // With options: what the write worked out before its first group
     // (write/write_plan.h); null for qdxf_Write.
     const WritePlan *plan;
+    // QDXF_WRITE_COMPLETE: the code in the file's code page of each
+    // character of the Basic Multilingual Plane (write/text_page.h); null
+    // when the texts are ASCII.
+    const std::uint16_t *pageCodes;
 };
 
 // One group each, into the file of `state`. The caller picks the operation
@@ -31,11 +37,15 @@ void WriteIntGroup(const Qdxf_WriteState &state, int code, rt::Report **report, 
 void WriteFloatGroup(const Qdxf_WriteState &state, int code, rt::Report **report, double value);
 // `text` must not be null. In the ASCII form its CR and LF characters go out
 // in caret notation ("^M", "^J"), since a value is one line. With
-// QDXF_WRITE_COMPLETE a UTF-8 text is written for programs of DXF R12:
-// every character outside ASCII as the escape \U+XXXX. A text the reader
-// could not take back (ASCII: more than 498 characters, a CR or LF counting
-// as two; binary: more than 499) fails the group before its code is written,
-// the inner report saying "Text of N characters is more than ... can hold".
+// QDXF_WRITE_COMPLETE a UTF-8 text is written for programs of DXF R12: every
+// character outside ASCII as its code in the file's code page (`pageCodes`),
+// or as the escape \U+XXXX where the page has none. A text the reader could
+// not take back (ASCII: more than 498 characters, a CR or LF counting as
+// two; binary: more than 499) fails the group before its code is written,
+// the inner report saying "Text of N characters is more than ... can hold";
+// with QDXF_WRITE_FIT_TEXTS it is cut to what the form holds instead, at a
+// character (never inside a UTF-8 sequence, a code of the page, an escape
+// or a caret pair), and a log message names it.
 void WriteStringGroup(const Qdxf_WriteState &state, int code, rt::Report **report,
                       const char *text);
 // The three real groups of a point: x under base + 10, y under base + 20 and

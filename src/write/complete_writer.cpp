@@ -8,10 +8,11 @@
 // degrees that the reader turns back into the very radians held.
 //
 // Around the records, what programs of R12 expect of a file: $ACADVER
-// AC1009, the tables VPORT (*ACTIVE), LTYPE, LAYER, STYLE, VIEW, UCS, APPID
-// (ACAD) and DIMSTYLE in that order, handles only when every one is unique
-// ($HANDLING, $HANDSEED above them all), and the table entries the write
-// plan adds.
+// AC1009, $DWGCODEPAGE the page of its texts (text_page.h), the tables
+// VPORT (*ACTIVE), LTYPE, LAYER, STYLE, VIEW, UCS, APPID (ACAD) and DIMSTYLE
+// in that order, handles only when every one is unique ($HANDLING,
+// $HANDSEED above them all), the table entries the write plan adds, a layer
+// for every record (0 for one without) and a name for every block.
 #include <charconv>
 #include <cmath>
 #include <cstddef>
@@ -59,6 +60,11 @@ bool IsReaderZero(double value) {
 
 const WritePlan &PlanOf(const Qdxf_WriteState &state) {
     return *state.plan;
+}
+
+// A record without a layer is on layer 0, as the plain writer writes it.
+const char *LayerOf(const char *layerName) {
+    return layerName ? layerName : "0";
 }
 
 // The groups written unless they hold what the reader leaves without them.
@@ -272,7 +278,7 @@ void WriteLtypes(Groups &groups, const Qdxf_Ltype *list) {
 void WriteLayers(Groups &groups, const Qdxf_Layer *list) {
     GroupRun &run = groups.run;
     const WritePlan &plan = groups.plan;
-    BeginTable(run, "LAYER", CountOf(list) + (plan.addLayerZero ? 1 : 0));
+    BeginTable(run, "LAYER", CountOf(list) + static_cast<int>(plan.addedLayers.size()));
     for (const Qdxf_Layer *layer = list; layer && !run.Failed(); layer = layer->next) {
         run.Text(0, "LAYER");
         groups.Handle(layer->handle);
@@ -281,9 +287,9 @@ void WriteLayers(Groups &groups, const Qdxf_Layer *list) {
         groups.Int(62, layer->color);  // 0: none read; negative: the layer is off
         groups.Name(6, SymbolKind::Ltype, layer->ltypeName);
     }
-    if (plan.addLayerZero) {
+    for (const char *name : plan.addedLayers) {
         run.Text(0, "LAYER");
-        run.Text(2, "0");
+        run.Text(2, plan.Name(SymbolKind::Layer, name));
         run.Int(70, 0);
         run.Int(62, 7);
         run.Text(6, plan.Name(SymbolKind::Ltype, "CONTINUOUS"));
@@ -330,7 +336,7 @@ void WriteCommonGroups(Groups &groups, const Qdxf_Entity &entity, const char *ke
     GroupRun &run = groups.run;
     run.Text(0, keyword);
     groups.Handle(entity.handle);
-    groups.Name(8, SymbolKind::Layer, entity.layerName);
+    groups.Name(8, SymbolKind::Layer, LayerOf(entity.layerName));
     groups.Name(6, SymbolKind::Ltype, entity.ltypeName);  // BYLAYER too: it comes back
     if (entity.color != 256) run.Int(62, entity.color);
     groups.Real(38, entity.elevation);
@@ -358,7 +364,9 @@ void WriteTextGroups(Groups &groups, const Qdxf_Text &text) {
 // ATTRIB records that do not follow).
 void WriteInsertGroups(Groups &groups, const Qdxf_Insert &insert) {
     GroupRun &run = groups.run;
-    groups.Name(2, SymbolKind::Block, insert.blockName);
+    const char *block = insert.blockName;
+    if (block && !*block && groups.plan.emptyNameBlock) block = groups.plan.emptyNameBlock;
+    groups.Name(2, SymbolKind::Block, block);
     run.Point(insert.insertionPoint, 0);
     if (insert.xScale != 1.0) run.Float(41, insert.xScale);
     if (insert.yScale != 1.0) run.Float(42, insert.yScale);
@@ -376,7 +384,7 @@ void WriteInsertGroups(Groups &groups, const Qdxf_Insert &insert) {
 void WritePolylineGroups(Groups &groups, const Qdxf_Entity &entity) {
     GroupRun &run = groups.run;
     const Qdxf_Polyline &polyline = entity.data.polyline;
-    const char *layer = groups.plan.Name(SymbolKind::Layer, entity.layerName);
+    const char *layer = groups.plan.Name(SymbolKind::Layer, LayerOf(entity.layerName));
     run.Int(66, 1);
     run.Float(10, 0);
     run.Float(20, 0);
@@ -481,7 +489,7 @@ void WriteCompleteHeader(const Qdxf_WriteState &state, rt::Report **report,
     run.Text(9, "$ACADVER");
     run.Text(1, "AC1009");
     run.Text(9, "$DWGCODEPAGE");
-    run.Text(3, "ANSI_1252");
+    run.Text(3, plan.page.name);
     if (header) {
         for (const Variable &variable : kVariables)
             WriteVariable(groups, *header, variable);
@@ -571,9 +579,18 @@ void WriteCompleteBlocks(const Qdxf_WriteState &state, rt::Report **report,
     Groups groups{run, plan};
     run.Section("BLOCKS");
     if (run.Failed()) return VX_FAIL(out, run.TakeFailure(), "Error writing group");
+    char *const *given = plan.givenNames.begin();
     for (const Qdxf_Block *block = list; block; block = block->next) {
-        const char *name = plan.Name(SymbolKind::Block, block->name);
-        const char *layer = plan.Name(SymbolKind::Layer, block->layerName);
+        // A block without a name has one given (the plan's, in the order of
+        // the blocks), an anonymous block's.
+        const char *own = block->name;
+        int typeFlag = block->typeFlag;
+        if ((!own || !*own) && given != plan.givenNames.end()) {
+            own = *given++;
+            typeFlag |= 1;
+        }
+        const char *name = plan.Name(SymbolKind::Block, own);
+        const char *layer = plan.Name(SymbolKind::Layer, LayerOf(block->layerName));
         run.Text(0, "BLOCK");
         groups.Handle(block->handle);
         groups.Text(8, layer);
@@ -583,7 +600,7 @@ void WriteCompleteBlocks(const Qdxf_WriteState &state, rt::Report **report,
         groups.Real(39, block->thickness);
         groups.Int(67, block->space);
         groups.Text(2, name);
-        run.Int(70, block->typeFlag);
+        run.Int(70, typeFlag);
         run.Point(block->basePoint, 0);
         groups.Text(3, name);
         groups.Text(1, block->xrefPath);

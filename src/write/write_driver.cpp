@@ -101,6 +101,7 @@ void WriteDrawing(WriteScope &scope, const Qdxf_Info *info, const char *fileName
         if (!MakeWritePlan(scope.plan, *info, state.flags))
             return VX_FAIL_AS(out, kFunction, nullptr, "Memory allocation error");
         state.plan = &scope.plan;
+        state.pageCodes = scope.plan.page.codes;
     }
     if (fileName) {
         state.fileName = rt::Duplicate(fileName);
@@ -181,7 +182,8 @@ extern "C" VEXLITH_API void qdxf_WriteWithOptions(const Qdxf_Info *info, const c
             return VX_FAIL(out, nullptr, "Write options of %u bytes: at least %u expected",
                            options->size, kFirstTwo);
         }
-        constexpr unsigned int kKnown = QDXF_WRITE_COMPLETE | QDXF_WRITE_R12_NAMES;
+        constexpr unsigned int kKnown =
+            QDXF_WRITE_COMPLETE | QDXF_WRITE_R12_NAMES | QDXF_WRITE_FIT_TEXTS;
         if (options->flags & ~kKnown) {
             return VX_FAIL(out, nullptr, "Unknown write option flags 0x%x",
                            options->flags & ~kKnown);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "write/write_plan.h"
 
+#include <charconv>
 #include <cstring>
 
 #include "model/kinds.h"
@@ -73,8 +74,23 @@ bool IsByLayerOrBlock(const char *ltype) {
     return SameSymbol(ltype, "BYLAYER") || SameSymbol(ltype, "BYBLOCK");
 }
 
+bool IsNameless(const char *name) {
+    return !name || !*name;
+}
+
+// The number of an anonymous block's name ("*U" and digits, in any case),
+// or 0. Numbers too large to be one given here are passed over.
+std::uint64_t AnonymousNumber(const char *name) {
+    if (name[0] != '*' || (name[1] != 'U' && name[1] != 'u') || !name[2]) return 0;
+    std::uint64_t number = 0;
+    const char *end = name + std::strlen(name);
+    auto [at, error] = std::from_chars(name + 2, end, number);
+    return error == std::errc() && at == end && number < (std::uint64_t{1} << 62) ? number : 0;
+}
+
 // One walk over the drawing: definitions first (table entries and blocks,
-// which claim their names), then every record that refers to one.
+// which claim their names), then every record that refers to one. Texts
+// and names go past the characters of the code page choice as they are met.
 class Planner {
 public:
     Planner(WritePlan &plan, unsigned int flags)
@@ -82,8 +98,9 @@ public:
           complete_((flags & QDXF_WRITE_COMPLETE) != 0),
           renames_((flags & QDXF_WRITE_R12_NAMES) != 0) {}
     ~Planner() {
-        ltypes_.Release();
-        styles_.Release();
+        for (SymbolIndex &index : defined_)
+            index.Release();
+        characters_.Release();
     }
     Planner(const Planner &) = delete;
     Planner &operator=(const Planner &) = delete;
@@ -91,8 +108,10 @@ public:
     bool Plan(const Qdxf_Info &drawing) {
         if (!Definitions(drawing)) return false;
         // What every R12 drawing has.
-        if (complete_ && !ltypes_.Find("CONTINUOUS") && !AddNeeded(SymbolKind::Ltype, "CONTINUOUS"))
+        if (complete_ && !Defined(SymbolKind::Ltype).Find("CONTINUOUS") &&
+            !AddNeeded(SymbolKind::Ltype, "CONTINUOUS")) {
             return false;
+        }
         if (!Refer(SymbolKind::Layer, "0")) return false;
         if (const Qdxf_Header *header = drawing.header) {
             if (!Refer(SymbolKind::Layer, header->clayer) ||
@@ -117,6 +136,7 @@ public:
             if (!UniqueHandles(drawing, maxHandle_, handleCount_, &plan_.handles)) return false;
             plan_.handleSeed = maxHandle_ + 1;
         }
+        if (complete_ && !ChooseTextPage(characters_, &plan_.page)) return false;
         plan_.renames = renames_;
         return true;
     }
@@ -125,22 +145,47 @@ private:
     bool Definitions(const Qdxf_Info &drawing) {
         if (const Qdxf_Tables *tables = drawing.tables) {
             for (const Qdxf_Ltype *ltype = tables->ltypes; ltype; ltype = ltype->next) {
-                if (!Define(SymbolKind::Ltype, ltype->name, ltype->handle)) return false;
+                if (!Define(SymbolKind::Ltype, ltype->name, ltype->handle) || !Text(ltype->text))
+                    return false;
             }
-            bool layerZero = false;
             for (const Qdxf_Layer *layer = tables->layers; layer; layer = layer->next) {
-                layerZero = layerZero || (layer->name && std::strcmp(layer->name, "0") == 0);
                 if (!Define(SymbolKind::Layer, layer->name, layer->handle)) return false;
             }
-            plan_.addLayerZero = complete_ && !layerZero;
             for (const Qdxf_Style *style = tables->styles; style; style = style->next) {
-                if (!Define(SymbolKind::Style, style->name, style->handle)) return false;
+                if (!Define(SymbolKind::Style, style->name, style->handle) ||
+                    !Text(style->primaryFontFile) || !Text(style->bigFontFile)) {
+                    return false;
+                }
             }
-        } else {
-            plan_.addLayerZero = complete_;
         }
+        std::uint64_t mostAnonymous = 0;
+        bool nameless = false;
         for (const Qdxf_Block *block = drawing.blocks; block; block = block->next) {
+            if (!Text(block->xrefPath)) return false;
+            if (complete_ && IsNameless(block->name)) {
+                nameless = true;
+                continue;
+            }
             if (!Define(SymbolKind::Block, block->name, block->handle)) return false;
+            if (complete_ && block->name) {
+                std::uint64_t number = AnonymousNumber(block->name);
+                if (number > mostAnonymous) mostAnonymous = number;
+            }
+        }
+        return !nameless || NameBlocks(drawing.blocks, mostAnonymous);
+    }
+
+    // Every block without a name gets "*U" and the next number above those
+    // of the drawing's anonymous blocks.
+    bool NameBlocks(const Qdxf_Block *blocks, std::uint64_t mostAnonymous) {
+        for (const Qdxf_Block *block = blocks; block; block = block->next) {
+            if (!IsNameless(block->name)) continue;
+            char name[24] = {'*', 'U'};
+            *std::to_chars(name + 2, name + sizeof name - 1, ++mostAnonymous).ptr = '\0';
+            rt::Owned<char> given(rt::Duplicate(name));
+            if (!given || !plan_.givenNames.Append(given.get())) return false;
+            if (block->name && !plan_.emptyNameBlock) plan_.emptyNameBlock = given.get();
+            if (!Define(SymbolKind::Block, given.release(), block->handle)) return false;
         }
         return true;
     }
@@ -149,13 +194,13 @@ private:
         if (!Handle(handle)) return false;
         if (renames_ && !plan_.names.AddDefinition(kind, name)) return false;
         if (!name || !complete_) return true;
-        if (kind == SymbolKind::Ltype) return ltypes_.Add(name, const_cast<char *>(name));
-        if (kind == SymbolKind::Style) return styles_.Add(name, const_cast<char *>(name));
-        return true;
+        if (!renames_ && !characters_.Add(name)) return false;
+        if (kind == SymbolKind::Block) return true;
+        return Defined(kind).Add(name, const_cast<char *>(name));
     }
 
-    // A name a record refers to: its R12 name, and for a line type or a
-    // text style that no entry defines, an entry of its own.
+    // A name a record refers to: its R12 name, and for a layer, a line type
+    // or a text style that no entry defines, an entry of its own.
     bool Refer(SymbolKind kind, const char *name) {
         if (!name) return true;
         Last &last = last_[static_cast<int>(kind)];
@@ -163,18 +208,22 @@ private:
         last.name = name;
         if (renames_ && !plan_.names.AddReference(kind, name)) return false;
         if (!complete_) return true;
-        if (kind == SymbolKind::Ltype && !IsByLayerOrBlock(name) && !ltypes_.Find(name))
-            return AddNeeded(kind, name);
-        if (kind == SymbolKind::Style && !styles_.Find(name)) return AddNeeded(kind, name);
-        return true;
+        if (!renames_ && !characters_.Add(name)) return false;
+        if (kind == SymbolKind::Block || Defined(kind).Find(name)) return true;
+        if (kind == SymbolKind::Ltype && IsByLayerOrBlock(name)) return true;
+        return AddNeeded(kind, name);
     }
 
     bool AddNeeded(SymbolKind kind, const char *name) {
-        bool ltype = kind == SymbolKind::Ltype;
         if (renames_ && !plan_.names.AddReference(kind, name)) return false;
-        return (ltype ? ltypes_ : styles_).Add(name, const_cast<char *>(name)) &&
-               (ltype ? plan_.addedLtypes : plan_.addedStyles).Append(name);
+        rt::Scratch<const char *> &added = kind == SymbolKind::Layer   ? plan_.addedLayers
+                                           : kind == SymbolKind::Ltype ? plan_.addedLtypes
+                                                                       : plan_.addedStyles;
+        return Defined(kind).Add(name, const_cast<char *>(name)) && added.Append(name);
     }
+
+    // A text that is no name, for the choice of the code page.
+    bool Text(const char *text) { return !complete_ || characters_.Add(text); }
 
     // Every handle must be a number; whether each is unique is asked once
     // their count and the largest are known.
@@ -196,13 +245,23 @@ private:
                 !Refer(SymbolKind::Ltype, entity->ltypeName)) {
                 return false;
             }
-            if (kind == QDXF_TEXT && !Refer(SymbolKind::Style, entity->data.text.style))
+            if (kind == QDXF_TEXT && (!Refer(SymbolKind::Style, entity->data.text.style) ||
+                                      !Text(entity->data.text.text))) {
                 return false;
-            if (kind == QDXF_INSERT && !Refer(SymbolKind::Block, entity->data.insert.blockName))
+            }
+            if (kind == QDXF_INSERT && !Refer(SymbolKind::Block, InsertedBlock(*entity)))
                 return false;
         }
         return true;
     }
+
+    const char *InsertedBlock(const Qdxf_Entity &insert) {
+        const char *name = insert.data.insert.blockName;
+        return name && !*name && plan_.emptyNameBlock ? plan_.emptyNameBlock : name;
+    }
+
+    // The entries of layers, line types and text styles, or to be added.
+    SymbolIndex &Defined(SymbolKind kind) { return defined_[static_cast<int>(kind)]; }
 
     struct Last {
         const char *name = nullptr;
@@ -214,8 +273,8 @@ private:
     bool handlesValid_ = true;
     std::uint64_t maxHandle_ = 0;
     std::size_t handleCount_ = 0;
-    SymbolIndex ltypes_;  // line types and text styles with an entry, or one to be added
-    SymbolIndex styles_;
+    SymbolIndex defined_[static_cast<int>(SymbolKind::Block)];
+    TextCharacters characters_;
     Last last_[static_cast<int>(SymbolKind::Count)];  // the name looked at last, per kind
 };
 
@@ -243,8 +302,13 @@ bool MakeWritePlan(WritePlan &plan, const Qdxf_Info &drawing, unsigned int flags
 
 void ReleaseWritePlan(WritePlan &plan) {
     plan.names.Release();
+    plan.addedLayers.Release();
     plan.addedLtypes.Release();
     plan.addedStyles.Release();
+    for (char *name : plan.givenNames)
+        rt::Free(name);
+    plan.givenNames.Release();
+    ReleaseTextPage(plan.page);
 }
 
 }  // namespace vexlith

@@ -20,7 +20,8 @@ left out are printed with ezdxf's default, so a record written without its
 optional groups prints the values the writer left out as defaults.
 
 With --audit it prints only the files ezdxf cannot load or whose audit finds
-errors, each with the errors.
+errors, each with the errors (and the layers, line types and text styles
+entities name that have no entry).
 
 Exit status: 0 when every file was loaded, 1 when one could not be, 77 when
 ezdxf cannot be imported (the tests then skip).
@@ -166,10 +167,21 @@ def check(path):
     return lines
 
 
+def undefined(doc):
+    """Layers, line types and text styles entities name without an entry."""
+    found = [("layer", e.dxf.layer, doc.layers) for layout in [doc.modelspace(), *doc.blocks]
+             for e in layout] + [("text style", e.dxf.style, doc.styles) for e in doc.query("TEXT")]
+    found += [("line type", e.dxf.linetype, doc.linetypes) for e in doc.entitydb.values()
+              if e.dxf.hasattr("linetype") and e.dxf.linetype.upper() not in ("BYLAYER", "BYBLOCK")]
+    return sorted({"undefined %s %s" % (kind, name) for kind, name, table in found
+                   if not table.has_entry(name)})
+
+
 def audit(paths):
     """ezdxf.readfile takes no \\U+XXXX escape in a name, where programs of R12
     decode it; its recover mode decodes them as they do, in the ASCII form only
-    (a binary file is then left to the ASCII one of the same drawing)."""
+    (a binary file is then left to the ASCII one of the same drawing). Names
+    carry escapes only where no one code page holds their scripts."""
     from ezdxf import recover
     logging.getLogger("ezdxf").setLevel(logging.ERROR)
     for path in paths:
@@ -177,12 +189,13 @@ def audit(paths):
             data = file.read()
         try:
             try:
-                errors = ezdxf.readfile(path).audit().errors
+                doc = ezdxf.readfile(path)
+                errors = doc.audit().errors + undefined(doc)
             except ezdxf.DXFValueError:
                 if b"\\U+" not in data or data.startswith(b"AutoCAD Binary DXF"):
                     raise
                 doc, loading = recover.readfile(path)
-                errors = loading.errors + doc.audit().errors
+                errors = loading.errors + doc.audit().errors + undefined(doc)
         except Exception as error:  # every failure to load is a finding
             escaped = b"\\U+" in data and data.startswith(b"AutoCAD Binary DXF")
             errors = [] if escaped else ["not loaded: %s: %s" % (type(error).__name__, error)]

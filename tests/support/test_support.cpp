@@ -206,9 +206,9 @@ std::filesystem::path CorpusDir() {
     return std::filesystem::exists(corpus / "MANIFEST.tsv") ? corpus : std::filesystem::path{};
 }
 
-int RunChecker(const std::vector<std::string> &arguments, std::string *output) {
+int RunChecker(const std::vector<std::string> &arguments, std::string *output, const char *script) {
     std::string command = std::string("'") + VEXLITH_PYTHON3 + "' '" + VEXLITH_SOURCE_DIR +
-                          "/tests/interop/check_written.py'";
+                          "/tests/interop/" + script + "'";
     for (const std::string &argument : arguments)
         command += " '" + argument + "'";
     command += " 2>&1";

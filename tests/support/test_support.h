@@ -121,9 +121,11 @@ private:
     if (std::string(VEXLITH_PYTHON3).empty()) GTEST_SKIP() << "no python3 found"
 #endif
 
-// Runs tests/interop/check_written.py (ezdxf's view of written files) with
-// `arguments`; its exit status (77: no ezdxf), its output in *output.
-int RunChecker(const std::vector<std::string> &arguments, std::string *output);
+// Runs tests/interop/check_written.py (ezdxf's view of written files), or
+// another script there, with `arguments`; its exit status (77: no ezdxf),
+// its output in *output.
+int RunChecker(const std::vector<std::string> &arguments, std::string *output,
+               const char *script = "check_written.py");
 
 // A locale whose decimal point is a comma, as Linux and Windows name it.
 #if defined(_WIN32)

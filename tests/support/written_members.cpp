@@ -11,9 +11,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <set>
 #include <tuple>
+
+#include "translate/text_encoding.h"
 
 namespace testing_support {
 namespace {
@@ -89,33 +93,14 @@ bool Writable(const Qdxf_Entity &entity, bool complete = false) {
     return kind >= QDXF_LINE && kind <= (complete ? QDXF_3DFACE : QDXF_POLYLINE);
 }
 
-// A text with its \\U+XXXX escapes (and UTF-16 surrogate pairs of them) in
-// UTF-8, as a reader of R12 texts takes them.
-std::string Decoded(const std::string &text) {
-    auto unit = [&](std::size_t at, unsigned *value) {
-        return text.compare(at, 3, "\\U+") == 0 && at + 7 <= text.size() &&
-               std::from_chars(&text[at + 3], &text[at + 7], *value, 16).ptr == &text[at + 7];
-    };
-    std::string decoded;
-    for (std::size_t at = 0; at < text.size();) {
-        unsigned c, low;
-        if (!unit(at, &c)) {
-            decoded += text[at++];
-            continue;
-        }
-        at += 7;
-        if (c >= 0xD800 && c < 0xDC00 && unit(at, &low) && low >= 0xDC00 && low < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-            at += 7;
-        }
-        int bytes = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
-        static const unsigned char kLead[] = {0, 0, 0xC0, 0xE0, 0xF0};
-        for (int i = bytes - 1; i >= 0; --i) {
-            unsigned bits = (c >> (6 * i)) & (i == bytes - 1 ? 0x7Fu >> (bytes - 1) : 0x3Fu);
-            decoded += static_cast<char>(i == bytes - 1 ? kLead[bytes] | bits : 0x80 | bits);
-        }
-    }
-    return decoded;
+// A text of a complete file as a reader of its code page takes it: in
+// UTF-8, escapes decoded, by the library's own conversion (QDXF_READ_UTF8).
+std::string Characters(int codePage, const std::string &text) {
+    char *converted = vexlith::translate::Utf8Copy({codePage, false}, text.data(), text.size());
+    if (!converted) return text;
+    std::string characters = converted;
+    qmsc_HeapFree(converted);
+    return characters;
 }
 
 // Names as DXF compares them.
@@ -140,8 +125,12 @@ std::string Quoted(const char *text) {
 
 class Comparison {
 public:
-    Comparison(bool binary, std::size_t limit, bool complete = false)
-        : binary_(binary), complete_(complete), limit_(limit) {}
+    Comparison(bool binary, std::size_t limit, const CompleteFile *file = nullptr)
+        : binary_(binary),
+          complete_(file != nullptr),
+          fitted_(file && (file->flags & QDXF_WRITE_FIT_TEXTS)),
+          codePage_(file ? vexlith::translate::CodePageOf(file->codePage.c_str()) : 0),
+          limit_(limit) {}
 
     std::vector<std::string> TakeDifferences() {
         // The complete form writes every handle, when each is unique, or none.
@@ -149,6 +138,8 @@ public:
         return std::move(differences_);
     }
     bool complete() const { return complete_; }
+    // The name given to the first block of the empty name.
+    const char *givenEmptyName = nullptr;
 
     // What the form keeps of a value. Both forms keep a real: the ASCII form
     // spells it in the shortest digits that read back to it; the complete
@@ -165,7 +156,7 @@ public:
         std::string kept = binary_ ? text : CaretNotation(text);
         while (!binary_ && !kept.empty() && IsValueSpace(kept.back()))
             kept.pop_back();
-        return complete_ ? Decoded(kept) : kept;
+        return complete_ ? Characters(codePage_, kept) : kept;
     }
     // A text member the complete form writes when there is one.
     std::optional<std::string> Optional(const char *text) const {
@@ -207,8 +198,11 @@ public:
     void SameText(const std::string &where, const char *member,
                   const std::optional<std::string> &expected, const char *read) {
         std::optional<std::string> got;
-        if (read) got = complete_ ? Decoded(read) : std::string(read);
-        if (expected != got)
+        if (read) got = complete_ ? Characters(codePage_, read) : std::string(read);
+        // A text too long for the form comes back cut, at a character.
+        bool cut = fitted_ && expected && got && got->size() < expected->size() &&
+                   expected->compare(0, got->size(), *got) == 0;
+        if (expected != got && !cut)
             Differ(where, member, expected ? Quoted(expected->c_str()) : "null",
                    got ? Quoted(got->c_str()) : "null");
     }
@@ -243,6 +237,8 @@ public:
 private:
     bool binary_;
     bool complete_;
+    bool fitted_;
+    int codePage_;
     bool handlesRead_ = false, handlesMissing_ = false;
     std::size_t limit_;
     std::vector<std::string> differences_;
@@ -313,7 +309,7 @@ void CompareTable(Comparison &c, const char *table, const Entry *written, const 
         compare(where, *written, *read);
     }
     for (; read; read = read->next) {
-        if (read->name && names.count(Upper(Decoded(read->name))))
+        if (read->name && names.count(Upper(c.Text(read->name))))
             c.Differ(table, "added entry", "a new name", read->name);
     }
 }
@@ -354,10 +350,7 @@ template <typename Record>
 void CompareCommon(Comparison &c, const std::string &where, const Record &written,
                    const Record &read, bool layerFound = true) {
     bool complete = c.complete();
-    c.SameText(where, "layerName",
-               complete ? c.Optional(written.layerName)
-                        : std::optional(c.Text(LayerOrDefault(written.layerName))),
-               read.layerName);
+    c.SameText(where, "layerName", c.Text(LayerOrDefault(written.layerName)), read.layerName);
     c.SameText(
         where, "ltypeName",
         complete || HasOwnLtype(written.ltypeName) ? c.Optional(written.ltypeName) : std::nullopt,
@@ -368,6 +361,8 @@ void CompareCommon(Comparison &c, const std::string &where, const Record &writte
     c.Kept(where, "thickness", written.thickness, 0.0, read.thickness);
     c.Kept(where, "space", written.space, 0, read.space);
     c.Reference(where, "layer", layerFound ? NameOf(written.layer) : nullptr, NameOf(read.layer));
+    // Every layer a record names has an entry in a complete file.
+    if (complete && layerFound && !read.layer) c.Differ(where, "layer", "an entry", "none");
 }
 void CompareEntity(Comparison &c, const std::string &where, const Qdxf_Entity &written,
                    const Qdxf_Entity &read, const Qdxf_Block *block) {
@@ -435,9 +430,11 @@ void CompareEntity(Comparison &c, const std::string &where, const Qdxf_Entity &w
         case QDXF_INSERT: {
             const Qdxf_Insert &w = written.data.insert, &r = read.data.insert;
             c.Same(where, "attributesFollow", 0, r.attributesFollow);
+            const bool emptyName = w.blockName && !*w.blockName && c.givenEmptyName;
             c.SameText(where, "blockName",
-                       complete ? c.Optional(w.blockName)
-                                : std::optional(c.Text(TextOrEmpty(w.blockName))),
+                       complete && emptyName ? std::optional(std::string(c.givenEmptyName))
+                       : complete            ? c.Optional(w.blockName)
+                                             : std::optional(c.Text(TextOrEmpty(w.blockName))),
                        r.blockName);
             c.Written(where, "insertionPoint", w.insertionPoint, r.insertionPoint);
             // Scales of 1, counts of 0 and the rest of 0 are not written: the
@@ -521,11 +518,20 @@ void CompareBlocks(Comparison &c, const Qdxf_Block *written, const Qdxf_Block *r
         for (const Qdxf_Entity *e = written->entities; e; e = e->next)
             someWritten = someWritten || Writable(*e, c.complete());
         CompareCommon(c, where, *written, *read, someWritten);
-        c.SameText(where, "name",
-                   c.complete() ? c.Optional(written->name)
-                                : std::optional(c.Text(TextOrEmpty(written->name))),
-                   read->name);
-        c.Same(where, "typeFlag", c.Int(written->typeFlag), read->typeFlag);
+        int typeFlag = written->typeFlag;
+        if (c.complete() && (!written->name || !*written->name)) {
+            // A block without a name is given one, of an anonymous block.
+            if (!read->name || std::strspn(read->name + 2, "0123456789") == 0 ||
+                std::strncmp(read->name, "*U", 2) != 0)
+                c.Differ(where, "name", "*U and a number", Quoted(read->name));
+            typeFlag |= 1;
+        } else {
+            c.SameText(where, "name",
+                       c.complete() ? c.Optional(written->name)
+                                    : std::optional(c.Text(TextOrEmpty(written->name))),
+                       read->name);
+        }
+        c.Same(where, "typeFlag", c.Int(typeFlag), read->typeFlag);
         c.Written(where, "basePoint", written->basePoint, read->basePoint);
         c.SameText(where, "xrefPath",
                    written->xrefPath ? std::optional(c.Text(written->xrefPath)) : std::nullopt,
@@ -536,9 +542,19 @@ void CompareBlocks(Comparison &c, const Qdxf_Block *written, const Qdxf_Block *r
     if (read) c.Differ("blocks", "list", "no more", "another block");
 }
 
+// The name the first block of the empty name comes back with, which an
+// INSERT of the empty name inserts.
+void FindEmptyName(Comparison &c, const Qdxf_Info &written, const Qdxf_Info &readBack) {
+    for (const Qdxf_Block *w = written.blocks, *r = readBack.blocks; w && r && !c.givenEmptyName;
+         w = w->next, r = r->next) {
+        if (w->name && !*w->name) c.givenEmptyName = r->name;
+    }
+}
+
 std::vector<std::string> Differences(Comparison &c, const Qdxf_Info &written,
                                      const Qdxf_Info &readBack) {
     if (!readBack.colorTable) c.Differ("drawing", "colorTable", "a table", "null");
+    if (c.complete()) FindEmptyName(c, written, readBack);
     CompareHeader(c, written.header, readBack.header);
     // The plain form writes the TABLES section empty.
     if (!readBack.tables) {
@@ -566,9 +582,17 @@ std::vector<std::string> WrittenMemberDifferences(const Qdxf_Info &written,
 
 std::vector<std::string> CompleteMemberDifferences(const Qdxf_Info &written,
                                                    const Qdxf_Info &readBack, bool binary,
-                                                   std::size_t limit) {
-    Comparison c(binary, limit, true);
+                                                   const CompleteFile &file, std::size_t limit) {
+    Comparison c(binary, limit, &file);
     return Differences(c, written, readBack);
+}
+
+CompleteFile CompleteFileAt(const std::string &path, unsigned int flags) {
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::size_t at = bytes.find("ANSI_", bytes.find("$DWGCODEPAGE"));  // as the writer names it
+    if (at == std::string::npos) return {"", flags};
+    return {bytes.substr(at, bytes.find_first_not_of("ANSI_0123456789", at) - at), flags};
 }
 
 bool TextsFitOnAsciiLines(const Qdxf_Info &drawing) {

@@ -3,7 +3,9 @@
 // every member the writer writes, as the form keeps its value, and every
 // other member as the reader leaves it when the file has no group for it.
 // Shared by the round-trip tests and the round-trip fuzz target, so it needs
-// nothing but the library's public records and the standard library.
+// nothing but the library's public records, the standard library and the
+// library's own conversion of texts to UTF-8 (for a complete file's code
+// page).
 //
 // How each form keeps a value:
 //  - binary: reals and texts unchanged, integers their low 16 bits;
@@ -34,14 +36,19 @@ std::vector<std::string> WrittenMemberDifferences(const Qdxf_Info &written,
                                                   const Qdxf_Info &readBack, bool binary,
                                                   std::size_t limit = 20);
 
-// The same for a file written with QDXF_WRITE_COMPLETE: every member comes
-// back bit for bit (angles included), except that $ACADVER is AC1009, the
-// handles come back all or none (when one is not unique), an INSERT's attributesFollow
-// and a vertex's ltypeName are not written, and table entries R12 programs
-// need may follow the drawing's own. Texts compare with their \U+XXXX
-// escapes decoded, as a reader of R12 texts takes them.
+// A file written with QDXF_WRITE_COMPLETE: its $DWGCODEPAGE and the write's flags.
+struct CompleteFile {
+    std::string codePage;
+    unsigned int flags;
+};
+CompleteFile CompleteFileAt(const std::string &path, unsigned int flags);
+
+// The same for a complete `file`: every member bit for bit, but what the
+// complete form documents (README: "vexlith convert"); texts as a reader of
+// the file's code page takes them, a cut one as its start.
 std::vector<std::string> CompleteMemberDifferences(const Qdxf_Info &written,
                                                    const Qdxf_Info &readBack, bool binary,
+                                                   const CompleteFile &file,
                                                    std::size_t limit = 20);
 
 // The reader takes an ASCII value line of at most 498 characters and its

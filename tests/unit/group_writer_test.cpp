@@ -11,6 +11,7 @@
 #include <limits>
 #include <random>
 #include <sstream>
+#include <tuple>
 
 #include "codec/group_writer.h"
 #include "drawings.h"
@@ -34,7 +35,7 @@ public:
     explicit GroupFile(bool binary) {
         vexlith::rt::File *file = vexlith::rt::Open(storage_, file_.c_str(), "w", nullptr);
         EXPECT_NE(file, nullptr);
-        WriteState() = {qstr_Duplicate(file_.c_str()), file, binary ? 1 : 0, 0, nullptr};
+        WriteState() = {qstr_Duplicate(file_.c_str()), file, binary ? 1 : 0, 0, nullptr, nullptr};
     }
     ~GroupFile() { Close(); }
     const std::string &path() const { return file_.path(); }
@@ -185,6 +186,39 @@ TEST(GroupWriter, TextsAreWrittenWholeUpToWhatTheReaderTakes) {
                                              (c.binary ? "a binary group can hold (499)"
                                                        : "an ASCII line can hold (498)")}));
         EXPECT_EQ(written, "");
+        qerr_ReportFree(report);
+    }
+}
+
+// With QDXF_WRITE_FIT_TEXTS a text too long for the form keeps what fits,
+// never part of a character, code of the page (é, 日), escape (😀) or caret
+// pair, and one log message names it; without, complete writes refuse it.
+TEST(GroupWriter, TextsTooLongAreCutAtACharacter) {
+    constexpr unsigned kFit = QDXF_WRITE_FIT_TEXTS, kComplete = QDXF_WRITE_COMPLETE | kFit;
+    std::vector<std::uint16_t> codes(0x10000);
+    codes[0xE9] = 0xE9;
+    codes[0x65E5] = 0x93FA;
+    const std::string x(497, 'x');
+    for (auto [binary, flags, text, kept] :
+         std::vector<std::tuple<bool, unsigned, std::string, std::string>>{
+             {false, kFit, x + "yz", x + "y"},
+             {false, kFit, x + "\n", x},
+             {true, kFit, x + "x\xC3\xA9", x + "x"},
+             {false, kComplete, x + "\xC3\xA9\xC3\xA9", x + "\xE9"},
+             {false, kComplete, x + "\xE6\x97\xA5", x},
+             {false, kComplete, "\xC3\xA9" + x + "\xF0\x9F\x98\x80", "\xE9" + x},
+             {false, kComplete, x + "\xE9\xE9", x + "\xE9"},  // no UTF-8: its bytes
+             {false, QDXF_WRITE_COMPLETE, x + "yz", ""}}) {
+        GroupFile file(binary);
+        WriteState().flags = flags;
+        WriteState().pageCodes = codes.data();
+        LogCapture log;
+        qerr_Report *report = nullptr;
+        vexlith::WriteStringGroup(WriteState(), 1, &report, text.c_str());
+        EXPECT_EQ(file.Contents(), kept.empty() ? ""
+                                   : binary     ? "\x01" + kept + '\0'
+                                                : "  1\n" + kept + "\n");
+        EXPECT_EQ(log.messages().size() + (report != nullptr), 1u);
         qerr_ReportFree(report);
     }
 }
