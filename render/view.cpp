@@ -6,6 +6,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "model/text_advance.h"
+
 namespace render {
 
 void Box::Add(Point p) {
@@ -19,20 +21,10 @@ namespace {
 
 constexpr double kPi = std::numbers::pi;
 
-// An average character's advance, in text heights, for the extents.
-constexpr double kAdvancePerHeight = 0.75;
-
 Point At(const Segment &arc, double parameter) {
     Point unit{std::cos(parameter), std::sin(parameter)};
     Point offset = arc.shape.ApplyVector(unit);
     return {arc.center.x + offset.x, arc.center.y + offset.y};
-}
-
-std::size_t Characters(const std::string &text) {
-    std::size_t count = 0;
-    for (char c : text)
-        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    return count;
 }
 
 }  // namespace
@@ -63,9 +55,7 @@ void ExtentsSink::AddDot(const Dot &dot) {
 }
 
 void ExtentsSink::AddLabel(const Label &label) {
-    double length = label.fit > 0.0
-                        ? label.fit
-                        : kAdvancePerHeight * static_cast<double>(Characters(label.text));
+    double length = label.fit > 0.0 ? label.fit : vexlith::TextAdvance(label.text);
     double from = label.align == TextAlign::Start    ? 0.0
                   : label.align == TextAlign::Middle ? -length / 2.0
                                                      : -length;
