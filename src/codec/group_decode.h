@@ -14,6 +14,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -64,6 +65,18 @@ inline void TrimmedText(GroupView *group, const char *line, std::size_t length) 
         --length;
     group->text = line;
     group->length = length;
+}
+
+// The blanks and tabs an ASCII text value just read from `source` lost to
+// the trimming: those between its end and the line's end, which the view
+// still holds. 0 for a binary value, which keeps them.
+inline std::size_t TrimmedBlanks(const GroupSource &source, const GroupView &group) {
+    const char *p = group.text + group.length;
+    if (source.binary || std::less<>{}(p, source.base) || std::less<>{}(source.cursor, p)) return 0;
+    std::size_t count = 0;
+    while (p + count < source.cursor && (p[count] == ' ' || p[count] == '\t'))
+        ++count;
+    return count;
 }
 
 // A value line as text, up to a NUL if the line holds one, trimmed.

@@ -629,6 +629,9 @@ Read GatherMembers(GroupSource &source, EntityBuild &build, rt::Report **inner) 
             return Read::All;
         }
         if (group.kind == QDXF_VALUE_NONE) continue;
+        if (translation.blanksKept && (group.code == 1 || group.code == 3) &&
+            group.kind == QDXF_VALUE_TEXT)
+            group.length += TrimmedBlanks(source, group);
         if (!translation.Keep(group) || !ReadMember<ReadNoMembers>(build, group))
             return Read::NoMemory;
     }
@@ -671,8 +674,10 @@ MembersReader OptionsReader(Qdxf_ReadState &read, const Kind *kind, const char *
     read.translation.extrusion = {0, 0, 1};
     read.translation.faces.Clear();
     if (kind) return kOptionReaders[kind - kKinds][form];
-    if ((read.flags & QDXF_READ_MODERN_KINDS) && translate::GathersGroups(name))
+    if ((read.flags & QDXF_READ_MODERN_KINDS) && translate::GathersGroups(name)) {
+        read.translation.blanksKept = translate::KeepsBlanks(name);
         return GatherMembers;
+    }
     return PlainReader(nullptr, form);
 }
 

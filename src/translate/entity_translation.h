@@ -13,6 +13,7 @@
 
 #include "translate/groups.h"
 #include "translate/hatch.h"
+#include "translate/mtext.h"
 
 namespace vexlith {
 struct Qdxf_ReadState;
@@ -49,7 +50,7 @@ struct Translation {
     Points points;
     HatchShapes hatch;
     rt::Scratch<char> line;
-    rt::Scratch<char> plain;
+    MTextLayout mtext;
     // The anonymous blocks made so far, the largest *U number met (blocks of
     // the file and blocks made) and the last block of the drawing already
     // looked at for it.
@@ -58,6 +59,8 @@ struct Translation {
     const Qdxf_Block *numberedUpTo;
     // The kinds already reported as translated, one bit each.
     std::uint32_t reported;
+    // The entity's text values of codes 1 and 3 keep the blanks at their ends.
+    bool blanksKept;
 
     // Empties the groups for the next entity.
     void BeginGathering() {
@@ -74,6 +77,10 @@ struct Translation {
 // True for a kind outside the ten whose entities QDXF_READ_MODERN_KINDS
 // translates: the entity reader gathers their groups.
 bool GathersGroups(const char *kind);
+// True for a gathered kind whose text values of codes 1 and 3 keep the
+// blanks an ASCII file has at their ends, which the plain read trims: MTEXT,
+// whose chunks of 250 characters are joined, blanks and all.
+bool KeepsBlanks(const char *kind);
 
 // Whether FinishEntity has anything to do for an entity of the ten read with
 // `flags`: a placement by an extrusion direction other than (0, 0, 1), or a

@@ -8,7 +8,8 @@
 //                widths 40/41 or 43 for all, bulges 42, flags 1 and 128.
 //   ELLIPSE      CIRCLE or ARC for ratio 1, else a 3-D POLYLINE.
 //   SPLINE       3-D POLYLINE.
-//   MTEXT        TEXT for one line, else a TEXT per line in a block.
+//   MTEXT        TEXT for one run, else a block of a TEXT per run and
+//                LINEs (mtext.h).
 //   DIMENSION    INSERT of its block (group 2), at its group 12 point.
 //   ACAD_TABLE   INSERT of its block (group 2), at its insertion point.
 //   ATTRIB       TEXT; an invisible one (flag 1) stays INVALID.
@@ -26,6 +27,7 @@
 #include "model/release.h"
 #include "read/readers.h"
 #include "translate/anonymous_block.h"
+#include "translate/code_pages.h"
 #include "translate/entity_translation.h"
 #include "translate/mtext.h"
 #include "translate/records.h"
@@ -296,37 +298,62 @@ struct MText {
     Qdxf_Coord insertion{};
     Qdxf_Coord direction{};
     double height = 0;
+    double width = 0;     // the reference width
     double rotation = 0;  // degrees, when no direction is given
     double spacing = 1;   // line spacing factor
     int attachment = 1;   // 1 top left ... 9 bottom right
+    bool rotated = false;
     const EntityGroup *style = nullptr;
 };
 
-// One line of an MTEXT as a TEXT record at `anchor` with the frame's angle
-// and flags.
-Outcome FillLine(Context &context, Qdxf_Entity &record, const MText &mtext, std::string_view line,
-                 const Qdxf_Coord &anchor, const FlatFrame &frame) {
-    int column = (mtext.attachment - 1) % 3;  // left, centre, right
-    int row = (mtext.attachment - 1) / 3;     // top, middle, bottom
-    rt::Owned<char> text(CopyText(context.Utf8(), line.data(), line.size()));
-    rt::Owned<char> style(
-        mtext.style ? CopyText(context.Utf8(), mtext.style->text, mtext.style->length) : nullptr);
-    rt::Owned<Qdxf_Coord> alignment(rt::New<Qdxf_Coord>());
-    if (!text || (mtext.style && !style) || !alignment) return Outcome::NoMemory;
-    *alignment = anchor;
-    ReleaseKindMembers(record);
-    record.type = QDXF_TEXT;
-    Qdxf_Text &out = record.data.text;
-    out.insertionPoint = anchor;
-    out.alignmentPoint = alignment.release();
-    out.height = mtext.height;
-    out.xScale = 1.0;
-    out.angle = frame.angle;
-    out.flags = frame.mirrored ? 2 : 0;
-    out.horizJust = column;
-    out.vertJust = 3 - row;  // top 3, middle 2, bottom 1
-    out.text = text.release();
-    out.style = style.release();
+// Where the pieces of an MTEXT go: its plane in world coordinates.
+struct MTextPlane {
+    Qdxf_Coord origin, x, y;
+    FlatFrame frame;
+
+    Qdxf_Coord At(double u, double v) const {
+        return {origin.x + x.x * u + y.x * v, origin.y + x.y * u + y.y * v,
+                origin.z + x.z * u + y.z * v};
+    }
+};
+
+// A piece of a laid out MTEXT as a TEXT or a LINE record, in its format's
+// colour where it has one.
+Outcome FillPiece(Context &context, Qdxf_Entity &record, const MText &mtext,
+                  const MTextLayout &layout, const MTextPiece &piece, const MTextPlane &plane) {
+    const TextFormat &format = layout.formats[piece.format];
+    if (piece.kind == MTextPiece::kLine) {
+        ReleaseKindMembers(record);
+        record.type = QDXF_LINE;
+        record.data.line.start = plane.At(piece.x, piece.y);
+        record.data.line.end = plane.At(piece.toX, piece.y);
+    } else {
+        bool aligned = piece.horizJust != 0 || piece.vertJust != 0;
+        rt::Owned<char> text(
+            CopyText(context.Utf8(), layout.text.data() + piece.begin, piece.end - piece.begin));
+        rt::Owned<char> style(mtext.style
+                                  ? CopyText(context.Utf8(), mtext.style->text, mtext.style->length)
+                                  : nullptr);
+        rt::Owned<Qdxf_Coord> alignment(aligned ? rt::New<Qdxf_Coord>() : nullptr);
+        if (!text || (mtext.style && !style) || (aligned && !alignment)) return Outcome::NoMemory;
+        Qdxf_Coord anchor = plane.At(piece.x, piece.y);
+        if (aligned) *alignment = piece.horizJust == 5 ? plane.At(piece.toX, piece.y) : anchor;
+        ReleaseKindMembers(record);
+        record.type = QDXF_TEXT;
+        Qdxf_Text &out = record.data.text;
+        out.insertionPoint = anchor;
+        out.alignmentPoint = alignment.release();
+        out.height = piece.height;
+        out.xScale = format.widthFactor;
+        out.angle = plane.frame.angle;
+        out.obliqueAngle = format.oblique == 0 ? 0 : FileAngle(Radians(format.oblique));
+        out.flags = plane.frame.mirrored ? 2 : 0;
+        out.horizJust = piece.horizJust;
+        out.vertJust = piece.vertJust;
+        out.text = text.release();
+        out.style = style.release();
+    }
+    if (format.color >= 0) record.color = format.color;
     return Outcome::Done;
 }
 
@@ -352,11 +379,15 @@ Outcome TranslateMText(Context &context) {
             case 40:
                 mtext.height = group.real;
                 break;
+            case 41:
+                mtext.width = group.real;
+                break;
             case 44:
                 mtext.spacing = group.real;
                 break;
             case 50:
                 mtext.rotation = group.real;
+                mtext.rotated = true;
                 break;
             case 71:
                 mtext.attachment = group.integer;
@@ -368,71 +399,76 @@ Outcome TranslateMText(Context &context) {
         }
     }
     if (last && !content.Append(last->text, last->length)) return Outcome::NoMemory;
+    if (content.size() > INT_MAX) return context.Invalid("a text longer than a record holds");
     if (mtext.attachment < 1 || mtext.attachment > 9) mtext.attachment = 1;
     if (!(mtext.spacing > 0) || !std::isfinite(mtext.spacing)) mtext.spacing = 1;
 
-    // The frame in world coordinates: the text's direction (given, or the
-    // rotation in the plane of its normal) and the normal's turn of it.
+    // The frame in world coordinates: the text's direction (given; else its
+    // rotation in the plane of its normal; else world X, as CAD programs
+    // take it, made to lie in that plane) and the normal's turn of it.
     const Qdxf_Coord &normal = translation.extrusion;
     Placement placement;
     if (!PlacementOf(normal, &placement, &context.why)) return Outcome::Invalid;
+    double nLength = std::hypot(normal.x, normal.y, normal.z);
+    Qdxf_Coord n{normal.x / nLength, normal.y / nLength, normal.z / nLength};
     Qdxf_Coord xAxis = mtext.direction;
     double xLength = std::hypot(xAxis.x, xAxis.y, xAxis.z);
     if (!directed || !(xLength > 0) || !std::isfinite(xLength)) {
-        double angle = Radians(mtext.rotation);
-        xAxis = Place(placement, {std::cos(angle), std::sin(angle), 0});
-        if (placement.kind == Placement::kWorld || placement.kind == Placement::kMirrored) {
-            Qdxf_Coord origin = Place(placement, {0, 0, 0});
-            xAxis = {xAxis.x - origin.x, xAxis.y - origin.y, xAxis.z - origin.z};
-        }
+        xAxis = {1 - n.x * n.x, -n.x * n.y, -n.x * n.z};
         xLength = std::hypot(xAxis.x, xAxis.y, xAxis.z);
+        if (mtext.rotated || !(xLength > 1e-9)) {
+            double angle = Radians(mtext.rotation);
+            xAxis = Place(placement, {std::cos(angle), std::sin(angle), 0});
+            if (placement.kind == Placement::kWorld || placement.kind == Placement::kMirrored) {
+                Qdxf_Coord origin = Place(placement, {0, 0, 0});
+                xAxis = {xAxis.x - origin.x, xAxis.y - origin.y, xAxis.z - origin.z};
+            }
+            xLength = std::hypot(xAxis.x, xAxis.y, xAxis.z);
+        }
     }
-    double nLength = std::hypot(normal.x, normal.y, normal.z);
-    Qdxf_Coord n{normal.x / nLength, normal.y / nLength, normal.z / nLength};
     Qdxf_Coord x{xAxis.x / xLength, xAxis.y / xLength, xAxis.z / xLength};
     Qdxf_Coord y{n.y * x.z - n.z * x.y, n.z * x.x - n.x * x.z, n.x * x.y - n.y * x.x};
     if (!std::isfinite(x.x + x.y + x.z + y.x + y.y + y.z))
         return context.Invalid("a text direction without length");
-    FlatFrame frame = FlatFrameOf(x, y);
+    MTextPlane plane{mtext.insertion, x, y, FlatFrameOf(x, y)};
 
-    // The lines, each anchored by the attachment's row: the first line at
-    // the insertion point for the top, the last for the bottom, the middle
-    // of them for the middle; lines 5/3 of the height apart times the
-    // spacing factor.
-    rt::Scratch<char> &plain = translation.plain;
-    plain.Clear();
-    if (!AppendPlainText(std::string_view(content.data(), content.size()), plain))
+    const TextEncoding &encoding = context.read.encoding;
+    MTextBox box{mtext.height,
+                 mtext.width,
+                 mtext.spacing,
+                 mtext.attachment,
+                 context.Utf8() && !encoding.utf8 && IsDoubleBytePage(encoding.codePage)
+                     ? encoding.codePage
+                     : 0,
+                 plane.frame.mirrored,
+                 context.drawing ? context.drawing->colorTable : nullptr};
+    MTextLayout &layout = translation.mtext;
+    if (!LayOutMText(std::string_view(content.data(), content.size()), box, layout))
         return Outcome::NoMemory;
-    std::string_view text(plain.data(), plain.size());
-    std::size_t lines = 1;
-    for (char c : text)
-        lines += c == '\n';
-    double distance = mtext.height * 5.0 / 3.0 * mtext.spacing;
-    int row = (mtext.attachment - 1) / 3;
-    double first = row == 0   ? 0
-                   : row == 1 ? (static_cast<double>(lines) - 1) / 2
-                              : static_cast<double>(lines) - 1;
-    auto anchorOf = [&](std::size_t index) {
-        double up = (first - static_cast<double>(index)) * distance;
-        return Qdxf_Coord{mtext.insertion.x + y.x * up, mtext.insertion.y + y.y * up,
-                          mtext.insertion.z + y.z * up};
-    };
-    if (lines == 1) return FillLine(context, context.entity, mtext, text, anchorOf(0), frame);
+    const rt::Scratch<MTextPiece> &pieces = layout.pieces;
+    if (pieces.empty()) {
+        // No text at all: an empty TEXT at the insertion point.
+        MTextPiece empty{MTextPiece::kText,
+                         static_cast<std::uint8_t>((mtext.attachment - 1) % 3),
+                         static_cast<std::uint8_t>(3 - (mtext.attachment - 1) / 3),
+                         0,
+                         0,
+                         0,
+                         mtext.height,
+                         0,
+                         0,
+                         0};
+        return FillPiece(context, context.entity, mtext, layout, empty, plane);
+    }
+    if (pieces.size() == 1 && pieces[0].kind == MTextPiece::kText)
+        return FillPiece(context, context.entity, mtext, layout, pieces[0], plane);
 
     PieceBlock block(context.read, context.drawing);
-    std::size_t index = 0;
-    while (true) {
-        std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        if (!line.empty()) {
-            Qdxf_Entity *piece = block.Add(QDXF_TEXT);
-            if (!piece) return Outcome::NoMemory;
-            Outcome outcome = FillLine(context, *piece, mtext, line, anchorOf(index), frame);
-            if (outcome != Outcome::Done) return outcome;
-        }
-        if (end == std::string_view::npos) break;
-        text.remove_prefix(end + 1);
-        ++index;
+    for (const MTextPiece &piece : pieces) {
+        Qdxf_Entity *record = block.Add(piece.kind == MTextPiece::kLine ? QDXF_LINE : QDXF_TEXT);
+        if (!record) return Outcome::NoMemory;
+        Outcome outcome = FillPiece(context, *record, mtext, layout, piece, plane);
+        if (outcome != Outcome::Done) return outcome;
     }
     return block.Place(context.entity, context.parent) ? Outcome::Done : Outcome::NoMemory;
 }
@@ -602,12 +638,16 @@ void Translation::Release() {
     points.Release();
     hatch.Release();
     line.Release();
-    plain.Release();
+    mtext.Release();
     made.Release();
 }
 
 bool GathersGroups(const char *kind) {
     return GatheredKind(kind) >= 0;
+}
+
+bool KeepsBlanks(const char *kind) {
+    return rt::TextEqual(kind, "MTEXT");
 }
 
 void FinishEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing, Qdxf_Block *block,

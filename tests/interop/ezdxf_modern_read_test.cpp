@@ -5,10 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <numbers>
 #include <sstream>
+#include <string_view>
+
+#include "model/text_advance.h"
 
 #include "test_support.h"
 
@@ -61,6 +65,61 @@ std::vector<const Qdxf_Entity *> Records(const Qdxf_Info &drawing, const Qdxf_En
     return {&entity};
 }
 
+// Each word ezdxf sets ("x y z height word", '|' between) lies on the
+// baseline of one of the TEXTs an MTEXT became, as far from its start as
+// the characters before it advance.
+void CheckWords(const std::vector<const Qdxf_Entity *> &pieces, const std::string &values,
+                const std::string &where) {
+    struct Run {
+        Qdxf_Coord start, along, up;
+        const Qdxf_Text *text;
+    };
+    std::vector<Run> runs;
+    std::size_t characters = 0;
+    for (const Qdxf_Entity *piece : pieces) {
+        ASSERT_EQ(piece->type, QDXF_TEXT) << where;
+        const Qdxf_Text &t = piece->data.text;
+        double back = (t.flags & 2) ? -1 : 1;
+        Qdxf_Coord along{back * std::cos(t.angle), back * std::sin(t.angle), 0};
+        Qdxf_Coord up{-std::sin(t.angle), std::cos(t.angle), 0};
+        double advance = vexlith::TextAdvance(t.text) * t.height * t.xScale;
+        double behind = t.horizJust == 1 ? advance / 2 : t.horizJust == 2 ? advance : 0;
+        double down = t.vertJust == 1 ? -0.3 : t.vertJust == 2 ? 0.5 : t.vertJust == 3 ? 1 : 0;
+        Qdxf_Coord s = t.horizJust || t.vertJust ? *t.alignmentPoint : t.insertionPoint;
+        s = {s.x - along.x * behind - up.x * down * t.height,
+             s.y - along.y * behind - up.y * down * t.height, s.z};
+        runs.push_back({s, along, up, &t});
+        for (const char *c = t.text; *c; ++c)
+            characters += *c != ' ';
+    }
+    std::size_t wordCharacters = 0;
+    std::istringstream in(values);
+    for (std::string word; std::getline(in, word, '|');) {
+        std::istringstream fields(word);
+        Qdxf_Coord w;
+        double height;
+        std::string text;
+        fields >> w.x >> w.y >> w.z >> height >> text;
+        wordCharacters += text.size();
+        bool found = false;
+        for (const Run &run : runs) {
+            Qdxf_Coord d{w.x - run.start.x, w.y - run.start.y, w.z - run.start.z};
+            double across = d.x * run.up.x + d.y * run.up.y;
+            double offset = d.x * run.along.x + d.y * run.along.y;
+            double step = 0.75 * run.text->height * run.text->xScale;
+            double index = std::round(offset / step);
+            std::string_view ours = run.text->text;
+            found = std::fabs(across) < 0.05 && std::fabs(offset - index * step) < 0.05 &&
+                    index >= 0 && index < static_cast<double>(ours.size()) &&
+                    ours.substr(static_cast<std::size_t>(index)).starts_with(text) &&
+                    std::fabs(run.text->height - height) < 1e-9;
+            if (found) break;
+        }
+        EXPECT_TRUE(found) << where << ": " << word;
+    }
+    EXPECT_EQ(characters, wordCharacters) << where;
+}
+
 void Check(const Qdxf_Info &drawing, const Qdxf_Entity &entity, const std::string &check,
            const std::string &values, std::size_t &faces, const std::string &where) {
     const auto &d = entity.data;
@@ -96,6 +155,16 @@ void Check(const Qdxf_Info &drawing, const Qdxf_Entity &entity, const std::strin
             lines += piece->data.text.text;
         }
         EXPECT_EQ(lines, values) << where;
+    } else if (check == "joined") {  // lines of at most 250 characters, broken at blanks
+        std::string joined;
+        for (const Qdxf_Entity *piece : Records(drawing, entity)) {
+            EXPECT_LE(std::strlen(piece->data.text.text), 250u) << where;
+            if (!joined.empty()) joined += ' ';
+            joined += piece->data.text.text;
+        }
+        EXPECT_EQ(joined, values) << where;
+    } else if (check == "words") {
+        CheckWords(Records(drawing, entity), values, where);
     } else if (check == "face") {
         std::vector<const Qdxf_Entity *> pieces = Records(drawing, entity);
         ASSERT_LT(faces, pieces.size()) << where;

@@ -64,10 +64,29 @@ def main(output):
         i = msp.add_blockref("B", (3, 2, 1), dxfattribs={"extrusion": extrusion})
         checks.append((i, "at", numbers(*OCS(extrusion).to_wcs((3, 2, 1)))))
     doc.blocks.new("B").add_line((0, 0), (1, 1))
-    for content in ("{\\fArial|b1;Bold} and \\S1/2; \\P{\\H2x;second} line",
-                    "one line ^J and^Ja caret break", "\\A1;\\C3;single"):
+    for content in ("one line ^J and^Ja caret break", "\\A1;\\C3;single"):
         m = msp.add_mtext(content, dxfattribs={"char_height": 2.5, "insert": (1, 1)})
         checks.append((m, "lines", "|".join(m.plain_text(split=True))))
+    # Set in lines and runs: each word where ezdxf's layout puts it.
+    words = " ".join(f"blabla{i:03d}" for i in range(340))  # chunks of 250 end in a blank
+    laid_out = []
+    for content, width, attachment, extrusion in (
+            ("{\\fArial|b1;Bold} and {\\C1;red}\\P{\\H2x;second} line", 30, 1, None),
+            ("one two three four five six seven eight", 10.2, 5, None),
+            ("one two three four five six seven eight", 10.2, 3, mirrored),
+            ("{\\H2x;Big} small {\\C1;red} \\W2;wide\\W1; \\A1;{\\H0.5x;mid} \\A2;top", 40, 2,
+             None),
+            ("\\pxqc;centre me please\\P\\pxqr;right\\P\\pxql;\\pxi1,l2;indented words that wrap",
+             12.4, 1, None),
+            ("a^Ib\tc tab^Istops", 20, 1, None),
+            (words, 40, 1, None)):
+        attribs = {"char_height": 1, "insert": (1, 2), "width": width,
+                   "attachment_point": attachment}
+        if extrusion:
+            attribs["extrusion"] = extrusion
+        laid_out.append(msp.add_mtext(content, dxfattribs=attribs))
+    m = msp.add_mtext(words, dxfattribs={"char_height": 1})
+    checks.append((m, "joined", m.plain_text()))
     mesh = msp.add_polyface()
     mesh.append_faces([[(0, 0, 0), (1, 0, 0), (1, 1, 1), (0, 1, 1)],
                        [(1, 0, 0), (2, 0, 0), (1, 1, 1)]])
@@ -80,10 +99,40 @@ def main(output):
 
     for form, fmt in (("ascii", "asc"), ("binary", "bin")):
         doc.saveas(os.path.join(output, f"modern_{form}.dxf"), fmt=fmt)
+    words_of(laid_out, checks)
     with open(os.path.join(output, "modern.ezdxf.tsv"), "w") as out:
         for entity, check, values in checks:
             out.write(f"{entity.dxf.handle}\t{check}\t{values}\n")
     return 0
+
+
+def words_of(mtexts, checks):
+    """Where ezdxf's layout of MTEXT (MTextExplode) sets each word, given the
+    advance vexlith estimates, 0.75 text heights a character, for its font:
+    "x y z height word" in world coordinates."""
+    import ezdxf
+    from ezdxf.addons import MTextExplode
+    from ezdxf.tools import fonts
+
+    class EstimatedFont(fonts.MonospaceFont):
+        def __init__(self, cap_height, width_factor=1.0):
+            super().__init__(cap_height, width_factor)
+            self._space_width = 0.75 * cap_height * abs(width_factor)
+
+        def text_width(self, text):
+            return 0.75 * len(text) * self.measurements.cap_height * self._width_factor
+
+    fonts.make_font = lambda ttf, cap_height, width_factor=1.0: EstimatedFont(cap_height,
+                                                                              width_factor)
+    scratch = ezdxf.new()
+    for m in mtexts:
+        block = scratch.blocks.new(f"W{m.dxf.handle}")
+        MTextExplode(block, doc=scratch).explode(m, destroy=False)
+        placed = []
+        for text in block.query("TEXT"):
+            x, y, z = text.ocs().to_wcs(text.dxf.insert)
+            placed.append(f"{x!r} {y!r} {z!r} {text.dxf.height!r} {text.dxf.text}")
+        checks.append((m, "words", "|".join(placed)))
 
 
 if __name__ == "__main__":

@@ -36,9 +36,11 @@ std::string Pieces(const Qdxf_Info &drawing, const char *name) {
         if (std::string(block->name) != name || block->typeFlag != 1) continue;
         std::string text = " {";
         for (const Qdxf_Entity *piece = block->entities; piece; piece = piece->next) {
-            EXPECT_EQ(std::string(piece->layerName) + "/" + std::to_string(piece->color), "0/0");
+            EXPECT_EQ(std::string(piece->layerName), "0");
             EXPECT_EQ(piece->block, block);
-            text += Describe(drawing, *piece) + (piece->next ? "; " : "");
+            text += Describe(drawing, *piece);
+            if (piece->color) text += " c" + std::to_string(piece->color);
+            text += piece->next ? "; " : "";
         }
         return text + "}";
     }
@@ -194,9 +196,16 @@ const Case kCases[] = {
       {50, 90.0},
       {7, "S"},
       {3, "{\\fArial|b1;bo"},
-      {1, "ld} \\S1/2; \\\\ \\{x\\}\\~%%d\\U+00B0"}},
+      {1, "ld} \\\\ \\{x\\}\\~%%d\\U+00B0"}},
      kModern,
-     "TEXT 'bold 1/2 \\ {x} %%d\\U+00B0' (1 2 0) h3 a90 f0 j12 at(1 2 0) S"},
+     "TEXT 'bold \\ {x} %%d\\U+00B0' (1 2 0) h3 a90 f0 j12 at(1 2 0) S"},
+    {"mtext of runs: a stack, a colour, an underline",
+     {{0, "MTEXT"}, {40, 2.0}, {1, "a\\S1/2;{\\C1;\\Lb}"}},
+     kModern,
+     "INSERT *U1 (0 0 0) s1,1,1 a0 {TEXT 'a' (0 -2 0) h2 a0 f0 j00; "
+     "TEXT '1' (1.5 -0.8 0) h1.4 a0 f0 j00; TEXT '2' (1.5 -2.6 0) h1.4 a0 f0 j00; "
+     "LINE (1.5 -1 0)(2.55 -1 0); TEXT 'b' (2.55 -2 0) h2 a0 f0 j00 c1; "
+     "LINE (2.55 -2.4 0)(4.05 -2.4 0) c1}"},
     {"mtext of lines",
      {{0, "MTEXT"},
       {10, 0.0},
@@ -214,7 +223,7 @@ const Case kCases[] = {
     {"mtext mirrored",
      {{0, "MTEXT"}, {10, 1.0}, {20, 2.0}, {40, 1.0}, {1, "m"}, {210, 0.0}, {220, 0.0}, {230, -1.0}},
      kModern,
-     "TEXT 'm' (1 2 0) h1 a0 f2 j03 at(1 2 0)"},
+     "TEXT 'm' (1 2 0) h1 a180 f2 j03 at(1 2 0)"},
     {"polyface",
      {{0, "POLYLINE"},
       {70, 64},
