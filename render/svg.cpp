@@ -10,8 +10,10 @@
 #include <cstdio>
 #include <numbers>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "model/text_advance.h"
 #include "output.h"
 
 namespace render {
@@ -178,21 +180,41 @@ public:
             out_ += "\" lengthAdjust=\"spacingAndGlyphs\"";
         }
         out_ += '>';
-        for (char c : label.text) {
-            switch (c) {
-                case '&':
-                    out_ += "&amp;";
-                    break;
-                case '<':
-                    out_ += "&lt;";
-                    break;
-                case '>':
-                    out_ += "&gt;";
-                    break;
-                default:
-                    out_ += c;
+        // Full-width characters set one text height wide, as the extents
+        // measure them (a CJK font's glyph is as wide as its size).
+        std::string_view text = label.text;
+        bool fullWidth = false;
+        for (std::size_t at = 0; at < text.size();) {
+            vexlith::TextCharacter character = vexlith::CharacterAt(text, at);
+            bool square = character.advance == vexlith::kFullWidthAdvancePerHeight;
+            if (square != fullWidth) {
+                if (square) {
+                    out_ += "<tspan font-size=\"";
+                    Number(vexlith::kFullWidthAdvancePerHeight * size, 3);
+                    out_ += "\">";
+                } else {
+                    out_ += "</tspan>";
+                }
+                fullWidth = square;
             }
+            for (char c : text.substr(at, character.length)) {
+                switch (c) {
+                    case '&':
+                        out_ += "&amp;";
+                        break;
+                    case '<':
+                        out_ += "&lt;";
+                        break;
+                    case '>':
+                        out_ += "&gt;";
+                        break;
+                    default:
+                        out_ += c;
+                }
+            }
+            at += character.length;
         }
+        if (fullWidth) out_ += "</tspan>";
         out_ += "</text>\n";
         Written();
     }

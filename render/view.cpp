@@ -60,7 +60,7 @@ void ExtentsSink::AddLabel(const Label &label) {
                   : label.align == TextAlign::Middle ? -length / 2.0
                                                      : -length;
     for (double u : {from, from + length}) {
-        for (double v : {-0.3, 1.0}) {
+        for (double v : {-vexlith::kDescentPerHeight, 1.0}) {
             box_.Add({label.origin.x + u * label.xAxis.x + v * label.yAxis.x,
                       label.origin.y + u * label.xAxis.y + v * label.yAxis.y});
         }

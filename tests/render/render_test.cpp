@@ -638,6 +638,20 @@ TEST(RenderSvg, WellFormedWithYUpAndColoursByBackground) {
     EXPECT_EQ(white[3], "path d=M 74.07 1000 L 1925.93 74.07 stroke=#000000");
 }
 
+// A full-width character is set one text height wide, as the extents
+// count it: "6畳" 1.75 heights, in a view of 1.89 (the margins).
+TEST(RenderSvg, FullWidthCharactersFitTheirExtents) {
+    SKIP_WITHOUT_PYTHON3();
+    DrawingPtr drawing = NewDrawing();
+    AddText(drawing->entities, "6\u7573", {0, 0, 0}, 10);
+    render::OutputOptions options;
+    options.width = 1890;  // 100 pixels a unit
+    std::vector<std::string> lines = ParsedSvg(*drawing, options);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[3].substr(0, 18), "text fill=#ffffff ") << lines[3];
+    EXPECT_EQ(lines[4], "tspan font-size=1000 \u7573");
+}
+
 TEST(RenderSvg, ScaledCirclesAndWideLinesInPixels) {
     SKIP_WITHOUT_PYTHON3();
     DrawingPtr drawing = NewDrawing();
