@@ -178,13 +178,15 @@ TEST(FaultInjection, EveryCutFailsCleanly) {
 // takes a made block's number, records placed in world coordinates.
 TEST(FaultInjection, EveryFailedAllocationFailsAReadWithOptionsCleanly) {
     TempFile file(Ascii(Drawing(
-        {Section("ENTITIES", {{0, "MTEXT"},    {8, "0"},        {1, "a\\Pb"},  {0, "LWPOLYLINE"},
-                              {10, 1.0},       {42, 0.5},       {10, 2.0},     {0, "ATTRIB"},
-                              {1, "v"},        {7, "S"},        {11, 1.0},     {0, "DIMENSION"},
-                              {2, "*D1"},      {0, "CIRCLE"},   {40, 1.0},     {230, -1.0},
-                              {0, "POLYLINE"}, {70, 64},        {0, "VERTEX"}, {70, 192},
-                              {0, "VERTEX"},   {70, 128},       {71, 1},       {72, -1},
-                              {0, "SEQEND"},   {0, "DIMENSION"}}),
+        {Section("ENTITIES", {{0, "MTEXT"},      {8, "0"},        {1, "a\\Pb\\S1/2;{\\C1;\\Lc}"},
+                              {0, "LWPOLYLINE"}, {10, 1.0},       {42, 0.5},
+                              {10, 2.0},         {0, "ATTRIB"},   {1, "v"},
+                              {7, "S"},          {11, 1.0},       {0, "DIMENSION"},
+                              {2, "*D1"},        {0, "CIRCLE"},   {40, 1.0},
+                              {230, -1.0},       {0, "POLYLINE"}, {70, 64},
+                              {0, "VERTEX"},     {70, 192},       {0, "VERTEX"},
+                              {70, 128},         {71, 1},         {72, -1},
+                              {0, "SEQEND"},     {0, "DIMENSION"}}),
          Section("BLOCKS", {{0, "BLOCK"}, {2, "*U1"}, {0, "ENDBLK"}})})));
     Qdxf_ReadOptions options{sizeof options, QDXF_READ_ALL, 0.0, nullptr, 0, nullptr};
     LogCapture log;
