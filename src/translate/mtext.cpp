@@ -14,13 +14,15 @@
 namespace vexlith::translate {
 namespace {
 
-constexpr std::uint32_t kMostCharacters = 250;  // in one TEXT, for R12 programs
-constexpr int kMostNesting = 64;                // brace levels whose formats are kept
-constexpr double kItalicSlant = 15.0;           // degrees
-constexpr double kStackScale = 0.7;             // a stack's parts, of the height
-constexpr double kLineDistance = 5.0 / 3.0;     // baseline to baseline, in line heights
-constexpr double kStrokeGap = 0.2;              // an underline below, an overline above
-constexpr double kTabStop = 4.0;                // in MTEXT heights
+// The most characters in one TEXT, for R12 programs; a full-width one
+// counts two, the bytes of a double-byte code page.
+constexpr std::uint32_t kMostCharacters = 250;
+constexpr int kMostNesting = 64;             // brace levels whose formats are kept
+constexpr double kItalicSlant = 15.0;        // degrees
+constexpr double kStackScale = 0.7;          // a stack's parts, of the height
+constexpr double kLineDistance = 5.0 / 3.0;  // baseline to baseline, in line heights
+constexpr double kStrokeGap = 0.2;           // an underline below, an overline above
+constexpr double kTabStop = 4.0;             // in MTEXT heights
 
 // Format codes of one letter, without an argument: \L \l \O \o \K \k
 // (underline, overline, strike-through on and off), \X (dimension text
@@ -99,6 +101,11 @@ void ParseParagraph(const char *p, const char *end, ParagraphFormat &paragraph) 
             return;  // tab stops, to the end
         }
     }
+}
+
+// What a character counts towards kMostCharacters.
+std::uint32_t Weight(const TextCharacter &character) {
+    return character.advance == kFullWidthAdvancePerHeight ? 2 : 1;
 }
 
 // The character at `at` of text in `page` (a double-byte code page, or 0):
@@ -340,14 +347,14 @@ private:
     // most half of what a TEXT holds, so that "a/b" fits one.
     bool StackPart(const char *p, const char *end, double *advance) {
         std::uint32_t count = 0;
-        while (p < end && count < kMostCharacters / 2 - 1) {
+        while (p < end && count + 2 < kMostCharacters / 2) {
             if (*p == '\\' && p + 1 < end && p[1] && std::strchr("/#^", p[1])) ++p;
             TextCharacter character = CharacterOf(p);
             character.length = std::min(character.length, static_cast<std::size_t>(end - p));
             if (!out_.text.Append(p, character.length)) return false;
             *advance += character.advance;
             p += character.length;
-            ++count;
+            count += Weight(character);
         }
         return true;
     }
@@ -388,7 +395,8 @@ private:
         std::uint32_t format;
         if (!CurrentFormat(&format)) return false;
         ContentItem::Kind kind = blank ? ContentItem::kBlank : ContentItem::kWord;
-        bool cut = !blank && wordCharacters_ >= kMostCharacters;
+        std::uint32_t weight = Weight({length, advance});
+        bool cut = !blank && wordCharacters_ + weight > kMostCharacters;
         ContentItem *item = out_.items.empty() ? nullptr : &out_.items[out_.items.size() - 1];
         if (!item || item->kind != kind || item->format != format || cut) {
             item = Add(kind);
@@ -402,8 +410,8 @@ private:
         const TextFormat &f = out_.formats[format];
         item->end = static_cast<std::uint32_t>(out_.text.size());
         item->advance += advance * f.height * f.widthFactor * f.tracking;
-        ++item->characters;
-        wordCharacters_ = blank ? 0 : wordCharacters_ + 1;
+        item->characters += weight;
+        wordCharacters_ = blank ? 0 : wordCharacters_ + weight;
         return true;
     }
 

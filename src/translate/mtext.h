@@ -23,8 +23,9 @@
 //
 // Lines break at blanks where the next word would reach past the reference
 // width (a word wider than it stands alone), and wherever a line would hold
-// more than 250 characters, the most an R12 program's TEXT takes: at the
-// last blank before, or within a word at 250.
+// more than 250 characters, the most an R12 program's TEXT takes (a
+// full-width character counts two, as a double-byte code page holds it): at
+// the last blank before, or within a word at 250.
 #ifndef VEXLITH_TRANSLATE_MTEXT_H
 #define VEXLITH_TRANSLATE_MTEXT_H
 
