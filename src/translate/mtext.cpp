@@ -186,6 +186,7 @@ private:
     }
 
     void Brace(bool open) {
+        changed_ = true;
         if (open) {
             if (depth_ < kMostNesting) saved_[depth_] = state_;
             ++depth_;
@@ -197,6 +198,7 @@ private:
 
     // The code at `at` (a backslash and more), past it.
     bool Code(const char *&at, const char *end) {
+        changed_ = true;
         char code = at[1];
         if (code == '\\' || code == '{' || code == '}') {
             at += 2;
@@ -361,12 +363,17 @@ private:
 
     // The index of the current format in the formats, added where it is new.
     bool CurrentFormat(std::uint32_t *index) {
+        if (!changed_) {
+            *index = static_cast<std::uint32_t>(out_.formats.size() - 1);
+            return true;
+        }
         TextFormat format = state_.format;
         if (state_.italic && format.oblique == 0) format.oblique = kItalicSlant;
         rt::Scratch<TextFormat> &formats = out_.formats;
         if (formats.empty() || !(formats[formats.size() - 1] == format)) {
             if (!formats.Append(format)) return false;
         }
+        changed_ = false;
         *index = static_cast<std::uint32_t>(formats.size() - 1);
         return true;
     }
@@ -429,6 +436,7 @@ private:
     State state_;
     State saved_[kMostNesting];
     int depth_ = 0;
+    bool changed_ = true;               // the format may differ from the last in formats
     std::uint32_t wordCharacters_ = 0;  // since the last place a line may break
 };
 
