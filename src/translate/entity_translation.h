@@ -11,8 +11,10 @@
 
 #include <cstdint>
 
+#include "translate/deferred.h"
 #include "translate/groups.h"
 #include "translate/hatch.h"
+#include "translate/styles.h"
 
 namespace vexlith {
 struct Qdxf_ReadState;
@@ -58,6 +60,10 @@ struct Translation {
     const Qdxf_Block *numberedUpTo;
     // The kinds already reported as translated, one bit each.
     std::uint32_t reported;
+    // What the drawn kinds refer to, and what they leave for the end of the
+    // read.
+    Styles styles;
+    DeferredWork deferred;
 
     // Empties the groups for the next entity.
     void BeginGathering() {

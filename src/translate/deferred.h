@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: MIT
+// What a translation leaves for the end of the read, when what it needs is
+// known: the LINEs of RAY and XLINE entities, clipped to the drawing's
+// extents, and the end caps of MLINE entities, drawn as their MLINESTYLE (an
+// object after the entities) asks. One pass at the end over the records that
+// asked for it; records handed to an entity callback are not among them.
+#ifndef VEXLITH_TRANSLATE_DEFERRED_H
+#define VEXLITH_TRANSLATE_DEFERRED_H
+
+#include <cstddef>
+#include <span>
+
+#include "runtime/scratch.h"
+#include "vexlith.h"
+
+namespace vexlith {
+struct Qdxf_ReadState;
+}
+
+namespace vexlith::translate {
+
+struct Deferred {
+    enum Kind : int { kRay, kXLine, kMLineCaps } kind;
+    Qdxf_Entity *line;  // RAY, XLINE: the LINE record
+    Qdxf_Block *block;  // MLINE: its block
+    // RAY, XLINE: the base point and the unit direction. MLINE: the ends of
+    // its start cap, then of its end cap (its outermost elements).
+    Qdxf_Coord point[4];
+    // MLINE: the direction each cap bulges out to; its flags (group 71); its
+    // style's handle and name, offsets into DeferredWork::texts (kNoText:
+    // none).
+    Qdxf_Coord outward[2];
+    int flags;
+    std::size_t handle, name;
+};
+constexpr std::size_t kNoText = static_cast<std::size_t>(-1);
+
+struct DeferredWork {
+    rt::Scratch<Deferred> items;
+    rt::Scratch<char> texts;  // NUL-terminated, one after another
+
+    // `length` bytes of `text` appended to the texts: their offset, or
+    // kNoText for a null text or an exhausted heap (*failed then set).
+    std::size_t Text(const char *text, std::size_t length, bool *failed);
+    void Release() {
+        items.Release();
+        texts.Release();
+    }
+};
+
+// At the end of a successful read: the deferred work done. False when the
+// heap is exhausted.
+bool FinishDeferred(Qdxf_ReadState &read, Qdxf_Info *drawing);
+
+// The kinds' own parts of it (infinite_line.cpp, mline.cpp).
+bool FinishInfiniteLines(const Qdxf_Info *drawing, std::span<const Deferred> items);
+bool FinishMLineCaps(Qdxf_ReadState &read, Qdxf_Info *drawing, const Deferred &item,
+                     const char *texts);
+
+}  // namespace vexlith::translate
+
+#endif
