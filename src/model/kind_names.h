@@ -24,9 +24,9 @@ static_assert(std::size(kKindNames) == QDXF_3DFACE + 1);
 // name its log gives a POLYLINE polyface mesh (flag 64), which it translates
 // as well: "NAME entity translated".
 inline constexpr const char *kTranslatedKindNames[] = {
-    "LWPOLYLINE", "ELLIPSE", "SPLINE",    "MTEXT",   "DIMENSION", "ACAD_TABLE",
-    "ATTRIB",     "LEADER",  "HATCH",     "MULTILEADER", "MLINE", "MESH",
-    "TOLERANCE",  "WIPEOUT", "IMAGE",     "RAY",     "XLINE"};
+    "LWPOLYLINE", "ELLIPSE", "SPLINE", "MTEXT",       "DIMENSION", "ACAD_TABLE",
+    "ATTRIB",     "LEADER",  "HATCH",  "MULTILEADER", "MLINE",     "MESH",
+    "TOLERANCE",  "WIPEOUT", "IMAGE",  "RAY",         "XLINE"};
 inline constexpr const char *kPolyfaceKindName = "POLYLINE (polyface mesh)";
 
 }  // namespace vexlith

@@ -20,9 +20,10 @@ bool FinishDeferred(Qdxf_ReadState &read, Qdxf_Info *drawing) {
     DeferredWork &work = read.translation.deferred;
     std::span<const Deferred> items(work.items.data(), work.items.size());
     if (items.empty()) return true;
-    if (!FinishInfiniteLines(drawing, items)) return false;
+    FinishInfiniteLines(drawing, work.extents, items);
     for (const Deferred &item : items) {
-        if (item.kind == Deferred::kMLineCaps && !FinishMLineCaps(read, drawing, item, work.texts.data()))
+        if (item.kind == Deferred::kMLineCaps &&
+            !FinishMLineCaps(read, drawing, item, work.texts.data()))
             return false;
     }
     return true;

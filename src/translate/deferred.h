@@ -2,14 +2,16 @@
 // What a translation leaves for the end of the read, when what it needs is
 // known: the LINEs of RAY and XLINE entities, clipped to the drawing's
 // extents, and the end caps of MLINE entities, drawn as their MLINESTYLE (an
-// object after the entities) asks. One pass at the end over the records that
-// asked for it; records handed to an entity callback are not among them.
+// object after the entities) asks. Both are pieces of the entity's block, so
+// an entity handed to an entity callback is the record the whole read lists;
+// one pass at the end over the blocks that asked for it.
 #ifndef VEXLITH_TRANSLATE_DEFERRED_H
 #define VEXLITH_TRANSLATE_DEFERRED_H
 
 #include <cstddef>
 #include <span>
 
+#include "runtime/name_index.h"
 #include "runtime/scratch.h"
 #include "vexlith.h"
 
@@ -21,8 +23,8 @@ namespace vexlith::translate {
 
 struct Deferred {
     enum Kind : int { kRay, kXLine, kMLineCaps } kind;
-    Qdxf_Entity *line;  // RAY, XLINE: the LINE record
-    Qdxf_Block *block;  // MLINE: its block
+    Qdxf_Entity *line;  // RAY, XLINE: the LINE piece
+    Qdxf_Block *block;  // the entity's block
     // RAY, XLINE: the base point and the unit direction. MLINE: the ends of
     // its start cap, then of its end cap (its outermost elements).
     Qdxf_Coord point[4];
@@ -35,9 +37,35 @@ struct Deferred {
 };
 constexpr std::size_t kNoText = static_cast<std::size_t>(-1);
 
+struct Box {
+    Qdxf_Coord low, high;
+    bool empty = true;
+    void Add(const Qdxf_Coord &point);
+};
+
+// The extents of the model space, entity by entity of the ENTITIES section
+// as each is read (before an entity callback sees it): an INSERT by the box
+// of its block's pieces, measured once.
+class ModelExtents {
+public:
+    // False when the heap is exhausted.
+    bool Add(Qdxf_ReadState &read, const Qdxf_Info *drawing, const Qdxf_Entity &entity);
+    const Box &box() const { return box_; }
+    void Release();
+
+private:
+    struct BlockBox;
+    bool AddTo(Qdxf_ReadState &read, const Qdxf_Info *drawing, const Qdxf_Entity &entity, int depth,
+               Box &box);
+    Box box_;
+    rt::NameIndex measured_;  // block name to its BlockBox
+    rt::Scratch<BlockBox *> blocks_;
+};
+
 struct DeferredWork {
     rt::Scratch<Deferred> items;
     rt::Scratch<char> texts;  // NUL-terminated, one after another
+    ModelExtents extents;
 
     // `length` bytes of `text` appended to the texts: their offset, or
     // kNoText for a null text or an exhausted heap (*failed then set).
@@ -45,6 +73,7 @@ struct DeferredWork {
     void Release() {
         items.Release();
         texts.Release();
+        extents.Release();
     }
 };
 
@@ -53,7 +82,8 @@ struct DeferredWork {
 bool FinishDeferred(Qdxf_ReadState &read, Qdxf_Info *drawing);
 
 // The kinds' own parts of it (infinite_line.cpp, mline.cpp).
-bool FinishInfiniteLines(const Qdxf_Info *drawing, std::span<const Deferred> items);
+void FinishInfiniteLines(const Qdxf_Info *drawing, const ModelExtents &extents,
+                         std::span<const Deferred> items);
 bool FinishMLineCaps(Qdxf_ReadState &read, Qdxf_Info *drawing, const Deferred &item,
                      const char *texts);
 

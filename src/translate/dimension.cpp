@@ -23,16 +23,19 @@
 // DIMZIN's zeros and DIMDSEP's separator, inside DIMPOST; "R" before a
 // radius, %%c before a diameter, %%d after an angle) where group 1 is empty
 // or holds "<>", no text for a single blank; a line of it per line of its
-// MTEXT formatting. It is centred on point 11 where the entity gives one,
-// along the dimension line and readable from below or the right (horizontal
-// where DIMTIH or DIMTOH ask, group 53 its angle where given); centred on the
-// line (DIMTAD 0) it breaks the line by its estimated width.
+// MTEXT formatting. It is centred where CAD programs put it (at the middle
+// of the line or arc, above it for DIMTAD, else on it, which it then breaks
+// by its estimated width), or on point 11 where the user placed it (128 in
+// the type) and for radius, diameter and ordinate dimensions, whose point 11
+// is where the user picked; along the line and readable from below or the
+// right, horizontal where DIMTIH or DIMTOH ask, at group 53's angle where
+// given.
 //
 // Approximated: every arrowhead is closed filled but ticks and DIMBLK "NONE";
-// the fit of text and arrows is decided by the length of the line alone;
-// units other than decimal, tolerances, alternate units, text styles and the
-// text's background are not drawn; the measured text of an angle is in
-// decimal degrees.
+// the fit of text and arrows is decided by the length of the line alone, and
+// a text that does not fit is not moved; units other than decimal,
+// tolerances, alternate units, text styles and the text's background are not
+// drawn; the measured text of an angle is in decimal degrees.
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -144,7 +147,8 @@ std::string_view FormatNumber(double value, int decimals, int zeros, char separa
     char digits[64];
     auto [end, error] =
         std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, decimals);
-    std::string_view text(digits, error == std::errc{} ? static_cast<std::size_t>(end - digits) : 0);
+    std::string_view text(digits,
+                          error == std::errc{} ? static_cast<std::size_t>(end - digits) : 0);
     if ((zeros & 8) && text.find('.') != std::string_view::npos) {
         while (text.back() == '0')
             text.remove_suffix(1);
@@ -234,23 +238,25 @@ bool Drawing::MakeText(double value, bool angle, std::string_view prefix) {
         int decimals = style_.Int(Dim::kAngleDecimals);
         if (decimals < 0) decimals = style_.Int(Dim::kDecimals);
         int zeros = style_.Int(Dim::kAngleZeros);
-        number = FormatNumber(value * 180 / kPi, decimals, (zeros & 1 ? 4 : 0) | (zeros & 2 ? 8 : 0),
-                              '.', digits);
+        number = FormatNumber(value * 180 / kPi, decimals,
+                              (zeros & 1 ? 4 : 0) | (zeros & 2 ? 8 : 0), '.', digits);
     } else {
         double measured = value * style_[Dim::kLinearFactor];
         double rounding = style_[Dim::kRounding];
-        if (rounding > 0 && std::isfinite(rounding)) measured = std::round(measured / rounding) * rounding;
+        if (rounding > 0 && std::isfinite(rounding))
+            measured = std::round(measured / rounding) * rounding;
         int separator = style_.Int(Dim::kDecimalSeparator);
-        number = FormatNumber(measured, style_.Int(Dim::kDecimals), style_.Int(Dim::kZeros),
-                              separator > 32 && separator < 127 ? static_cast<char>(separator) : '.',
-                              digits);
+        number = FormatNumber(
+            measured, style_.Int(Dim::kDecimals), style_.Int(Dim::kZeros),
+            separator > 32 && separator < 127 ? static_cast<char>(separator) : '.', digits);
     }
     // The measurement, inside DIMPOST for lengths.
     rt::Scratch<char> &measurement = translation_.plain;
     measurement.Clear();
     std::string_view post = angle ? std::string_view() : style_.post;
     std::size_t slot = post.find("<>");
-    std::string_view before = slot == std::string_view::npos ? std::string_view() : post.substr(0, slot);
+    std::string_view before =
+        slot == std::string_view::npos ? std::string_view() : post.substr(0, slot);
     std::string_view after = slot == std::string_view::npos ? post : post.substr(slot + 2);
     if (!measurement.Append(prefix.data(), prefix.size()) ||
         !measurement.Append(before.data(), before.size()) ||
@@ -260,8 +266,10 @@ bool Drawing::MakeText(double value, bool angle, std::string_view prefix) {
 
     // Group 1: "" the measurement, " " none, else the text with "<>" for it.
     std::string_view given = d_.text ? std::string_view(d_.text->text, d_.text->length) : "";
-    if (given == " ") given = "";
-    else if (given.empty()) given = "<>";
+    if (given == " ")
+        given = "";
+    else if (given.empty())
+        given = "<>";
     std::size_t at = given.find("<>");
     bool ok = at == std::string_view::npos
                   ? content.Append(given.data(), given.size())
@@ -297,7 +305,8 @@ Outcome Drawing::Texts(const Qdxf_Coord &middle, double along, bool inside, bool
     for (std::size_t index = 0; !text.empty(); ++index) {
         std::size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
-        double lift = ((static_cast<double>(lines) - 1) / 2 - static_cast<double>(index)) * distance;
+        double lift =
+            ((static_cast<double>(lines) - 1) / 2 - static_cast<double>(index)) * distance;
         if (!line.empty()) {
             Outcome outcome =
                 sketch_.Text(line, vec::AddScaled(at, up, lift), textHeight_, angle, textColor_);
@@ -337,7 +346,9 @@ Outcome Drawing::DimensionLine(const Qdxf_Coord &a, const Qdxf_Coord &b, bool br
         if (offLine < textHeight_) {
             double angle = TextAngle(AngleOf(u), true) - AngleOf(u);
             double half = (std::fabs(TextWidth() * std::cos(angle)) +
-                           std::fabs(textHeight_ * std::sin(angle))) / 2 + gap_;
+                           std::fabs(textHeight_ * std::sin(angle))) /
+                              2 +
+                          gap_;
             double center = vec::Dot(vec::Sub(t, from), u);
             cutFrom = center - half;
             cutTo = center + half;
@@ -348,8 +359,8 @@ Outcome Drawing::DimensionLine(const Qdxf_Coord &a, const Qdxf_Coord &b, bool br
         start = std::max(start, 0.0);
         end = std::min(end, total);
         if (!(end > start)) return Outcome::Done;
-        return sketch_.Line(Flat(vec::AddScaled(from, u, start)), Flat(vec::AddScaled(from, u, end)),
-                            lineColor_);
+        return sketch_.Line(Flat(vec::AddScaled(from, u, start)),
+                            Flat(vec::AddScaled(from, u, end)), lineColor_);
     };
     Outcome outcome = cutTo > cutFrom ? piece(0, cutFrom) : piece(0, total);
     if (outcome == Outcome::Done && cutTo > cutFrom) outcome = piece(cutTo, total);
@@ -375,13 +386,13 @@ Outcome Drawing::Linear(const Qdxf_Coord *at, bool aligned) {
         return vec::AddScaled(origin, extension, t);
     };
     Qdxf_Coord a = foot(first), b = foot(second);
+    // The text first: its width breaks the line.
+    if (!MakeText(std::fabs(vec::Dot(vec::Sub(b, a), along)), false, "")) return Outcome::NoMemory;
     Outcome outcome = Extension(first, a, style_.Int(Dim::kSuppressFirst) != 0);
     if (outcome == Outcome::Done)
         outcome = Extension(second, b, style_.Int(Dim::kSuppressSecond) != 0);
     if (outcome == Outcome::Done) outcome = DimensionLine(a, b, true);
     if (outcome != Outcome::Done) return outcome;
-    double length = std::fabs(vec::Dot(vec::Sub(b, a), along));
-    if (!MakeText(length, false, "")) return Outcome::NoMemory;
     Qdxf_Coord middle = vec::Scale(vec::Add(a, b), 0.5);
     double textAlong = Readable(AngleOf(along));
     Qdxf_Coord up = Direction(textAlong + kPi / 2);
@@ -418,9 +429,9 @@ Outcome Drawing::Angular(const Qdxf_Coord *at, bool threePoint) {
     // holding the arc's point.
     double ray[2];
     for (int i = 0; i < 2; ++i) {
-        const Qdxf_Coord &far = vec::Distance(side[i][1], center) > vec::Distance(side[i][0], center)
-                                    ? side[i][1]
-                                    : side[i][0];
+        const Qdxf_Coord &far =
+            vec::Distance(side[i][1], center) > vec::Distance(side[i][0], center) ? side[i][1]
+                                                                                  : side[i][0];
         ray[i] = AngleOf(vec::Sub(far, center));
     }
     double start, end;
@@ -460,8 +471,8 @@ Outcome Drawing::Angular(const Qdxf_Coord *at, bool threePoint) {
         double beyond = style_.Scaled(Dim::kExtensionBeyond);
         double from = radius > high ? std::max(high, 0.0) + offset : low - offset;
         double to = radius > high ? radius + beyond : radius - beyond;
-        Outcome outcome = sketch_.Line(vec::AddScaled(center, u, from), vec::AddScaled(center, u, to),
-                                       extensionColor_);
+        Outcome outcome = sketch_.Line(vec::AddScaled(center, u, from),
+                                       vec::AddScaled(center, u, to), extensionColor_);
         if (outcome != Outcome::Done) return outcome;
     }
     Outcome outcome = sketch_.Arc(center, radius, start, end, lineColor_);
@@ -482,8 +493,8 @@ Outcome Drawing::Angular(const Qdxf_Coord *at, bool threePoint) {
     double middle = start + sweep / 2;
     Qdxf_Coord textPoint = TextPoint(tip(middle));
     bool inside = Sweep(start, AngleOf(vec::Sub(textPoint, center))) <= sweep;
-    return Texts(vec::AddScaled(center, Direction(middle), radius + TextLift()),
-                 middle + kPi / 2, inside);
+    return Texts(vec::AddScaled(center, Direction(middle), radius + TextLift()), middle + kPi / 2,
+                 inside);
 }
 
 Outcome Drawing::Radial(const Qdxf_Coord *at, bool diameter) {
@@ -506,8 +517,8 @@ Outcome Drawing::Radial(const Qdxf_Coord *at, bool diameter) {
         Qdxf_Coord rim = vec::AddScaled(center, out, radius);
         // Up to the text, or on under it when it sits above the line.
         double along = vec::Dot(vec::Sub(textPoint, center), out);
-        double reach = style_.Int(Dim::kTextAbove) ? along + TextWidth() / 2
-                                                   : along - TextWidth() / 2 - gap_;
+        double reach =
+            style_.Int(Dim::kTextAbove) ? along + TextWidth() / 2 : along - TextWidth() / 2 - gap_;
         if (reach > radius + arrowSize_) {
             outcome = sketch_.Line(vec::AddScaled(rim, out, arrowSize_),
                                    vec::AddScaled(center, out, reach), lineColor_);
@@ -596,7 +607,8 @@ Outcome DrawDimension(Context &context) {
         default:
             return context.Invalid("a dimension of an unknown type");
     }
-    if (outcome == Outcome::Invalid && !context.why) context.why = "definition points that make no dimension";
+    if (outcome == Outcome::Invalid && !context.why)
+        context.why = "definition points that make no dimension";
     return outcome == Outcome::Done ? sketch.Finish() : outcome;
 }
 

@@ -28,7 +28,8 @@ Outcome TranslateImageFrame(Context &context) {
     };
     if (points.size() < 2) {
         points.Clear();
-        for (const Qdxf_Coord corner : {Qdxf_Coord{-0.5, -0.5, 0}, Qdxf_Coord{size.x - 0.5, size.y - 0.5, 0}}) {
+        for (const Qdxf_Coord corner :
+             {Qdxf_Coord{-0.5, -0.5, 0}, Qdxf_Coord{size.x - 0.5, size.y - 0.5, 0}}) {
             if (!points.Append(corner)) return Outcome::NoMemory;
         }
     }
@@ -40,9 +41,12 @@ Outcome TranslateImageFrame(Context &context) {
             if (!points.Append(corner)) return Outcome::NoMemory;
         }
     }
-    for (Qdxf_Coord &point : std::span(points.data(), points.size()))
+    for (Qdxf_Coord &point : std::span(points.data(), points.size())) {
         point = place(point.x, point.y);
-    if (vec::Distance(points[0], points[points.size() - 1]) == 0) points.Truncate(points.size() - 1);
+        if (!vec::IsFinite(point)) return context.Invalid("a point that is not a number");
+    }
+    if (vec::Distance(points[0], points[points.size() - 1]) == 0)
+        points.Truncate(points.size() - 1);
     return SetPolyline(context.entity, std::span(points.data(), points.size()), 1 | 8, k3dVertex,
                        &context.why);
 }

@@ -25,7 +25,7 @@ Outcome AddFace(Sketch &sketch, const Qdxf_Coord *corners[4], int count, int hid
     piece->data.polyline.count = 4;
     piece->data.polyline.vertices = vertices;
     piece->data.polyline.flag = hidden;
-    return Outcome::Done;
+    return sketch.Placed(*piece);
 }
 
 }  // namespace
@@ -58,14 +58,16 @@ Outcome TranslateMesh(Context &context) {
         const EntityGroup *corner = faces + at;
         at += static_cast<std::size_t>(count);
         for (std::int32_t i = 0; i < count; ++i) {
-            if (corner[i].integer < 0 || static_cast<std::size_t>(corner[i].integer) >= points.size())
+            if (corner[i].integer < 0 ||
+                static_cast<std::size_t>(corner[i].integer) >= points.size())
                 return context.Invalid("a face names a vertex it does not have");
         }
         if (count < 3) continue;
-        auto pointOf = [&](std::int32_t i) { return &points[static_cast<std::size_t>(corner[i].integer)]; };
+        auto pointOf = [&](std::int32_t i) {
+            return &points[static_cast<std::size_t>(corner[i].integer)];
+        };
         if (count <= 4) {
-            const Qdxf_Coord *corners[4] = {pointOf(0), pointOf(1), pointOf(2),
-                                            pointOf(count - 1)};
+            const Qdxf_Coord *corners[4] = {pointOf(0), pointOf(1), pointOf(2), pointOf(count - 1)};
             Outcome outcome = AddFace(sketch, corners, count, 0);
             if (outcome != Outcome::Done) return outcome;
             continue;

@@ -103,7 +103,8 @@ Outcome TranslateMLine(Context &context) {
         for (std::size_t at = 0; at < vertices; ++at) {
             if (!element.Append(pointOf(at, offsetOf(at, e)))) return release(Outcome::NoMemory);
         }
-        Outcome outcome = sketch.Polyline(std::span(element.data(), element.size()), nullptr, closed);
+        Outcome outcome =
+            sketch.Polyline(std::span(element.data(), element.size()), nullptr, closed);
         if (outcome != Outcome::Done) return release(outcome);
     }
     Qdxf_Block *block = sketch.Block();

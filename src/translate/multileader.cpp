@@ -8,6 +8,7 @@
 // Approximated: spline leader lines are drawn straight, every arrowhead is
 // closed filled, the text's frame, background and the content block's
 // attributes are not drawn.
+#include <cmath>
 #include <cstring>
 
 #include "translate/records.h"
@@ -92,8 +93,9 @@ Outcome AddBlock(Context &context, Sketch &sketch, const Content &content) {
     insert.xScale = content.blockScale.x;
     insert.yScale = content.blockScale.y;
     insert.zScale = content.blockScale.z;
-    insert.rotationAngle = FileAngle(content.blockRotation);
-    return Outcome::Done;
+    insert.rotationAngle =
+        std::isfinite(content.blockRotation) ? FileAngle(content.blockRotation) : 0;
+    return sketch.Placed(*piece);
 }
 
 }  // namespace
@@ -147,7 +149,8 @@ Outcome TranslateMultiLeader(Context &context) {
                 (void)(SetAxis(content.textAt, group, 12) ||
                        SetAxis(content.textDirection, group, 13) ||
                        SetAxis(content.textNormal, group, 11) ||
-                       SetAxis(content.blockAt, group, 15) || SetAxis(content.blockScale, group, 16));
+                       SetAxis(content.blockAt, group, 15) ||
+                       SetAxis(content.blockScale, group, 16));
                 break;
             case Part::kLeader: {
                 Branch &branch = branches[branches.size() - 1];
@@ -170,7 +173,8 @@ Outcome TranslateMultiLeader(Context &context) {
                     ++lines[lines.size() - 1].count;
                 }
                 if (code == 20 || code == 30) {
-                    if (lines[lines.size() - 1].count) SetAxis(points[points.size() - 1], group, 10);
+                    if (lines[lines.size() - 1].count)
+                        SetAxis(points[points.size() - 1], group, 10);
                 }
                 break;
         }
@@ -200,7 +204,8 @@ Outcome TranslateMultiLeader(Context &context) {
         double length = branch.doglegLength > 0 ? branch.doglegLength : entityDogleg;
         if (outcome != Outcome::Done || !branch.landed || !branch.doglegged || !(length > 0))
             continue;
-        outcome = sketch.Line(branch.landing, vec::AddScaled(branch.landing, branch.dogleg, length));
+        outcome =
+            sketch.Line(branch.landing, vec::AddScaled(branch.landing, branch.dogleg, length));
     }
     if (outcome == Outcome::Done && content.hasBlock && content.block)
         outcome = AddBlock(context, sketch, content);

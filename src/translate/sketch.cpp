@@ -2,6 +2,7 @@
 // Pieces of drawn entities.
 #include "translate/sketch.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cmath>
@@ -27,6 +28,34 @@ double RecordAngle(double radians) {
     double angle = std::fmod(radians, turn);
     if (angle < 0) angle += turn;
     return std::isfinite(angle) ? FileAngle(angle) : 0.0;
+}
+
+// Whether every number of a piece is one: definition data that is not (NaN,
+// or infinite from overflow) makes no drawing.
+bool Finite(const Qdxf_Entity &piece) {
+    const auto &d = piece.data;
+    switch (piece.type) {
+        case QDXF_LINE:
+            return vec::IsFinite(d.line.start) && vec::IsFinite(d.line.end);
+        case QDXF_SOLID:
+            return std::all_of(std::begin(d.solid.corner), std::end(d.solid.corner),
+                               [](const Qdxf_Coord &c) { return vec::IsFinite(c); });
+        case QDXF_TEXT:
+            return vec::IsFinite(d.text.insertionPoint) && std::isfinite(d.text.height);
+        case QDXF_ARC:
+            return vec::IsFinite(d.arc.center) && std::isfinite(d.arc.radius);
+        case QDXF_INSERT:
+            return vec::IsFinite(d.insert.insertionPoint) &&
+                   vec::IsFinite({d.insert.xScale, d.insert.yScale, d.insert.zScale});
+        case QDXF_POLYLINE:
+        case QDXF_3DFACE:
+            for (int i = 0; i < d.polyline.count; ++i) {
+                if (!vec::IsFinite(d.polyline.vertices[i].location)) return false;
+            }
+            return true;
+        default:
+            return true;
+    }
 }
 
 }  // namespace
@@ -56,6 +85,10 @@ Qdxf_Entity *Sketch::Add(Qdxf_EntityType type, int color) {
 }
 
 Outcome Sketch::Placed(Qdxf_Entity &piece) {
+    if (!Finite(piece)) {
+        context_.why = "a point or size that is not a number";
+        return Outcome::Invalid;
+    }
     if (!placed_) return Outcome::Done;
     if (piece.type == QDXF_LINE) {
         piece.data.line.start = Place(placement_, piece.data.line.start);
@@ -91,8 +124,8 @@ Outcome Sketch::Arrow(Arrowhead kind, const Qdxf_Coord &tip, const Qdxf_Coord &d
     return Placed(*piece);
 }
 
-Outcome Sketch::Text(std::string_view text, const Qdxf_Coord &middle, double height,
-                     double angle, int color) {
+Outcome Sketch::Text(std::string_view text, const Qdxf_Coord &middle, double height, double angle,
+                     int color) {
     rt::Owned<char> copy(CopyText(context_.Utf8(), text.data(), text.size()));
     rt::Owned<Qdxf_Coord> alignment(rt::New<Qdxf_Coord>());
     Qdxf_Entity *piece = copy && alignment ? Add(QDXF_TEXT, color) : nullptr;

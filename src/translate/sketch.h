@@ -54,7 +54,8 @@ public:
     // A new piece of `type`, for the pieces above; null when the heap is
     // exhausted.
     Qdxf_Entity *Add(Qdxf_EntityType type, int color);
-    // A piece filled in by hand, placed as the sketch's others.
+    // A piece filled in by hand, placed as the sketch's others; Invalid for
+    // a piece with a number that is not finite.
     Outcome Placed(Qdxf_Entity &piece);
 
     // Makes the entity an INSERT of the block of the pieces.

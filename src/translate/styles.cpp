@@ -48,11 +48,13 @@ double NumberOf(Qdxf_ValueKind kind, std::int32_t integer, double real, const ch
                 std::size_t length) {
     if (kind == QDXF_VALUE_INT) return integer;
     if (kind == QDXF_VALUE_REAL) return real;
-    std::string_view digits(kind == QDXF_VALUE_TEXT ? text : "", kind == QDXF_VALUE_TEXT ? length : 0);
+    std::string_view digits(kind == QDXF_VALUE_TEXT ? text : "",
+                            kind == QDXF_VALUE_TEXT ? length : 0);
     while (!digits.empty() && digits.front() == ' ')
         digits.remove_prefix(1);
     double number = NAN;
-    bool read = std::from_chars(digits.data(), digits.data() + digits.size(), number).ec == std::errc{};
+    bool read =
+        std::from_chars(digits.data(), digits.data() + digits.size(), number).ec == std::errc{};
     return read ? number : NAN;
 }
 
@@ -127,7 +129,8 @@ bool Styles::Keep(const GroupView &group) {
             if (group.code == kArrowCode) return text(entry->arrow, nullptr);
             if (group.code == kArrowHandleCode) return text(entry->arrowHandle, nullptr);
             int row = RowOf(group.code);
-            double value = NumberOf(group.kind, group.integer, group.real, group.text, group.length);
+            double value =
+                NumberOf(group.kind, group.integer, group.real, group.text, group.length);
             if (row >= 0 && std::isfinite(value)) {
                 entry->number[row] = value;
                 entry->set |= 1u << row;
@@ -162,7 +165,8 @@ bool Styles::KeepVariable(const char *name, Qdxf_ValueKind kind, std::int32_t in
     if (rt::TextEqual(name, "DIMBLK")) return keepText(headerArrow_);
     for (int row = 0; row < kDimNumbers; ++row) {
         if (!rt::TextEqual(name, kDimRows[row].variable)) continue;
-        double value = NumberOf(kind, integer, real, text, kind == QDXF_VALUE_TEXT ? std::strlen(text) : 0);
+        double value =
+            NumberOf(kind, integer, real, text, kind == QDXF_VALUE_TEXT ? std::strlen(text) : 0);
         if (std::isfinite(value)) {
             header_[row] = value;
             headerSet_ |= 1u << row;
@@ -188,7 +192,7 @@ DimStyle Styles::Resolve(const char *name, Groups groups) {
             if (entry->set >> row & 1) style.number[row] = entry->number[row];
         }
         if (entry->post) style.post = entry->post;
-        const char *arrow = entry->arrow ? entry->arrow
+        const char *arrow = entry->arrow         ? entry->arrow
                             : entry->arrowHandle ? BlockName(entry->arrowHandle)
                                                  : nullptr;
         if (arrow) style.arrow = arrow;
@@ -223,7 +227,8 @@ DimStyle Styles::Resolve(const char *name, Groups groups) {
                 style.arrow = arrow ? arrow : "";
             }
             int row = RowOf(code);
-            double value = NumberOf(group.kind, group.integer, group.real, group.text, group.length);
+            double value =
+                NumberOf(group.kind, group.integer, group.real, group.text, group.length);
             if (row >= 0 && std::isfinite(value)) style.number[row] = value;
             code = -1;
         }
@@ -256,13 +261,15 @@ bool Styles::FindBlock(const Qdxf_Info *drawing, const char *name, const Qdxf_Bl
 
 void Styles::Release() {
     for (Entry *entry : entries_) {
-        for (char *text : {entry->name, entry->handle, entry->post, entry->arrow, entry->arrowHandle})
+        for (char *text :
+             {entry->name, entry->handle, entry->post, entry->arrow, entry->arrowHandle})
             rt::Free(text);
         rt::Free(entry);
     }
     entries_.Release();
     entry_ = nullptr;
-    for (rt::NameIndex *index : {&dimStyles_, &blockRecords_, &mlineHandles_, &mlineNames_, &blocks_})
+    for (rt::NameIndex *index :
+         {&dimStyles_, &blockRecords_, &mlineHandles_, &mlineNames_, &blocks_})
         index->Release();
     indexedUpTo_ = nullptr;
     rt::Free(headerPost_);

@@ -10,8 +10,8 @@
 // estimated text and a text height more, a symbol's compartment square;
 // composite frames and datum identifiers are drawn as plain rows.
 #include <cctype>
-#include <cstring>
 #include <cmath>
+#include <cstring>
 #include <string_view>
 
 #include "model/text_advance.h"
@@ -53,7 +53,8 @@ bool CompartmentText(std::string_view part, rt::Scratch<char> &symbols, rt::Scra
         for (i += 7; i < part.size() && part[i] != '}'; ++i) {
             char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(part[i])));
             const char *symbol = letter >= 'a' && letter <= 'z' ? kGdtSymbols[letter - 'a'] : "";
-            bool ok = *symbol ? symbols.Append(symbol, std::strlen(symbol)) : symbols.Append(part[i]);
+            bool ok =
+                *symbol ? symbols.Append(symbol, std::strlen(symbol)) : symbols.Append(part[i]);
             if (!ok) return false;
         }
     }
@@ -94,8 +95,8 @@ Outcome TranslateTolerance(Context &context) {
         if (group.code == 3 && !styleName) styleName = &group;
         if (!SetAxis(insertion, group, 10)) SetAxis(direction, group, 11);
     }
-    DimStyle style = translation.styles.Resolve(styleName ? styleName->text : nullptr,
-                                                context.groups);
+    DimStyle style =
+        translation.styles.Resolve(styleName ? styleName->text : nullptr, context.groups);
     double height = style.Scaled(Dim::kTextHeight);
     if (!(height > 0) || !std::isfinite(height)) return context.Invalid("a text height of 0");
     Ocs ocs;
@@ -121,20 +122,23 @@ Outcome TranslateTolerance(Context &context) {
         Outcome outcome = Outcome::Done;
         while (!line.empty() && outcome == Outcome::Done) {
             std::string_view part = NextPiece(line, "%%v");
-            if (!CompartmentText(part, translation.line, translation.plain)) return Outcome::NoMemory;
+            if (!CompartmentText(part, translation.line, translation.plain))
+                return Outcome::NoMemory;
             std::string_view shown(translation.plain.data(), translation.plain.size());
             if (shown.find_first_not_of(' ') == std::string_view::npos) continue;
             // An escape advances as one character, not as its seven.
             std::size_t characters = Shown(shown);
             double advance = TextAdvance(shown) -
                              static_cast<double>(shown.size() - characters) * kAdvancePerHeight;
-            double width = characters == 1 ? rowHeight : std::max(rowHeight, (advance + 1) * height);
+            double width =
+                characters == 1 ? rowHeight : std::max(rowHeight, (advance + 1) * height);
             outcome = sketch.Line(at(x, top), at(x, top - rowHeight));
             if (outcome == Outcome::Done)
                 outcome = sketch.Text(shown, at(x + width / 2, middle), height, angle);
             x += width;
         }
-        if (outcome == Outcome::Done && x > 0) outcome = sketch.Line(at(x, top), at(x, top - rowHeight));
+        if (outcome == Outcome::Done && x > 0)
+            outcome = sketch.Line(at(x, top), at(x, top - rowHeight));
         if (outcome == Outcome::Done && x > 0) outcome = sketch.Line(at(0, top), at(x, top));
         if (outcome == Outcome::Done && x > 0)
             outcome = sketch.Line(at(0, top - rowHeight), at(x, top - rowHeight));
