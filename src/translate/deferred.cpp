@@ -20,7 +20,7 @@ bool FinishDeferred(Qdxf_ReadState &read, Qdxf_Info *drawing) {
     DeferredWork &work = read.translation.deferred;
     std::span<const Deferred> items(work.items.data(), work.items.size());
     if (items.empty()) return true;
-    FinishInfiniteLines(drawing, work.extents, items);
+    if (!FinishInfiniteLines(read, drawing, items)) return false;
     for (const Deferred &item : items) {
         if (item.kind == Deferred::kMLineCaps &&
             !FinishMLineCaps(read, drawing, item, work.texts.data()))

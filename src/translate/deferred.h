@@ -8,6 +8,8 @@
 #ifndef VEXLITH_TRANSLATE_DEFERRED_H
 #define VEXLITH_TRANSLATE_DEFERRED_H
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <span>
 
@@ -37,15 +39,22 @@ struct Deferred {
 };
 constexpr std::size_t kNoText = static_cast<std::size_t>(-1);
 
+// A box about points; a coordinate that is NaN adds nothing (an infinite
+// one makes the box infinite, and the lines clipped to it fall back).
 struct Box {
-    Qdxf_Coord low, high;
-    bool empty = true;
-    void Add(const Qdxf_Coord &point);
+    Qdxf_Coord low{HUGE_VAL, HUGE_VAL, HUGE_VAL}, high{-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+
+    bool empty() const { return !(low.x <= high.x && low.y <= high.y && low.z <= high.z); }
+    void Add(const Qdxf_Coord &p) {
+        low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
+        high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
+    }
 };
 
-// The extents of the model space, entity by entity of the ENTITIES section
-// as each is read (before an entity callback sees it): an INSERT by the box
-// of its block's pieces, measured once.
+// The extents of the model space, entity by entity of the ENTITIES section:
+// as each is read in a read with an entity callback (before the callback
+// sees it), else at the end of the read; an INSERT by the box of its block's
+// pieces, measured once.
 class ModelExtents {
 public:
     // False when the heap is exhausted.
@@ -82,7 +91,7 @@ struct DeferredWork {
 bool FinishDeferred(Qdxf_ReadState &read, Qdxf_Info *drawing);
 
 // The kinds' own parts of it (infinite_line.cpp, mline.cpp).
-void FinishInfiniteLines(const Qdxf_Info *drawing, const ModelExtents &extents,
+bool FinishInfiniteLines(Qdxf_ReadState &read, const Qdxf_Info *drawing,
                          std::span<const Deferred> items);
 bool FinishMLineCaps(Qdxf_ReadState &read, Qdxf_Info *drawing, const Deferred &item,
                      const char *texts);

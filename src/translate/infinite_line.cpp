@@ -13,7 +13,9 @@
 // with QDXF_READ_WORLD, or for the default direction). They are known at the
 // end of the read, when the LINE gets its ends (until then it is its base
 // point); a drawing without such entities takes the header's $EXTMIN and
-// $EXTMAX where the header gives them.
+// $EXTMAX where the header gives them. A read that hands its entities to a
+// callback counts each as it is read; a whole read, at its end, the entities
+// the drawing holds: the same records.
 #include <algorithm>
 #include <cmath>
 #include <string_view>
@@ -68,17 +70,6 @@ Qdxf_Line Clip(Box box, const Qdxf_Coord &base, const Qdxf_Coord &direction, boo
 }
 
 }  // namespace
-
-void Box::Add(const Qdxf_Coord &p) {
-    if (!vec::IsFinite(p)) return;
-    if (empty) {
-        low = high = p;
-        empty = false;
-        return;
-    }
-    low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
-    high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
-}
 
 struct ModelExtents::BlockBox {
     const Qdxf_Block *block;
@@ -159,7 +150,7 @@ bool ModelExtents::AddTo(Qdxf_ReadState &read, const Qdxf_Info *drawing, const Q
         found->state = 2;
     }
     const Box &inner = found->box;
-    if (inner.empty) return true;
+    if (inner.empty()) return true;
     const Qdxf_Coord &base = found->block->basePoint;
     double c = std::cos(insert.rotationAngle), s = std::sin(insert.rotationAngle);
     int columns = std::max(insert.columnCount, 1), rows = std::max(insert.rowCount, 1);
@@ -224,14 +215,21 @@ Outcome TranslateXLine(Context &context) {
     return TranslateInfinite(context, true);
 }
 
-void FinishInfiniteLines(const Qdxf_Info *drawing, const ModelExtents &extents,
+bool FinishInfiniteLines(Qdxf_ReadState &read, const Qdxf_Info *drawing,
                          std::span<const Deferred> items) {
-    Box box = extents.box().empty ? HeaderBox(drawing) : extents.box();
+    auto line = [](const Deferred &item) { return item.kind != Deferred::kMLineCaps; };
+    if (std::none_of(items.begin(), items.end(), line)) return true;
+    ModelExtents &extents = read.translation.deferred.extents;
+    for (const Qdxf_Entity *entity = drawing->entities; entity; entity = entity->next) {
+        if (!extents.Add(read, drawing, *entity)) return false;
+    }
+    Box box = extents.box().empty() ? HeaderBox(drawing) : extents.box();
     for (const Deferred &item : items) {
-        if (item.kind != Deferred::kMLineCaps)
+        if (line(item))
             item.line->data.line =
                 Clip(box, item.point[0], item.point[1], item.kind == Deferred::kXLine);
     }
+    return true;
 }
 
 }  // namespace vexlith::translate
