@@ -255,7 +255,8 @@ void KeepStyleEntries(Qdxf_ReadState &read, rt::Report **report, const char *end
     for (;;) {
         GroupMark mark = MarkGroup(source);
         ReadGroup(source, &inner, &group);
-        if (!inner && group.kind == QDXF_VALUE_NONE)
+        // A value of a later version's code, for an entry that is kept.
+        if (!inner && group.kind == QDXF_VALUE_NONE && styles.Keeping())
             ReadGroupWithLaterKind(source, mark, &inner, &group);
         if (inner) return VX_FAIL(out, inner, "Error reading group");
         bool stored = true;

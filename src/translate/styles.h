@@ -66,6 +66,8 @@ public:
     // heap is exhausted.
     bool Begin(std::string_view kind);
     bool Keep(const GroupView &group);
+    // Whether the groups now read are kept (else Keep drops them).
+    bool Keeping() const { return entry_ != nullptr; }
     // A header variable (its name without "$") and its first value group.
     bool KeepVariable(const char *name, Qdxf_ValueKind kind, std::int32_t integer, double real,
                       const char *text);
