@@ -23,9 +23,10 @@ static_assert(std::size(kKindNames) == QDXF_3DFACE + 1);
 // The kinds outside the ten that QDXF_READ_MODERN_KINDS translates, and the
 // name its log gives a POLYLINE polyface mesh (flag 64), which it translates
 // as well: "NAME entity translated".
-inline constexpr const char *kTranslatedKindNames[] = {"LWPOLYLINE", "ELLIPSE",   "SPLINE",
-                                                       "MTEXT",      "DIMENSION", "ACAD_TABLE",
-                                                       "ATTRIB",     "LEADER",    "HATCH"};
+inline constexpr const char *kTranslatedKindNames[] = {
+    "LWPOLYLINE", "ELLIPSE", "SPLINE", "MTEXT",       "DIMENSION", "ACAD_TABLE",
+    "ATTRIB",     "LEADER",  "HATCH",  "MULTILEADER", "MLINE",     "MESH",
+    "TOLERANCE",  "WIPEOUT", "IMAGE",  "RAY",         "XLINE"};
 inline constexpr const char *kPolyfaceKindName = "POLYLINE (polyface mesh)";
 
 }  // namespace vexlith

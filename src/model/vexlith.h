@@ -405,7 +405,8 @@ typedef struct Qdxf_ReadOptions {
  * what the flags ask for. Null options read as qdxf_Read does.
  * QDXF_READ_MODERN_KINDS: each entity still becomes exactly one record, in
  * file order. LWPOLYLINE, ELLIPSE, SPLINE, MTEXT, DIMENSION, ACAD_TABLE,
- * ATTRIB, LEADER, HATCH and polyface meshes become records of the ten; what
+ * ATTRIB, LEADER, HATCH, MULTILEADER, MLINE, MESH, TOLERANCE, WIPEOUT, IMAGE,
+ * RAY, XLINE and polyface meshes become records of the ten; what
  * one record cannot hold becomes an INSERT, at the origin and unscaled, of an
  * anonymous block ("*U" and a number no block of the file uses, type flag 1)
  * appended to the drawing's blocks, whose pieces are on layer "0" in colour

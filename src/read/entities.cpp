@@ -938,6 +938,13 @@ Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *dr
     }
     entity->layer = FindLayer(read, drawing, entity->layerName);
     entity->block = block;
+    // The extents RAY and XLINE entities are clipped to, counted before a
+    // callback takes the entity (a whole read counts them at its end).
+    if (read.entityCallback && (read.flags & QDXF_READ_MODERN_KINDS) && !block &&
+        !read.translation.deferred.extents.Add(read, drawing, *entity)) {
+        VX_FAIL(out, nullptr, "Memory allocation error");
+        return nullptr;
+    }
     return entity.release();
 }
 

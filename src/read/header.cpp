@@ -222,6 +222,10 @@ void ReadHeader(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing) {
             rt::TextEqual(variable->name, "DWGCODEPAGE")) {
             read.encoding.codePage = translate::CodePageOf(value->value.text);
         }
+        if ((read.flags & QDXF_READ_MODERN_KINDS) &&
+            !read.translation.styles.KeepVariable(variable->name, value->kind, value->value.integer,
+                                                  value->value.real, value->value.text))
+            return VX_FAIL(out, nullptr, "Memory allocation error");
         for (const KnownVariable &known : kKnownVariables) {
             if (!rt::TextEqual(variable->name, known.name)) continue;
             StoreVariable(&inner, drawing->header, known, variable.get());

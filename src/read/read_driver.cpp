@@ -147,6 +147,9 @@ int ReadSection(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing) {
         if (inner) VX_FAIL(out, inner, "Error reading ENTITIES section");
         // A callback that stopped the read ends it here, as EOF would.
         if (read.stopped) return 1;
+    } else if ((read.flags & QDXF_READ_MODERN_KINDS) && rt::TextEqual(name, "OBJECTS")) {
+        KeepStyleEntries(read, &inner, "ENDSEC");
+        if (inner) VX_FAIL(out, inner, "Error reading OBJECTS section");
     } else {
         SkipSection(source, &inner);
         if (inner) VX_FAIL(out, inner, "Error skipping section");
@@ -294,7 +297,8 @@ Qdxf_Info *ReadDrawing(ReadScope &scope, const char *fileName, qmet_Meter *meter
         }
     }
 
-    if (!translate::FinishRead(read, scope.drawing)) {
+    if (!translate::FinishRead(read, scope.drawing) ||
+        !translate::FinishDeferred(read, scope.drawing)) {
         VX_FAIL_AS(out, kFunction, nullptr, "Memory allocation error");
         return nullptr;
     }

@@ -60,6 +60,11 @@ constexpr double Radians(double degrees) {
 // other table is skipped.
 void ReadTables(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing);
 void SkipTable(GroupSource &source, rt::Report **report);
+// QDXF_READ_MODERN_KINDS: the entries of a table, or the objects of the
+// OBJECTS section, that the drawn kinds look up (dimension styles, block
+// records, multiline styles), kept group by group up to `end` ("ENDTAB" or
+// "ENDSEC").
+void KeepStyleEntries(Qdxf_ReadState &read, rt::Report **report, const char *end);
 void ReadLtypeTable(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing);
 void ReadLayerTable(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing);
 void ReadStyleTable(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing);

@@ -2,6 +2,8 @@
 // The TABLES section: a sequence of tables, each (0, "TABLE"), (2, name), its
 // entries and (0, "ENDTAB"). The LTYPE, LAYER and STYLE tables are read into
 // the drawing's tables record entry by entry; every other table is skipped.
+#include <string_view>
+
 #include "model/release.h"
 #include "read/readers.h"
 
@@ -243,6 +245,39 @@ void ReadStyleTable(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawin
     FailTable(out, __func__, inner, outcome, "STYLE");
 }
 
+void KeepStyleEntries(Qdxf_ReadState &read, rt::Report **report, const char *end) {
+    rt::ReportOut out(report);
+    GroupSource &source = read.source;
+    translate::Styles &styles = read.translation.styles;
+    rt::Report *inner = nullptr;
+    GroupView group{};
+    bool table = rt::TextEqual(end, "ENDTAB");
+    for (;;) {
+        GroupMark mark = MarkGroup(source);
+        ReadGroup(source, &inner, &group);
+        // A value of a later version's code, for an entry that is kept.
+        if (!inner && group.kind == QDXF_VALUE_NONE && styles.Keeping())
+            ReadGroupWithLaterKind(source, mark, &inner, &group);
+        if (inner) return VX_FAIL(out, inner, "Error reading group");
+        bool stored = true;
+        if (group.code == 0 && group.kind == QDXF_VALUE_TEXT) {
+            std::string_view tag(group.text, group.length);
+            if (tag == end) break;
+            // A table without its ENDTAB ends at the next one or the section's end.
+            if (table && (tag == "TABLE" || tag == "ENDSEC")) {
+                PushBackGroup(source, mark);
+                break;
+            }
+            stored = styles.Begin(tag);
+        } else {
+            stored = styles.Keep(group);
+        }
+        if (!stored) return VX_FAIL(out, nullptr, "Memory allocation error");
+    }
+    // No entry goes on past its table.
+    styles.Begin("");
+}
+
 void SkipTable(GroupSource &source, rt::Report **report) {
     SkipPast(source, report, "ENDTAB", __func__);
 }
@@ -273,6 +308,10 @@ void ReadTables(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing) {
         } else if (rt::TextEqual(name, "STYLE")) {
             ReadStyleTable(read, &inner, drawing);
             if (inner) return VX_FAIL(out, inner, "Error reading STYLE table");
+        } else if ((read.flags & QDXF_READ_MODERN_KINDS) &&
+                   (rt::TextEqual(name, "DIMSTYLE") || rt::TextEqual(name, "BLOCK_RECORD"))) {
+            KeepStyleEntries(read, &inner, "ENDTAB");
+            if (inner) return VX_FAIL(out, inner, "Error reading %s table", name);
         } else {
             SkipTable(source, &inner);
             if (inner) return VX_FAIL(out, inner, "Error skipping table");

@@ -32,6 +32,8 @@ public:
     // `parent`, null for the ENTITIES section) an INSERT of it. False when the
     // heap is exhausted; the entity is then unchanged.
     bool Place(Qdxf_Entity &entity, Qdxf_Block *parent);
+    // The block being filled (null before the first piece).
+    Qdxf_Block *Block() const { return block_; }
 
 private:
     bool Begin();

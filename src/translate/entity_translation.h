@@ -11,9 +11,11 @@
 
 #include <cstdint>
 
+#include "translate/deferred.h"
 #include "translate/groups.h"
 #include "translate/hatch.h"
 #include "translate/mtext.h"
+#include "translate/styles.h"
 
 namespace vexlith {
 struct Qdxf_ReadState;
@@ -61,6 +63,10 @@ struct Translation {
     std::uint32_t reported;
     // The entity's text values of codes 1 and 3 keep the blanks at their ends.
     bool blanksKept;
+    // What the drawn kinds refer to, and what they leave for the end of the
+    // read.
+    Styles styles;
+    DeferredWork deferred;
 
     // Empties the groups for the next entity.
     void BeginGathering() {

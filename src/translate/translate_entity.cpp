@@ -10,12 +10,21 @@
 //   SPLINE       3-D POLYLINE.
 //   MTEXT        TEXT for one run, else a block of a TEXT per run and
 //                LINEs (mtext.h).
-//   DIMENSION    INSERT of its block (group 2), at its group 12 point.
+//   DIMENSION    INSERT of its block (group 2), at its group 12 point; one
+//                whose block the drawing lacks is drawn (dimension.cpp).
 //   ACAD_TABLE   INSERT of its block (group 2), at its insertion point.
 //   ATTRIB       TEXT; an invisible one (flag 1) stays INVALID.
-//   LEADER       3-D POLYLINE through its vertices.
+//   LEADER       3-D POLYLINE through its vertices, in a block with its
+//                arrowhead where it has one (leader.cpp).
 //   HATCH        a block of its boundary paths (closed POLYLINEs), its solid
 //                fill (SOLID triangles) or its pattern (LINEs).
+//   MULTILEADER  a block of its leader lines, arrowheads, landings and
+//                content (multileader.cpp).
+//   MLINE        a block of a POLYLINE per element and its caps (mline.cpp).
+//   MESH         a block of a 3DFACE per face (mesh.cpp).
+//   TOLERANCE    a block of its frames (LINEs) and texts (tolerance.cpp).
+//   WIPEOUT, IMAGE  its frame, a closed 3-D POLYLINE (image_frame.cpp).
+//   RAY, XLINE   LINE clipped to the drawing's extents (infinite_line.cpp).
 //   POLYLINE with flag 64 (polyface mesh): a block of a 3DFACE per face.
 #include <climits>
 #include <cmath>
@@ -31,43 +40,11 @@
 #include "translate/entity_translation.h"
 #include "translate/mtext.h"
 #include "translate/records.h"
+#include "translate/translator.h"
 #include "translate/world.h"
 
 namespace vexlith::translate {
 namespace {
-
-// What one translation works on.
-struct Context {
-    Qdxf_ReadState &read;
-    Qdxf_Info *drawing;
-    Qdxf_Block *parent;
-    Qdxf_Entity &entity;
-    Groups groups;
-    // Why the entity stays INVALID (null: it stays so by rule, unreported).
-    const char *why = nullptr;
-    // The record is in the coordinate system of the extrusion direction.
-    bool inOcs = false;
-
-    Translation &translation() { return read.translation; }
-    const TextEncoding *Utf8() const {
-        return (read.flags & QDXF_READ_UTF8) ? &read.encoding : nullptr;
-    }
-    bool World() const { return (read.flags & QDXF_READ_WORLD) != 0; }
-    Outcome Invalid(const char *reason) {
-        why = reason;
-        return Outcome::Invalid;
-    }
-};
-
-// Groups 10 + base, 20 + base, 30 + base set x, y and z.
-bool SetAxis(Qdxf_Coord &point, const EntityGroup &group, int base) {
-    // Compared before subtracting: a clamped code may be INT_MIN.
-    if (group.code < base || group.code > base + 20) return false;
-    int axis = group.code - base;
-    if (axis != 0 && axis != 10 && axis != 20) return false;
-    (axis == 0 ? point.x : axis == 10 ? point.y : point.z) = group.real;
-    return true;
-}
 
 // Counts the groups of `code`; false for more than a record counts.
 bool CountOf(Groups groups, int code, int *count) {
@@ -175,17 +152,6 @@ Outcome TranslateSplineEntity(Context &context) {
     return outcome == Outcome::Done ? CurvePolyline(context) : outcome;
 }
 
-Outcome TranslateLeader(Context &context) {
-    Points &points = context.translation().points;
-    points.Clear();
-    for (const EntityGroup &group : context.groups) {
-        if (group.code == 10 && !points.Append({group.real, 0, 0})) return Outcome::NoMemory;
-        if (!points.empty() && (group.code == 20 || group.code == 30))
-            SetAxis(points[points.size() - 1], group, 10);
-    }
-    return CurvePolyline(context);
-}
-
 // DIMENSION and ACAD_TABLE: the block the entity names is its drawing.
 Outcome InsertNamedBlock(Context &context, int pointBase) {
     const EntityGroup *name = nullptr;
@@ -222,8 +188,17 @@ Outcome InsertNamedBlock(Context &context, int pointBase) {
     return Outcome::Done;
 }
 
+// A DIMENSION without its block is drawn.
 Outcome TranslateDimension(Context &context) {
-    return InsertNamedBlock(context, 12);
+    const EntityGroup *name = nullptr;
+    for (const EntityGroup &group : context.groups) {
+        if (group.code == 2 && !name) name = &group;
+    }
+    const Qdxf_Block *block = nullptr;
+    if (name && name->length &&
+        !context.translation().styles.FindBlock(context.drawing, name->text, &block))
+        return Outcome::NoMemory;
+    return block ? InsertNamedBlock(context, 12) : DrawDimension(context);
 }
 
 Outcome TranslateTable(Context &context) {
@@ -589,9 +564,11 @@ using Translator = Outcome (*)(Context &context);
 
 // In the order of kTranslatedKindNames.
 constexpr Translator kTranslators[] = {
-    TranslateLwPolyline, TranslateEllipseEntity, TranslateSplineEntity,
-    TranslateMText,      TranslateDimension,     TranslateTable,
-    TranslateAttrib,     TranslateLeader,        TranslateHatchEntity,
+    TranslateLwPolyline,  TranslateEllipseEntity, TranslateSplineEntity, TranslateMText,
+    TranslateDimension,   TranslateTable,         TranslateAttrib,       TranslateLeaderEntity,
+    TranslateHatchEntity, TranslateMultiLeader,   TranslateMLine,        TranslateMesh,
+    TranslateTolerance,   TranslateImageFrame,    TranslateImageFrame,   TranslateRay,
+    TranslateXLine,
 };
 constexpr int kGatheredCount = static_cast<int>(std::size(kTranslators));
 static_assert(std::size(kTranslatedKindNames) == std::size(kTranslators));
@@ -640,6 +617,12 @@ void Translation::Release() {
     line.Release();
     mtext.Release();
     made.Release();
+    styles.Release();
+    deferred.Release();
+}
+
+Outcome TranslateMTextGroups(Context &context) {
+    return TranslateMText(context);
 }
 
 bool GathersGroups(const char *kind) {

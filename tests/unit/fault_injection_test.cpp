@@ -173,6 +173,30 @@ TEST(FaultInjection, EveryCutFailsCleanly) {
     }
 }
 
+// Every failing allocation of a read of `file` with all options, whole or
+// through an entity callback, fails it cleanly.
+void FailEachAllocation(const std::string &file, bool each) {
+    Qdxf_ReadOptions options{sizeof options, QDXF_READ_ALL, 0.0, nullptr, 0, nullptr};
+    auto ignore = [](void *, const Qdxf_Info *, const Qdxf_Entity *) { return 0; };
+    LogCapture log;
+    long liveBefore = pellund_TestLiveBlocks();
+    for (long n = 0, calls = 0; n <= calls; ++n) {
+        pellund_TestReset();
+        if (n) pellund_TestFailAllocation(n);  // n 0: the clean read, which counts them
+        qerr_Report *report = nullptr;
+        DrawingPtr drawing(
+            each ? qdxf_ReadEach(file.c_str(), nullptr, &options, ignore, nullptr, &report)
+                 : qdxf_ReadWithOptions(file.c_str(), nullptr, &options, &report));
+        if (!n) calls = pellund_TestAllocationCount();
+        pellund_TestReset();
+        ASSERT_EQ(!drawing, n != 0) << "failing allocation " << n;
+        EXPECT_TRUE(!n || kOutOfMemory.count(Messages(report).back())) << "allocation " << n;
+        qerr_ReportFree(report);
+        drawing.reset();
+        EXPECT_EQ(pellund_TestLiveBlocks(), liveBefore) << "failing allocation " << n;
+    }
+}
+
 // The read options' translations under every failing allocation: an MTEXT of
 // lines and a polyface mesh in blocks of their own, a block read later that
 // takes a made block's number, records placed in world coordinates.
@@ -188,22 +212,38 @@ TEST(FaultInjection, EveryFailedAllocationFailsAReadWithOptionsCleanly) {
                               {70, 128},         {71, 1},         {72, -1},
                               {0, "SEQEND"},     {0, "DIMENSION"}}),
          Section("BLOCKS", {{0, "BLOCK"}, {2, "*U1"}, {0, "ENDBLK"}})})));
-    Qdxf_ReadOptions options{sizeof options, QDXF_READ_ALL, 0.0, nullptr, 0, nullptr};
-    LogCapture log;
-    long liveBefore = pellund_TestLiveBlocks();
-    for (long n = 0, calls = 0; n <= calls; ++n) {
-        pellund_TestReset();
-        if (n) pellund_TestFailAllocation(n);  // n 0: the clean read, which counts them
-        qerr_Report *report = nullptr;
-        DrawingPtr drawing(qdxf_ReadWithOptions(file.c_str(), nullptr, &options, &report));
-        if (!n) calls = pellund_TestAllocationCount();
-        pellund_TestReset();
-        ASSERT_EQ(!drawing, n != 0) << "failing allocation " << n;
-        EXPECT_TRUE(!n || kOutOfMemory.count(Messages(report).back())) << "allocation " << n;
-        qerr_ReportFree(report);
-        drawing.reset();
-        EXPECT_EQ(pellund_TestLiveBlocks(), liveBefore) << "failing allocation " << n;
-    }
+    FailEachAllocation(file.path(), false);
+}
+
+// The kinds drawn as pieces, with the styles they look up and the work left
+// for the end of the read, whole and through a callback.
+TEST(FaultInjection, EveryFailedAllocationFailsADrawingOfPiecesCleanly) {
+    // clang-format off
+    std::vector<Group> entities = {
+        {0, "DIMENSION"}, {70, 1}, {13, 0.0}, {14, 2.0}, {10, 2.0}, {20, 1.0}, {1, "a\\Pb <>"},
+        {0, "DIMENSION"}, {70, 5}, {13, 1.0}, {14, 0.0}, {24, 1.0}, {10, 1.0}, {20, 1.0},
+        {0, "LEADER"}, {10, 0.0}, {10, 1.0},
+        {0, "MULTILEADER"}, {300, "CONTEXT_DATA{"}, {290, 1}, {304, "x\\Py"}, {296, 1},
+        {341, "1F"}, {302, "LEADER{"}, {290, 1}, {291, 1}, {11, 1.0}, {304, "LEADER_LINE{"},
+        {10, 0.0}, {20, 1.0}, {305, "}"}, {303, "}"}, {301, "}"},
+        {0, "MLINE"}, {2, "S"}, {73, 2}, {11, 0.0}, {23, 1.0}, {74, 1}, {41, 0.5}, {74, 1},
+        {41, -0.5}, {11, 3.0}, {23, 1.0}, {74, 1}, {41, 0.5}, {74, 1}, {41, -0.5},
+        {0, "MESH"}, {10, 0.0}, {10, 1.0}, {10, 0.0}, {20, 1.0}, {93, 4}, {90, 3}, {90, 0},
+        {90, 1}, {90, 2},
+        {0, "TOLERANCE"}, {1, "{\\Fgdt;j}%%v0.1^JA"},
+        {0, "IMAGE"}, {11, 1.0}, {22, 1.0}, {13, 2.0}, {23, 2.0},
+        {0, "RAY"}, {11, 1.0}, {0, "XLINE"}, {21, 1.0}, {0, "INSERT"}, {2, "B"}};
+    TempFile file(Ascii(Drawing({
+        Section("HEADER", {{9, "$DIMASZ"}, {40, 0.5}, {9, "$DIMPOST"}, {1, "<> mm"}}),
+        Section("TABLES", {{0, "TABLE"}, {2, "DIMSTYLE"}, {0, "DIMSTYLE"}, {2, "Standard"},
+                           {41, 0.3}, {0, "ENDTAB"}, {0, "TABLE"}, {2, "BLOCK_RECORD"},
+                           {0, "BLOCK_RECORD"}, {5, "1F"}, {2, "B"}, {0, "ENDTAB"}}),
+        Section("BLOCKS", {{0, "BLOCK"}, {2, "B"}, {0, "LINE"}, {11, 1.0}, {0, "ENDBLK"}}),
+        Section("ENTITIES", entities),
+        Section("OBJECTS", {{0, "MLINESTYLE"}, {5, "20"}, {2, "S"}, {70, 16 | 64 | 256 | 1024}})})));
+    // clang-format on
+    FailEachAllocation(file.path(), false);
+    FailEachAllocation(file.path(), true);
 }
 
 }  // namespace

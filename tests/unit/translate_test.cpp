@@ -175,16 +175,20 @@ const Case kCases[] = {
      kModern,
      "TEXT 'value' (1 2 0) h2.5 a30 f0 j12 at(5 6 0) S"},
     {"invisible attrib", {{0, "ATTRIB"}, {1, "v"}, {70, 1}}, kModern, "INVALID"},
-    {"dimension",
-     {{0, "DIMENSION"}, {2, "*D1"}, {10, 5.0}, {12, 1.0}},
+    {"dimension without its block, the style's values those of the DXF reference",
+     {{0, "DIMENSION"}, {2, "*D1"}, {70, 1}, {13, 0.0}, {14, 2.0}, {10, 2.0}, {20, 1.0}},
      kModern,
-     "INSERT *D1 (1 0 0) s1,1,1 a0"},
+     "INSERT *U1 (0 0 0) s1,1,1 a0 {LINE (0 0.0625 0)(0 1.18 0); LINE (2 0.0625 0)(2 1.18 0); "
+     "LINE (0 1 0)(0.505 1 0); LINE (1.495 1 0)(2 1 0); "
+     "SOLID (0 1 0)(0.18 0.97 0)(0.18 1.03 0)(0.18 1.03 0); "
+     "SOLID (2 1 0)(1.82 1.03 0)(1.82 0.97 0)(1.82 0.97 0); "
+     "TEXT '2.0000' (1 1 0) h0.18 a0 f0 j12 at(1 1 0)}"},
     {"table",
      {{0, "ACAD_TABLE"}, {2, "*T1"}, {10, 7.0}, {20, 8.0}, {10, 1.0}},
      kModern,
      "INSERT *T1 (7 8 0) s1,1,1 a0"},
     {"leader",
-     {{0, "LEADER"}, {10, 1.0}, {20, 2.0}, {10, 3.0}, {20, 4.0}, {30, 5.0}},
+     {{0, "LEADER"}, {71, 0}, {10, 1.0}, {20, 2.0}, {10, 3.0}, {20, 4.0}, {30, 5.0}},
      kModern,
      "POLYLINE 8 e0 [(1 2 0)(3 4 5)]"},
     {"mtext of one line",
@@ -298,9 +302,9 @@ TEST(Translate, TheLogSaysEachKindTranslatedOnceAndEachFailure) {
                                    {5, "2F"},     {0, "XLINE"},  {0, "XLINE"}};
     Outcome outcome = Read(entities, kModern);
     EXPECT_EQ(outcome.log, (std::vector<std::string>{
-                               "LEADER entity translated",
-                               "DIMENSION entity not translated: it names no block (handle 2F)",
-                               "XLINE entity ignored"}));
+                               "LEADER entity translated", "DIMENSION entity translated",
+                               "XLINE entity not translated: a direction without length",
+                               "XLINE entity not translated: a direction without length"}));
 }
 
 // Made blocks take numbers no block of the file has: above those read before
