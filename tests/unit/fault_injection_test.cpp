@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <thread>
 
 #include "pellund_testing.h"
 #include "test_support.h"
@@ -186,21 +187,37 @@ TEST(FaultInjection, EveryFailedAllocationFailsAReadWithOptionsCleanly) {
                               {0, "VERTEX"},   {70, 128},       {71, 1},       {72, -1},
                               {0, "SEQEND"},   {0, "DIMENSION"}}),
          Section("BLOCKS", {{0, "BLOCK"}, {2, "*U1"}, {0, "ENDBLK"}})})));
+    // Texts of a double-byte page ("日本" in Shift-JIS), read on a thread of
+    // their own: the read's converters leave nothing behind on it.
+    TempFile doubleByte(Ascii(Drawing(
+        {Section("HEADER", {{9, "$ACADVER"}, {1, "AC1015"}, {9, "$DWGCODEPAGE"}, {3, "ANSI_932"}}),
+         Section(
+             "ENTITIES",
+             {{0, "TEXT"}, {1, "\x93\xfa\x96\x7b"}, {0, "MTEXT"}, {1, "\x93\xfa\\P\x96\x7b"}})})));
     Qdxf_ReadOptions options{sizeof options, QDXF_READ_ALL, 0.0, nullptr, 0, nullptr};
     LogCapture log;
     long liveBefore = pellund_TestLiveBlocks();
-    for (long n = 0, calls = 0; n <= calls; ++n) {
-        pellund_TestReset();
-        if (n) pellund_TestFailAllocation(n);  // n 0: the clean read, which counts them
-        qerr_Report *report = nullptr;
-        DrawingPtr drawing(qdxf_ReadWithOptions(file.c_str(), nullptr, &options, &report));
-        if (!n) calls = pellund_TestAllocationCount();
-        pellund_TestReset();
-        ASSERT_EQ(!drawing, n != 0) << "failing allocation " << n;
-        EXPECT_TRUE(!n || kOutOfMemory.count(Messages(report).back())) << "allocation " << n;
-        qerr_ReportFree(report);
-        drawing.reset();
-        EXPECT_EQ(pellund_TestLiveBlocks(), liveBefore) << "failing allocation " << n;
+    for (const TempFile *input : {&file, &doubleByte}) {
+        for (long n = 0, calls = 0; n <= calls; ++n) {
+            pellund_TestReset();
+            if (n) pellund_TestFailAllocation(n);  // n 0: the clean read, which counts them
+            qerr_Report *report = nullptr;
+            DrawingPtr drawing;
+            auto read = [&] {
+                drawing.reset(qdxf_ReadWithOptions(input->c_str(), nullptr, &options, &report));
+            };
+            input == &file ? read() : std::thread(read).join();
+            if (!n) calls = pellund_TestAllocationCount();
+            pellund_TestReset();
+            ASSERT_EQ(!drawing, n != 0) << "failing allocation " << n;
+            EXPECT_TRUE(!n || kOutOfMemory.count(Messages(report).back())) << "allocation " << n;
+            if (!n && input == &doubleByte) {
+                EXPECT_STREQ(drawing->entities->data.text.text, "\u65e5\u672c");
+            }
+            qerr_ReportFree(report);
+            drawing.reset();
+            EXPECT_EQ(pellund_TestLiveBlocks(), liveBefore) << "failing allocation " << n;
+        }
     }
 }
 
