@@ -29,7 +29,17 @@ Point At(const Segment &arc, double parameter) {
 
 }  // namespace
 
+namespace {
+
+// What CAD programs do not plot does not count for the frame.
+bool Plotted(const Source *source) {
+    return !source || source->plotted;
+}
+
+}  // namespace
+
 void ExtentsSink::AddPath(const Path &path) {
+    if (!Plotted(path.source)) return;
     box_.Add(path.start);
     for (const Segment &segment : path.segments) {
         if (segment.arc) {
@@ -42,6 +52,7 @@ void ExtentsSink::AddPath(const Path &path) {
 }
 
 void ExtentsSink::AddEllipse(const Ellipse &ellipse) {
+    if (!Plotted(ellipse.source)) return;
     // The exact box of the image of a unit circle.
     const Affine &m = ellipse.shape;
     double halfWidth = std::hypot(m.a, m.c);
@@ -51,10 +62,12 @@ void ExtentsSink::AddEllipse(const Ellipse &ellipse) {
 }
 
 void ExtentsSink::AddDot(const Dot &dot) {
+    if (!Plotted(dot.source)) return;
     box_.Add(dot.at);
 }
 
 void ExtentsSink::AddLabel(const Label &label) {
+    if (!Plotted(label.source)) return;
     double length = label.fit > 0.0 ? label.fit : vexlith::TextAdvance(label.text);
     double from = label.align == TextAlign::Start    ? 0.0
                   : label.align == TextAlign::Middle ? -length / 2.0
