@@ -528,9 +528,7 @@ Path &StartPath(Path &path, Point start, ColorNumber color) {
 }
 
 void LineTo(Path &path, Point to) {
-    Segment segment;
-    segment.to = to;
-    path.segments.push_back(segment);
+    path.segments.emplace_back().to = to;
 }
 
 // An arc of the circle (center, radius) in the entity's frame, from angle
@@ -751,10 +749,11 @@ struct BulgeArc {
 };
 
 bool BulgeToArc(Point from, Point to, double bulge, BulgeArc *arc) {
+    if (!(std::fabs(bulge) > 1e-12) || !std::isfinite(bulge)) return false;
     double dx = to.x - from.x;
     double dy = to.y - from.y;
     double chord = std::hypot(dx, dy);
-    if (!(std::fabs(bulge) > 1e-12) || !(chord > 0.0) || !std::isfinite(bulge)) return false;
+    if (!(chord > 0.0)) return false;
     double sweep = 4.0 * std::atan(bulge);
     double offset = chord / 2.0 / std::tan(sweep / 2.0);  // from the chord's middle, to the left
     arc->center = {(from.x + to.x) / 2.0 - dy / chord * offset,

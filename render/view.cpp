@@ -27,9 +27,13 @@ Point At(const Segment &arc, double parameter) {
     return {arc.center.x + offset.x, arc.center.y + offset.y};
 }
 
-}  // namespace
-
-namespace {
+// Whether the arc passes the parameter t.
+bool Passes(const Segment &arc, double t) {
+    if (std::fabs(arc.sweep) >= 2 * kPi) return true;
+    double from = arc.sweep >= 0 ? t - arc.startParameter : arc.startParameter - t;
+    from = std::fmod(from, 2 * kPi);
+    return (from < 0 ? from + 2 * kPi : from) <= std::fabs(arc.sweep);
+}
 
 // What CAD programs do not plot does not count for the frame.
 bool Plotted(const Source *source) {
@@ -43,9 +47,14 @@ void ExtentsSink::AddPath(const Path &path) {
     box_.Add(path.start);
     for (const Segment &segment : path.segments) {
         if (segment.arc) {
-            int steps = std::max(4, static_cast<int>(std::fabs(segment.sweep) / (kPi / 32)));
-            for (int step = 1; step < steps; ++step)
-                box_.Add(At(segment, segment.startParameter + segment.sweep * step / steps));
+            // The ellipse's leftmost and rightmost points, then its lowest
+            // and highest, where the arc passes them: x = a cos t + c sin t
+            // is extreme where tan t = c / a.
+            const Affine &m = segment.shape;
+            for (double t : {std::atan2(m.c, m.a), std::atan2(m.d, m.b)}) {
+                if (Passes(segment, t)) box_.Add(At(segment, t));
+                if (Passes(segment, t + kPi)) box_.Add(At(segment, t + kPi));
+            }
         }
         box_.Add(segment.to);
     }
