@@ -615,11 +615,14 @@ Outcome Parser::Fill() {
         if (!ends.Append(static_cast<std::uint32_t>(points.size()))) return Outcome::NoMemory;
     }
     Rings rings{{points.data(), points.size()}, {ends.data(), ends.size()}};
-    if (solid_)
-        return FillEvenOdd(rings, elevation, std::min(kMaxFillTriangles, maxPieces_),
-                           shapes_.triangles)
-                   ? Outcome::Done
-                   : Outcome::NoMemory;
+    // Cut at maxPieces_ rather than at a cap of its own: the caller is told.
+    bool cut = false;
+    if (solid_) {
+        bool swept = FillEvenOdd(rings, elevation, std::min(kMaxFillTriangles, maxPieces_),
+                                 shapes_.triangles, &cut);
+        shapes_.cut = cut && maxPieces_ < kMaxFillTriangles;
+        return swept ? Outcome::Done : Outcome::NoMemory;
+    }
     Buffer<PatternFamily> families;
     for (const FamilyDraft &draft : families_) {
         PatternFamily family{draft.angle,   draft.baseX,
@@ -627,10 +630,10 @@ Outcome Parser::Fill() {
                              draft.offsetY, {dashes_.data() + draft.firstDash, draft.dashCount}};
         if (!families.Append(family)) return Outcome::NoMemory;
     }
-    return HatchEvenOdd(rings, {families.data(), families.size()}, elevation,
-                        std::min(kMaxPatternSegments, maxPieces_), shapes_.lines)
-               ? Outcome::Done
-               : Outcome::NoMemory;
+    bool hatched = HatchEvenOdd(rings, {families.data(), families.size()}, elevation,
+                                std::min(kMaxPatternSegments, maxPieces_), shapes_.lines, &cut);
+    shapes_.cut = cut && maxPieces_ < kMaxPatternSegments;
+    return hatched ? Outcome::Done : Outcome::NoMemory;
 }
 
 }  // namespace
@@ -643,7 +646,7 @@ Outcome TranslateHatch(Groups groups, double tolerance, HatchShapes &shapes, con
     shapes.lines.Clear();
     shapes.elevation = 0;
     shapes.extrusion = {0, 0, 1};
-    shapes.filled = false;
+    shapes.filled = shapes.cut = false;
     shapes.gradientColor = 0;
     Parser parser(groups, tolerance > 0 ? tolerance : 0, maxPieces, shapes, why);
     Outcome outcome = parser.Run();

@@ -51,6 +51,9 @@ struct HatchShapes {
     // one nearest its true colour, 421); 0 for none. The gradient is filled
     // solid in it.
     int gradientColor;
+    // The fill or the pattern stopped at TranslateHatch's maxPieces, below
+    // the caps above.
+    bool cut;
     void Release() {
         boundary.Release();
         pathEnds.Release();
@@ -68,7 +71,8 @@ struct HatchShapes {
 // and outermost ones (1), the external ones (2); a style none of whose paths
 // is so marked takes all. A gradient (450 = 1) is a solid fill. A dash of
 // length 0 is a segment of length 0 (a dot). At most `maxPieces` triangles or
-// segments are made, besides the caps above. Invalid, with *why, for a HATCH
+// segments are made, besides the caps above (shapes.cut says it stopped
+// there). Invalid, with *why, for a HATCH
 // without a boundary, or with a NaN, an infinite or an enormous (beyond
 // 1e100) number, or an edge that lacks its groups or makes no curve; its
 // groups after the boundary that are not the style, the pattern and the

@@ -462,15 +462,20 @@ bool HalvesOfTrapezoid(const Qdxf_Coord *first, const Qdxf_Coord *second) {
 Outcome TranslateHatchEntity(Context &context) {
     HatchShapes &shapes = context.translation().hatch;
     PieceBlock block(context.read, context.drawing);
-    // One more than the budget's room, so that a hatch that needs more is
-    // told from one that fits: the block then refuses it.
+    // A hatch makes no more pieces than its own size allows (cut there), nor
+    // than the budget's room: the sweep stops there, and the hatch is refused
+    // whole.
     std::uint64_t ownBytes = context.translation().gatheredBytes;
-    std::uint64_t most =
+    std::uint64_t own =
         kHatchLeastPieces + std::min<std::uint64_t>(ownBytes, SIZE_MAX / 128) * kHatchPiecesPerByte;
-    most = std::min(most, block.Room() + 1);
+    std::uint64_t room = block.Room();
     Outcome outcome = TranslateHatch(context.groups, context.read.tolerance, shapes, &context.why,
-                                     static_cast<std::size_t>(most));
+                                     static_cast<std::size_t>(std::min(own, room + 1)));
     if (outcome != Outcome::Done) return outcome;
+    if (shapes.cut && room < own) {
+        context.translation().overBudget = true;
+        return Outcome::NoMemory;
+    }
     Placement world;
     const Placement *placement = nullptr;
     if (context.World()) {
