@@ -3,6 +3,7 @@
 // feature per primitive of the scene walk, with where it comes from as its
 // properties. Coordinates are the drawing's own units; the collection says
 // so, since GeoJSON readers otherwise take them as longitude and latitude.
+// What CAD programs do not plot is kept, with "plotted": false.
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -147,6 +148,7 @@ private:
         } else {
             out_ += "null";
         }
+        out_ += source && !source->plotted ? ",\"plotted\":false" : ",\"plotted\":true";
         if (text) {
             out_ += ",\"text\":";
             Quoted(*text);
@@ -195,16 +197,19 @@ private:
 
 Outcome WriteGeoJson(const Qdxf_Info &drawing, const OutputOptions &options, const Writer &write) {
     Outcome outcome;
+    // What CAD programs do not plot is kept, and said so.
+    SceneOptions scene = options.scene;
+    scene.keepUnplotted = true;
     double tolerance = options.chordTolerance;
     if (!(tolerance > 0.0) || !std::isfinite(tolerance)) {
         ExtentsSink extents;
-        WalkDrawing(drawing, options.scene, extents);
+        WalkDrawing(drawing, scene, extents);
         outcome.view = ViewOf(extents.box());
         tolerance = std::max(outcome.view.Width(), outcome.view.Height()) / 1000.0;
     }
     GeoJsonSink sink(drawing, tolerance, write);
     sink.Begin();
-    outcome.stats = WalkDrawing(drawing, options.scene, sink);
+    outcome.stats = WalkDrawing(drawing, scene, sink);
     outcome.written = sink.End();
     outcome.elements = sink.features();
     return outcome;

@@ -99,7 +99,8 @@ const Qdxf_Ltype *FindLtype(const LtypeIndex &index, const char *name) {
 }
 
 struct LayerState {
-    bool visible = true;  // on, thawed and selected
+    bool selected = true;
+    bool plotted = true;  // on, thawed and not Defpoints, or every layer drawn
     bool frozen = false;
     ColorNumber color = 7;
     bool inTable = false;
@@ -111,8 +112,9 @@ struct LayerState {
 // entities use that the table lacks, drawn in the foreground.
 class LayerIndex {
 public:
-    LayerIndex(const Qdxf_Info &drawing, const std::vector<std::string> &selected,
-               const LtypeIndex &ltypes) {
+    LayerIndex(const Qdxf_Info &drawing, const std::vector<std::string> &selected, bool allLayers,
+               const LtypeIndex &ltypes)
+        : allLayers_(allLayers) {
         for (const std::string &name : selected)
             selected_.insert(Key(name.c_str()));
         const Qdxf_Layer *layers = drawing.tables ? drawing.tables->layers : nullptr;
@@ -121,8 +123,9 @@ public:
             std::string key = Key(layer->name);
             if (layers_.count(key)) continue;
             LayerState state;
-            state.frozen = (layer->flags & 1) != 0;
-            state.visible = layer->color >= 0 && !state.frozen && Selected(key);
+            state.frozen = (layer->flags & 1) != 0 && !allLayers;
+            state.selected = Selected(key);
+            state.plotted = Plotted(key) && (allLayers || (layer->color >= 0 && !state.frozen));
             // An off layer keeps its colour negated, for the inserts on it.
             state.color = Drawable(layer->color < -255 ? 7 : std::abs(layer->color));
             state.inTable = true;
@@ -137,7 +140,8 @@ public:
         auto found = layers_.find(key);
         if (found != layers_.end()) return found->second;
         LayerState state;
-        state.visible = Selected(key);
+        state.selected = Selected(key);
+        state.plotted = Plotted(key);
         state.name = name;
         return layers_.emplace(std::move(key), state).first->second;
     }
@@ -151,6 +155,10 @@ private:
     bool Selected(const std::string &key) const {
         return selected_.empty() || selected_.count(key) != 0;
     }
+    // CAD programs never plot the layer of dimensions' definition points.
+    bool Plotted(const std::string &key) const { return allLayers_ || key != "DEFPOINTS"; }
+
+    bool allLayers_;
 
     // Trees, not hash tables: the names come from the file, and names chosen
     // to collide must not make the walk slow.
@@ -159,13 +167,15 @@ private:
 };
 
 // Where a list of entities is drawn: the transformation to drawing
-// coordinates, the colour BYBLOCK stands for, and the layer that entities on
-// layer "0" take (null outside blocks).
+// coordinates, the colour BYBLOCK stands for, the layer that entities on
+// layer "0" take (null outside blocks), and whether an insert on a frozen
+// layer places them (they are then kept only as not plotted).
 struct Place {
     Affine transform;
     ColorNumber byBlock = 7;
     const Qdxf_Ltype *byBlockLtype = nullptr;
     const LayerState *inherited = nullptr;
+    bool frozen = false;
 };
 
 // One insert being drawn: its block, the next entity of the current array
@@ -191,7 +201,7 @@ public:
           options_(options),
           sink_(sink),
           ltypes_(IndexLtypes(drawing)),
-          layers_(drawing, options.layers, ltypes_) {
+          layers_(drawing, options.layers, options.allLayers, ltypes_) {
         if (drawing.header && drawing.header->ltscale > 0.0 &&
             std::isfinite(drawing.header->ltscale))
             ltscale_ = drawing.header->ltscale;
@@ -201,6 +211,10 @@ public:
     }
 
     SceneStats Walk();
+    void WalkOne(const Qdxf_Entity &entity) {
+        Visit(entity, Place{});
+        Drain();
+    }
 
 private:
     bool Spend();
@@ -210,7 +224,8 @@ private:
                                const Place &place);
     const Qdxf_Ltype *LtypeOf(const Qdxf_Entity &entity, const LayerState &layer,
                               const Place &place) const;
-    void Describe(const Qdxf_Entity &entity, int kind, const LayerState &layer, const Place &place);
+    void Describe(const Qdxf_Entity &entity, int kind, const LayerState &layer, const Place &place,
+                  bool plotted);
     void Visit(const Qdxf_Entity &entity, const Place &place);
     void Drain();
     void PushInsert(const Qdxf_Entity &entity, const Place &place, const LayerState &layer);
@@ -310,8 +325,9 @@ void Pattern(const Qdxf_Ltype *ltype, double scale, std::vector<double> *dashes)
 }
 
 void Walker::Describe(const Qdxf_Entity &entity, int kind, const LayerState &layer,
-                      const Place &place) {
+                      const Place &place, bool plotted) {
     source_.layer = layer.name;
+    source_.plotted = plotted;
     source_.kind = KindName(static_cast<Qdxf_EntityType>(kind));
     source_.handle = entity.handle;
     source_.blockPath.clear();
@@ -378,8 +394,9 @@ void Walker::Visit(const Qdxf_Entity &entity, const Place &place) {
     if (kind == QDXF_INVALID) return;
     const LayerState &layer = LayerOf(entity, place);
     if (kind == QDXF_INSERT) return PushInsert(entity, place, layer);
-    if (!layer.visible) return;
-    Describe(entity, kind, layer, place);
+    bool plotted = layer.plotted && !place.frozen;
+    if (!layer.selected || (!plotted && !options_.keepUnplotted)) return;
+    Describe(entity, kind, layer, place, plotted);
     ColorNumber color = ColorOf(entity, layer, place);
     const Affine &m = place.transform;
     switch (kind) {
@@ -420,7 +437,8 @@ void Walker::Drain() {
 }
 
 void Walker::PushInsert(const Qdxf_Entity &entity, const Place &place, const LayerState &layer) {
-    if (layer.frozen) return;
+    // An insert on a frozen layer draws nothing, whatever its pieces' layers.
+    if (layer.frozen && !options_.keepUnplotted) return;
     const Qdxf_Insert &insert = entity.data.insert;
     auto found = blocks_.find(Key(insert.blockName));
     if (found == blocks_.end()) {
@@ -463,6 +481,7 @@ void Walker::PushInsert(const Qdxf_Entity &entity, const Place &place, const Lay
     frame.place.byBlock = ColorOf(entity, layer, place);
     frame.place.byBlockLtype = LtypeOf(entity, layer, place);
     frame.place.inherited = &layer;
+    frame.place.frozen = place.frozen || layer.frozen;
     stack_.push_back(frame);
 }
 
@@ -509,9 +528,7 @@ Path &StartPath(Path &path, Point start, ColorNumber color) {
 }
 
 void LineTo(Path &path, Point to) {
-    Segment segment;
-    segment.to = to;
-    path.segments.push_back(segment);
+    path.segments.emplace_back().to = to;
 }
 
 // An arc of the circle (center, radius) in the entity's frame, from angle
@@ -732,10 +749,11 @@ struct BulgeArc {
 };
 
 bool BulgeToArc(Point from, Point to, double bulge, BulgeArc *arc) {
+    if (!(std::fabs(bulge) > 1e-12) || !std::isfinite(bulge)) return false;
     double dx = to.x - from.x;
     double dy = to.y - from.y;
     double chord = std::hypot(dx, dy);
-    if (!(std::fabs(bulge) > 1e-12) || !(chord > 0.0) || !std::isfinite(bulge)) return false;
+    if (!(chord > 0.0)) return false;
     double sweep = 4.0 * std::atan(bulge);
     double offset = chord / 2.0 / std::tan(sweep / 2.0);  // from the chord's middle, to the left
     arc->center = {(from.x + to.x) / 2.0 - dy / chord * offset,
@@ -866,6 +884,19 @@ void Walker::EmitWidePolyline(const std::vector<const Qdxf_Vertex *> &vertices, 
 SceneStats WalkDrawing(const Qdxf_Info &drawing, const SceneOptions &options, Sink &sink) {
     Walker walker(drawing, options, sink);
     return walker.Walk();
+}
+
+struct EntityWalker::State {
+    Walker walker;
+};
+
+EntityWalker::EntityWalker(const Qdxf_Info &drawing, const SceneOptions &options, Sink &sink)
+    : state_(new State{Walker(drawing, options, sink)}) {}
+
+EntityWalker::~EntityWalker() = default;
+
+void EntityWalker::Walk(const Qdxf_Entity &entity) {
+    state_->walker.WalkOne(entity);
 }
 
 }  // namespace render

@@ -6,6 +6,7 @@
 #define VEXLITH_RENDER_SCENE_H
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,8 @@ struct Source {
     // gap, 0 a dot), scaled by $LTSCALE and the inserts; empty for a solid
     // line.
     std::vector<double> dashes;
+    // False for what CAD programs do not plot (SceneOptions::keepUnplotted).
+    bool plotted = true;
 };
 
 // Lines, arcs, outlines and filled areas. `width` is the stroke width in
@@ -129,8 +132,13 @@ public:
 
 struct SceneOptions {
     // Only entities on these layers are drawn (names as in the file, case
-    // ignored); empty draws every layer that is on.
+    // ignored); empty draws every layer.
     std::vector<std::string> layers;
+    // What CAD programs do not plot (the layer Defpoints, layers off or
+    // frozen, and whatever an insert on a frozen layer places) is drawn as
+    // the rest; or kept, with Source::plotted false; or else left out.
+    bool allLayers = false;
+    bool keepUnplotted = false;
     // Limits that keep a drawing of any size bounded in time and output: at
     // most this many primitives, path points and visited entities (array
     // cells count), and inserts nested this deep.
@@ -151,10 +159,29 @@ struct SceneStats {
 
 // Walks the drawing's entities, expanding inserts, and hands each primitive to
 // `sink`. Model space is drawn, or paper space when the ENTITIES section has
-// nothing in model space. Layers that are off (negative colour) or frozen are
-// not drawn; an entity on layer "0" inside a block takes the layer of the
-// insert that places it.
+// nothing in model space. What CAD programs do not plot is not drawn (unless
+// the options say otherwise): the layer Defpoints (case ignored), layers that
+// are off (negative colour) or frozen (flag 1), and everything an insert on a
+// frozen layer places. An entity on layer "0" inside a block takes the layer
+// of the insert that places it.
 SceneStats WalkDrawing(const Qdxf_Info &drawing, const SceneOptions &options, Sink &sink);
+
+// The same walk one entity at a time, for a drawing read entity by entity
+// (qdxf_ReadEach): its tables and blocks as they are when the walker is made,
+// the space of each entity the caller's choice. Its limits hold for all the
+// entities together.
+class EntityWalker {
+public:
+    EntityWalker(const Qdxf_Info &drawing, const SceneOptions &options, Sink &sink);
+    ~EntityWalker();
+    EntityWalker(const EntityWalker &) = delete;
+    EntityWalker &operator=(const EntityWalker &) = delete;
+    void Walk(const Qdxf_Entity &entity);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 }  // namespace render
 

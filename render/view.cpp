@@ -27,21 +27,41 @@ Point At(const Segment &arc, double parameter) {
     return {arc.center.x + offset.x, arc.center.y + offset.y};
 }
 
+// Whether the arc passes the parameter t.
+bool Passes(const Segment &arc, double t) {
+    if (std::fabs(arc.sweep) >= 2 * kPi) return true;
+    double from = arc.sweep >= 0 ? t - arc.startParameter : arc.startParameter - t;
+    from = std::fmod(from, 2 * kPi);
+    return (from < 0 ? from + 2 * kPi : from) <= std::fabs(arc.sweep);
+}
+
+// What CAD programs do not plot does not count for the frame.
+bool Plotted(const Source *source) {
+    return !source || source->plotted;
+}
+
 }  // namespace
 
 void ExtentsSink::AddPath(const Path &path) {
+    if (!Plotted(path.source)) return;
     box_.Add(path.start);
     for (const Segment &segment : path.segments) {
         if (segment.arc) {
-            int steps = std::max(4, static_cast<int>(std::fabs(segment.sweep) / (kPi / 32)));
-            for (int step = 1; step < steps; ++step)
-                box_.Add(At(segment, segment.startParameter + segment.sweep * step / steps));
+            // The ellipse's leftmost and rightmost points, then its lowest
+            // and highest, where the arc passes them: x = a cos t + c sin t
+            // is extreme where tan t = c / a.
+            const Affine &m = segment.shape;
+            for (double t : {std::atan2(m.c, m.a), std::atan2(m.d, m.b)}) {
+                if (Passes(segment, t)) box_.Add(At(segment, t));
+                if (Passes(segment, t + kPi)) box_.Add(At(segment, t + kPi));
+            }
         }
         box_.Add(segment.to);
     }
 }
 
 void ExtentsSink::AddEllipse(const Ellipse &ellipse) {
+    if (!Plotted(ellipse.source)) return;
     // The exact box of the image of a unit circle.
     const Affine &m = ellipse.shape;
     double halfWidth = std::hypot(m.a, m.c);
@@ -51,10 +71,12 @@ void ExtentsSink::AddEllipse(const Ellipse &ellipse) {
 }
 
 void ExtentsSink::AddDot(const Dot &dot) {
+    if (!Plotted(dot.source)) return;
     box_.Add(dot.at);
 }
 
 void ExtentsSink::AddLabel(const Label &label) {
+    if (!Plotted(label.source)) return;
     double length = label.fit > 0.0 ? label.fit : vexlith::TextAdvance(label.text);
     double from = label.align == TextAlign::Start    ? 0.0
                   : label.align == TextAlign::Middle ? -length / 2.0

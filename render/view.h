@@ -23,8 +23,8 @@ struct Box {
     void Add(Point p);
 };
 
-// The box around every primitive it receives. Arcs are followed closely;
-// texts are estimated from their height and number of characters.
+// The box around every primitive it receives that is plotted. Arcs are
+// followed closely; texts are estimated from their height and characters.
 class ExtentsSink : public Sink {
 public:
     void AddPath(const Path &path) override;

@@ -102,15 +102,19 @@ const std::vector<CommandSpec> &Commands() {
         {
             "render",
             "IN OUT.svg|OUT.png|OUT.geojson [--width PX] [--background black|white]"
-            " [--layers NAME,...] [--chord-tolerance UNITS] [--strict]",
+            " [--layers NAME,...] [--all-layers] [--chord-tolerance UNITS] [--strict]",
             "draw a drawing as an SVG or PNG picture, or write it as GeoJSON",
             "Draws the entities of the drawing IN, with the blocks their inserts place,\n"
             "as a picture of OUT's kind, SVG or PNG, or writes them as GeoJSON: a\n"
             "feature per element drawn, in the drawing's own units, arcs as chords. The\n"
             "view is the extents of what is drawn, with a margin (not the header's\n"
-            "$EXTMIN and $EXTMAX, which producers leave stale); y points up. Layers that\n"
-            "are off or frozen are not drawn, nor is paper space when model space has\n"
-            "entities. The kinds the library translates are drawn as the records they\n"
+            "$EXTMIN and $EXTMAX, which producers leave stale); y points up. Paper space\n"
+            "is not drawn when model space has entities. What CAD programs do not plot\n"
+            "is not drawn and does not count for the view: the layer Defpoints, layers\n"
+            "that are off or frozen, and whatever an insert on a frozen layer places\n"
+            "(a block's entities on layer 0 take the layer of their insert). GeoJSON\n"
+            "keeps them, with the property \"plotted\": false; --all-layers draws them\n"
+            "as the rest. The kinds the library translates are drawn as the records they\n"
             "become; with --strict they are not, and polyface meshes show their\n"
             "vertices alone. A drawing that expands to more than " +
                 std::to_string(render::SceneOptions{}.maxPrimitives) +
@@ -134,6 +138,8 @@ const std::vector<CommandSpec> &Commands() {
                 {"width", "PX", "the picture's width in pixels, 16 to 16384 (default 1000)"},
                 {"background", "COLOUR", "black or white (default black)"},
                 {"layers", "NAME,...", "draw only the entities on these layers"},
+                {"all-layers", "",
+                 "draw what CAD programs do not plot too: Defpoints, layers off or frozen"},
                 {"chord-tolerance", "UNITS",
                  "GeoJSON: how far a chord may stray from its arc, in drawing units "
                  "(default a thousandth of the drawing's size)"},

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <unordered_map>
 
 #include "cli.h"
@@ -12,6 +13,7 @@
 #include "json.h"
 #include "kinds.h"
 #include "terminal.h"
+#include "view.h"
 
 namespace cli {
 namespace {
@@ -74,14 +76,36 @@ struct Summary {
     std::vector<std::pair<const Qdxf_Layer *, int>> layers;
     int offTable = 0;
     std::unordered_map<const Qdxf_Layer *, int> on;  // while the entities come
+    // The extents of what is drawn, as vexlith render draws it (what CAD
+    // programs do not plot left out): model space, or paper space when model
+    // space has nothing. The walks start at the first entity, when the tables
+    // and blocks are read.
+    render::SceneOptions scene = [] {
+        render::SceneOptions options;
+        options.maxPrimitives = options.maxPoints = SIZE_MAX;  // nothing is kept
+        options.maxVisits = std::size_t{1} << 26;
+        return options;
+    }();
+    render::ExtentsSink model, paper;
+    std::unique_ptr<render::EntityWalker> modelWalk, paperWalk;
+    bool inModel = false;
 
-    static int Add(void *summary, const Qdxf_Info *, const Qdxf_Entity *entity) {
+    static int Add(void *summary, const Qdxf_Info *drawing, const Qdxf_Entity *entity) {
         auto &self = *static_cast<Summary *>(summary);
         ++self.entities;
         ++self.perKind[render::KindName(*entity)];
         ++self.on[entity->layer];
+        if (!self.modelWalk) {
+            self.modelWalk =
+                std::make_unique<render::EntityWalker>(*drawing, self.scene, self.model);
+            self.paperWalk =
+                std::make_unique<render::EntityWalker>(*drawing, self.scene, self.paper);
+        }
+        self.inModel = self.inModel || entity->space == 0;
+        (entity->space == 0 ? self.modelWalk : self.paperWalk)->Walk(*entity);
         return 0;
     }
+    const render::Box &Extents() const { return inModel ? model.box() : paper.box(); }
     void Finish(const Qdxf_Info &drawing) {
         for (const Qdxf_Block *block = drawing.blocks; block; block = block->next) {
             ++blocks;
@@ -123,13 +147,12 @@ void PrintSummary(const std::string &fileName, FileForm form, const Qdxf_Info &d
     std::printf("form:        %s\n", FormName(form));
     std::printf("version:     %s\n", header ? Shown(header->acadver).c_str() : "(none)");
     PrintHeader(header);
-    if (!header || !header->extmin || !header->extmax) {
-        std::printf("extents:     (none in the header)\n");
+    const render::Box &extents = summary.Extents();
+    if (extents.Empty()) {
+        std::printf("extents:     (nothing drawn)\n");
     } else {
-        const Qdxf_Coord &low = *header->extmin;
-        const Qdxf_Coord &high = *header->extmax;
-        std::printf("extents:     %g, %g, %g to %g, %g, %g\n", low.x, low.y, low.z, high.x, high.y,
-                    high.z);
+        std::printf("extents:     %g, %g to %g, %g\n", extents.minX, extents.minY, extents.maxX,
+                    extents.maxY);
     }
     std::printf("blocks:      %d (%s in them)\n", summary.blocks,
                 Count(summary.blockEntities).c_str());
@@ -172,6 +195,14 @@ void PrintSummaryJson(const std::string &fileName, FileForm form, const Qdxf_Inf
     json.Key("form").String(FormName(form));
     json.Key("header");
     WriteHeader(json, drawing.header);
+    const render::Box &extents = summary.Extents();
+    json.Key("extents");
+    if (extents.Empty()) {
+        json.Null();
+    } else {
+        json.Object().Key("min").Array().Real(extents.minX).Real(extents.minY).End();
+        json.Key("max").Array().Real(extents.maxX).Real(extents.maxY).End().End();
+    }
     json.Key("blocks").Integer(summary.blocks);
     json.Key("blockEntities").Integer(summary.blockEntities);
     json.Key("entities").Integer(summary.entities).Key("kinds").Object();

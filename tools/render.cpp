@@ -178,6 +178,7 @@ std::optional<int> TakeOptions(const Arguments &parsed, render::OutputOptions *o
         }
         options->chordTolerance = value;
     }
+    options->scene.allLayers = parsed.Has("all-layers");
     if (auto layers = parsed.Value("layers")) {
         options->scene.layers = SplitNames(*layers);
         if (options->scene.layers.empty()) {

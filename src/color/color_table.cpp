@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "color/color_number.h"
 #include "runtime/toolkit.h"
 #include "vexlith.h"
 
@@ -68,6 +69,23 @@ constexpr Qdxf_ColorTable kColorTable = [] {
 }();
 
 }  // namespace
+
+int NearestColorNumber(std::uint32_t rgb) {
+    int red = static_cast<int>(rgb >> 16 & 0xFF), green = static_cast<int>(rgb >> 8 & 0xFF),
+        blue = static_cast<int>(rgb & 0xFF);
+    int nearest = 7, least = -1;
+    for (int n = 1; n <= 255; ++n) {
+        Levels levels = LevelsOf(n);
+        int dr = levels.red - red, dg = levels.green - green, db = levels.blue - blue;
+        int distance = dr * dr + dg * dg + db * db;
+        if (least < 0 || distance < least) {
+            least = distance;
+            nearest = n;
+        }
+    }
+    return nearest;
+}
+
 }  // namespace vexlith
 
 extern "C" VEXLITH_API Qdxf_ColorTable *qdxf_ColorTableCreate(qerr_Report **report) {

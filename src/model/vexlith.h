@@ -415,6 +415,14 @@ typedef struct Qdxf_ReadOptions {
  * options read a 3DFACE's group 70 there. The log says "NAME entity translated" once per kind; an
  * entity whose data makes its translation impossible stays QDXF_INVALID with
  * the log message "NAME entity not translated: why".
+ * The anonymous blocks of one read hold at most a budget in proportion to the
+ * file (to the bytes read so far when its size is unknown): 64 pieces per KiB
+ * and 32 bytes per byte (records, vertices, texts), at least 65536 pieces and
+ * 32 MiB, at most 16777216 pieces and 4 GiB. An entity whose translation would
+ * go past it stays QDXF_INVALID, the log saying once per read "NAME entity not
+ * translated: the drawing's translation budget is spent"; the read goes on.
+ * One HATCH makes at most 16384 pattern lines or fill pieces plus 64 per byte
+ * of its own in the file.
  */
 VEXLITH_API Qdxf_Info *qdxf_ReadWithOptions(const char *fileName, qmet_Meter *meter,
                                             const Qdxf_ReadOptions *options, qerr_Report **report);

@@ -616,6 +616,7 @@ Read ReadMembers(GroupSource &source, EntityBuild &build, rt::Report **inner) {
 Read GatherMembers(GroupSource &source, EntityBuild &build, rt::Report **inner) {
     translate::Translation &translation = build.read.translation;
     translation.BeginGathering();
+    rt::Position start = GroupPosition(source);
     GroupView group{};
     for (;;) {
         GroupMark mark = MarkGroup(source);
@@ -625,6 +626,7 @@ Read GatherMembers(GroupSource &source, EntityBuild &build, rt::Report **inner) 
             return Read::ReadFailed;
         if (group.code == 0) {
             PushBackGroup(source, mark);
+            translation.gatheredBytes = static_cast<std::uint64_t>(mark.position - start);
             translation.EndGathering();
             return Read::All;
         }

@@ -95,6 +95,7 @@ void ReleaseReadState(Qdxf_ReadState &read) {
     read.vertexGroups.Release();
     read.translation.Release();
     read.vertexRecords.Release();
+    read.encoding.converters.Release();
     ReleaseSpares(read.spares);
 }
 

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstdint>
 
+#include "codec/group.h"
 #include "model/release.h"
 #include "read/readers.h"
 
@@ -58,6 +59,56 @@ void WriteName(char *name, std::uint64_t number) {
     *end = '\0';
 }
 
+// The heap's own share of each block, as the budget counts it.
+constexpr std::uint64_t kBlockShare = 16;
+constexpr std::uint64_t kLeastPieceBytes = sizeof(Qdxf_Entity) + kBlockShare + 2 + kBlockShare;
+
+std::uint64_t TextBytes(const char *text) {
+    return text ? std::strlen(text) + 1 + kBlockShare : 0;
+}
+
+// What a piece holds on the heap.
+std::uint64_t PieceBytes(const Qdxf_Entity &piece) {
+    std::uint64_t bytes = sizeof(Qdxf_Entity) + kBlockShare + TextBytes(piece.layerName) +
+                          TextBytes(piece.handle) + TextBytes(piece.ltypeName);
+    switch (piece.type) {
+        case QDXF_POLYLINE:
+        case QDXF_3DFACE:
+            if (piece.data.polyline.vertices && piece.data.polyline.count > 0) {
+                bytes +=
+                    static_cast<std::uint64_t>(piece.data.polyline.count) * sizeof(Qdxf_Vertex) +
+                    kBlockShare;
+            }
+            break;
+        case QDXF_TEXT:
+            bytes += TextBytes(piece.data.text.text) + TextBytes(piece.data.text.style);
+            if (piece.data.text.alignmentPoint) bytes += sizeof(Qdxf_Coord) + kBlockShare;
+            break;
+        case QDXF_INSERT:
+            bytes += TextBytes(piece.data.insert.blockName);
+            break;
+        default:
+            break;
+    }
+    return bytes;
+}
+
+struct Budget {
+    std::uint64_t pieces;
+    std::uint64_t bytes;
+};
+
+// The read's budget, from the file's size or, where that is unknown (a
+// pipe), from the bytes read so far.
+Budget BudgetOf(const Qdxf_ReadState &read) {
+    std::uint64_t size = static_cast<std::uint64_t>(std::max<long long>(read.fileSize, 0));
+    size = std::max<std::uint64_t>(size, static_cast<std::uint64_t>(GroupPosition(read.source)));
+    std::uint64_t pieces = size / 1024 * kBudgetPiecesPerKiB;
+    std::uint64_t bytes = std::min(size, kBudgetMostBytes) * kBudgetBytesPerByte;
+    return {std::clamp(pieces, kBudgetLeastPieces, kBudgetMostPieces),
+            std::clamp(bytes, kBudgetLeastBytes, kBudgetMostBytes)};
+}
+
 }  // namespace
 
 PieceBlock::~PieceBlock() {
@@ -75,8 +126,34 @@ bool PieceBlock::Begin() {
     return block_->layerName && block_->name;
 }
 
+bool PieceBlock::Account() {
+    if (last_) bytes_ += PieceBytes(*last_);
+    const Translation &translation = read_.translation;
+    Budget budget = BudgetOf(read_);
+    if (translation.budgetPieces + pieces_ <= budget.pieces &&
+        translation.budgetBytes + bytes_ <= budget.bytes)
+        return true;
+    read_.translation.overBudget = true;
+    return false;
+}
+
+std::uint64_t PieceBlock::Room() const {
+    const Translation &translation = read_.translation;
+    Budget budget = BudgetOf(read_);
+    std::uint64_t pieces = translation.budgetPieces + pieces_;
+    std::uint64_t bytes = translation.budgetBytes + bytes_;
+    if (pieces >= budget.pieces || bytes >= budget.bytes) return 0;
+    return std::min(budget.pieces - pieces, (budget.bytes - bytes) / kLeastPieceBytes);
+}
+
 Qdxf_Entity *PieceBlock::Add(Qdxf_EntityType type) {
-    if (!Begin()) return nullptr;
+    // The last piece is complete: it is counted with what it owns, and the
+    // new one with the least a piece takes.
+    ++pieces_;
+    bytes_ += kLeastPieceBytes;
+    bool allowed = Account();
+    bytes_ -= kLeastPieceBytes;
+    if (!allowed || !Begin()) return nullptr;
     auto *piece = rt::New<Qdxf_Entity>();
     if (!piece) return nullptr;
     piece->layerName = rt::Duplicate("0");
@@ -99,6 +176,7 @@ Qdxf_Entity *PieceBlock::Add(Qdxf_EntityType type) {
 
 bool PieceBlock::Place(Qdxf_Entity &entity, Qdxf_Block *parent) {
     Translation &translation = read_.translation;
+    if (!Account()) return false;
     char *blockName = rt::NewArray<char>(kNameSize);
     if (!Begin() || !blockName || !translation.made.Append({block_, nullptr})) {
         rt::Free(blockName);
@@ -118,6 +196,10 @@ bool PieceBlock::Place(Qdxf_Entity &entity, Qdxf_Block *parent) {
     rt::ListAppender<Qdxf_Block> blocks(&drawing_->blocks, &read_.lastBlock);
     blocks.Append(block_);
     block_ = nullptr;
+    last_ = nullptr;
+    translation.budgetPieces += pieces_;
+    translation.budgetBytes += bytes_;
+    pieces_ = bytes_ = 0;
 
     ReleaseKindMembers(entity);
     entity.type = QDXF_INSERT;

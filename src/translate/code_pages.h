@@ -37,12 +37,33 @@ bool IsTrailByte(int codePage, unsigned char byte);
 // page (932's half-width katakana, 936's euro sign); 0 when it has none.
 char32_t SingleByteOfDoubleBytePage(int codePage, unsigned char byte);
 
-// The character of a lead and a trail byte of a double-byte page, from the
-// platform's converter; 0 when the page defines none there. A code of a
-// user-defined area, which only the drawing's own fonts give a meaning
-// (Windows maps it into the Private Use Area, glibc refuses it), has none
-// either, so that both platforms agree.
-char32_t DecodeDoubleByte(int codePage, unsigned char lead, unsigned char trail);
+// The platform's converters of the double-byte pages, each opened at its
+// first use and kept until Release (or the end of its owner): one set per read
+// or write, in its own state, so that no thread keeps anything and a thread
+// that ends leaves nothing behind. MultiByteToWideChar keeps no state; glibc's
+// converters do, and opening one costs a hundred times more than a character.
+class DoubleByteConverters {
+public:
+    DoubleByteConverters() = default;
+    DoubleByteConverters(const DoubleByteConverters &) = delete;
+    DoubleByteConverters &operator=(const DoubleByteConverters &) = delete;
+    ~DoubleByteConverters() { Release(); }
+
+    // Sets *character to the character of a lead and a trail byte of a
+    // double-byte page; 0 when the page defines none there (or the platform
+    // lacks the page). A code of a user-defined area, which only the
+    // drawing's own fonts give a meaning (Windows maps it into the Private
+    // Use Area, glibc refuses it), has none either, so that both platforms
+    // agree. False when the page's converter could not be opened for want of
+    // memory or handles: nothing is remembered, the next call tries again.
+    bool Decode(int codePage, unsigned char lead, unsigned char trail, char32_t *character);
+    void Release();
+
+private:
+    static constexpr int kPageCount = 5;
+    void *converters_[kPageCount] = {};  // glibc's iconv_t; null until opened
+    bool missing_[kPageCount] = {};      // the platform has no converter for the page
+};
 
 }  // namespace vexlith::translate
 

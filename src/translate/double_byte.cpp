@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: MIT
 // The double-byte code pages: their byte layout here, their characters from
 // the platform's converter. Both converters are told the code page outright,
-// so neither depends on the process's locale. MultiByteToWideChar keeps no
-// state; glibc's converters do, and opening one costs a hundred times more
-// than a character, so each thread keeps its own, one per page, until it ends.
+// so neither depends on the process's locale.
 #include "translate/code_pages.h"
 
+#include <cerrno>
 #include <iterator>
 
 #if defined(_WIN32)
@@ -35,38 +34,7 @@ char32_t Agreed(char32_t character) {
 #if !defined(_WIN32)
 constexpr int kPages[] = {932, 936, 949, 950, 1361};
 constexpr const char *kIconvNames[] = {"CP932", "CP936", "CP949", "CP950", "JOHAB"};
-
-// A thread's converters, opened at their first use. A page whose converter
-// the C library lacks has no character defined.
-class Converters {
-public:
-    Converters() = default;
-    Converters(const Converters &) = delete;
-    Converters &operator=(const Converters &) = delete;
-    ~Converters() {
-        for (iconv_t converter : converters_) {
-            if (converter != kNone) iconv_close(converter);
-        }
-    }
-    iconv_t Of(int codePage) {
-        for (std::size_t page = 0; page < std::size(kPages); ++page) {
-            if (kPages[page] != codePage) continue;
-            if (!tried_[page]) {
-                tried_[page] = true;
-                converters_[page] = iconv_open("UTF-32LE", kIconvNames[page]);
-            }
-            return converters_[page];
-        }
-        return kNone;
-    }
-
-private:
-    static inline const iconv_t kNone = reinterpret_cast<iconv_t>(-1);
-    iconv_t converters_[std::size(kPages)] = {kNone, kNone, kNone, kNone, kNone};
-    bool tried_[std::size(kPages)] = {};
-};
-
-thread_local Converters tConverters;
+const iconv_t kNone = reinterpret_cast<iconv_t>(-1);
 #endif
 
 }  // namespace
@@ -110,19 +78,39 @@ char32_t SingleByteOfDoubleBytePage(int codePage, unsigned char byte) {
 
 #if defined(_WIN32)
 
-char32_t DecodeDoubleByte(int codePage, unsigned char lead, unsigned char trail) {
+bool DoubleByteConverters::Decode(int codePage, unsigned char lead, unsigned char trail,
+                                  char32_t *character) {
     const char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
     wchar_t wide[2];
     int count =
         MultiByteToWideChar(static_cast<UINT>(codePage), MB_ERR_INVALID_CHARS, bytes, 2, wide, 2);
-    return count == 1 ? Agreed(wide[0]) : 0;
+    *character = count == 1 ? Agreed(wide[0]) : 0;
+    return true;
 }
+
+void DoubleByteConverters::Release() {}
 
 #else
 
-char32_t DecodeDoubleByte(int codePage, unsigned char lead, unsigned char trail) {
-    iconv_t converter = tConverters.Of(codePage);
-    if (converter == reinterpret_cast<iconv_t>(-1)) return 0;
+bool DoubleByteConverters::Decode(int codePage, unsigned char lead, unsigned char trail,
+                                  char32_t *character) {
+    *character = 0;
+    static_assert(std::size(kPages) == kPageCount);
+    std::size_t page = 0;
+    while (page < std::size(kPages) && kPages[page] != codePage)
+        ++page;
+    if (page == std::size(kPages) || missing_[page]) return true;
+    if (!converters_[page]) {
+        iconv_t opened = iconv_open("UTF-32LE", kIconvNames[page]);
+        if (opened == kNone) {
+            // Only a page the C library lacks is remembered; memory or
+            // handles may be there at the next call.
+            missing_[page] = errno == EINVAL;
+            return missing_[page];
+        }
+        converters_[page] = opened;
+    }
+    auto converter = static_cast<iconv_t>(converters_[page]);
     char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
     unsigned char utf32[8];
     char *in = bytes;
@@ -133,10 +121,18 @@ char32_t DecodeDoubleByte(int codePage, unsigned char lead, unsigned char trail)
         // Back to the initial state for the next character (the pages are
         // stateless, but a failed call may leave input half taken).
         iconv(converter, nullptr, nullptr, nullptr, nullptr);
-        return 0;
+        return true;
     }
-    return Agreed(char32_t{utf32[0]} | char32_t{utf32[1]} << 8 | char32_t{utf32[2]} << 16 |
-                  char32_t{utf32[3]} << 24);
+    *character = Agreed(char32_t{utf32[0]} | char32_t{utf32[1]} << 8 | char32_t{utf32[2]} << 16 |
+                        char32_t{utf32[3]} << 24);
+    return true;
+}
+
+void DoubleByteConverters::Release() {
+    for (void *&converter : converters_) {
+        if (converter) iconv_close(static_cast<iconv_t>(converter));
+        converter = nullptr;
+    }
 }
 
 #endif

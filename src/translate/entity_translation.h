@@ -67,6 +67,15 @@ struct Translation {
     // read.
     Styles styles;
     DeferredWork deferred;
+    // The bytes of the file the entity being gathered took.
+    std::uint64_t gatheredBytes;
+    // The pieces and bytes the read's anonymous blocks hold (the budget of
+    // anonymous_block.h); whether a piece of the entity being translated was
+    // refused for the budget, and whether the log has said so.
+    std::uint64_t budgetPieces;
+    std::uint64_t budgetBytes;
+    bool overBudget;
+    bool budgetReported;
 
     // Empties the groups for the next entity.
     void BeginGathering() {

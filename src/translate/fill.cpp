@@ -60,6 +60,7 @@ public:
         : elevation_(elevation), maxTriangles_(maxTriangles), triangles_(triangles) {}
 
     bool Run(const Rings &rings);
+    bool cut() const { return cut_; }
 
 private:
     bool AddEdges(const Rings &rings);
@@ -79,6 +80,7 @@ private:
     double epsilon_ = 0;  // widths below it are the rounding of coordinates (edges on edges)
     std::size_t steps_ = 0;
     bool stopped_ = false;
+    bool cut_ = false;  // stopped at maxTriangles_, with more to come
 
     Buffer<Edge> edges_;
     Buffer<EdgeState> states_;
@@ -292,7 +294,7 @@ bool Sweep::Emit(std::uint32_t left, std::uint32_t right, double from, double to
     for (int t = 0; t < 2; ++t) {
         if (!wide[t]) continue;
         if (triangleCount_ == maxTriangles_) {
-            stopped_ = true;
+            stopped_ = cut_ = true;
             return true;
         }
         for (const Qdxf_Coord &corner : corners[t])
@@ -304,10 +306,12 @@ bool Sweep::Emit(std::uint32_t left, std::uint32_t right, double from, double to
 
 }  // namespace
 
-bool FillEvenOdd(const Rings &rings, double elevation, std::size_t maxTriangles,
-                 Points &triangles) {
+bool FillEvenOdd(const Rings &rings, double elevation, std::size_t maxTriangles, Points &triangles,
+                 bool *cut) {
     Sweep sweep(elevation, maxTriangles, triangles);
-    return sweep.Run(rings);
+    bool run = sweep.Run(rings);
+    if (cut) *cut = sweep.cut();
+    return run;
 }
 
 }  // namespace vexlith::translate

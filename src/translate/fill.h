@@ -93,8 +93,10 @@ constexpr std::size_t kMaxSweepSteps = std::size_t{1} << 25;
 
 // The triangles that cover the inside of `rings` by the even-odd rule,
 // counterclockwise, three corners each at z `elevation`, appended to
-// `triangles`; at most `maxTriangles`. False when the heap is exhausted.
-bool FillEvenOdd(const Rings &rings, double elevation, std::size_t maxTriangles, Points &triangles);
+// `triangles`; at most `maxTriangles` (*cut, when given, tells whether the
+// fill stopped there). False when the heap is exhausted.
+bool FillEvenOdd(const Rings &rings, double elevation, std::size_t maxTriangles, Points &triangles,
+                 bool *cut = nullptr);
 
 // One line family of a hatch pattern, as the HATCH carries it (its angle and
 // scale applied): lines in direction `angle` (radians) through `base` and
@@ -110,10 +112,11 @@ struct PatternFamily {
 
 // The segments of the families' lines inside `rings` by the even-odd rule,
 // two ends each at z `elevation`, appended to `lines`; at most `maxSegments`
-// (shared fairly among the families). A dot is a segment of length zero.
-// False when the heap is exhausted.
+// (shared fairly among the families; *cut, when given, is set when a family
+// stopped at its share). A dot is a segment of length zero. False when the
+// heap is exhausted.
 bool HatchEvenOdd(const Rings &rings, std::span<const PatternFamily> families, double elevation,
-                  std::size_t maxSegments, Points &lines);
+                  std::size_t maxSegments, Points &lines, bool *cut = nullptr);
 
 }  // namespace vexlith::translate
 

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <limits>
 
+#include "color/color_number.h"
 #include "translate/fill.h"
 #include "translate/geometry.h"
 #include "translate/hatch.h"
@@ -83,8 +84,13 @@ void ReverseBulges(BulgePoint *points, std::size_t count) {
 
 class Parser {
 public:
-    Parser(Groups groups, double tolerance, HatchShapes &shapes, const char **why)
-        : groups_(groups), tolerance_(tolerance), shapes_(shapes), why_(why) {}
+    Parser(Groups groups, double tolerance, std::size_t maxPieces, HatchShapes &shapes,
+           const char **why)
+        : groups_(groups),
+          tolerance_(tolerance),
+          maxPieces_(maxPieces),
+          shapes_(shapes),
+          why_(why) {}
     ~Parser() { curve_.Release(); }
     Parser(const Parser &) = delete;
     Parser &operator=(const Parser &) = delete;
@@ -138,6 +144,7 @@ private:
     Groups groups_;
     std::size_t next_ = 0;
     double tolerance_;
+    std::size_t maxPieces_;
     HatchShapes &shapes_;
     const char **why_;
 
@@ -149,6 +156,9 @@ private:
     Points curve_;                    // a curve flattened
 
     bool solid_ = false;
+    bool gradient_ = false;
+    int gradientNumber_ = 0;         // the first colour's ACI (63)
+    std::int64_t gradientRgb_ = -1;  // its true colour (421)
     int style_ = 0;
     struct FamilyDraft {
         double angle, baseX, baseY, offsetX, offsetY;
@@ -507,6 +517,20 @@ Outcome Parser::PatternDefinition() {
             style_ = Integer(group);
             continue;
         }
+        if (code == 450) {
+            gradient_ = Integer(group) == 1;
+            continue;
+        }
+        // A gradient's colours follow its flag; the first of each kind is
+        // the first colour's.
+        if (code == 63 && gradient_ && !gradientNumber_) {
+            gradientNumber_ = Integer(group);
+            continue;
+        }
+        if (code == 421 && gradient_ && gradientRgb_ < 0) {
+            gradientRgb_ = static_cast<std::uint32_t>(Integer(group)) & 0xFFFFFF;
+            continue;
+        }
         if (code != 53 && (families_.empty() ||
                            (code != 43 && code != 44 && code != 45 && code != 46 && code != 49)))
             continue;
@@ -552,7 +576,16 @@ int Parser::FilledPaths() const {
 }
 
 Outcome Parser::Fill() {
-    if (!solid_ && families_.empty()) return Outcome::Done;
+    if (gradient_) {
+        solid_ = true;
+        families_.Clear();
+        shapes_.gradientColor = gradientNumber_ >= 1 && gradientNumber_ <= 255 ? gradientNumber_
+                                : gradientRgb_ >= 0
+                                    ? NearestColorNumber(static_cast<std::uint32_t>(gradientRgb_))
+                                    : 0;
+    }
+    shapes_.filled = solid_ || !families_.empty();
+    if (!shapes_.filled) return Outcome::Done;
     Buffer<Qdxf_Coord> points;
     Buffer<std::uint32_t> ends;
     if (!points.Reserve(shapes_.boundary.size())) return Outcome::NoMemory;
@@ -582,10 +615,14 @@ Outcome Parser::Fill() {
         if (!ends.Append(static_cast<std::uint32_t>(points.size()))) return Outcome::NoMemory;
     }
     Rings rings{{points.data(), points.size()}, {ends.data(), ends.size()}};
-    if (solid_)
-        return FillEvenOdd(rings, elevation, kMaxFillTriangles, shapes_.triangles)
-                   ? Outcome::Done
-                   : Outcome::NoMemory;
+    // Cut at maxPieces_ rather than at a cap of its own: the caller is told.
+    bool cut = false;
+    if (solid_) {
+        bool swept = FillEvenOdd(rings, elevation, std::min(kMaxFillTriangles, maxPieces_),
+                                 shapes_.triangles, &cut);
+        shapes_.cut = cut && maxPieces_ < kMaxFillTriangles;
+        return swept ? Outcome::Done : Outcome::NoMemory;
+    }
     Buffer<PatternFamily> families;
     for (const FamilyDraft &draft : families_) {
         PatternFamily family{draft.angle,   draft.baseX,
@@ -593,22 +630,25 @@ Outcome Parser::Fill() {
                              draft.offsetY, {dashes_.data() + draft.firstDash, draft.dashCount}};
         if (!families.Append(family)) return Outcome::NoMemory;
     }
-    return HatchEvenOdd(rings, {families.data(), families.size()}, elevation, kMaxPatternSegments,
-                        shapes_.lines)
-               ? Outcome::Done
-               : Outcome::NoMemory;
+    bool hatched = HatchEvenOdd(rings, {families.data(), families.size()}, elevation,
+                                std::min(kMaxPatternSegments, maxPieces_), shapes_.lines, &cut);
+    shapes_.cut = cut && maxPieces_ < kMaxPatternSegments;
+    return hatched ? Outcome::Done : Outcome::NoMemory;
 }
 
 }  // namespace
 
-Outcome TranslateHatch(Groups groups, double tolerance, HatchShapes &shapes, const char **why) {
+Outcome TranslateHatch(Groups groups, double tolerance, HatchShapes &shapes, const char **why,
+                       std::size_t maxPieces) {
     shapes.boundary.Clear();
     shapes.pathEnds.Clear();
     shapes.triangles.Clear();
     shapes.lines.Clear();
     shapes.elevation = 0;
     shapes.extrusion = {0, 0, 1};
-    Parser parser(groups, tolerance > 0 ? tolerance : 0, shapes, why);
+    shapes.filled = shapes.cut = false;
+    shapes.gradientColor = 0;
+    Parser parser(groups, tolerance > 0 ? tolerance : 0, maxPieces, shapes, why);
     Outcome outcome = parser.Run();
     if (outcome != Outcome::Done) {
         shapes.boundary.Clear();

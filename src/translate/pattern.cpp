@@ -39,6 +39,8 @@ public:
     bool Run(const Rings &rings, std::size_t maxSegments, std::size_t maxSteps);
     std::size_t segments() const { return segments_; }
     std::size_t steps() const { return steps_; }
+    // Stopped at its most segments, with more to come.
+    bool cut() const { return stopped_ && segments_ >= maxSegments_; }
 
 private:
     bool Line(double t, double origin);
@@ -192,7 +194,7 @@ bool Hatcher::Segment(double from, double to, double t) {
 }  // namespace
 
 bool HatchEvenOdd(const Rings &rings, std::span<const PatternFamily> families, double elevation,
-                  std::size_t maxSegments, Points &lines) {
+                  std::size_t maxSegments, Points &lines, bool *cut) {
     std::size_t segments = 0, steps = 0;
     for (std::size_t i = 0; i < families.size(); ++i) {
         // What is left is shared among the families still to come.
@@ -201,6 +203,7 @@ bool HatchEvenOdd(const Rings &rings, std::span<const PatternFamily> families, d
         if (!hatcher.Run(rings, (maxSegments - segments) / left, (kMaxSweepSteps - steps) / left))
             return false;
         segments += hatcher.segments();
+        if (cut && hatcher.cut()) *cut = true;
         steps += std::min(hatcher.steps(), kMaxSweepSteps - steps);
     }
     return true;

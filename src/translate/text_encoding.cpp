@@ -168,6 +168,18 @@ long Hex4(const char *text, std::size_t available) {
 
 // The double-byte pages \M+N names: 1 Japanese, 2 Traditional Chinese,
 // 3 Korean (Wansung), 4 Korean (Johab), 5 Simplified Chinese.
+// The pairs of double-byte pages one conversion decodes, through its
+// encoding's converters; `failed` once a converter could not be opened.
+struct Pairs {
+    DoubleByteConverters &converters;
+    bool failed = false;
+    char32_t Decode(int codePage, unsigned char lead, unsigned char trail) {
+        char32_t character = 0;
+        failed = !converters.Decode(codePage, lead, trail, &character) || failed;
+        return character;
+    }
+};
+
 constexpr int kEscapePages[] = {932, 950, 949, 1361, 936};
 
 // The character of \U+XXXX at `text` (a surrogate pair takes two escapes),
@@ -187,7 +199,7 @@ char32_t UnicodeEscape(const char *text, std::size_t available, std::size_t *len
 
 // The character of \M+NXXXX at `text`: XXXX a code of the page N names, its
 // lead byte first, or 00 and one byte. 0 when there is none.
-char32_t MultiByteEscape(const char *text, std::size_t available) {
+char32_t MultiByteEscape(const char *text, std::size_t available, Pairs &pairs) {
     if (available < 8 || (text[1] != 'M' && text[1] != 'm') || text[2] != '+') return 0;
     if (text[3] < '1' || text[3] > '5') return 0;
     long code = Hex4(text + 4, available - 4);
@@ -196,15 +208,15 @@ char32_t MultiByteEscape(const char *text, std::size_t available) {
     auto lead = static_cast<unsigned char>(code >> 8), trail = static_cast<unsigned char>(code);
     if (lead == 0) return trail < 0x80 ? trail : SingleByteOfDoubleBytePage(codePage, trail);
     if (!IsLeadByte(codePage, lead) || !IsTrailByte(codePage, trail)) return 0;
-    return DecodeDoubleByte(codePage, lead, trail);
+    return pairs.Decode(codePage, lead, trail);
 }
 
 // Writes the character of a valid escape at `text` (a backslash) and returns
 // the bytes it took; 0, writing nothing, for anything else.
-std::size_t Escape(const char *text, std::size_t available, Utf8Out &out) {
+std::size_t Escape(const char *text, std::size_t available, Pairs &pairs, Utf8Out &out) {
     std::size_t length = 0;
     char32_t character = UnicodeEscape(text, available, &length);
-    if (!character && (character = MultiByteEscape(text, available))) length = 8;
+    if (!character && (character = MultiByteEscape(text, available, pairs))) length = 8;
     if (!character) return 0;
     out.Put(character);
     return length;
@@ -232,9 +244,13 @@ bool IsPlain(const char *text, std::size_t length) {
 }
 
 // Converts `length` bytes of `text` into `buffer`, which has room for three
-// times as many; returns the bytes written.
+// times as many; returns the bytes written, or kFailed when a converter could
+// not be opened.
+constexpr std::size_t kFailed = SIZE_MAX;
+
 std::size_t Convert(const TextEncoding &encoding, const char *text, std::size_t length,
                     char *buffer) {
+    Pairs pairs{encoding.converters};
     const auto *bytes = reinterpret_cast<const unsigned char *>(text);
     int codePage = encoding.codePage;
     bool utf8 = encoding.utf8 || codePage == kUtf8CodePage || IsValidUtf8(bytes, length);
@@ -245,7 +261,7 @@ std::size_t Convert(const TextEncoding &encoding, const char *text, std::size_t 
     for (std::size_t at = 0; at < length;) {
         unsigned char byte = bytes[at];
         if (byte == '\\') {
-            if (std::size_t taken = Escape(text + at, length - at, out)) {
+            if (std::size_t taken = Escape(text + at, length - at, pairs, out)) {
                 at += taken;
                 continue;
             }
@@ -267,7 +283,7 @@ std::size_t Convert(const TextEncoding &encoding, const char *text, std::size_t 
             ++at;
         } else if (at + 1 < length && IsLeadByte(codePage, byte) &&
                    IsTrailByte(codePage, bytes[at + 1])) {
-            char32_t character = DecodeDoubleByte(codePage, byte, bytes[at + 1]);
+            char32_t character = pairs.Decode(codePage, byte, bytes[at + 1]);
             out.Put(character ? character : kReplacement);
             // An undefined pair whose second byte is ASCII leaves that byte
             // to stand for itself (it may begin an escape).
@@ -278,7 +294,7 @@ std::size_t Convert(const TextEncoding &encoding, const char *text, std::size_t 
             ++at;
         }
     }
-    return static_cast<std::size_t>(out.at() - buffer);
+    return pairs.failed ? kFailed : static_cast<std::size_t>(out.at() - buffer);
 }
 
 // A buffer for a conversion: on the stack for the texts a group can hold, on
@@ -344,7 +360,8 @@ char *Utf8Copy(const TextEncoding &encoding, const char *text, std::size_t lengt
     if (IsPlain(text, length)) return HeapCopy(text, length);
     ConversionBuffer buffer(length);
     if (!buffer.data()) return nullptr;
-    return HeapCopy(buffer.data(), Convert(encoding, text, length, buffer.data()));
+    std::size_t converted = Convert(encoding, text, length, buffer.data());
+    return converted == kFailed ? nullptr : HeapCopy(buffer.data(), converted);
 }
 
 bool ToUtf8(const TextEncoding &encoding, char **member) {
@@ -358,6 +375,7 @@ bool ToUtf8(const TextEncoding &encoding, char **member) {
     ConversionBuffer buffer(length);
     if (!buffer.data()) return false;
     std::size_t converted = Convert(encoding, text, length, buffer.data());
+    if (converted == kFailed) return false;
     if (converted == length && std::memcmp(buffer.data(), text, length) == 0) return true;
     char *copy = HeapCopy(buffer.data(), converted);
     if (!copy) return false;

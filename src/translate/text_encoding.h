@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "translate/code_pages.h"
 #include "vexlith.h"
 
 namespace vexlith::translate {
@@ -37,6 +38,9 @@ struct TextEncoding {
     // (ISO 8859-1 to -9); 65001 (UTF-8). 0: ANSI_1252.
     int codePage;
     bool utf8;  // AC1021 and later: the file is UTF-8
+    // The converters its texts and escapes have needed so far, for the read
+    // that owns it.
+    mutable DoubleByteConverters converters{};
 };
 
 // The code page a $DWGCODEPAGE value names, in any case: ANSI_n, DOSn and CPn
@@ -51,7 +55,8 @@ bool IsUtf8Release(const char *acadver);
 TextEncoding EncodingOf(const char *acadver, const char *dwgcodepage);
 
 // `length` bytes of `text` as a new NUL-terminated UTF-8 text on the toolkit
-// heap; null when the heap is exhausted. A text that is valid multi-byte
+// heap; null when the heap is exhausted (or a code page's converter could
+// not be opened, for the same want). A text that is valid multi-byte
 // UTF-8 is taken as UTF-8 whatever the code page (mislabelled files).
 char *Utf8Copy(const TextEncoding &encoding, const char *text, std::size_t length);
 // A text member in UTF-8: replaced by a new block when it changes, untouched

@@ -16,8 +16,9 @@
 //   ATTRIB       TEXT; an invisible one (flag 1) stays INVALID.
 //   LEADER       3-D POLYLINE through its vertices, in a block with its
 //                arrowhead where it has one (leader.cpp).
-//   HATCH        a block of its boundary paths (closed POLYLINEs), its solid
-//                fill (SOLID triangles) or its pattern (LINEs).
+//   HATCH        a block of its solid fill (SOLID triangles; a gradient in
+//                its first colour) or its pattern (LINEs), or else of its
+//                boundary paths (closed POLYLINEs).
 //   MULTILEADER  a block of its leader lines, arrowheads, landings and
 //                content (multileader.cpp).
 //   MLINE        a block of a POLYLINE per element and its caps (mline.cpp).
@@ -26,10 +27,13 @@
 //   WIPEOUT, IMAGE  its frame, a closed 3-D POLYLINE (image_frame.cpp).
 //   RAY, XLINE   LINE clipped to the drawing's extents (infinite_line.cpp).
 //   POLYLINE with flag 64 (polyface mesh): a block of a 3DFACE per face.
+#include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <numbers>
+#include <span>
 #include <string_view>
 
 #include "model/kind_names.h"
@@ -455,10 +459,34 @@ Outcome PlacePiece(Context &context, const Placement *placement, Qdxf_Entity &pi
                        &context.why);
 }
 
+bool Same(const Qdxf_Coord &a, const Qdxf_Coord &b) {
+    return a.x == b.x && a.y == b.y && a.z == b.z;
+}
+
+// Triangles (a, b, c) and (a, c, d) with a b and d c level: the two halves
+// FillEvenOdd makes of a trapezoid between two heights.
+bool HalvesOfTrapezoid(const Qdxf_Coord *first, const Qdxf_Coord *second) {
+    return Same(first[0], second[0]) && Same(first[2], second[1]) && first[0].y == first[1].y &&
+           second[1].y == second[2].y;
+}
+
 Outcome TranslateHatchEntity(Context &context) {
     HatchShapes &shapes = context.translation().hatch;
-    Outcome outcome = TranslateHatch(context.groups, context.read.tolerance, shapes, &context.why);
+    PieceBlock block(context.read, context.drawing);
+    // A hatch makes no more pieces than its own size allows (cut there), nor
+    // than the budget's room: the sweep stops there, and the hatch is refused
+    // whole.
+    std::uint64_t ownBytes = context.translation().gatheredBytes;
+    std::uint64_t own =
+        kHatchLeastPieces + std::min<std::uint64_t>(ownBytes, SIZE_MAX / 128) * kHatchPiecesPerByte;
+    std::uint64_t room = block.Room();
+    Outcome outcome = TranslateHatch(context.groups, context.read.tolerance, shapes, &context.why,
+                                     static_cast<std::size_t>(std::min(own, room + 1)));
     if (outcome != Outcome::Done) return outcome;
+    if (shapes.cut && room < own) {
+        context.translation().overBudget = true;
+        return Outcome::NoMemory;
+    }
     Placement world;
     const Placement *placement = nullptr;
     if (context.World()) {
@@ -466,9 +494,11 @@ Outcome TranslateHatchEntity(Context &context) {
         placement = &world;
     }
     double z = shapes.elevation;
-    PieceBlock block(context.read, context.drawing);
+    // A filled hatch shows its fill alone, as CAD programs show it.
+    std::span<const std::uint32_t> paths(shapes.pathEnds.data(),
+                                         shapes.filled ? 0 : shapes.pathEnds.size());
     std::uint32_t from = 0;
-    for (std::uint32_t end : shapes.pathEnds) {
+    for (std::uint32_t end : paths) {
         if (end < from || end > shapes.boundary.size()) return context.Invalid("a boundary path");
         Qdxf_Entity *piece = block.Add(QDXF_POLYLINE);
         auto *vertices = piece ? rt::NewArray<Qdxf_Vertex>(end - from) : nullptr;
@@ -494,6 +524,12 @@ Outcome TranslateHatchEntity(Context &context) {
         corner[0] = triangles[i];
         corner[1] = triangles[i + 1];
         corner[2] = corner[3] = triangles[i + 2];
+        // The two halves of one trapezoid of the fill are one SOLID, whose
+        // corners go 0, 1, 3, 2 around it: half the records.
+        if (i + 5 < triangles.size() && HalvesOfTrapezoid(&triangles[i], &triangles[i + 3])) {
+            corner[2] = triangles[i + 5];
+            i += 3;
+        }
         if ((outcome = PlacePiece(context, placement, *piece)) != Outcome::Done) return outcome;
     }
     const Points &lines = shapes.lines;
@@ -504,7 +540,10 @@ Outcome TranslateHatchEntity(Context &context) {
         line.start = placement ? Place(*placement, lines[i]) : lines[i];
         line.end = placement ? Place(*placement, lines[i + 1]) : lines[i + 1];
     }
-    return block.Place(context.entity, context.parent) ? Outcome::Done : Outcome::NoMemory;
+    if (!block.Place(context.entity, context.parent)) return Outcome::NoMemory;
+    // The pieces are BYBLOCK: a gradient's colour is the INSERT's.
+    if (shapes.gradientColor) context.entity.color = shapes.gradientColor;
+    return Outcome::Done;
 }
 
 // A polyface mesh: its vertex records with flag 64 are its points, the
@@ -642,6 +681,7 @@ void FinishEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing,
     const char *name = kind;
     Outcome outcome = Outcome::Done;
     bool modern = (read.flags & QDXF_READ_MODERN_KINDS) != 0;
+    translation.overBudget = false;
     if (EntityKind(entity) == QDXF_INVALID) {
         translated = modern ? GatheredKind(kind) : -1;
         if (translated < 0) return;
@@ -661,6 +701,10 @@ void FinishEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing,
                 ? PlaceEntity(placement, entity, read.tolerance, translation.points, &context.why)
                 : Outcome::Invalid;
     }
+    // A piece refused for the read's budget is not the heap's exhaustion: the
+    // read goes on, with the entity INVALID and the log told once.
+    bool overBudget = outcome == Outcome::NoMemory && translation.overBudget;
+    if (overBudget) outcome = Outcome::Invalid;
     rt::Report *inner = nullptr;
     switch (outcome) {
         case Outcome::Done:
@@ -671,6 +715,16 @@ void FinishEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing,
             break;
         case Outcome::Invalid:
             ReleaseKindMembers(entity);
+            if (overBudget) {
+                if (!translation.budgetReported) {
+                    translation.budgetReported = true;
+                    VX_LOG_MESSAGE(&inner,
+                                   "%s entity not translated: the drawing's translation budget "
+                                   "is spent",
+                                   name);
+                }
+                break;
+            }
             if (!context.why) break;
             if (entity.handle) {
                 VX_LOG_MESSAGE(&inner, "%s entity not translated: %s (handle %s)", name,

@@ -32,25 +32,23 @@ constexpr WrittenPage kWrittenPages[] = {
     {949, "ANSI_949"},   {950, "ANSI_950"},
 };
 
-// The character of a pair of a double-byte page, 0 for none.
-std::uint32_t DecodePair(int codePage, unsigned char lead, unsigned char trail) {
-    return translate::DecodeDoubleByte(codePage, lead, trail);
-}
-
 // Gives every character of `characters` that `codePage` holds its lowest
-// code in `codes` (all 0 before); returns how many it holds.
-std::size_t HeldCodes(int codePage, const TextCharacters &characters, std::uint16_t *codes) {
-    std::size_t held = 0;
+// code in `codes` (all 0 before) and sets *held to how many it holds. False
+// when the page's converter could not be opened for want of memory.
+bool HeldCodes(int codePage, const TextCharacters &characters,
+               translate::DoubleByteConverters &converters, std::uint16_t *codes,
+               std::size_t *held) {
+    *held = 0;
     auto hold = [&](std::uint32_t character, unsigned code) {
         if (!characters.Has(character) || codes[character]) return;
         codes[character] = static_cast<std::uint16_t>(code);
-        ++held;
+        ++*held;
     };
     if (const char16_t *high = translate::SingleByteTable(codePage)) {
         for (unsigned byte = 0x80; byte <= 0xFF; ++byte) {
             if (high[byte - 0x80] != translate::kReplacement) hold(high[byte - 0x80], byte);
         }
-        return held;
+        return true;
     }
     for (unsigned byte = 0x80; byte <= 0xFF; ++byte) {
         auto lead = static_cast<unsigned char>(byte);
@@ -63,12 +61,13 @@ std::size_t HeldCodes(int codePage, const TextCharacters &characters, std::uint1
         for (unsigned trail = 0x40; trail <= 0xFE; ++trail) {
             auto second = static_cast<unsigned char>(trail);
             if (!translate::IsTrailByte(codePage, second)) continue;
-            std::uint32_t character =
-                DecodePair(codePage, static_cast<unsigned char>(lead), second);
+            char32_t character = 0;
+            if (!converters.Decode(codePage, static_cast<unsigned char>(lead), second, &character))
+                return false;
             if (character) hold(character, lead << 8 | trail);
         }
     }
-    return held;
+    return true;
 }
 
 }  // namespace
@@ -108,11 +107,13 @@ bool ChooseTextPage(const TextCharacters &characters, TextPage *page) {
     rt::Owned<std::uint16_t> codes(rt::NewArray<std::uint16_t>(TextCharacters::kCount));
     if (!codes) return false;
     const std::size_t size = TextCharacters::kCount * sizeof(std::uint16_t);
-    std::size_t best = 0, fewestOutside = characters.count() + 1, filled = 0;
+    translate::DoubleByteConverters converters;
+    std::size_t best = 0, fewestOutside = characters.count() + 1, filled = 0, held = 0;
     for (std::size_t index = 0; index < std::size(kWrittenPages) && fewestOutside > 0; ++index) {
         if (index > 0) std::memset(codes.get(), 0, size);
-        std::size_t outside =
-            characters.count() - HeldCodes(kWrittenPages[index].codePage, characters, codes.get());
+        if (!HeldCodes(kWrittenPages[index].codePage, characters, converters, codes.get(), &held))
+            return false;
+        std::size_t outside = characters.count() - held;
         filled = index;
         if (outside < fewestOutside) {
             best = index;
@@ -121,7 +122,8 @@ bool ChooseTextPage(const TextCharacters &characters, TextPage *page) {
     }
     if (filled != best) {
         std::memset(codes.get(), 0, size);
-        HeldCodes(kWrittenPages[best].codePage, characters, codes.get());
+        if (!HeldCodes(kWrittenPages[best].codePage, characters, converters, codes.get(), &held))
+            return false;
     }
     page->name = kWrittenPages[best].name;
     page->codes = codes.release();

@@ -26,9 +26,9 @@ done
 [ "$(echo "$features" | grep -c 'block (String) = WINDOW')" = 6 ] || fail "not 6 in WINDOW"
 # The arc of the door, a quarter of radius 12: its chords keep within the
 # tolerance asked for, so a coarse one gives fewer points.
-fine=$(echo "$features" | grep -A5 'kind (String) = ARC' | grep LINESTRING | grep -o ',' | wc -l)
+fine=$(echo "$features" | grep -A6 'kind (String) = ARC' | grep LINESTRING | grep -o ',' | wc -l)
 "$tool" render examples/house.dxf "$out/coarse.geojson" --chord-tolerance 1 >/dev/null
-coarse=$(ogrinfo -ro -al -q "$out/coarse.geojson" | grep -A5 'kind (String) = ARC' | grep LINESTRING | grep -o ',' | wc -l)
+coarse=$(ogrinfo -ro -al -q "$out/coarse.geojson" | grep -A6 'kind (String) = ARC' | grep LINESTRING | grep -o ',' | wc -l)
 [ "$coarse" -lt "$fine" ] && [ "$coarse" -ge 2 ] || fail "arc points: $fine fine, $coarse coarse"
 "$tool" convert examples/house.dxf "$out/house-r12.dxf" --r12 || fail "convert --r12 failed"
 features=$(ogrinfo -ro -al -q "$out/house-r12.dxf" 2>/dev/null) || fail "ogrinfo cannot read it"

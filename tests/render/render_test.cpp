@@ -564,6 +564,34 @@ TEST(RenderView, TheDrawnExtentsWithAMargin) {
     EXPECT_DOUBLE_EQ(tall.Width(), 27);
 }
 
+// A point on Defpoints (as every dimension has) does not shrink the picture:
+// the view is that of the line, unless every layer is drawn; GeoJSON keeps
+// the point as not plotted.
+TEST(RenderView, ADefpointsPointDoesNotMoveTheFrame) {
+    DrawingPtr drawing = NewDrawing();
+    AddLine(drawing->entities, "0", {10, 10, 0}, {20, 10, 0});
+    AddEntity(drawing->entities, QDXF_POINT, "defpoints");  // at 0,0
+    for (bool all : {false, true}) {
+        render::OutputOptions options;
+        options.scene.allLayers = all;
+        std::string svg;
+        render::Outcome outcome = render::WriteSvg(*drawing, options, [&](std::string_view text) {
+            svg += text;
+            return true;
+        });
+        EXPECT_EQ(outcome.view.minX, all ? -0.8 : 9.6) << all;
+    }
+    std::string geojson;
+    render::WriteGeoJson(*drawing, {}, [&](std::string_view text) {
+        geojson += text;
+        return geojson.size() < (1u << 20);
+    });
+    EXPECT_NE(geojson.find("\"kind\":\"POINT\",\"color\":7,\"rgb\":\"#ffffff\",\"handle\":null,"
+                           "\"block\":null,\"plotted\":false"),
+              std::string::npos)
+        << geojson;
+}
+
 // The SVG text of `drawing`, then every element as Python's XML parser reads
 // it, one a line: the tag, its attributes in order of name, its text.
 std::vector<std::string> ParsedSvg(const Qdxf_Info &drawing, const render::OutputOptions &options) {

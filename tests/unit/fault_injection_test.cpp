@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <thread>
 
 #include "pellund_testing.h"
 #include "test_support.h"
@@ -174,8 +175,9 @@ TEST(FaultInjection, EveryCutFailsCleanly) {
 }
 
 // Every failing allocation of a read of `file` with all options, whole or
-// through an entity callback, fails it cleanly.
-void FailEachAllocation(const std::string &file, bool each) {
+// through an entity callback, on this thread or on one of its own (whose
+// converters the read must leave behind it), fails it cleanly.
+void FailEachAllocation(const std::string &file, bool each, bool onThread = false) {
     Qdxf_ReadOptions options{sizeof options, QDXF_READ_ALL, 0.0, nullptr, 0, nullptr};
     auto ignore = [](void *, const Qdxf_Info *, const Qdxf_Entity *) { return 0; };
     LogCapture log;
@@ -184,9 +186,13 @@ void FailEachAllocation(const std::string &file, bool each) {
         pellund_TestReset();
         if (n) pellund_TestFailAllocation(n);  // n 0: the clean read, which counts them
         qerr_Report *report = nullptr;
-        DrawingPtr drawing(
-            each ? qdxf_ReadEach(file.c_str(), nullptr, &options, ignore, nullptr, &report)
-                 : qdxf_ReadWithOptions(file.c_str(), nullptr, &options, &report));
+        DrawingPtr drawing;
+        auto read = [&] {
+            drawing.reset(each ? qdxf_ReadEach(file.c_str(), nullptr, &options, ignore, nullptr,
+                                               &report)
+                               : qdxf_ReadWithOptions(file.c_str(), nullptr, &options, &report));
+        };
+        onThread ? std::thread(read).join() : read();
         if (!n) calls = pellund_TestAllocationCount();
         pellund_TestReset();
         ASSERT_EQ(!drawing, n != 0) << "failing allocation " << n;
@@ -213,6 +219,21 @@ TEST(FaultInjection, EveryFailedAllocationFailsAReadWithOptionsCleanly) {
                               {0, "SEQEND"},     {0, "DIMENSION"}}),
          Section("BLOCKS", {{0, "BLOCK"}, {2, "*U1"}, {0, "ENDBLK"}})})));
     FailEachAllocation(file.path(), false);
+}
+
+// Texts of a double-byte page ("日本" in Shift-JIS), read on a thread of
+// their own.
+TEST(FaultInjection, EveryFailedAllocationFailsADoubleByteReadOnAThreadCleanly) {
+    TempFile file(Ascii(Drawing(
+        {Section("HEADER", {{9, "$ACADVER"}, {1, "AC1015"}, {9, "$DWGCODEPAGE"}, {3, "ANSI_932"}}),
+         Section(
+             "ENTITIES",
+             {{0, "TEXT"}, {1, "\x93\xfa\x96\x7b"}, {0, "MTEXT"}, {1, "\x93\xfa\\P\x96\x7b"}})})));
+    FailEachAllocation(file.path(), false, true);
+    Qdxf_ReadOptions options{sizeof options, QDXF_READ_ALL, 0.0, nullptr, 0, nullptr};
+    DrawingPtr drawing(qdxf_ReadWithOptions(file.c_str(), nullptr, &options, nullptr));
+    ASSERT_TRUE(drawing);
+    EXPECT_STREQ(drawing->entities->data.text.text, "\u65e5\u672c");
 }
 
 // The kinds drawn as pieces, with the styles they look up and the work left

@@ -277,8 +277,7 @@ const Case kCases[] = {
       {10, 0.0},    {20, 0.0}, {10, 4.0},  {20, 0.0},  {10, 0.0},   {20, 3.0},
       {97, 0},      {75, 0},   {76, 1},    {98, 0}},
      kModern | kWorld,
-     "INSERT *U1 (0 0 0) s1,1,1 a0 {POLYLINE 1 e-2 [(0 0 -2)(-4 0 -2)(0 3 -2)]; "
-     "SOLID (0 0 -2)(-4 0 -2)(0 3 -2)(0 3 -2)}"},
+     "INSERT *U1 (0 0 0) s1,1,1 a0 {SOLID (0 0 -2)(-4 0 -2)(0 3 -2)(0 3 -2)}"},
     {"extrusion without length",
      {{0, "CIRCLE"}, {40, 1.0}, {210, 0.0}, {220, 0.0}, {230, 0.0}},
      kWorld,
@@ -305,6 +304,41 @@ TEST(Translate, TheLogSaysEachKindTranslatedOnceAndEachFailure) {
                                "LEADER entity translated", "DIMENSION entity translated",
                                "XLINE entity not translated: a direction without length",
                                "XLINE entity not translated: a direction without length"}));
+}
+
+// A hatch shows its fill alone (a gradient in its first colour, its boundary
+// only without one); fine patterns over a large square spend the read's
+// budget: the read goes on, the rest stays INVALID, the log says so once.
+TEST(Translate, HatchesShowTheirFillAndKeepToTheReadsBudget) {
+    auto hatch = [](int solid, std::vector<Group> tail) {
+        return std::vector<Group>{{0, "HATCH"}, {70, solid}, {91, 1},   {92, 2},   {72, 0},
+                                  {73, 1},      {93, 3},     {10, 0.0}, {20, 0.0}, {10, 1e3},
+                                  {20, 0.0},    {10, 0.0},   {20, 1e3}, {97, 0}} +
+               tail;
+    };
+    std::vector<Group> fine = {{75, 0}, {78, 1}, {53, 0.0}, {45, 0.0}, {46, 0.01}};
+    Outcome outcome =
+        Read(hatch(1, {{450, 1}, {421, 0x00FF00}}) + hatch(0, {}) + hatch(0, fine) +
+                 hatch(0, fine) + hatch(0, fine) + std::vector<Group>{{0, "MTEXT"}, {1, "a\\Pb"}},
+             kModern);
+    ASSERT_TRUE(outcome.drawing);
+    // The kind of each INSERT's first piece (the made blocks are in order).
+    std::vector<std::string> shown;
+    const Qdxf_Block *block = outcome.drawing->blocks;
+    for (const Qdxf_Entity *e = outcome.drawing->entities; e; e = e->next) {
+        const Qdxf_Entity *piece = e->type == QDXF_INSERT ? block->entities : nullptr;
+        if (piece) block = block->next;
+        std::string kind = piece ? Describe(*outcome.drawing, *piece) : "";
+        shown.push_back(std::to_string(e->color) + (piece ? " " : "") +
+                        kind.substr(0, kind.find(' ')));
+    }
+    EXPECT_EQ(shown, (std::vector<std::string>{"3 SOLID", "256 POLYLINE", "256 LINE", "256 LINE",
+                                               "256", "256 TEXT"}));
+    EXPECT_EQ(outcome.log, (std::vector<std::string>{
+                               "HATCH entity translated",
+                               "HATCH entity not translated: the drawing's translation budget "
+                               "is spent",
+                               "MTEXT entity translated"}));
 }
 
 // Made blocks take numbers no block of the file has: above those read before
