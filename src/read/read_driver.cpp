@@ -95,6 +95,7 @@ void ReleaseReadState(Qdxf_ReadState &read) {
     read.vertexGroups.Release();
     read.translation.Release();
     read.vertexRecords.Release();
+    read.recovery.Release();
     ReleaseSpares(read.spares);
 }
 
@@ -103,8 +104,20 @@ void SkipPast(GroupSource &source, rt::Report **report, const char *tag, const c
     Qdxf_Group group{};
     do {
         rt::Report *inner = nullptr;
+        GroupMark mark = MarkGroup(source);
         ReadGroup(source, &inner, &group);
         if (inner) return VX_FAIL_AS(out, function, inner, "Error reading group values");
+        // Recovering, a table also ends where the next one or the section
+        // ends, and a section where the next one begins.
+        if (source.recovery) {
+            bool table = rt::TextEqual(tag, "ENDTAB");
+            if (recover::IsSectionEnd(group) ||
+                (table && (IsTag(group, "TABLE") || IsTag(group, "ENDSEC")))) {
+                return recover::SupplyEnd(
+                    source, table ? recover::Kind::EndtabMissing : recover::Kind::EndsecMissing,
+                    mark);
+            }
+        }
     } while (!IsTag(group, tag));
 }
 
@@ -117,6 +130,7 @@ int ReadSection(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing) {
     GroupSource &source = read.source;
     rt::Report *inner = nullptr;
     Qdxf_Group group{};
+    if (source.recovery) recover::SkipToSection(read);
     ReadKnownGroup(source, &inner, &group, 0);
     if (inner) {
         VX_FAIL(out, inner, "Error reading group values");
@@ -127,7 +141,16 @@ int ReadSection(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing) {
         VX_FAIL(out, nullptr, "Expected SECTION or EOF tag");
         return 0;
     }
-    ReadKnownGroup(source, &inner, &group, 2);
+    if (source.recovery) {
+        GroupMark mark = MarkGroup(source);
+        ReadGroup(source, nullptr, &group);
+        if (!recover::TakeSectionName(read, group, mark)) {
+            SkipSection(source, nullptr);
+            return 0;
+        }
+    } else {
+        ReadKnownGroup(source, &inner, &group, 2);
+    }
     if (inner) {
         VX_FAIL(out, inner, "Error reading group values");
         return 0;
@@ -186,6 +209,8 @@ public:
     // Qdxf_ReadOptions.data: the bytes read instead of a file.
     const void *bytes = nullptr;
     std::size_t byteCount = 0;
+    // Qdxf_ReadOptions.repairs: where the list of repairs goes.
+    Qdxf_Repair **repairs = nullptr;
 };
 
 enum class FormFailure { None, File, Probe };
@@ -285,6 +310,10 @@ Qdxf_Info *ReadDrawing(ReadScope &scope, const char *fileName, qmet_Meter *meter
         VX_FAIL_AS(out, kFunction, inner, "Error reading file %s", fileName);
         return nullptr;
     }
+    if ((read.flags & QDXF_READ_RECOVER) && !recover::BeginRead(read, fileName, &inner)) {
+        VX_FAIL_AS(out, kFunction, inner, "Error reading file %s", fileName);
+        return nullptr;
+    }
 
     OpenGroupSource(state);
     while (!ReadSection(read, &inner, scope.drawing)) {
@@ -293,8 +322,10 @@ Qdxf_Info *ReadDrawing(ReadScope &scope, const char *fileName, qmet_Meter *meter
             return nullptr;
         }
     }
+    if (state.recovery && !read.stopped) recover::EndRead(read);
 
-    if (!translate::FinishRead(read, scope.drawing)) {
+    if (!translate::FinishRead(read, scope.drawing) ||
+        (state.recovery && !recover::FinishRead(read, scope.drawing))) {
         VX_FAIL_AS(out, kFunction, nullptr, "Memory allocation error");
         return nullptr;
     }
@@ -306,6 +337,7 @@ Qdxf_Info *ReadDrawing(ReadScope &scope, const char *fileName, qmet_Meter *meter
         VX_FAIL_AS(out, kFunction, inner, "Error creating colour table");
         return nullptr;
     }
+    if (scope.repairs) *scope.repairs = read.recovery.Take();
     return scope.Release();
 }
 
@@ -323,9 +355,10 @@ bool TakeOptions(ReadScope &scope, const Qdxf_ReadOptions *options, rt::ReportOu
                    options->size, kFirstTwo);
         return false;
     }
-    if (options->flags & ~QDXF_READ_ALL) {
+    constexpr unsigned int kKnown = QDXF_READ_ALL | QDXF_READ_RECOVER;
+    if (options->flags & ~kKnown) {
         VX_FAIL_AS(out, function, nullptr, "Unknown read option flags 0x%x",
-                   options->flags & ~QDXF_READ_ALL);
+                   options->flags & ~kKnown);
         return false;
     }
     read.flags = options->flags;
@@ -337,6 +370,11 @@ bool TakeOptions(ReadScope &scope, const Qdxf_ReadOptions *options, rt::ReportOu
         options->data) {
         scope.bytes = options->data;
         scope.byteCount = options->dataSize;
+    }
+    if (options->size >= offsetof(Qdxf_ReadOptions, repairs) + sizeof options->repairs &&
+        options->repairs) {
+        scope.repairs = options->repairs;
+        *scope.repairs = nullptr;  // also when the read fails
     }
     return true;
 }
