@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <iterator>
-#include <utility>
 
 #include "model/header_variables.h"
 #include "read/readers.h"
@@ -46,6 +45,23 @@ void StoreVariable(rt::Report **report, Qdxf_Header *header, const KnownVariable
             Replace(header, known.member, PointVarCopy(report, variable));
             break;
     }
+}
+
+// Whether the first value of a variable is of the kind its member takes (a
+// point takes whatever coordinates it holds).
+bool HoldsItsKind(const KnownVariable &known, const Qdxf_Variable &variable) {
+    Qdxf_ValueKind kind = variable.groups->kind;
+    switch (known.copy) {
+        case Copy::String:
+            return kind == QDXF_VALUE_TEXT;
+        case Copy::Int:
+            return kind == QDXF_VALUE_INT;
+        case Copy::Float:
+            return kind == QDXF_VALUE_REAL;
+        case Copy::Point:
+            break;
+    }
+    return true;
 }
 
 // The coordinate a point variable takes from a group: 0 for x (codes 10 to
@@ -257,14 +273,13 @@ void ReadHeader(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing) {
         }
         for (const KnownVariable &known : kKnownVariables) {
             if (!rt::TextEqual(variable->name, known.name)) continue;
-            StoreVariable(&inner, drawing->header, known, variable.get());
-            if (inner && read.source.recovery) {
-                rt::Discard(std::exchange(inner, nullptr));
+            if (read.source.recovery && !HoldsItsKind(known, *variable)) {
                 read.recovery.Add(
                     recover::Kind::BadVariable, recover::PlaceOf(read.source, mark), variable->name,
                     "$%s does not hold the kind of value it takes and is left out", variable->name);
                 break;
             }
+            StoreVariable(&inner, drawing->header, known, variable.get());
             if (inner) {
                 return VX_FAIL(out, inner, "Error processing variable \"%s\"", variable->name);
             }

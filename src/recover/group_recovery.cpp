@@ -345,10 +345,8 @@ void Resynchronise(GroupSource &source, const Line &bad, Place place, bool fresh
     for (;;) {
         Place candidate = PlaceOf(source);
         Line line;
-        if (!TakeLine(source, &line)) {
-            skipped();
-            return EndOfInput(source, group);
-        }
+        // Up to the end of the input: the record it cut is listed.
+        if (!TakeLine(source, &line)) return EndOfInput(source, group);
         int code = 0;
         if (ReadCodeLine(line.View(), &code) != CodeLine::Invalid) {
             GroupMark valueMark = MarkGroup(source);

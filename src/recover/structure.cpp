@@ -254,7 +254,8 @@ Admit AdmitEntity(Recovery &recovery, const char *name, Place place) {
                      recovery.attributesPlace.line, recovery.attributesPlace.offset);
     }
     if (!attrib && !seqend && kind != "VERTEX") return Admit::Read;
-    recovery.Add(Kind::Orphan, place, name, "a %s without its %s is left out", name,
+    recovery.Add(Kind::Orphan, place, name, "%s %s without its %s is left out",
+                 std::strchr("AEIOU", name[0]) ? "an" : "a", name,
                  attrib   ? "INSERT"
                  : seqend ? "POLYLINE or INSERT"
                           : "POLYLINE");
