@@ -69,14 +69,11 @@ inline bool IsWholeReal(const char *p, const char *end) {
     return OnlyBlanksLeft(p, end);
 }
 
-// The name of a 0 group as a writer writes it: not empty, no blank before
-// it, no lowercase letter.
+// The name of a 0 group read as written: one that begins with neither a
+// blank nor a lowercase letter (a name written in lowercase or after blanks
+// is read in uppercase, without them).
 inline bool IsTagAsWritten(const char *text, std::size_t length) {
-    if (length == 0 || IsBlank(text[0])) return false;
-    for (std::size_t i = 0; i < length; ++i) {
-        if (text[i] >= 'a' && text[i] <= 'z') return false;
-    }
-    return true;
+    return length > 0 && !IsBlank(text[0]) && !(text[0] >= 'a' && text[0] <= 'z');
 }
 
 // A character of such a name: what a binary file's 0 group holds unless
@@ -86,12 +83,11 @@ inline bool IsTagCharacter(char c) {
            c == '.';
 }
 
+// A binary 0 group's name read as written: one that begins with such a
+// character. (One that begins with a lowercase letter or a blank is read in
+// uppercase; any other means the bytes are out of step.)
 inline bool IsBinaryTag(const char *text, std::size_t length) {
-    if (length == 0) return false;
-    for (std::size_t i = 0; i < length; ++i) {
-        if (!IsTagCharacter(text[i])) return false;
-    }
-    return true;
+    return length > 0 && IsTagCharacter(text[0]);
 }
 
 }  // namespace vexlith::recover

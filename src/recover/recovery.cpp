@@ -137,7 +137,8 @@ Qdxf_Repair *Recovery::Take() {
 
 void Recovery::Release() {
     qdxf_RepairsFree(Take());
-    handles.Release();
+    ascendingHandles.Release();
+    otherHandles.Release();
     blockNames.Release();
     renamedBlocks.Release();
     missingBlocks.Release();

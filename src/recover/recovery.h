@@ -140,7 +140,8 @@ public:
     // Handles of the records read, the largest of them; block names read,
     // the largest number of a "*U" name, the names a later block of the same
     // name took; INSERTs of blocks not defined when they were read.
-    rt::NumberSet handles;
+    rt::Scratch<std::uint64_t> ascendingHandles;  // those read in increasing order
+    rt::NumberSet otherHandles;
     std::uint64_t largestHandle = 0;
     rt::NameIndex blockNames;
     std::uint64_t largestAnonymous = 0;

@@ -272,29 +272,38 @@ void EndEntityList(Recovery &recovery, Place place) {
                  recovery.attributesPlace.line, recovery.attributesPlace.offset);
 }
 
+// Notes a handle read: false for one read before. Most files give their
+// handles in increasing order, which a sorted array keeps without hashing.
+bool NewHandle(Recovery &recovery, std::uint64_t value) {
+    if (value > recovery.largestHandle || recovery.ascendingHandles.empty()) {
+        recovery.largestHandle = std::max(recovery.largestHandle, value);
+        if (!recovery.ascendingHandles.Append(value)) recovery.NoteNoMemory();
+        return true;
+    }
+    const std::uint64_t *ascending = recovery.ascendingHandles.begin();
+    if (std::binary_search(ascending, recovery.ascendingHandles.end(), value)) return false;
+    bool added = false;
+    if (!recovery.otherHandles.Add(value, &added)) recovery.NoteNoMemory();
+    return added;
+}
+
 void CheckHandle(Recovery &recovery, char *&handle, Place place, const char *what) {
     if (!handle) return;
     std::uint64_t value = 0;
-    bool added = false;
     Kind kind = Kind::DuplicateHandle;
     if (!handle[0]) {
         kind = Kind::EmptyHandle;
     } else if (!ParseHandle(handle, &value)) {
         kind = Kind::BadHandle;
-    } else {
-        if (!recovery.handles.Add(value, &added)) return recovery.NoteNoMemory();
-        if (added) {
-            recovery.largestHandle = std::max(recovery.largestHandle, value);
-            return;
-        }
+    } else if (NewHandle(recovery, value)) {
+        return;
     }
-    // A handle no record read so far has; a later record that has it is
+    // One above every handle read so far; a later record that has it is
     // renumbered in its turn.
-    do {
-        if (!recovery.handles.Add(++recovery.largestHandle, &added)) return recovery.NoteNoMemory();
-    } while (!added);
+    std::uint64_t fresh = recovery.largestHandle + 1;
+    NewHandle(recovery, fresh);
     char made[17];
-    std::snprintf(made, sizeof made, "%" PRIX64, recovery.largestHandle);
+    std::snprintf(made, sizeof made, "%" PRIX64, fresh);
     switch (kind) {
         case Kind::EmptyHandle:
             recovery.Add(kind, place, {}, "the %s's empty handle is replaced by %s", what, made);
