@@ -519,10 +519,10 @@ template <bool twoByteCodes, bool recovering = false>
 void ReadRecoveringGroup(GroupSource &source, rt::Report **report, GroupView *group);
 
 // The next group of `source`, as ReadGroup gives it: decoded in place when
-// the quick path takes it, else by the general reader.
+// the quick path takes it, else by the general reader. The plain read's:
+// a source that recovers reads through ReadRecoveringGroup.
 [[gnu::always_inline]] inline void NextGroup(GroupSource &source, rt::Report **report,
                                              GroupView *group) {
-    if (source.recovery) return ReadRecoveringGroup(source, report, group);
     QuickCursor at = QuickCursor::Of(source);
     if (source.binary ? quick::BinaryGroup(at, group) : quick::AsciiGroup(at, group)) {
         const char *start = source.cursor;

@@ -507,7 +507,11 @@ void ReadGroupWithLaterKind(GroupSource &state, const GroupMark &mark, rt::Repor
 
 void ReadGroup(GroupSource &state, rt::Report **report, GroupView *group) {
     rt::Report *local = nullptr;
-    NextGroup(state, report ? report : &local, group);
+    if (state.recovery) {
+        ReadRecoveringGroup(state, report ? report : &local, group);
+    } else {
+        NextGroup(state, report ? report : &local, group);
+    }
     rt::Discard(local);
 }
 
@@ -565,6 +569,8 @@ bool ReadKnownGroup(GroupSource &state, rt::Report **report, Qdxf_Group *group, 
     return false;
 }
 
+// The plain read's (a recovering read reads a record's 0 group with
+// recover::ReadRecordStart).
 void ReadKnownGroup(GroupSource &state, rt::Report **report, GroupView *group, int expectedCode) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;

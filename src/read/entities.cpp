@@ -629,7 +629,11 @@ Read GatherMembers(GroupSource &source, EntityBuild &build, rt::Report **inner) 
     GroupView group{};
     for (;;) {
         GroupMark mark = MarkGroup(source);
-        NextGroup(source, inner, &group);
+        if (source.recovery) {
+            ReadRecoveringGroup(source, inner, &group);
+        } else {
+            NextGroup(source, inner, &group);
+        }
         if (*inner) return Read::ReadFailed;
         if (group.kind == QDXF_VALUE_NONE && !ReadLaterKind(source, mark, group, inner))
             return Read::ReadFailed;
@@ -888,8 +892,10 @@ bool ReadRecoveringType(Qdxf_ReadState &read, const Qdxf_Block *block, char (&na
     }
 }
 
-// ReadEntity's work; *dropped set (and null returned) for an entity a
-// recovering read leaves out, after which the list goes on.
+// ReadEntity's work, apart for a recovering read (`recovering`), which
+// sets *dropped (and gives null) for an entity it leaves out, after which
+// the list goes on.
+template <bool recovering>
 Qdxf_Entity *ReadOneEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing,
                            Qdxf_Block *block, bool *dropped) {
     rt::ReportOut out(report);
@@ -897,12 +903,11 @@ Qdxf_Entity *ReadOneEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info 
     rt::Report *inner = nullptr;
     // The name outlives the view it was read from.
     char name[kGroupTextSize];
-    recover::Recovery *recovery = source.recovery;
-    recover::Place place{};
-    recover::RecordStart started{};
-    if (recovery) {
+    [[maybe_unused]] recover::Place place;
+    [[maybe_unused]] recover::RecordStart started;
+    if constexpr (recovering) {
         if (!ReadRecoveringType(read, block, name, &place)) return nullptr;
-        started = recovery->Start();
+        started = read.recovery.Start();
     } else {
         GroupView type{};
         ReadKnownGroup(source, &inner, &type, 0);
@@ -940,8 +945,8 @@ Qdxf_Entity *ReadOneEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info 
             VX_FAIL_AS(out, "ReadEntity", nullptr, "Memory allocation error");
             return nullptr;
     }
-    recover::Place next{};
-    if (recovery) {
+    [[maybe_unused]] recover::Place next;
+    if constexpr (recovering) {
         if (recover::RecordLost(source, started, name, place)) {
             *dropped = true;
             return nullptr;
@@ -998,9 +1003,9 @@ Qdxf_Entity *ReadOneEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info 
             issued = {};
         spares->issuedVertices = {};
     }
-    if (recovery) {
+    if constexpr (recovering) {
         bool sequenceOpen = entity->type == QDXF_POLYLINE && build.vertex;
-        recover::EntityRead(*recovery, *entity, place, recover::PlaceOf(source, build.handle),
+        recover::EntityRead(read.recovery, *entity, place, recover::PlaceOf(source, build.handle),
                             sequenceOpen, build.attributesFollow, next);
     }
     entity->layer = FindLayer(read, drawing, entity->layerName);
@@ -1012,9 +1017,10 @@ Qdxf_Entity *ReadOneEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info 
 
 Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing,
                         Qdxf_Block *block) {
+    if (!read.source.recovery) return ReadOneEntity<false>(read, report, drawing, block, nullptr);
     for (;;) {
         bool dropped = false;
-        Qdxf_Entity *entity = ReadOneEntity(read, report, drawing, block, &dropped);
+        Qdxf_Entity *entity = ReadOneEntity<true>(read, report, drawing, block, &dropped);
         if (!dropped) return entity;
     }
 }
