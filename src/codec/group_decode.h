@@ -538,7 +538,9 @@ void ReadRecoveringGroup(GroupSource &source, rt::Report **report, GroupView *gr
 }
 
 // The form of a source, for a reader with a loop for each; a read that
-// recovers has loops of its own.
+// recovers has loops of its own. RecoveringAny is no source's form: the loop
+// of a reader that recovers in any form, each group read out of line (for
+// the rarer readers, which need not be as quick).
 enum class Form {
     Ascii,
     BinaryOneByteCodes,
@@ -546,6 +548,7 @@ enum class Form {
     RecoveringAscii,
     RecoveringBinaryOneByteCodes,
     RecoveringBinaryTwoByteCodes,
+    RecoveringAny,
 };
 constexpr std::size_t kForms = 6;
 inline Form FormOf(const GroupSource &source) {
@@ -553,7 +556,7 @@ inline Form FormOf(const GroupSource &source) {
     return static_cast<Form>(source.recovery ? form + 3 : form);
 }
 constexpr bool IsBinary(Form form) {
-    return form != Form::Ascii && form != Form::RecoveringAscii;
+    return form != Form::Ascii && form != Form::RecoveringAscii && form != Form::RecoveringAny;
 }
 constexpr bool IsRecovering(Form form) {
     return form >= Form::RecoveringAscii;
@@ -563,6 +566,7 @@ constexpr bool IsRecovering(Form form) {
 // its cursor apart: false where the general reader must take the group.
 template <Form form>
 [[gnu::always_inline]] inline bool QuickGroup(QuickCursor &at, GroupView *group) {
+    if constexpr (form == Form::RecoveringAny) return false;
     constexpr bool recovering = IsRecovering(form);
     if constexpr (!IsBinary(form)) return quick::AsciiGroup<recovering>(at, group);
     constexpr bool twoByteCodes =

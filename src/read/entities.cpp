@@ -13,6 +13,7 @@
 // Ten kinds are understood. An entity of any other kind is kept with its
 // common members only, as type QDXF_INVALID, and its kind is reported once by
 // a log message.
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cstddef>
@@ -579,7 +580,11 @@ Read ReadMembers(GroupSource &source, EntityBuild &build, rt::Report **inner) {
             // Into a group of its own, so that `group` never has its address
             // taken and can live in registers.
             GroupView full = group;
-            ReadGroupInFull(source, inner, &full);
+            if constexpr (form == Form::RecoveringAny) {
+                ReadRecoveringGroup(source, inner, &full);
+            } else {
+                ReadGroupInFull(source, inner, &full);
+            }
             if (*inner) return Read::ReadFailed;
             group = full;
             at = QuickCursor::Of(source);
@@ -669,9 +674,13 @@ struct Kind {
 #define VX_KIND_READER(name, type, dumpName, reader, writer) {name, type, VX_FORM_READERS(reader)},
 constexpr Kind kKinds[] = {VX_ENTITY_KINDS(VX_KIND_READER)};
 #undef VX_KIND_READER
-#define VX_KIND_READER(name, type, dumpName, reader, writer) \
-    VX_FORM_READERS(ReadWithOptions<reader>, true),
-constexpr MembersReader kOptionReaders[][kForms] = {VX_ENTITY_KINDS(VX_KIND_READER)};
+// With the read options, a recovering read takes one loop for every form.
+#define VX_KIND_READER(name, type, dumpName, reader, writer)               \
+    {ReadMembers<ReadWithOptions<reader>, Form::Ascii, true>,              \
+     ReadMembers<ReadWithOptions<reader>, Form::BinaryOneByteCodes, true>, \
+     ReadMembers<ReadWithOptions<reader>, Form::BinaryTwoByteCodes, true>, \
+     ReadMembers<ReadWithOptions<reader>, Form::RecoveringAny, true>},
+constexpr MembersReader kOptionReaders[][4] = {VX_ENTITY_KINDS(VX_KIND_READER)};
 #undef VX_KIND_READER
 constexpr MembersReader kUnknownKindReaders[] = VX_FORM_READERS(ReadNoMembers);
 #undef VX_FORM_READERS
@@ -687,7 +696,7 @@ MembersReader OptionsReader(Qdxf_ReadState &read, const Kind *kind, const char *
     if (!(read.flags & (QDXF_READ_MODERN_KINDS | QDXF_READ_WORLD))) return PlainReader(kind, form);
     read.translation.extrusion = {0, 0, 1};
     read.translation.faces.Clear();
-    if (kind) return kOptionReaders[kind - kKinds][form];
+    if (kind) return kOptionReaders[kind - kKinds][std::min<std::size_t>(form, 3)];
     if ((read.flags & QDXF_READ_MODERN_KINDS) && translate::GathersGroups(name))
         return GatherMembers;
     return PlainReader(nullptr, form);
