@@ -399,7 +399,9 @@ bool RecordLost(GroupSource &source, const RecordStart &start, const char *what,
 
 bool FinishRead(Qdxf_ReadState &read, Qdxf_Info *drawing) {
     Recovery &recovery = read.recovery;
-    if (!recovery.missing.empty()) {
+    // A read its callback stopped has not seen the blocks the file may
+    // define later.
+    if (!recovery.missing.empty() && !read.stopped) {
         // What is defined by now: the file's blocks, and those the read made.
         rt::NameIndex defined;
         bool stored = true;
