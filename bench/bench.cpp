@@ -6,8 +6,9 @@
 //     vexlith_bench write FILE OUT [--binary] [--complete | --r12] [--repeat N]
 //
 // --options reads with qdxf_ReadWithOptions and those QDXF_READ_ flags (7:
-// QDXF_READ_ALL) instead of qdxf_Read. `each` reads through qdxf_ReadEach
-// with a callback that counts the entities, so that no drawing is built.
+// QDXF_READ_ALL, 8: QDXF_READ_RECOVER) instead of qdxf_Read; a recovering
+// read also prints how many repair records it listed, for how many places. `each` reads through
+// qdxf_ReadEach with a callback that counts the entities, so that no drawing is built.
 //
 // Prints one line: the operation, the size in MB, the best time of N runs,
 // MB/s, the peak resident memory of the process above what it held before the
@@ -118,13 +119,16 @@ int main(int argc, char **argv) {
     double best = 1e300, megabytes = 0, drawingHeap = 0;
 
     long entities = 0;
+    long repairRecords = 0, repairPlaces = 0;
     if (operation == "read" || operation == "each") {
         megabytes = FileMegabytes(input);
         for (int run = 0; run < repeat; ++run) {
             qerr_Report *report = nullptr;
             auto start = Clock::now();
             qmet_Meter *shown = meter ? &progress : nullptr;
-            Qdxf_ReadOptions options{sizeof options, static_cast<unsigned>(readFlags), 0.0, nullptr, 0, nullptr};
+            Qdxf_Repair *repairs = nullptr;
+            Qdxf_ReadOptions options{
+                sizeof options, static_cast<unsigned>(readFlags), 0.0, nullptr, 0, &repairs};
             const Qdxf_ReadOptions *chosen = readFlags < 0 ? nullptr : &options;
             Qdxf_Info *drawing =
                 operation == "each"
@@ -133,6 +137,12 @@ int main(int argc, char **argv) {
                          : qdxf_Read(input, shown, &report);
             double seconds = std::chrono::duration<double>(Clock::now() - start).count();
             if (!drawing) return Fail(report);
+            repairRecords = repairPlaces = 0;
+            for (const Qdxf_Repair *repair = repairs; repair; repair = repair->next) {
+                ++repairRecords;
+                repairPlaces += repair->count;
+            }
+            qdxf_RepairsFree(repairs);
             drawingHeap = HeapMegabytes() - heapBefore;
             qdxf_InfoFree(drawing);
             if (seconds < best) best = seconds;
@@ -161,6 +171,9 @@ int main(int argc, char **argv) {
         return 2;
     }
     if (operation == "each") std::fprintf(stderr, "%ld entities\n", entities / repeat);
+    if (readFlags > 0 && (readFlags & QDXF_READ_RECOVER)) {
+        std::printf("repairs %ld records, %ld places\n", repairRecords, repairPlaces);
+    }
     double peak = PeakMegabytes() - baseline;
     std::printf(
         "%-5s %s%s%s %.1f MB  best %.3f s  %.0f MB/s  peak %.1f MB (%.2fx)  drawing %.1f MB\n",

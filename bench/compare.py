@@ -20,6 +20,11 @@ The read options: the R12 drawings read with QDXF_READ_ALL against qdxf_Read
 drawings of modern kinds (make_drawing.py --modern) read with QDXF_READ_ALL
 at two sizes, for linearity.
 
+Recovering reads: the drawings read with QDXF_READ_RECOVER against qdxf_Read
+(a sound file must read within 1.2 times the plain read's time), and at two
+sizes, for linearity and the length of the repair list, a drawing with every
+tenth line damaged and one of random bytes after its first kilobytes.
+
 With --callgrind, last: the instructions of one whole-process read of the
 smallest drawings by vexlith (both ways, with a progress meter, and with
 QDXF_READ_ALL) and by the bare reader (valgrind's callgrind; instruction
@@ -31,6 +36,7 @@ same run's time ratios. It takes about a minute.
 """
 import argparse
 import os
+import random
 import re
 import shutil
 import subprocess
@@ -100,6 +106,28 @@ def make_drawings(data, sizes):
             subprocess.run(command, check=True)
         files[(form, size, layers)] = name
     return files
+
+
+def damaged(path, kind):
+    """A damaged copy of the sound drawing at `path`: every tenth line made one
+    that is neither a code nor a number (\"x#\" and a number), or everything
+    after its first 4 KB random bytes."""
+    name = path.replace(".dxf", "-" + kind.split()[0] + ".dxf")
+    if os.path.exists(name):
+        return name
+    print("making", name, file=sys.stderr)
+    with open(path, "rb") as sound:
+        data = sound.read()
+    if kind == "random bytes":
+        damaged_data = data[:4096] + random.Random(7).randbytes(len(data) - 4096)
+    else:
+        lines = data.split(b"\n")
+        for i in range(9, len(lines), 10):
+            lines[i] = b"x#%d" % i
+        damaged_data = b"\n".join(lines)
+    with open(name, "wb") as out:
+        out.write(damaged_data)
+    return name
 
 
 def build_peers(data):
@@ -278,6 +306,29 @@ def main():
     print("\nlinearity, modern kinds with QDXF_READ_ALL: time per MB at %d MB / at %d MB = %.2f"
           % (max(sizes), min(sizes), modern[min(sizes)] / modern[max(sizes)]))
 
+    print("\nrecovering reads (QDXF_READ_RECOVER, best of %d):\n" % args.runs)
+    print("| drawing | qdxf_Read MB/s | recovering MB/s | time / qdxf_Read's | repairs |")
+    print("|---|---|---|---|---|")
+    for form, size in columns:
+        path = files[(form, size, 20)]
+        plain, _, _, _ = in_process("read", path, "--repeat", str(args.runs))
+        recovering, _, _, out = in_process("read", path, "--options", "8", "--repeat",
+                                           str(args.runs))
+        print("| sound %s %d MB | %.0f | %.0f | %.2f× | %s |" % (
+            form, size, plain, recovering, plain / recovering,
+            re.search(r"repairs (.*)", out).group(1)), flush=True)
+    per_mb = {}
+    for size in (min(sizes), max(sizes)):
+        for kind in ("every tenth line damaged", "random bytes"):
+            name = damaged(files[("ascii", size, 20)], kind)
+            speed, _, _, out = in_process("read", name, "--options", "8", "--repeat", "1")
+            per_mb[(kind, size)] = 1.0 / speed
+            print("| %s, ASCII %d MB | | %.0f | | %s |" % (
+                kind, size, speed, re.search(r"repairs (.*)", out).group(1)), flush=True)
+    for kind in ("every tenth line damaged", "random bytes"):
+        print("linearity, %s: time per MB at %d MB / at %d MB = %.2f" % (
+            kind, max(sizes), min(sizes), per_mb[(kind, max(sizes))] / per_mb[(kind, min(sizes))]))
+
     if args.callgrind:
         if not shutil.which("valgrind"):
             print("\n--callgrind: valgrind is not installed", file=sys.stderr)
@@ -287,8 +338,8 @@ def main():
               "of the run above:\n")
         print("| drawing | qdxf_Read | qdxf_ReadEach | bare reader | Read / bare: instructions, "
               "speed | ReadEach / bare: instructions, speed | qdxf_Read with a meter "
-              "| with QDXF_READ_ALL |")
-        print("|---|---|---|---|---|---|---|---|")
+              "| with QDXF_READ_ALL | with QDXF_READ_RECOVER |")
+        print("|---|---|---|---|---|---|---|---|---|")
         for form in ("ascii", "binary"):
             path = files[(form, small, 20)]
             ours = instructions([bench, "read", path, "--repeat", "1"])
@@ -296,18 +347,20 @@ def main():
             bare = instructions([floor, path])
             metered = instructions([bench, "read", path, "--repeat", "1", "--meter"])
             options = instructions([bench, "read", path, "--repeat", "1", "--options", "7"])
-            if None in (ours, each, bare, metered, options):
-                print("| %s %d MB | failed | | | | | | |" % (form, small))
+            recovering = instructions([bench, "read", path, "--repeat", "1", "--options", "8"])
+            if None in (ours, each, bare, metered, options, recovering):
+                print("| %s %d MB | failed | | | | | | | |" % (form, small))
                 continue
 
             def speed(reader):
                 ratio = time_ratios.get((reader, FLOOR, form, small))
                 return "%.2f×" % ratio if ratio else "—"
             print("| %s %d MB | %.0fM | %.0fM | %.0fM | %.2f×, %s | %.2f×, %s | %.0fM (%+.0f%%) "
-                  "| %.0fM (%+.1f%%) |" % (
+                  "| %.0fM (%+.1f%%) | %.0fM (%+.1f%%) |" % (
                       form, small, ours / 1e6, each / 1e6, bare / 1e6, ours / bare, speed(READ),
                       each / bare, speed(EACH), metered / 1e6, (metered / ours - 1) * 100,
-                      options / 1e6, (options / ours - 1) * 100), flush=True)
+                      options / 1e6, (options / ours - 1) * 100, recovering / 1e6,
+                      (recovering / ours - 1) * 100), flush=True)
     return 0
 
 

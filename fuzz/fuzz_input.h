@@ -34,20 +34,25 @@ inline bool WriteFile(const std::string &name, const std::uint8_t *data, std::si
 // The first byte of an input picks the read options: its low three bits the
 // QDXF_READ_ flags, bit 3 a tolerance of 1e-3 drawing units instead of the
 // default relative to each curve (the caps of the curves' segments bound
-// what that costs); the rest of the input is the file. Null options (qdxf_Read's reading) for flags of 0; an empty input
-// is an empty file.
+// what that costs), bit 4 QDXF_READ_RECOVER, whose repairs go to `repairs`;
+// the rest of the input is the file. Null options (qdxf_Read's reading) for
+// flags of 0; an empty input is an empty file.
 struct Input {
     Qdxf_ReadOptions options;
     const std::uint8_t *file;
     std::size_t size;
-    const Qdxf_ReadOptions *Options() const { return options.flags ? &options : nullptr; }
+    Qdxf_Repair *repairs = nullptr;
+    const Qdxf_ReadOptions *Options() {
+        options.repairs = &repairs;
+        return options.flags ? &options : nullptr;
+    }
 };
 
 inline Input TakeInput(const std::uint8_t *data, std::size_t size) {
     if (size == 0) return {{sizeof(Qdxf_ReadOptions), 0, 0.0, nullptr, 0, nullptr}, data, 0};
     double tolerance = (data[0] & 8) ? 1e-3 : 0.0;
-    return {{sizeof(Qdxf_ReadOptions), data[0] & QDXF_READ_ALL, tolerance, nullptr, 0, nullptr},
-            data + 1, size - 1};
+    unsigned flags = (data[0] & QDXF_READ_ALL) | ((data[0] & 16) ? QDXF_READ_RECOVER : 0u);
+    return {{sizeof(Qdxf_ReadOptions), flags, tolerance, nullptr, 0, nullptr}, data + 1, size - 1};
 }
 
 // Aborts with a message: a broken invariant is a finding.

@@ -6,6 +6,7 @@
 // hangs are findings; so is a read that fails without a report or succeeds
 // with one, and a drawing whose records break their own invariants.
 #include <cmath>
+#include <cstring>
 
 #include "fuzz_input.h"
 #include "vexlith.h"
@@ -66,6 +67,32 @@ void DumpDrawing(const Qdxf_Info &drawing) {
     }
 }
 
+// A recovering read fails only for a file without DXF groups, and its
+// repairs are well formed, fewer than the input's bytes and, folded, than
+// the list's bound.
+void CheckRecovery(const fuzzing::Input &input, const Qdxf_Info *drawing,
+                   const qerr_Report *report) {
+    if (!drawing) {
+        const qerr_Report *inner = report;
+        while (qerr_ReportInner(inner))
+            inner = qerr_ReportInner(inner);
+        if (!std::strstr(qerr_ReportMessage(inner), "not a DXF file"))
+            fuzzing::Finding("a recovering read failed for the file's content", report);
+        if (input.repairs) fuzzing::Finding("a failed read handed out repairs");
+        return;
+    }
+    std::size_t records = 0;
+    for (const Qdxf_Repair *repair = input.repairs; repair; repair = repair->next) {
+        if (++records > 1001 || records > input.size + 1) fuzzing::Finding("too many repairs");
+        if (repair->action < QDXF_REPAIR_SKIPPED || repair->action > QDXF_REPAIR_DROPPED ||
+            repair->loss < 0 || repair->loss > 2 || repair->count < 1 || !repair->message ||
+            (repair->found && std::strlen(repair->found) > 80) || repair->line < 0 ||
+            repair->offset < 0 || static_cast<std::size_t>(repair->offset) > input.size) {
+            fuzzing::Finding("a repair out of its bounds");
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
@@ -79,6 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     qerr_Report *report = nullptr;
     Qdxf_Info *drawing = qdxf_ReadWithOptions(name.c_str(), &meter, input.Options(), &report);
     if (!drawing == !report) fuzzing::Finding("a read must give either a drawing or a report");
+    if (input.options.flags & QDXF_READ_RECOVER) CheckRecovery(input, drawing, report);
+    qdxf_RepairsFree(input.repairs);
     if (drawing) {
         CheckDrawing(*drawing);
         DumpDrawing(*drawing);

@@ -90,6 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     qerr_Report *report = nullptr;
     Qdxf_Info *drawing = qdxf_ReadWithOptions(input.c_str(), nullptr, taken.Options(), &report);
     qerr_ReportFree(report);
+    qdxf_RepairsFree(taken.repairs);
     if (!drawing) return 0;
     RoundTrip(*drawing, output, true, true);
     RoundTrip(*drawing, output, false, testing_support::TextsFitOnAsciiLines(*drawing));

@@ -268,12 +268,15 @@ private:
     std::shared_ptr<const Records> entities_;
 };
 
-// (drawing, []) or (None, the report chain). No flags and a file: qdxf_Read.
+// (drawing, [], repairs) or (None, the report chain, []). No flags and a
+// file: qdxf_Read.
 py::tuple Read(const std::string &path, py::handle data, unsigned flags, double tolerance,
                py::object callback) {
     Source source(path, data);
     Progress progress(std::move(callback));
     Qdxf_ReadOptions options = source.Options(flags, tolerance);
+    Qdxf_Repair *repairs = nullptr;
+    options.repairs = &repairs;
     qerr_Report *report = nullptr;
     Qdxf_Info *info;
     {
@@ -284,9 +287,10 @@ py::tuple Read(const std::string &path, py::handle data, unsigned flags, double 
     }
     auto drawing = info ? std::make_unique<Drawing>(info) : nullptr;
     py::list chain = Chain(report);
+    py::list repaired = Repairs(repairs);
     if (progress.Failure()) std::rethrow_exception(progress.Failure());
-    if (!drawing) return py::make_tuple(py::none(), chain);
-    return py::make_tuple(py::cast(std::move(drawing)), chain);
+    if (!drawing) return py::make_tuple(py::none(), chain, repaired);
+    return py::make_tuple(py::cast(std::move(drawing)), chain, repaired);
 }
 
 // qdxf_ReadEach on a worker thread, as an iterator of entities. The worker
@@ -356,6 +360,12 @@ public:
         return Chain(std::exchange(report_, nullptr));
     }
 
+    // The repairs of a recovering read, once it has ended.
+    py::list TakeRepairs() {
+        Join();
+        return Repairs(std::exchange(repairs_, nullptr));
+    }
+
     void Close() {
         {
             std::lock_guard lock(mutex_);
@@ -367,6 +377,7 @@ public:
         current_.reset();
         currentOwner_ = py::object();
         qerr_ReportFree(std::exchange(report_, nullptr));
+        qdxf_RepairsFree(std::exchange(repairs_, nullptr));
     }
 
 private:
@@ -383,6 +394,7 @@ private:
         py::gil_scoped_acquire threadState;  // kept for the callbacks' acquires
         py::gil_scoped_release unlocked;
         qerr_Report *report = nullptr;
+        options_.repairs = &repairs_;
         bool options = options_.flags || source_.InMemory();
         Qdxf_Info *partial = qdxf_ReadEach(source_.Name(), progress_.Meter(),
                                            options ? &options_ : nullptr, &Take, this, &report);
@@ -439,6 +451,7 @@ private:
     bool stop_ = false;
     bool done_ = false;
     qerr_Report *report_ = nullptr;
+    Qdxf_Repair *repairs_ = nullptr;  // the worker's until it has ended
     std::exception_ptr failure_;
     std::thread worker_;  // last: it starts once the rest is in place
 };
@@ -480,6 +493,7 @@ PYBIND11_MODULE(_vexlith, module) {
     module.attr("READ_MODERN_KINDS") = QDXF_READ_MODERN_KINDS;
     module.attr("READ_WORLD") = QDXF_READ_WORLD;
     module.attr("READ_UTF8") = QDXF_READ_UTF8;
+    module.attr("READ_RECOVER") = QDXF_READ_RECOVER;
     module.attr("WRITE_COMPLETE") = QDXF_WRITE_COMPLETE;
     module.attr("WRITE_R12_NAMES") = QDXF_WRITE_R12_NAMES;
 
@@ -500,6 +514,7 @@ PYBIND11_MODULE(_vexlith, module) {
         .def("__iter__",
              [](py::object self) { return NewIterator(std::make_unique<ReaderCursor>(self)); })
         .def("chain", &EntityReader::TakeChain)
+        .def("repairs", &EntityReader::TakeRepairs)
         .def("close", &EntityReader::Close);
     qsmg_SetSink(&LogMessage, nullptr);
     py::module_::import("atexit").attr("register")(py::cpp_function(&EntityReader::CloseAll));

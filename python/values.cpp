@@ -2,6 +2,7 @@
 // The records as Python values (see values.h).
 #include "values.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -133,6 +134,19 @@ py::object Text(const char *raw) {
     PyErr_Clear();
     std::string utf8 = render::ToUtf8(raw);
     return py::str(utf8.data(), utf8.size());
+}
+
+py::list Repairs(Qdxf_Repair *repairs) {
+    std::unique_ptr<Qdxf_Repair, decltype(&qdxf_RepairsFree)> owned(repairs, &qdxf_RepairsFree);
+    static const char *const kActions[] = {"skipped", "replaced", "inserted", "renamed",
+                                           "dropped"};
+    py::list list;
+    for (const Qdxf_Repair *repair = repairs; repair; repair = repair->next) {
+        int action = std::clamp(repair->action, 1, 5) - 1;
+        list.append(py::make_tuple(repair->line, repair->offset, kActions[action], repair->loss,
+                                   repair->count, Text(repair->found), Text(repair->message)));
+    }
+    return list;
 }
 
 py::list Chain(qerr_Report *report) {

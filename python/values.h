@@ -67,6 +67,9 @@ py::object Text(const char *raw);
 
 // The report chain's messages, outermost first; the chain is released.
 py::list Chain(qerr_Report *report);
+// The repairs of a recovering read, which it releases, as tuples (line,
+// offset, action name, loss, count, found, message).
+py::list Repairs(Qdxf_Repair *repairs);
 
 }  // namespace vexlith_python
 

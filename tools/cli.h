@@ -68,6 +68,7 @@ int RunDump(const std::vector<std::string_view> &args);
 int RunInfo(const std::vector<std::string_view> &args);
 int RunConvert(const std::vector<std::string_view> &args);
 int RunRender(const std::vector<std::string_view> &args);
+int RunAudit(const std::vector<std::string_view> &args);
 
 }  // namespace cli
 

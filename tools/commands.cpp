@@ -28,11 +28,15 @@ const std::vector<OptionSpec> &ToolOptions() {
 constexpr OptionSpec kStrict = {
     "strict", "", "read as qdxf_Read does: no translations, kinds outside the ten invalid"};
 
+// A damaged file is read for what it holds, each repair told on stderr.
+constexpr OptionSpec kRecover = {
+    "recover", "", "read a damaged file: what it holds, each repair on stderr, a line each"};
+
 const std::vector<CommandSpec> &Commands() {
     static const std::vector<CommandSpec> commands = {
         {
             "info",
-            "FILE... [--json] [--strict] [--progress]",
+            "FILE... [--json] [--strict] [--recover] [--progress]",
             "summarise a drawing: form, version, header, blocks, entities, layers",
             "Reads each FILE and prints its form (ASCII or binary), its DXF version, the\n"
             "header variables read, the drawing's extents, its blocks, its entities per\n"
@@ -50,13 +54,14 @@ const std::vector<CommandSpec> &Commands() {
             {
                 {"json", "", "print each summary as one JSON object on a line (docs/json.md)"},
                 kStrict,
+                kRecover,
                 {"progress", "", "show a progress bar on stderr even when it is not a terminal"},
                 {"help", "", "show this help (also -h)"},
             },
         },
         {
             "dump",
-            "FILE [--quick | --json] [--only PART] [--strict] [--progress]",
+            "FILE [--quick | --json] [--only PART] [--strict] [--recover] [--progress]",
             "print a drawing's header, tables, blocks and entities",
             "Reads FILE and prints what was read: the header variables, the line types,\n"
             "layers and text styles, each block with its entities, and each entity. On\n"
@@ -69,13 +74,14 @@ const std::vector<CommandSpec> &Commands() {
                 {"quick", "", "print each entity in the short form: its geometry alone"},
                 {"only", "PART", "print one part: header, tables, blocks or entities"},
                 kStrict,
+                kRecover,
                 {"progress", "", "show a progress bar on stderr even when it is not a terminal"},
                 {"help", "", "show this help (also -h)"},
             },
         },
         {
             "convert",
-            "IN OUT [--binary | --ascii] [--r12 | --strict] [--force] [--quiet]",
+            "IN OUT [--binary | --ascii] [--r12 | --strict] [--recover] [--force] [--quiet]",
             "write a drawing again, as a complete DXF R12 file in ASCII or binary form",
             "Reads the drawing IN and writes it to OUT, in the binary form with --binary,\n"
             "in the ASCII form with --ascii, otherwise in the form of IN: a complete DXF\n"
@@ -92,6 +98,7 @@ const std::vector<CommandSpec> &Commands() {
                 {"ascii", "", "write the ASCII form"},
                 {"r12", "", "names R12 programs accept: A-Z, 0-9, $, _, -, 31 at most"},
                 {"strict", "", "read with qdxf_Read and write with qdxf_Write"},
+                kRecover,
                 {"force", "", "write over IN"},
                 {"quiet", "", "say nothing of what the written file lacks or cuts short"},
                 {"progress", "",
@@ -102,7 +109,7 @@ const std::vector<CommandSpec> &Commands() {
         {
             "render",
             "IN OUT.svg|OUT.png|OUT.geojson [--width PX] [--background black|white]"
-            " [--layers NAME,...] [--all-layers] [--chord-tolerance UNITS] [--strict]",
+            " [--layers NAME,...] [--all-layers] [--chord-tolerance UNITS] [--strict] [--recover]",
             "draw a drawing as an SVG or PNG picture, or write it as GeoJSON",
             "Draws the entities of the drawing IN, with the blocks their inserts place,\n"
             "as a picture of OUT's kind, SVG or PNG, or writes them as GeoJSON: a\n"
@@ -144,7 +151,27 @@ const std::vector<CommandSpec> &Commands() {
                  "GeoJSON: how far a chord may stray from its arc, in drawing units "
                  "(default a thousandth of the drawing's size)"},
                 kStrict,
+                kRecover,
                 {"progress", "", "show a progress bar while reading"},
+                {"help", "", "show this help (also -h)"},
+            },
+        },
+        {
+            "audit",
+            "FILE... [--json] [--progress]",
+            "list the repairs a damaged drawing needs",
+            "Reads each FILE as --recover does and lists on standard output the repairs\n"
+            "the read makes, a line each: where (the line and byte of the group, or the\n"
+            "byte in a binary file), what was done and, where one repair was made at\n"
+            "several places, how many. A sound file needs none. The status is 1 when a\n"
+            "file needs repairs or cannot be read at all (its report chain is on\n"
+            "stderr), 0 when every file is sound.\n"
+            "\n"
+            "A FILE of - is standard input.",
+            {
+                {"json", "",
+                 "print each file's repairs as one JSON object on a line (docs/json.md)"},
+                {"progress", "", "show a progress bar on stderr even when it is not a terminal"},
                 {"help", "", "show this help (also -h)"},
             },
         },

@@ -197,8 +197,9 @@ int RunConvert(const std::vector<std::string_view> &args) {
                                          nullptr, nullptr};
     IgnoredKinds ignored;
     FileForm form;
-    Qdxf_Info *drawing = ReadDrawing(input, parsed->Has("progress"), strict ? nullptr : &ignored,
-                                     CommandReadOptions(strict), nullptr, &form);
+    Qdxf_Info *drawing =
+        ReadDrawing(input, parsed->Has("progress"), strict ? nullptr : &ignored,
+                    CommandReadOptions(strict, parsed->Has("recover")), nullptr, &form);
     if (!drawing) return kFailure;
     bool binary = parsed->Has("binary") || (!parsed->Has("ascii") && IsBinary(form));
     // The library writes the file by name: a temporary one, which takes the

@@ -30,6 +30,7 @@
 #include "cli.h"
 #include "corvane.h"
 #include "progress.h"
+#include "terminal.h"
 
 namespace cli {
 namespace {
@@ -238,9 +239,25 @@ private:
 
 #endif
 
+// The repairs of a recovering read of `shown`, a line each on stderr and a
+// count.
+void TellRepairs(const std::string &shown, const Repairs &repairs) {
+    long places = 0, dropping = 0;
+    for (const Repair &repair : repairs) {
+        std::fprintf(stderr, "%s\n", EscapeControls(RepairLine(repair)).c_str());
+        places += repair.count;
+        dropping += repair.loss == 2 ? repair.count : 0;
+    }
+    if (repairs.empty()) return;
+    std::fprintf(stderr, "vexlith: %s: %ld repair%s", EscapeControls(shown).c_str(), places,
+                 places == 1 ? "" : "s");
+    if (dropping) std::fprintf(stderr, ", %ld of them dropping data", dropping);
+    std::fprintf(stderr, "\n");
+}
+
 Qdxf_Info *Read(const std::string &fileName, bool progressRequested, IgnoredKinds *ignored,
                 const Qdxf_ReadOptions *options, Qdxf_EntityCallback each, void *context,
-                IgnoredKinds *translated, FileForm *form) {
+                IgnoredKinds *translated, FileForm *form, Repairs *repairs) {
     std::string shown = fileName == kStandardInput ? "standard input" : fileName;
 #if defined(_WIN32)
     if (fileName == kStandardInput) {
@@ -257,36 +274,82 @@ Qdxf_Info *Read(const std::string &fileName, bool progressRequested, IgnoredKind
     ProgressBar bar("reading " + shown, ShowProgress(progressRequested));
     qerr_Report *report = nullptr;
     const char *name = input.LibraryName().c_str();
+    bool recovering = options && (options->flags & QDXF_READ_RECOVER);
+    Qdxf_Repair *list = nullptr;
+    Qdxf_ReadOptions recovery = recovering ? *options : Qdxf_ReadOptions{};
+    recovery.repairs = &list;
+    if (recovering) options = &recovery;
     Qdxf_Info *drawing = each ? qdxf_ReadEach(name, bar.Meter(), options, each, context, &report)
                          : options ? qdxf_ReadWithOptions(name, bar.Meter(), options, &report)
                                    : qdxf_Read(name, bar.Meter(), &report);
     bar.Finish(drawing != nullptr);
     qsmg_SetSink(nullptr, nullptr);
+    Repairs taken;
+    for (const Qdxf_Repair *repair = list; repair; repair = repair->next) {
+        taken.push_back({repair->line, repair->offset, repair->action, repair->loss, repair->count,
+                         repair->found ? repair->found : "", repair->message});
+    }
+    qdxf_RepairsFree(list);
+    if (repairs) {
+        *repairs = std::move(taken);
+    } else {
+        TellRepairs(shown, taken);
+    }
     if (!drawing) {
         // What was printed so far reaches the terminal before the report.
         std::fflush(stdout);
+        bool opened = !std::string_view(qerr_ReportMessage(report)).starts_with("Error opening");
         PrintReportChain(report, input.LibraryName(), shown);
+        if (opened && !recovering) {
+            std::fprintf(stderr,
+                         "vexlith: %s may be damaged: --recover reads what it holds and lists "
+                         "each repair\n",
+                         EscapeControls(shown).c_str());
+        }
     }
     return drawing;
 }
 
 }  // namespace
 
-const Qdxf_ReadOptions *CommandReadOptions(bool strict) {
-    static const Qdxf_ReadOptions kAll{sizeof(Qdxf_ReadOptions), QDXF_READ_ALL, 0.0, nullptr, 0, nullptr};
+const Qdxf_ReadOptions *CommandReadOptions(bool strict, bool recover) {
+    constexpr unsigned int kSize = sizeof(Qdxf_ReadOptions);
+    static const Qdxf_ReadOptions kAll{kSize, QDXF_READ_ALL, 0.0, nullptr, 0, nullptr};
+    static const Qdxf_ReadOptions kRecover{kSize, QDXF_READ_RECOVER, 0.0, nullptr, 0, nullptr};
+    static const Qdxf_ReadOptions kAllRecover{
+        kSize, QDXF_READ_ALL | QDXF_READ_RECOVER, 0.0, nullptr, 0, nullptr};
+    if (recover) return strict ? &kRecover : &kAllRecover;
     return strict ? nullptr : &kAll;
 }
 
 Qdxf_Info *ReadDrawing(const std::string &fileName, bool progressRequested, IgnoredKinds *ignored,
-                       const Qdxf_ReadOptions *options, IgnoredKinds *translated, FileForm *form) {
-    return Read(fileName, progressRequested, ignored, options, nullptr, nullptr, translated, form);
+                       const Qdxf_ReadOptions *options, IgnoredKinds *translated, FileForm *form,
+                       Repairs *repairs) {
+    return Read(fileName, progressRequested, ignored, options, nullptr, nullptr, translated, form,
+                repairs);
 }
 
 Qdxf_Info *ReadDrawingEach(const std::string &fileName, bool progressRequested,
                            IgnoredKinds *ignored, const Qdxf_ReadOptions *options,
                            Qdxf_EntityCallback each, void *context, IgnoredKinds *translated,
                            FileForm *form) {
-    return Read(fileName, progressRequested, ignored, options, each, context, translated, form);
+    return Read(fileName, progressRequested, ignored, options, each, context, translated, form,
+                nullptr);
+}
+
+std::string RepairLine(const Repair &repair) {
+    std::string line = repair.line ? "line " + std::to_string(repair.line) + " (byte " +
+                                         std::to_string(repair.offset) + ")"
+                                   : "byte " + std::to_string(repair.offset);
+    line += ": " + repair.message;
+    if (repair.count > 1) line += " (" + std::to_string(repair.count) + " places)";
+    return line;
+}
+
+const char *ActionName(int action) {
+    static const char *const kNames[] = {"skipped", "replaced", "inserted", "renamed", "dropped"};
+    return action >= QDXF_REPAIR_SKIPPED && action <= QDXF_REPAIR_DROPPED ? kNames[action - 1]
+                                                                          : "unknown";
 }
 
 const char *FormName(FileForm form) {

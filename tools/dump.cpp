@@ -109,8 +109,9 @@ int RunDump(const std::vector<std::string_view> &args) {
     }
     std::string fileName(parsed->Operands()[0]);
 
-    Qdxf_Info *drawing = ReadDrawing(fileName, parsed->Has("progress"), nullptr,
-                                     CommandReadOptions(parsed->Has("strict")));
+    Qdxf_Info *drawing =
+        ReadDrawing(fileName, parsed->Has("progress"), nullptr,
+                    CommandReadOptions(parsed->Has("strict"), parsed->Has("recover")));
     if (!drawing) return kFailure;
     if (json) {
         DumpJson(*drawing, parts);

@@ -238,9 +238,10 @@ int RunInfo(const std::vector<std::string_view> &args) {
         IgnoredKinds ignored, translated;
         Summary summary;
         FileForm form;
-        Qdxf_Info *drawing = ReadDrawingEach(fileName, parsed->Has("progress"), &ignored,
-                                             CommandReadOptions(parsed->Has("strict")),
-                                             Summary::Add, &summary, &translated, &form);
+        Qdxf_Info *drawing =
+            ReadDrawingEach(fileName, parsed->Has("progress"), &ignored,
+                            CommandReadOptions(parsed->Has("strict"), parsed->Has("recover")),
+                            Summary::Add, &summary, &translated, &form);
         auto elapsed =
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started);
         if (!drawing) {

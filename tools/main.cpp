@@ -15,10 +15,8 @@ struct Runner {
 };
 
 const Runner kRunners[] = {
-    {"info", cli::RunInfo},
-    {"dump", cli::RunDump},
-    {"convert", cli::RunConvert},
-    {"render", cli::RunRender},
+    {"info", cli::RunInfo},     {"dump", cli::RunDump},   {"convert", cli::RunConvert},
+    {"render", cli::RunRender}, {"audit", cli::RunAudit},
 };
 
 void PrintHelp() {

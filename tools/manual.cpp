@@ -74,7 +74,10 @@ std::string ManualPage() {
         "reads DXF drawings, ASCII or binary, through the vexlith library and\n"
         "summarises, prints, converts or draws them. Every command that reads shows a\n"
         "progress bar on standard error when that is a terminal. A failed read or\n"
-        "write prints the chain of reports, one level a line, outermost first.\n";
+        "write prints the chain of reports, one level a line, outermost first. A\n"
+        "damaged drawing is read with \\-\\-recover, which lists each repair;\n"
+        ".B vexlith audit\n"
+        "lists the repairs files need.\n";
     page += ".SH COMMANDS\n";
     for (const CommandSpec &command : cli::Commands()) {
         page += ".SS \"vexlith " + Roff(command.name) + " " + Roff(command.synopsis) + "\"\n";
@@ -90,7 +93,8 @@ std::string ManualPage() {
     page += ".SH \"EXIT STATUS\"\n";
     ManParagraphs(page, cli::kExitStatus);
     page += ".SH FILES\n.TP\n.I " + Roff(Installed("docs/json.md")) +
-            "\nthe JSON that info \\-\\-json and dump \\-\\-json print, member by member\n";
+            "\nthe JSON that info \\-\\-json, dump \\-\\-json and audit \\-\\-json print, member "
+            "by member\n";
     return page;
 }
 

@@ -230,8 +230,9 @@ int RunRender(const std::vector<std::string_view> &args) {
     }
 
     IgnoredKinds ignored;
-    Qdxf_Info *drawing = ReadDrawing(input, parsed->Has("progress"), &ignored,
-                                     CommandReadOptions(parsed->Has("strict")));
+    Qdxf_Info *drawing =
+        ReadDrawing(input, parsed->Has("progress"), &ignored,
+                    CommandReadOptions(parsed->Has("strict"), parsed->Has("recover")));
     if (!drawing) return kFailure;
     render::Outcome outcome;
     OutputFile file(output);

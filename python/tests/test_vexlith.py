@@ -50,7 +50,8 @@ def test_the_tools_document_and_the_entities_one_by_one(name):
         except vexlith.ReadError as error:
             # The same chain as the tool's, which prints "function: message" a level.
             assert tool.returncode == 1
-            shown = tool.stderr.decode("utf-8", "replace").splitlines()[-len(error.chain):]
+            shown = [line for line in tool.stderr.decode("utf-8", "replace").splitlines()
+                     if not line.startswith("vexlith: ")][-len(error.chain):]  # not its hint
             assert [line.split(": ", 1)[1] for line in shown] == error.chain
             with pytest.raises(vexlith.ReadError):
                 list(vexlith.iter_entities(path, **options))
@@ -104,6 +105,21 @@ def test_a_bad_file_and_a_missing_one(tmp_path):
     with pytest.raises(FileNotFoundError) as missing:
         vexlith.read(tmp_path / "missing.dxf")
     assert isinstance(missing.value, vexlith.ReadError) and missing.value.errno == 2
+
+
+def test_a_cut_file_recovered(tmp_path):
+    cut = tmp_path / "cut.dxf"
+    whole = open(EXAMPLE, "rb").read()
+    cut.write_bytes(whole[:whole.index(b"\nLINE\n", whole.index(b"ENTITIES")) + 12])
+    drawing = vexlith.read(cut, recover=True)
+    (repair,) = drawing.repairs
+    assert (repair.action, repair.loss, repair.count, repair.found) == ("dropped", 2, 1, "LINE")
+    assert whole.split(b"\n")[repair.line - 1:repair.line + 1] == [b"  0", b"LINE"]
+    assert whole[repair.offset:].startswith(b"  0\nLINE\n") and "LINE" in repair.message
+    repairs = []
+    kinds = [e.kind for e in vexlith.iter_entities(cut, recover=True, repairs=repairs, **STRICT)]
+    assert repairs == drawing.repairs and kinds == ["POLYLINE"] == [e.kind for e in drawing.entities]
+    assert vexlith.read(EXAMPLE, recover=True).repairs == [] == vexlith.read(EXAMPLE).repairs
 
 
 def test_the_arrays_hold_the_entities_points():

@@ -17,7 +17,8 @@ numpy arrays made in one pass. ``to_dict()`` is the document that ``vexlith
 dump --json`` prints (docs/json.md); ``to_bytes()`` the file write() would
 write. ``iter_entities()`` hands out the entities of a file of any size one
 at a time. A failure raises ReadError or WriteError, with the library's
-report chain.
+report chain. ``recover=True`` reads what a damaged file holds, and
+``drawing.repairs`` lists what was repaired.
 """
 from __future__ import annotations
 
@@ -36,7 +37,8 @@ if TYPE_CHECKING:  # typing is not imported at run time: a script that reads sta
     Progress = Callable[[float], Any]
 
 __version__: str = _vexlith.__version__
-__all__ = ["read", "iter_entities", "Drawing", "Record", "Entity", "EntityView", "Block", "KINDS",
+__all__ = ["read", "iter_entities", "Drawing", "Record", "Repair", "Entity", "EntityView", "Block",
+           "KINDS",
            "Lines", "Circles", "Arcs", "Texts", "Polylines", "Error", "ReadError",
            "MissingFileError", "WriteError", "__version__"]
 
@@ -112,6 +114,21 @@ class Block(Record):
 _vexlith.use_record(Record)
 
 
+class Repair(Record):
+    """A repair a recovering read made: ``line`` (of the group's code line;
+    0 in a binary file) and ``offset`` (its byte) where the damage is,
+    ``action`` ("skipped", "replaced", "inserted", "renamed" or "dropped"),
+    ``loss`` (0 the form only, 1 a value changed or made up, 2 data dropped),
+    ``count`` (the same repair at that many places), ``found`` (what the file
+    held there, or None) and ``message`` (what was done)."""
+
+    _FIELDS = ("line", "offset", "action", "loss", "count", "found", "message")
+
+    @classmethod
+    def _all(cls, rows: list[tuple[Any, ...]]) -> list[Repair]:
+        return [cls(dict(zip(cls._FIELDS, row))) for row in rows]
+
+
 class Block(Record):
     """A block definition: name, basePoint, ... and its ``entities``, an
     EntityView."""
@@ -122,9 +139,11 @@ class Drawing:
     first use; to_dict(), the views and their columns read the library's
     drawing directly."""
 
-    def __init__(self, drawing: _vexlith.Drawing) -> None:
+    def __init__(self, drawing: _vexlith.Drawing, repairs: Optional[list[Repair]] = None) -> None:
         self._drawing = drawing
         self._parts: dict[str, Any] = {}
+        self.repairs: list[Repair] = repairs or []
+        """What a read with recover=True repaired, in file order; empty otherwise."""
 
     def _part(self, name: str, make: Callable[[], Any]) -> Any:
         if name not in self._parts:
@@ -212,9 +231,9 @@ def _write_flags(complete: bool, r12_names: bool) -> int:
         _vexlith.WRITE_R12_NAMES if r12_names else 0)
 
 
-def _read_flags(modern: bool, world: bool, utf8: bool) -> int:
+def _read_flags(modern: bool, world: bool, utf8: bool, recover: bool) -> int:
     return ((_vexlith.READ_MODERN_KINDS if modern else 0) | (_vexlith.READ_WORLD if world else 0)
-            | (_vexlith.READ_UTF8 if utf8 else 0))
+            | (_vexlith.READ_UTF8 if utf8 else 0) | (_vexlith.READ_RECOVER if recover else 0))
 
 
 def _source(source: Source, name: Optional[str]) -> tuple[bytes, Any]:
@@ -246,7 +265,7 @@ def _read_error(chain: list[str], path: Any, data: Any) -> ReadError:
 
 def read(source: Source, *, modern: bool = True, world: bool = True, utf8: bool = True,
          tolerance: float = 0.0, progress: Optional[Progress] = None,
-         name: Optional[str] = None) -> Drawing:
+         name: Optional[str] = None, recover: bool = False) -> Drawing:
     """Reads a DXF drawing, ASCII or binary: a file by its path, or bytes in
     memory (bytes, bytearray, memoryview, or a binary file object, anything
     with read()), which ``name`` names in reports ("<bytes>" unless given; a
@@ -261,21 +280,24 @@ def read(source: Source, *, modern: bool = True, world: bool = True, utf8: bool 
                for it, in drawing units; 0: the library's default.
     All three False: the library's plain read.
     progress:  called with the percentage read, once for each whole percent.
+    recover:   read what a damaged file holds; ``drawing.repairs`` lists each
+               repair (a file with no DXF groups at all still fails).
 
     Other threads run while the drawing is read. Raises ReadError with the
     report chain (MissingFileError for a file that is not there), ValueError
     for a path or name holding a NUL."""
     path, data = _source(source, name)
-    drawing, chain = _vexlith.read(path, data, _read_flags(modern, world, utf8), tolerance,
-                                   progress)
+    drawing, chain, repairs = _vexlith.read(path, data, _read_flags(modern, world, utf8, recover),
+                                            tolerance, progress)
     if drawing is None:
         raise _read_error(chain, os.fsdecode(path) if data is not None else source, data)
-    return Drawing(drawing)
+    return Drawing(drawing, Repair._all(repairs))
 
 
 def iter_entities(source: Source, *, modern: bool = True, world: bool = True, utf8: bool = True,
                   tolerance: float = 0.0, progress: Optional[Progress] = None,
-                  name: Optional[str] = None) -> Iterator[Entity]:
+                  name: Optional[str] = None, recover: bool = False,
+                  repairs: Optional[list[Repair]] = None) -> Iterator[Entity]:
     """The entities of the ENTITIES section one at a time, in file order, as
     read() would give them, without keeping the drawing: for drawings of any
     size (a path or bytes, as read() takes them). The drawing is read on
@@ -284,12 +306,15 @@ def iter_entities(source: Source, *, modern: bool = True, world: bool = True, ut
     without its members being made; one kept past its step keeps the batch
     it came in (a few hundred entities) in memory: keep ``e.copy()`` or
     ``dict(e)`` instead. A failure raises ReadError after the entities read
-    before it."""
+    before it. With ``recover``, the repairs are appended to ``repairs`` (a
+    list) once the read has ended."""
     path, data = _source(source, name)
-    reader = _vexlith.EntityReader(path, data, _read_flags(modern, world, utf8), tolerance,
-                                   progress)
+    reader = _vexlith.EntityReader(path, data, _read_flags(modern, world, utf8, recover),
+                                   tolerance, progress)
     try:
         yield from reader
+        if repairs is not None:
+            repairs.extend(Repair._all(reader.repairs()))
         chain = reader.chain()
         if chain:
             raise _read_error(chain, os.fsdecode(path) if data is not None else source, data)

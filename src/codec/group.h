@@ -12,6 +12,10 @@
 
 namespace vexlith {
 
+namespace recover {
+class Recovery;
+}
+
 enum Qdxf_ValueKind : int {
     QDXF_VALUE_NONE = 0,
     QDXF_VALUE_INT = 1,
@@ -85,6 +89,9 @@ struct GroupSource {
     long long lineNumber;     // the next ASCII line to be read, from 1
     bool positionLost;        // a push back could not return; nothing more can be read
     bool laterKinds;          // the general reader gives codes the kinds of LaterGroupKind
+    // QDXF_READ_RECOVER: where the group reader takes what it cannot read
+    // plainly (recover/recovery.h); null for the plain read.
+    recover::Recovery *recovery;
     // The bytes groups are read from: a view of the file service's buffer,
     // [base, end), the next byte at `cursor`; `base` is at file offset
     // `viewStart`.
@@ -98,6 +105,10 @@ struct GroupSource {
 
 // Groups are read from the file's current position on.
 void OpenGroupSource(GroupSource &source);
+
+// Makes `need` bytes available after the cursor, or all the file has left;
+// the bytes before the cursor may move. False when the file fails.
+bool RefillView(GroupSource &source, std::size_t need, rt::Report **failure);
 
 // The kind of a code in the DXF versions after R12 where the kind rule gives
 // it none (210 to 239 reals, 280 to 289 integers, 300 to 369 texts, ...): the

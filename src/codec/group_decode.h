@@ -7,6 +7,10 @@
 // and its value is not a chunk. Anything else is left to the general reader
 // (ReadGroupInFull), which gives the same group, or the report of its
 // failure; the quick path consumes nothing when it declines.
+// A read that recovers (QDXF_READ_RECOVER) takes its own instance of the
+// quick path, which also declines every group the recovering reader would
+// list a repair for (recover/forms.h), and so takes a sound file's groups
+// as quickly as the plain read.
 #ifndef VEXLITH_CODEC_GROUP_DECODE_H
 #define VEXLITH_CODEC_GROUP_DECODE_H
 
@@ -21,6 +25,7 @@
 #endif
 
 #include "codec/group.h"
+#include "recover/forms.h"
 
 namespace vexlith {
 
@@ -46,6 +51,8 @@ struct BinaryCode {
 constexpr int kTabledCodes = 1100;
 extern const std::array<BinaryCode, kTabledCodes> kBinaryCodes;
 extern const std::array<Qdxf_ValueKind, 1000> kGroupKinds;
+// The encoding and kind of any code, tabled or not.
+BinaryCode BinaryCodeOf(int code);
 
 // What the general reader does where the quick path declines; it shows
 // progress itself.
@@ -341,6 +348,28 @@ inline const char *SkipLine(const char *p) {
     return newline ? static_cast<const char *>(newline) + 1 : nullptr;
 }
 
+// For a recovering read, a text must be whole where it stands: no CR alone
+// in it, a 0 group's name as written, and a code line after it (else the
+// line after it may be the rest of the text). Room for that line is asked
+// for. A few words' look, inline: most groups with a text are sound.
+[[gnu::always_inline]] inline bool TextIsWhole(const QuickCursor &at, const GroupView *group,
+                                               const char *next) {
+    const char *text = group->text;
+    std::size_t length = group->length;
+    for (std::size_t word = 0; word < length; word += 8) {
+        if (std::uint64_t flags = ZeroBytes(Word(text + word) ^ ('\r' * kEachByte))) {
+            if (word + static_cast<std::size_t>(FirstFlagged(flags)) < length) return false;
+            break;
+        }
+    }
+    if (group->code == 0 && !recover::IsTagAsWritten(text, length)) return false;
+    if (static_cast<std::size_t>(at.end - next) < kLine + 8) return false;
+    const char *code = SkipSpaces(next);
+    int digits = LeadingDigits(Word(code));
+    return digits > 0 && digits < 8 && LineEnd(code + digits);
+}
+
+template <bool recovering = false>
 [[gnu::always_inline]] inline bool AsciiGroup(QuickCursor &at, GroupView *group) {
     if constexpr (!kWordScans) return false;
     const char *p = at.cursor;
@@ -368,14 +397,26 @@ inline const char *SkipLine(const char *p) {
         case QDXF_VALUE_REAL:
             if (!valueEnd && !(valueEnd = Newline(p))) return false;
             next = valueEnd + 1;
-            if (!EndsTheLine(PlainReal(p, &group->real), valueEnd))
+            if (!EndsTheLine(PlainReal(p, &group->real), valueEnd)) {
+                if constexpr (recovering) {
+                    if (!recover::IsWholeReal(p, valueEnd)) return false;
+                }
                 group->real = ParseReal(p, next);
+                if constexpr (recovering) {
+                    // Beyond the range of a double: listed by the reader.
+                    if (group->real - group->real != 0) return false;
+                }
+            }
             break;
         case QDXF_VALUE_INT:
             if (!valueEnd && !(valueEnd = Newline(p))) return false;
             next = valueEnd + 1;
-            if (!EndsTheLine(ShortInteger(p, &group->integer), valueEnd))
+            if (!EndsTheLine(ShortInteger(p, &group->integer), valueEnd)) {
+                if constexpr (recovering) {
+                    if (!recover::IsWholeInteger(p, valueEnd)) return false;
+                }
                 group->integer = ParseInteger(p, next);
+            }
             break;
         case QDXF_VALUE_TEXT:
             if (textEnd && *textEnd == '\n') {
@@ -384,9 +425,20 @@ inline const char *SkipLine(const char *p) {
             } else {
                 next = TextLine(p, group);  // long, or a NUL ends the text
             }
+            if constexpr (recovering) {
+                if (next && !TextIsWhole(at, group, next)) return false;
+            }
             break;
         case QDXF_VALUE_NONE:
             next = valueEnd ? valueEnd + 1 : SkipLine(p);
+            if constexpr (recovering) {
+                // A CR alone ends a line: the reader tells them apart.
+                if (next) {
+                    const char *lineEnd = next - 1;
+                    if (lineEnd > p && lineEnd[-1] == '\r') --lineEnd;
+                    if (std::memchr(p, '\r', static_cast<std::size_t>(lineEnd - p))) return false;
+                }
+            }
             break;
     }
     if (!next) return false;
@@ -413,7 +465,9 @@ T LittleEndianAt(const char *p) {
     return nullptr;
 }
 
-template <bool twoByteCodes>
+// With `recovering`, a code the binary form defines no value for and a 0
+// group whose name is not one are declined: the bytes may be out of step.
+template <bool twoByteCodes, bool recovering = false>
 [[gnu::always_inline]] inline bool BinaryGroupWith(QuickCursor &at, GroupView *group) {
     if constexpr (!kWordScans) return false;
     const char *p = at.cursor;
@@ -431,6 +485,9 @@ template <bool twoByteCodes>
     }
     if (code < 0 || code >= kTabledCodes) return false;
     BinaryCode binary = kBinaryCodes[static_cast<std::size_t>(code)];
+    if constexpr (recovering) {
+        if (binary.encoding == BinaryValue::None && code != 999) return false;
+    }
     group->code = code;
     group->kind = binary.kind;
     // The commonest encodings first, tested in turn: a jump table costs more.
@@ -445,6 +502,9 @@ template <bool twoByteCodes>
         if (!nul) return false;  // too long: the general reader fails it
         group->text = p;
         group->length = static_cast<std::size_t>(nul - p);
+        if constexpr (recovering) {
+            if (code == 0 && !recover::IsBinaryTag(p, group->length)) return false;
+        }
         p += group->length + 1;
     } else if (encoding == BinaryValue::Int16) {
         group->integer = LittleEndianAt<std::int16_t>(p);
@@ -468,8 +528,12 @@ template <bool twoByteCodes>
 
 }  // namespace quick
 
+// NextGroup for a source that recovers (recover/group_recovery.cpp).
+void ReadRecoveringGroup(GroupSource &source, rt::Report **report, GroupView *group);
+
 // The next group of `source`, as ReadGroup gives it: decoded in place when
-// the quick path takes it, else by the general reader.
+// the quick path takes it, else by the general reader. The plain read's:
+// a source that recovers reads through ReadRecoveringGroup.
 [[gnu::always_inline]] inline void NextGroup(GroupSource &source, rt::Report **report,
                                              GroupView *group) {
     QuickCursor at = QuickCursor::Of(source);
@@ -486,32 +550,54 @@ template <bool twoByteCodes>
     ReadGroupInFull(source, report, group);
 }
 
-// The form of a source, for a reader with a loop for each.
-enum class Form { Ascii, BinaryOneByteCodes, BinaryTwoByteCodes };
+// The form of a source, for a reader with a loop for each; a read that
+// recovers has loops of its own. RecoveringAny is no source's form: the loop
+// of a reader that recovers in any form, each group read out of line (for
+// the rarer readers, which need not be as quick).
+enum class Form {
+    Ascii,
+    BinaryOneByteCodes,
+    BinaryTwoByteCodes,
+    RecoveringAscii,
+    RecoveringBinaryOneByteCodes,
+    RecoveringBinaryTwoByteCodes,
+    RecoveringAny,
+};
+constexpr std::size_t kForms = 6;
 inline Form FormOf(const GroupSource &source) {
-    if (!source.binary) return Form::Ascii;
-    return source.twoByteCodes ? Form::BinaryTwoByteCodes : Form::BinaryOneByteCodes;
+    int form = !source.binary ? 0 : source.twoByteCodes ? 2 : 1;
+    return static_cast<Form>(source.recovery ? form + 3 : form);
+}
+constexpr bool IsBinary(Form form) {
+    return form != Form::Ascii && form != Form::RecoveringAscii && form != Form::RecoveringAny;
+}
+constexpr bool IsRecovering(Form form) {
+    return form >= Form::RecoveringAscii;
 }
 
 // The quick path for a reader that knows the form of its source and holds
 // its cursor apart: false where the general reader must take the group.
 template <Form form>
 [[gnu::always_inline]] inline bool QuickGroup(QuickCursor &at, GroupView *group) {
-    if constexpr (form == Form::Ascii) return quick::AsciiGroup(at, group);
-    return quick::BinaryGroupWith<form == Form::BinaryTwoByteCodes>(at, group);
+    if constexpr (form == Form::RecoveringAny) return false;
+    constexpr bool recovering = IsRecovering(form);
+    if constexpr (!IsBinary(form)) return quick::AsciiGroup<recovering>(at, group);
+    constexpr bool twoByteCodes =
+        form == Form::BinaryTwoByteCodes || form == Form::RecoveringBinaryTwoByteCodes;
+    return quick::BinaryGroupWith<twoByteCodes, recovering>(at, group);
 }
 
 // Progress after a group the quick path took from `start`, `lineNumber` the
 // line after it. (The cursor's members are passed, not the cursor, whose
 // address would keep it out of registers.)
-template <Form form, bool binary = form != Form::Ascii>
+template <Form form, bool binary = IsBinary(form)>
 inline void ShowQuickProgress(const GroupSource &source, long long lineNumber, const char *start) {
     ShowGroupProgress(source, binary ? source.viewStart + (start - source.base) : lineNumber);
 }
 
 // The place of the group the quick path took from `start`, `lineNumber` the
 // line after it.
-template <Form form, bool binary = form != Form::Ascii>
+template <Form form, bool binary = IsBinary(form)>
 inline GroupMark QuickGroupMark(const GroupSource &source, long long lineNumber,
                                 const char *start) {
     return {source.viewStart + (start - source.base), binary ? lineNumber : lineNumber - 2};

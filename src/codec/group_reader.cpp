@@ -18,6 +18,7 @@
 #include <iterator>
 
 #include "codec/group_decode.h"
+#include "recover/recovery.h"
 
 namespace vexlith {
 
@@ -118,12 +119,6 @@ constexpr auto kBinaryTable = [] {
     }
     return table;
 }();
-
-BinaryCode BinaryCodeOf(int code) {
-    if (code >= 0 && code < kTabledCodes) return kBinaryCodes[static_cast<std::size_t>(code)];
-    BinaryValue encoding = EncodingOf(code);
-    return {encoding, BinaryKind(code, encoding)};
-}
 
 // ---------------------------------------------------------------------------
 // Where the bytes of groups come from: a view of the file service's own
@@ -287,6 +282,12 @@ int ClampToInt(long long value) {
 const std::array<BinaryCode, kTabledCodes> kBinaryCodes = kBinaryTable;
 const std::array<Qdxf_ValueKind, 1000> kGroupKinds = kKindTable;
 
+BinaryCode BinaryCodeOf(int code) {
+    if (code >= 0 && code < kTabledCodes) return kBinaryCodes[static_cast<std::size_t>(code)];
+    BinaryValue encoding = EncodingOf(code);
+    return {encoding, BinaryKind(code, encoding)};
+}
+
 Qdxf_ValueKind LaterGroupKind(int code) {
     Qdxf_ValueKind kind = GetGroupKind(code);
     if (kind != QDXF_VALUE_NONE || code == 999) return kind;
@@ -313,6 +314,10 @@ void FreeGroupList(Qdxf_Group *list) {
 bool IsTag(const Qdxf_Group &group, const char *text) {
     return group.code == 0 && group.kind == QDXF_VALUE_TEXT &&
            rt::TextEqual(group.value.text, text);
+}
+
+bool RefillView(GroupSource &state, std::size_t need, rt::Report **failure) {
+    return Refill(state, need, failure);
 }
 
 void OpenGroupSource(GroupSource &state) {
@@ -481,6 +486,7 @@ void ReadBinaryGroup(GroupSource &state, rt::Report **report, GroupView *group) 
 
 void ReadGroupInFull(GroupSource &state, rt::Report **report, GroupView *group) {
     rt::ReportOut out(report);
+    if (state.recovery) return recover::ReadGroup(state, group);
     rt::Report *inner = nullptr;
     if (state.binary) {
         ReadBinaryGroup(state, &inner, group);
@@ -501,7 +507,11 @@ void ReadGroupWithLaterKind(GroupSource &state, const GroupMark &mark, rt::Repor
 
 void ReadGroup(GroupSource &state, rt::Report **report, GroupView *group) {
     rt::Report *local = nullptr;
-    NextGroup(state, report ? report : &local, group);
+    if (state.recovery) {
+        ReadRecoveringGroup(state, report ? report : &local, group);
+    } else {
+        NextGroup(state, report ? report : &local, group);
+    }
     rt::Discard(local);
 }
 
@@ -559,6 +569,8 @@ bool ReadKnownGroup(GroupSource &state, rt::Report **report, Qdxf_Group *group, 
     return false;
 }
 
+// The plain read's (a recovering read reads a record's 0 group with
+// recover::ReadRecordStart).
 void ReadKnownGroup(GroupSource &state, rt::Report **report, GroupView *group, int expectedCode) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;

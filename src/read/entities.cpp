@@ -13,6 +13,7 @@
 // Ten kinds are understood. An entity of any other kind is kept with its
 // common members only, as type QDXF_INVALID, and its kind is reported once by
 // a log message.
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cstddef>
@@ -45,6 +46,9 @@ struct EntityBuild {
     int corner = 0;                  // 3DFACE: the corner the next coordinate goes to
     Qdxf_Vertex *vertex = nullptr;   // POLYLINE: the vertex being read, up to a SEQEND
     EntitySpares *spares = nullptr;  // qdxf_ReadEach's ENTITIES section: blocks to take first
+    // Recovering: where its handle group is, and an INSERT's group 66.
+    GroupMark handle{};
+    bool attributesFollow = false;
 };
 
 // `length` bytes, in a few moves for the short texts of names and handles
@@ -576,10 +580,21 @@ Read ReadMembers(GroupSource &source, EntityBuild &build, rt::Report **inner) {
             // Into a group of its own, so that `group` never has its address
             // taken and can live in registers.
             GroupView full = group;
-            ReadGroupInFull(source, inner, &full);
+            if constexpr (form == Form::RecoveringAny) {
+                ReadRecoveringGroup(source, inner, &full);
+            } else {
+                ReadGroupInFull(source, inner, &full);
+            }
             if (*inner) return Read::ReadFailed;
             group = full;
             at = QuickCursor::Of(source);
+        }
+        if constexpr (IsRecovering(form)) {
+            if (group.code == 5) {
+                build.handle = quick ? QuickGroupMark<form>(source, at.lineNumber, start) : mark;
+            } else if (group.code == 66) {
+                build.attributesFollow = group.integer != 0;
+            }
         }
         if (group.code == 0) {
             if constexpr (readType == ReadPolyline || readType == ReadWithOptions<ReadPolyline>) {
@@ -597,7 +612,7 @@ Read ReadMembers(GroupSource &source, EntityBuild &build, rt::Report **inner) {
         // quick path has decoded its value already, by the code's width, and
         // the options' readers look at the code alone.
         if constexpr (withOptions) {
-            if ((form == Form::Ascii || !quick) && group.kind == QDXF_VALUE_NONE) {
+            if ((!IsBinary(form) || !quick) && group.kind == QDXF_VALUE_NONE) {
                 at.Into(source);
                 if (quick) mark = QuickGroupMark<form>(source, at.lineNumber, start);
                 GroupView later = group;  // `group` stays in registers, as above
@@ -620,7 +635,11 @@ Read GatherMembers(GroupSource &source, EntityBuild &build, rt::Report **inner) 
     GroupView group{};
     for (;;) {
         GroupMark mark = MarkGroup(source);
-        NextGroup(source, inner, &group);
+        if (source.recovery) {
+            ReadRecoveringGroup(source, inner, &group);
+        } else {
+            NextGroup(source, inner, &group);
+        }
         if (*inner) return Read::ReadFailed;
         if (group.kind == QDXF_VALUE_NONE && !ReadLaterKind(source, mark, group, inner))
             return Read::ReadFailed;
@@ -644,25 +663,32 @@ using MembersReader = Read (*)(GroupSource &source, EntityBuild &build, rt::Repo
 struct Kind {
     const char *name;
     Qdxf_EntityType type;
-    MembersReader read[3];  // by Form
+    MembersReader read[kForms];  // by Form
 };
 
-#define VX_KIND_READER(name, type, dumpName, reader, writer)                           \
-    {name,                                                                             \
-     type,                                                                             \
-     {ReadMembers<reader, Form::Ascii>, ReadMembers<reader, Form::BinaryOneByteCodes>, \
-      ReadMembers<reader, Form::BinaryTwoByteCodes>}},
+// The loops of a reader in every form, and with the read options.
+#define VX_FORM_READERS(reader, ...)                                                \
+    {                                                                               \
+        ReadMembers<reader, Form::Ascii, ##__VA_ARGS__>,                            \
+            ReadMembers<reader, Form::BinaryOneByteCodes, ##__VA_ARGS__>,           \
+            ReadMembers<reader, Form::BinaryTwoByteCodes, ##__VA_ARGS__>,           \
+            ReadMembers<reader, Form::RecoveringAscii, ##__VA_ARGS__>,              \
+            ReadMembers<reader, Form::RecoveringBinaryOneByteCodes, ##__VA_ARGS__>, \
+            ReadMembers<reader, Form::RecoveringBinaryTwoByteCodes, ##__VA_ARGS__>  \
+    }
+#define VX_KIND_READER(name, type, dumpName, reader, writer) {name, type, VX_FORM_READERS(reader)},
 constexpr Kind kKinds[] = {VX_ENTITY_KINDS(VX_KIND_READER)};
 #undef VX_KIND_READER
+// With the read options, a recovering read takes one loop for every form.
 #define VX_KIND_READER(name, type, dumpName, reader, writer)               \
     {ReadMembers<ReadWithOptions<reader>, Form::Ascii, true>,              \
      ReadMembers<ReadWithOptions<reader>, Form::BinaryOneByteCodes, true>, \
-     ReadMembers<ReadWithOptions<reader>, Form::BinaryTwoByteCodes, true>},
-constexpr MembersReader kOptionReaders[][3] = {VX_ENTITY_KINDS(VX_KIND_READER)};
+     ReadMembers<ReadWithOptions<reader>, Form::BinaryTwoByteCodes, true>, \
+     ReadMembers<ReadWithOptions<reader>, Form::RecoveringAny, true>},
+constexpr MembersReader kOptionReaders[][4] = {VX_ENTITY_KINDS(VX_KIND_READER)};
 #undef VX_KIND_READER
-constexpr MembersReader kUnknownKindReaders[] = {
-    ReadMembers<ReadNoMembers, Form::Ascii>, ReadMembers<ReadNoMembers, Form::BinaryOneByteCodes>,
-    ReadMembers<ReadNoMembers, Form::BinaryTwoByteCodes>};
+constexpr MembersReader kUnknownKindReaders[] = VX_FORM_READERS(ReadNoMembers);
+#undef VX_FORM_READERS
 
 // How an entity of a kind (null: unknown) is read in a form.
 MembersReader PlainReader(const Kind *kind, std::size_t form) {
@@ -675,7 +701,7 @@ MembersReader OptionsReader(Qdxf_ReadState &read, const Kind *kind, const char *
     if (!(read.flags & (QDXF_READ_MODERN_KINDS | QDXF_READ_WORLD))) return PlainReader(kind, form);
     read.translation.extrusion = {0, 0, 1};
     read.translation.faces.Clear();
-    if (kind) return kOptionReaders[kind - kKinds][form];
+    if (kind) return kOptionReaders[kind - kKinds][std::min<std::size_t>(form, 3)];
     if ((read.flags & QDXF_READ_MODERN_KINDS) && translate::GathersGroups(name)) {
         read.translation.blanksKept = translate::KeepsBlanks(name);
         return GatherMembers;
@@ -845,30 +871,77 @@ Qdxf_Layer *FindLayer(const Qdxf_ReadState &read, const Qdxf_Info *drawing, cons
     return static_cast<Qdxf_Layer *>(read.layerNames.Find(name));
 }
 
-Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing,
-                        Qdxf_Block *block) {
+namespace {
+
+// Recovering: the name of the next entity of the list (in a block when
+// `block` is set) into `name`, and its place; false at the end of the list,
+// its end read or what follows it pushed back. A record that has no place
+// in the list is passed over.
+bool ReadRecoveringType(Qdxf_ReadState &read, const Qdxf_Block *block, char (&name)[kGroupTextSize],
+                        recover::Place *place) {
+    GroupSource &source = read.source;
+    for (;;) {
+        GroupView type{};
+        GroupMark mark{};
+        *place = recover::ReadRecordStart(source, &type, &mark);
+        std::memcpy(name, type.text, type.length);
+        name[type.length] = '\0';
+        bool endBlock = IsTag(type, "ENDBLK");
+        if (endBlock && !block) {
+            read.recovery.Add(recover::Kind::StrayEnd, *place, name,
+                              "an ENDBLK without its BLOCK is passed over");
+            recover::SkipRecord(source);
+            continue;
+        }
+        if (endBlock || IsTag(type, "ENDSEC") || recover::IsSectionEnd(type) ||
+            (block && IsTag(type, "BLOCK"))) {
+            recover::EndEntityList(read.recovery, *place);
+            if (block && !endBlock) {
+                recover::SupplyEnd(source, recover::Kind::EndblkMissing, mark);
+            } else if (!block && !IsTag(type, "ENDSEC")) {
+                recover::SupplyEnd(source, recover::Kind::EndsecMissing, mark);
+            }
+            return false;
+        }
+        if (recover::AdmitEntity(read.recovery, name, *place) == recover::Admit::Read) return true;
+        recover::SkipRecord(source);
+    }
+}
+
+// ReadEntity's work, apart for a recovering read (`recovering`), which
+// sets *dropped (and gives null) for an entity it leaves out, after which
+// the list goes on.
+template <bool recovering>
+Qdxf_Entity *ReadOneEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing,
+                           Qdxf_Block *block, bool *dropped) {
     rt::ReportOut out(report);
     GroupSource &source = read.source;
     rt::Report *inner = nullptr;
-    GroupView type{};
-    ReadKnownGroup(source, &inner, &type, 0);
-    if (inner) {
-        VX_FAIL(out, inner, "Error reading entity type group");
-        return nullptr;
-    }
-    // Either end group ends the list, in a block or in the ENTITIES section.
-    if (IsTag(type, "ENDSEC") || IsTag(type, "ENDBLK")) return nullptr;
-
     // The name outlives the view it was read from.
     char name[kGroupTextSize];
-    std::memcpy(name, type.text, type.length);
-    name[type.length] = '\0';
+    [[maybe_unused]] recover::Place place;
+    [[maybe_unused]] recover::RecordStart started;
+    if constexpr (recovering) {
+        if (!ReadRecoveringType(read, block, name, &place)) return nullptr;
+        started = read.recovery.Start();
+    } else {
+        GroupView type{};
+        ReadKnownGroup(source, &inner, &type, 0);
+        if (inner) {
+            VX_FAIL_AS(out, "ReadEntity", inner, "Error reading entity type group");
+            return nullptr;
+        }
+        // Either end group ends the list, in a block or in the ENTITIES section.
+        if (IsTag(type, "ENDSEC") || IsTag(type, "ENDBLK")) return nullptr;
+        std::memcpy(name, type.text, type.length);
+        name[type.length] = '\0';
+    }
     const Kind *kind = KindOf(name);
     // The entities a callback sees one at a time take the spare blocks.
     EntitySpares *spares = read.entityCallback && !block ? &read.spares : nullptr;
     rt::Owned<Qdxf_Entity, FreeEntity> entity(NewEntity(kind, spares));
     if (!entity) {
-        VX_FAIL(out, nullptr, "Memory allocation error");
+        VX_FAIL_AS(out, "ReadEntity", nullptr, "Memory allocation error");
         return nullptr;
     }
     read.vertexGroups.Clear();
@@ -882,11 +955,19 @@ Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *dr
         case Read::All:
             break;
         case Read::ReadFailed:
-            VX_FAIL(out, inner, "Error reading entity data group");
+            VX_FAIL_AS(out, "ReadEntity", inner, "Error reading entity data group");
             return nullptr;
         case Read::NoMemory:
-            VX_FAIL(out, nullptr, "Memory allocation error");
+            VX_FAIL_AS(out, "ReadEntity", nullptr, "Memory allocation error");
             return nullptr;
+    }
+    [[maybe_unused]] recover::Place next;
+    if constexpr (recovering) {
+        if (recover::RecordLost(source, started, name, place)) {
+            *dropped = true;
+            return nullptr;
+        }
+        next = recover::PlaceOf(source);
     }
 
     if (entity->type == QDXF_POLYLINE) {
@@ -901,12 +982,12 @@ Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *dr
                 VX_LOG_MESSAGE(&inner, "%s entity ignored", name);
                 break;
             case Noted::NoMemory:
-                VX_FAIL(out, nullptr, "Memory allocation error");
+                VX_FAIL_AS(out, "ReadEntity", nullptr, "Memory allocation error");
                 return nullptr;
         }
     }
     if (inner) {
-        VX_FAIL(out, inner, "Error reading entity");
+        VX_FAIL_AS(out, "ReadEntity", inner, "Error reading entity");
         return nullptr;
     }
     // QDXF_READ_UTF8: its texts in UTF-8 before its layer is looked up, as
@@ -915,7 +996,7 @@ Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *dr
     if ((read.flags & QDXF_READ_UTF8) && MayNeedConverting(build)) {
         converted = true;
         if (!translate::EntityTextsToUtf8(read.encoding, *entity)) {
-            VX_FAIL(out, nullptr, "Memory allocation error");
+            VX_FAIL_AS(out, "ReadEntity", nullptr, "Memory allocation error");
             return nullptr;
         }
     }
@@ -926,7 +1007,7 @@ Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *dr
         converted = true;
         translate::FinishEntity(read, &inner, drawing, block, name, *entity);
         if (inner) {
-            VX_FAIL(out, inner, "Error reading entity");
+            VX_FAIL_AS(out, "ReadEntity", inner, "Error reading entity");
             return nullptr;
         }
     }
@@ -938,6 +1019,11 @@ Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *dr
             issued = {};
         spares->issuedVertices = {};
     }
+    if constexpr (recovering) {
+        bool sequenceOpen = entity->type == QDXF_POLYLINE && build.vertex;
+        recover::EntityRead(read.recovery, *entity, place, recover::PlaceOf(source, build.handle),
+                            sequenceOpen, build.attributesFollow, next);
+    }
     entity->layer = FindLayer(read, drawing, entity->layerName);
     entity->block = block;
     // The extents RAY and XLINE entities are clipped to, counted before a
@@ -948,6 +1034,18 @@ Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *dr
         return nullptr;
     }
     return entity.release();
+}
+
+}  // namespace
+
+Qdxf_Entity *ReadEntity(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing,
+                        Qdxf_Block *block) {
+    if (!read.source.recovery) return ReadOneEntity<false>(read, report, drawing, block, nullptr);
+    for (;;) {
+        bool dropped = false;
+        Qdxf_Entity *entity = ReadOneEntity<true>(read, report, drawing, block, &dropped);
+        if (!dropped) return entity;
+    }
 }
 
 void ReadEntityList(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing,

@@ -4,6 +4,7 @@
 // drawing's header, every other one is dropped.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <iterator>
 
 #include "model/header_variables.h"
@@ -46,6 +47,23 @@ void StoreVariable(rt::Report **report, Qdxf_Header *header, const KnownVariable
     }
 }
 
+// Whether the first value of a variable is of the kind its member takes (a
+// point takes whatever coordinates it holds).
+bool HoldsItsKind(const KnownVariable &known, const Qdxf_Variable &variable) {
+    Qdxf_ValueKind kind = variable.groups->kind;
+    switch (known.copy) {
+        case Copy::String:
+            return kind == QDXF_VALUE_TEXT;
+        case Copy::Int:
+            return kind == QDXF_VALUE_INT;
+        case Copy::Float:
+            return kind == QDXF_VALUE_REAL;
+        case Copy::Point:
+            break;
+    }
+    return true;
+}
+
 // The coordinate a point variable takes from a group: 0 for x (codes 10 to
 // 13), 1 for y (20 to 23), 2 for z (30 to 33); -1 for any other group.
 int CoordinateAxis(const Qdxf_Group &group) {
@@ -86,9 +104,12 @@ Qdxf_Variable *ReadVariable(GroupSource &source, rt::Report **report, int *end) 
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
     Qdxf_Group nameGroup;
+    recover::Recovery *recovery = source.recovery;
+    GroupMark start = MarkGroup(source);
     // (0, "ENDSEC") can only stand here as the first group of the section (after
     // a variable the value groups take it): an empty section, which ends here.
-    if (ReadKnownGroup(source, &inner, &nameGroup, 9, "ENDSEC")) {
+    if (recovery ? !recover::TakeVariableName(source, &nameGroup, &start)
+                 : ReadKnownGroup(source, &inner, &nameGroup, 9, "ENDSEC")) {
         *end = 1;
         return nullptr;
     }
@@ -96,12 +117,20 @@ Qdxf_Variable *ReadVariable(GroupSource &source, rt::Report **report, int *end) 
         VX_FAIL(out, inner, "Error reading group values");
         return nullptr;
     }
+    const char *name = nameGroup.value.text + 1;
     if (nameGroup.value.text[0] != '$') {
-        VX_FAIL(out, nullptr, "Variable name does not begin with \"$\"");
-        return nullptr;
+        if (!recovery) {
+            VX_FAIL(out, nullptr, "Variable name does not begin with \"$\"");
+            return nullptr;
+        }
+        name = nameGroup.value.text;
+        recovery->Add(recover::Kind::NoDollar, recover::PlaceOf(source, start), name,
+                      "a variable name without \"$\" is read as $%s", name);
     }
+    recover::RecordStart started{};
+    if (recovery) started = recovery->Start();
     rt::Owned<Qdxf_Variable, FreeVariable> variable(rt::New<Qdxf_Variable>());
-    if (variable) variable->name = rt::Duplicate(nameGroup.value.text + 1);
+    if (variable) variable->name = rt::Duplicate(name);
     if (!variable || !variable->name) {
         VX_FAIL(out, nullptr, "Memory allocation error");
         return nullptr;
@@ -132,6 +161,11 @@ Qdxf_Variable *ReadVariable(GroupSource &source, rt::Report **report, int *end) 
             *end = 1;
             break;
         }
+        if (recovery && group->code == 0) {
+            recover::SupplyEnd(source, recover::Kind::EndsecMissing, mark);
+            *end = 1;
+            break;
+        }
         if (!variable->groups) {
             groups.Append(group.release());
             continue;
@@ -145,6 +179,17 @@ Qdxf_Variable *ReadVariable(GroupSource &source, rt::Report **report, int *end) 
         }
         coordinates[axis] = group.get();
         groups.Append(group.release());
+    }
+    if (recovery) {
+        char what[kGroupTextSize + 1];
+        std::snprintf(what, sizeof what, "$%s", variable->name);
+        recover::Place place = recover::PlaceOf(source, start);
+        if (recover::RecordLost(source, started, what, place)) return nullptr;
+        if (!variable->groups) {
+            recovery->Add(recover::Kind::BadVariable, place, what,
+                          "%s has no value and is left out", what);
+            return nullptr;
+        }
     }
     if (rt::Count(variable->groups) == 0) {
         VX_FAIL(out, nullptr, "Not enough groups for variable assignment");
@@ -214,9 +259,13 @@ void ReadHeader(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing) {
     StoredTexts stored = 0;
     int end = 0;
     while (!end) {
+        GroupMark mark = MarkGroup(read.source);
         rt::Owned<Qdxf_Variable, FreeVariable> variable(ReadVariable(read.source, &inner, &end));
         if (inner) return VX_FAIL(out, inner, "Error reading variable");
-        if (!variable) return;  // an empty section
+        if (!variable) {
+            if (end) return;  // an empty section, or one that ended in a variable left out
+            continue;         // recovering: a variable left out
+        }
         const Qdxf_Group *value = variable->groups;
         if (utf8 && value->kind == QDXF_VALUE_TEXT &&
             rt::TextEqual(variable->name, "DWGCODEPAGE")) {
@@ -228,6 +277,12 @@ void ReadHeader(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing) {
             return VX_FAIL(out, nullptr, "Memory allocation error");
         for (const KnownVariable &known : kKnownVariables) {
             if (!rt::TextEqual(variable->name, known.name)) continue;
+            if (read.source.recovery && !HoldsItsKind(known, *variable)) {
+                read.recovery.Add(
+                    recover::Kind::BadVariable, recover::PlaceOf(read.source, mark), variable->name,
+                    "$%s does not hold the kind of value it takes and is left out", variable->name);
+                break;
+            }
             StoreVariable(&inner, drawing->header, known, variable.get());
             if (inner) {
                 return VX_FAIL(out, inner, "Error processing variable \"%s\"", variable->name);

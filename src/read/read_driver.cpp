@@ -96,6 +96,7 @@ void ReleaseReadState(Qdxf_ReadState &read) {
     read.translation.Release();
     read.vertexRecords.Release();
     read.encoding.converters.Release();
+    read.recovery.Release();
     ReleaseSpares(read.spares);
 }
 
@@ -104,8 +105,20 @@ void SkipPast(GroupSource &source, rt::Report **report, const char *tag, const c
     Qdxf_Group group{};
     do {
         rt::Report *inner = nullptr;
+        GroupMark mark = MarkGroup(source);
         ReadGroup(source, &inner, &group);
         if (inner) return VX_FAIL_AS(out, function, inner, "Error reading group values");
+        // Recovering, a table also ends where the next one or the section
+        // ends, and a section where the next one begins.
+        if (source.recovery) {
+            bool table = rt::TextEqual(tag, "ENDTAB");
+            if (recover::IsSectionEnd(group) ||
+                (table && (IsTag(group, "TABLE") || IsTag(group, "ENDSEC")))) {
+                return recover::SupplyEnd(
+                    source, table ? recover::Kind::EndtabMissing : recover::Kind::EndsecMissing,
+                    mark);
+            }
+        }
     } while (!IsTag(group, tag));
 }
 
@@ -118,6 +131,7 @@ int ReadSection(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing) {
     GroupSource &source = read.source;
     rt::Report *inner = nullptr;
     Qdxf_Group group{};
+    if (source.recovery) recover::SkipToSection(read);
     ReadKnownGroup(source, &inner, &group, 0);
     if (inner) {
         VX_FAIL(out, inner, "Error reading group values");
@@ -128,7 +142,16 @@ int ReadSection(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing) {
         VX_FAIL(out, nullptr, "Expected SECTION or EOF tag");
         return 0;
     }
-    ReadKnownGroup(source, &inner, &group, 2);
+    if (source.recovery) {
+        GroupMark mark = MarkGroup(source);
+        ReadGroup(source, nullptr, &group);
+        if (!recover::TakeSectionName(read, group, mark)) {
+            SkipSection(source, nullptr);
+            return 0;
+        }
+    } else {
+        ReadKnownGroup(source, &inner, &group, 2);
+    }
     if (inner) {
         VX_FAIL(out, inner, "Error reading group values");
         return 0;
@@ -190,6 +213,8 @@ public:
     // Qdxf_ReadOptions.data: the bytes read instead of a file.
     const void *bytes = nullptr;
     std::size_t byteCount = 0;
+    // Qdxf_ReadOptions.repairs: where the list of repairs goes.
+    Qdxf_Repair **repairs = nullptr;
 };
 
 enum class FormFailure { None, File, Probe };
@@ -289,6 +314,10 @@ Qdxf_Info *ReadDrawing(ReadScope &scope, const char *fileName, qmet_Meter *meter
         VX_FAIL_AS(out, kFunction, inner, "Error reading file %s", fileName);
         return nullptr;
     }
+    if ((read.flags & QDXF_READ_RECOVER) && !recover::BeginRead(read, fileName, &inner)) {
+        VX_FAIL_AS(out, kFunction, inner, "Error reading file %s", fileName);
+        return nullptr;
+    }
 
     OpenGroupSource(state);
     while (!ReadSection(read, &inner, scope.drawing)) {
@@ -297,8 +326,10 @@ Qdxf_Info *ReadDrawing(ReadScope &scope, const char *fileName, qmet_Meter *meter
             return nullptr;
         }
     }
+    if (state.recovery && !read.stopped) recover::EndRead(read);
 
     if (!translate::FinishRead(read, scope.drawing) ||
+        (state.recovery && !recover::FinishRead(read, scope.drawing)) ||
         !translate::FinishDeferred(read, scope.drawing)) {
         VX_FAIL_AS(out, kFunction, nullptr, "Memory allocation error");
         return nullptr;
@@ -311,6 +342,7 @@ Qdxf_Info *ReadDrawing(ReadScope &scope, const char *fileName, qmet_Meter *meter
         VX_FAIL_AS(out, kFunction, inner, "Error creating colour table");
         return nullptr;
     }
+    if (scope.repairs) *scope.repairs = read.recovery.Take();
     return scope.Release();
 }
 
@@ -328,9 +360,10 @@ bool TakeOptions(ReadScope &scope, const Qdxf_ReadOptions *options, rt::ReportOu
                    options->size, kFirstTwo);
         return false;
     }
-    if (options->flags & ~QDXF_READ_ALL) {
+    constexpr unsigned int kKnown = QDXF_READ_ALL | QDXF_READ_RECOVER;
+    if (options->flags & ~kKnown) {
         VX_FAIL_AS(out, function, nullptr, "Unknown read option flags 0x%x",
-                   options->flags & ~QDXF_READ_ALL);
+                   options->flags & ~kKnown);
         return false;
     }
     read.flags = options->flags;
@@ -342,6 +375,11 @@ bool TakeOptions(ReadScope &scope, const Qdxf_ReadOptions *options, rt::ReportOu
         options->data) {
         scope.bytes = options->data;
         scope.byteCount = options->dataSize;
+    }
+    if (options->size >= offsetof(Qdxf_ReadOptions, repairs) + sizeof options->repairs &&
+        options->repairs) {
+        scope.repairs = options->repairs;
+        *scope.repairs = nullptr;  // also when the read fails
     }
     return true;
 }

@@ -7,6 +7,7 @@
 #define VEXLITH_READ_READ_STATE_H
 
 #include "codec/group.h"
+#include "recover/recovery.h"
 #include "runtime/name_index.h"
 #include "runtime/scratch.h"
 #include "runtime/toolkit.h"
@@ -88,6 +89,9 @@ struct Qdxf_ReadState {
     rt::Scratch<Qdxf_Vertex> vertexRecords;
     // QDXF_READ_MODERN_KINDS and QDXF_READ_WORLD: what the translations keep.
     translate::Translation translation;
+    // QDXF_READ_RECOVER: the repairs made and what making them needs; the
+    // group source points here.
+    recover::Recovery recovery;
     // The last record of each list of the drawing being read: records are
     // appended after it, however many sections fill the list.
     Qdxf_Ltype *lastLtype;

@@ -25,10 +25,15 @@ enum class Outcome {
 // ENDTAB (consumed) or up to the TABLE or ENDSEC that follows a table without
 // one (pushed back), and appends them to the list at `head`, and to `names`
 // when the entries are looked up by name.
+// Recovering, an entry the end of the input cut is released with `release`,
+// a record of another kind is passed over, and a table without ENDTAB says
+// so.
 template <typename Entry, typename ReadOne>
 Outcome ReadEntries(GroupSource &source, rt::Report **report, Entry **head, Entry **last,
-                    rt::NameIndex *names, const char *entryName, ReadOne readOne) {
+                    rt::NameIndex *names, const char *entryName, ReadOne readOne,
+                    void (*release)(Entry *)) {
     rt::ListAppender<Entry> entries(head, last);
+    recover::Recovery *recovery = source.recovery;
     Qdxf_Group group;
     for (;;) {
         GroupMark mark = MarkGroup(source);
@@ -37,13 +42,34 @@ Outcome ReadEntries(GroupSource &source, rt::Report **report, Entry **head, Entr
         // The table's own groups, such as its handle and its entry count.
         if (group.code != 0) continue;
         if (IsTag(group, "ENDTAB")) return Outcome::Ended;
-        if (IsTag(group, "ENDSEC") || IsTag(group, "TABLE")) {
-            PushBackGroup(source, mark);
+        if (IsTag(group, "ENDSEC") || IsTag(group, "TABLE") ||
+            (recovery && recover::IsSectionEnd(group))) {
+            if (recovery) {
+                recover::SupplyEnd(source, recover::Kind::EndtabMissing, mark);
+            } else {
+                PushBackGroup(source, mark);
+            }
             return Outcome::Ended;
         }
-        if (!IsTag(group, entryName)) return Outcome::OtherEntry;
+        recover::Place place = recover::PlaceOf(source, mark);
+        if (!IsTag(group, entryName)) {
+            if (!recovery) return Outcome::OtherEntry;
+            recovery->Add(recover::Kind::StrayRecord, place, group.value.text,
+                          "a %s in the %s table is left out", group.value.text, entryName);
+            recover::SkipRecord(source);
+            continue;
+        }
+        recover::RecordStart started{};
+        if (recovery) started = recovery->Start();
         Entry *entry = readOne(report);
         if (*report) return Outcome::EntryFailed;
+        if (recovery) {
+            if (recover::RecordLost(source, started, entryName, place)) {
+                release(entry);
+                continue;
+            }
+            if (!entry) continue;  // no groups
+        }
         if (!entry) return Outcome::Ended;
         entries.Append(entry);
         if (names && !names->Add(entry->name, entry)) return Outcome::NoMemory;
@@ -51,24 +77,36 @@ Outcome ReadEntries(GroupSource &source, rt::Report **report, Entry **head, Entr
 }
 
 // Reads the groups of one entry after its type group, up to the next code-0
-// group: an ENDTAB is consumed, any other is pushed back for the table
-// reader. The record is created with the first group that is not code 0;
-// `apply` sets its members from each group.
+// group: an ENDTAB is consumed (recovering, it is pushed back for the table
+// reader too), any other is pushed back for the table reader. The record is
+// created with the first group that is not code 0; `apply` sets its members
+// from each group. `handle` receives the place of the handle group.
 template <typename Entry, typename Apply>
-Outcome ReadEntryGroups(GroupSource &source, rt::Report **report, Entry **entry, Apply apply) {
+Outcome ReadEntryGroups(GroupSource &source, rt::Report **report, Entry **entry, Apply apply,
+                        GroupMark *handle) {
     Qdxf_Group group;
     for (;;) {
         GroupMark mark = MarkGroup(source);
         ReadGroup(source, report, &group);
         if (*report) return Outcome::ReadFailed;
         if (group.code == 0) {
-            if (!IsTag(group, "ENDTAB")) PushBackGroup(source, mark);
+            if (!IsTag(group, "ENDTAB") || source.recovery) PushBackGroup(source, mark);
             return Outcome::Ended;
         }
+        if (group.code == 5) *handle = mark;
         if (!*entry && !(*entry = rt::New<Entry>())) return Outcome::NoMemory;
         Outcome applied = apply(**entry, group);
         if (applied != Outcome::Going) return applied;
     }
+}
+
+// Recovering: an entry's handle made unique, where its group stands.
+template <typename Entry>
+void CheckEntryHandle(Qdxf_ReadState &read, Entry *entry, const GroupMark &handle,
+                      const char *what) {
+    if (read.source.recovery && entry)
+        recover::CheckHandle(read.recovery, entry->handle, recover::PlaceOf(read.source, handle),
+                             what);
 }
 
 // Line types of all tables of a file may hold no more dash lengths than the
@@ -105,6 +143,12 @@ Outcome ApplyLtype(Qdxf_ReadState &read, Qdxf_Ltype &ltype, const Qdxf_Group &gr
             // A positive count replaces the array; the position goes on. A
             // count of 0 or below asks for no array: no group 49 can be kept.
             int count = group.value.integer;
+            if (count > 0 && !DashLengthsFit(read, count) && read.source.recovery) {
+                read.recovery.Add(recover::Kind::DashCount, recover::PlaceOf(read.source), "73",
+                                  "a dash count of %d is more than the file holds: read as 0",
+                                  count);
+                count = 0;
+            }
             ltype.numDashItems = count;
             if (count <= 0) return Outcome::Going;
             if (!DashLengthsFit(read, count)) return Outcome::DashesTooMany;
@@ -159,10 +203,14 @@ Qdxf_Ltype *ReadSingleLtype(Qdxf_ReadState &read, rt::Report **report) {
     rt::Report *inner = nullptr;
     Qdxf_Ltype *ltype = nullptr;
     int dashPosition = 0;  // counted for the whole entry, across groups 73
-    Outcome outcome =
-        ReadEntryGroups(read.source, &inner, &ltype, [&](Qdxf_Ltype &entry, const Qdxf_Group &g) {
+    GroupMark handle{};
+    Outcome outcome = ReadEntryGroups(
+        read.source, &inner, &ltype,
+        [&](Qdxf_Ltype &entry, const Qdxf_Group &g) {
             return ApplyLtype(read, entry, g, &dashPosition);
-        });
+        },
+        &handle);
+    CheckEntryHandle(read, ltype, handle, "LTYPE");
     if (outcome == Outcome::Ended && ltype && !TextMembersToUtf8(read, kLtypeMembers, ltype)) {
         outcome = Outcome::NoMemory;
     }
@@ -182,10 +230,14 @@ Qdxf_Layer *ReadSingleLayer(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
     Qdxf_Layer *layer = nullptr;
-    Outcome outcome =
-        ReadEntryGroups(read.source, &inner, &layer, [](Qdxf_Layer &entry, const Qdxf_Group &g) {
+    GroupMark handle{};
+    Outcome outcome = ReadEntryGroups(
+        read.source, &inner, &layer,
+        [](Qdxf_Layer &entry, const Qdxf_Group &g) {
             return Applied(ApplyGroup(kLayerMembers, &entry, g));
-        });
+        },
+        &handle);
+    CheckEntryHandle(read, layer, handle, "LAYER");
     if (outcome == Outcome::Ended && layer && !TextMembersToUtf8(read, kLayerMembers, layer)) {
         outcome = Outcome::NoMemory;
     }
@@ -205,10 +257,14 @@ Qdxf_Style *ReadSingleStyle(Qdxf_ReadState &read, rt::Report **report) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
     Qdxf_Style *style = nullptr;
-    Outcome outcome =
-        ReadEntryGroups(read.source, &inner, &style, [](Qdxf_Style &entry, const Qdxf_Group &g) {
+    GroupMark handle{};
+    Outcome outcome = ReadEntryGroups(
+        read.source, &inner, &style,
+        [](Qdxf_Style &entry, const Qdxf_Group &g) {
             return Applied(ApplyGroup(kStyleMembers, &entry, g));
-        });
+        },
+        &handle);
+    CheckEntryHandle(read, style, handle, "STYLE");
     if (outcome == Outcome::Ended && style && !TextMembersToUtf8(read, kStyleMembers, style)) {
         outcome = Outcome::NoMemory;
     }
@@ -221,9 +277,9 @@ Qdxf_Style *ReadSingleStyle(Qdxf_ReadState &read, rt::Report **report) {
 void ReadLtypeTable(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
-    Outcome outcome = ReadEntries(read.source, &inner, &drawing->tables->ltypes, &read.lastLtype,
-                                  &read.ltypeNames, "LTYPE",
-                                  [&read](rt::Report **r) { return ReadSingleLtype(read, r); });
+    Outcome outcome = ReadEntries(
+        read.source, &inner, &drawing->tables->ltypes, &read.lastLtype, &read.ltypeNames, "LTYPE",
+        [&read](rt::Report **r) { return ReadSingleLtype(read, r); }, FreeLtype);
     FailTable(out, __func__, inner, outcome, "LTYPE");
 }
 
@@ -232,16 +288,16 @@ void ReadLayerTable(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawin
     rt::Report *inner = nullptr;
     Outcome outcome = ReadEntries(
         read.source, &inner, &drawing->tables->layers, &read.lastLayer, &read.layerNames, "LAYER",
-        [&read, drawing](rt::Report **r) { return ReadSingleLayer(read, r, drawing); });
+        [&read, drawing](rt::Report **r) { return ReadSingleLayer(read, r, drawing); }, FreeLayer);
     FailTable(out, __func__, inner, outcome, "LAYER");
 }
 
 void ReadStyleTable(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing) {
     rt::ReportOut out(report);
     rt::Report *inner = nullptr;
-    Outcome outcome =
-        ReadEntries(read.source, &inner, &drawing->tables->styles, &read.lastStyle, nullptr,
-                    "STYLE", [&read](rt::Report **r) { return ReadSingleStyle(read, r); });
+    Outcome outcome = ReadEntries(
+        read.source, &inner, &drawing->tables->styles, &read.lastStyle, nullptr, "STYLE",
+        [&read](rt::Report **r) { return ReadSingleStyle(read, r); }, FreeStyle);
     FailTable(out, __func__, inner, outcome, "STYLE");
 }
 
@@ -291,12 +347,41 @@ void ReadTables(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing) {
     }
     rt::Report *inner = nullptr;
     Qdxf_Group group;
+    recover::Recovery *recovery = source.recovery;
     for (;;) {
+        if (recovery) recover::SkipToRecord(read);
+        GroupMark mark = MarkGroup(source);
         ReadKnownGroup(source, &inner, &group, 0);
         if (inner) return VX_FAIL(out, inner, "Error finding table section");
         if (IsTag(group, "ENDSEC")) return;
-        if (!IsTag(group, "TABLE")) return VX_FAIL(out, nullptr, "Error finding table section");
-        ReadKnownGroup(source, &inner, &group, 2);
+        if (recovery && recover::IsSectionEnd(group))
+            return recover::SupplyEnd(source, recover::Kind::EndsecMissing, mark);
+        if (!IsTag(group, "TABLE")) {
+            if (!recovery) return VX_FAIL(out, nullptr, "Error finding table section");
+            recover::Place place = recover::PlaceOf(source, mark);
+            if (IsTag(group, "ENDTAB")) {
+                recovery->Add(recover::Kind::StrayEnd, place, "ENDTAB",
+                              "an ENDTAB without its TABLE is passed over");
+            } else {
+                recovery->Add(recover::Kind::StrayRecord, place, group.value.text,
+                              "a %s outside any table is left out", group.value.text);
+            }
+            recover::SkipRecord(source);
+            continue;
+        }
+        if (recovery) {
+            mark = MarkGroup(source);
+            ReadGroup(source, nullptr, &group);
+            if (group.code != 2 || group.kind != QDXF_VALUE_TEXT) {
+                PushBackGroup(source, mark);
+                recovery->Add(recover::Kind::UnnamedSection, recover::PlaceOf(source, mark), {},
+                              "a table without a name is passed over");
+                SkipTable(source, nullptr);
+                continue;
+            }
+        } else {
+            ReadKnownGroup(source, &inner, &group, 2);
+        }
         if (inner) return VX_FAIL(out, inner, "Error finding table type");
         const char *name = group.value.text;
         if (rt::TextEqual(name, "LTYPE")) {

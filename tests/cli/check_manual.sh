@@ -28,7 +28,8 @@ vexlith d|dump
 vexlith --v|--version
 vexlith dump --q|--quick
 vexlith dump --only |
-vexlith convert in.dxf out.dxf --|--binary --ascii --r12 --strict --force --quiet --progress --help
+vexlith convert in.dxf out.dxf --|--binary --ascii --r12 --strict --recover --force --quiet --progress --help
+vexlith a|audit
 vexlith render in.dxf --b|--background
 vexlith info examples/|
 vexlith frobnicate --|

@@ -404,6 +404,56 @@ TEST(Corpus, EveryFileReadsAsExpected) {
     EXPECT_EQ(pellund_TestLiveBlocks(), liveBefore);
 }
 
+// A recovering read takes every drawing but the one that is no DXF at all.
+// Where the file holds what no writer should write it lists its repairs (by
+// their actions here); the others come back exactly as the plain read gives
+// them, with no repair.
+TEST(Corpus, RecoveringReadsEveryDrawing) {
+    std::filesystem::path corpus = CorpusDir();
+    if (corpus.empty()) GTEST_SKIP() << "the corpus is not present";
+    LoggedKinds quiet;
+    const std::map<std::string, std::vector<int>> damaged = {
+        {"ascii-modern/ezdxf_duplicate_handles.dxf", {QDXF_REPAIR_RENAMED}},
+        {"ascii-modern/ezdxf_recover02.dxf", {QDXF_REPAIR_DROPPED, QDXF_REPAIR_SKIPPED}},
+        {"ascii-old/libredwg_r2.10_entities.dxf", {QDXF_REPAIR_SKIPPED}},
+        {"ascii-old/libredwg_r2.6_entities.dxf", {QDXF_REPAIR_SKIPPED}},
+        {"ascii-r12/dime_testFile_Bug03.dxf", {QDXF_REPAIR_REPLACED}},
+        {"ascii-r12/ezdxf_R12_with_trash_beyond_EOF.dxf", {QDXF_REPAIR_SKIPPED}},
+        {"ascii-r12/ezdxf_empty_handles.dxf", {QDXF_REPAIR_RENAMED}},
+        {"ascii-r12/ezdxf_r12_blocks_with_no_names.dxf", {QDXF_REPAIR_RENAMED}},
+        {"ascii-r12/ezdxf_recover01.dxf",
+         {QDXF_REPAIR_SKIPPED, QDXF_REPAIR_SKIPPED, QDXF_REPAIR_INSERTED}},
+        {"ascii-r12/openscad_nothing-decimal-comma-separated.dxf", {QDXF_REPAIR_REPLACED}},
+    };
+    for (const Row &row : ReadTable(corpus / "MANIFEST.tsv")) {
+        std::string path = (corpus / row[0]).string();
+        Qdxf_Repair *repairs = nullptr;
+        Qdxf_ReadOptions options{sizeof options, QDXF_READ_RECOVER, 0, nullptr, 0, &repairs};
+        qerr_Report *report = nullptr;
+        DrawingPtr recovered(qdxf_ReadWithOptions(path.c_str(), nullptr, &options, &report));
+        ReportPtr failure(report);
+        if (row[0] == "ascii-old/libredwg_r1.4_entities.dxf") {
+            EXPECT_NE(Messages(report).back().find("not a DXF file"), std::string::npos);
+            continue;
+        }
+        ASSERT_TRUE(recovered) << row[0] << ": " << Levels(report).back();
+        std::vector<int> actions;
+        bool lossless = true;
+        for (const Qdxf_Repair *repair = repairs; repair; repair = repair->next) {
+            actions.push_back(repair->action);
+            lossless = lossless && repair->loss == 0;
+        }
+        qdxf_RepairsFree(repairs);
+        auto listed = damaged.find(row[0]);
+        EXPECT_EQ(actions, listed == damaged.end() ? std::vector<int>{} : listed->second) << row[0];
+        ReadOutcome plain = ReadFile(path);
+        if (!plain.drawing || !lossless) continue;
+        PairComparison comparison;
+        comparison.Drawings(*plain.drawing, *recovered);
+        EXPECT_EQ(comparison.differences, 0) << row[0];
+    }
+}
+
 TEST(Corpus, AsciiAndBinarySavesOfADrawingGiveTheSameEntities) {
     std::filesystem::path corpus = CorpusDir();
     if (corpus.empty()) GTEST_SKIP() << "the corpus is not present";

@@ -6,8 +6,10 @@
 // success), and leave nothing allocated and no file open.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <set>
 #include <thread>
+#include <tuple>
 
 #include "pellund_testing.h"
 #include "test_support.h"
@@ -172,6 +174,60 @@ TEST(FaultInjection, EveryCutFailsCleanly) {
         EXPECT_EQ(pellund_TestOpenHandles(), 0);
         EXPECT_EQ(pellund_TestLiveBlocks(), liveBefore);
     }
+}
+
+// A recovering read of a drawing cut at each byte before its EOF gives what
+// came before the cut, with the cut listed, or (cut before its first groups)
+// fails as no DXF file; under every failing allocation a damaged drawing's
+// recovering read fails cleanly, its repairs released.
+TEST(FaultInjection, RecoveringReadsOfCutAndDamagedDrawingsLeaveNothingBehind) {
+    long liveBefore = pellund_TestLiveBlocks();
+    LogCapture log;
+    auto recover = [](const std::string &contents, bool each) {
+        Qdxf_Repair *repairs = nullptr;
+        Qdxf_ReadOptions options{sizeof options,  QDXF_READ_RECOVER, 0.0,
+                                 contents.data(), contents.size(),   &repairs};
+        qerr_Report *report = nullptr;
+        DrawingPtr drawing(
+            each ? qdxf_ReadEach(
+                       "cut", nullptr, &options,
+                       [](void *, const Qdxf_Info *, const Qdxf_Entity *) { return 0; }, nullptr,
+                       &report)
+                 : qdxf_ReadWithOptions("cut", nullptr, &options, &report));
+        bool listed = repairs != nullptr;
+        EXPECT_TRUE(drawing || !repairs);
+        qdxf_RepairsFree(repairs);
+        return std::make_tuple(std::move(drawing), ReportPtr(report), listed);
+    };
+    for (const auto &[form, whole] : Forms()) {
+        for (std::size_t size = 0; size < whole.rfind("EOF"); ++size) {
+            auto [drawing, report, listed] = recover(whole.substr(0, size), size % 2);
+            EXPECT_TRUE(drawing ? listed : !Messages(report.get()).empty()) << form << size;
+        }
+    }
+    std::string damaged = Ascii(kDrawing);
+    for (auto [from, to] : {std::pair{"  5\n1\n", "  5\nF\n"},
+                            {"  2\nB\n", "  2\n\n"},
+                            {" 10\n1\n", " 10\n1,5\n"},
+                            {"  1\nt\n", "  1\nt\nu\n"},
+                            {"  0\nLINE\n", "  0\nSEQEND\n  0\nLINE\n"},
+                            {"  0\nEOF\n", ""}})
+        damaged.replace(damaged.find(from), std::strlen(from), to);
+    for (const std::string &contents : {damaged, Binary(kDrawing).substr(0, 600)}) {
+        for (bool each : {false, true}) {
+            pellund_TestReset();
+            std::get<0>(recover(contents, each)).reset();
+            for (long n = 1, calls = pellund_TestAllocationCount(); n <= calls; ++n) {
+                pellund_TestReset();
+                pellund_TestFailAllocation(n);
+                auto [drawing, report, listed] = recover(contents, each);
+                pellund_TestReset();
+                EXPECT_FALSE(drawing) << "failing allocation " << n;
+                EXPECT_TRUE(kOutOfMemory.count(Messages(report.get()).back())) << n;
+            }
+        }
+    }
+    EXPECT_EQ(pellund_TestLiveBlocks(), liveBefore);
 }
 
 // Every failing allocation of a read of `file` with all options, whole or
