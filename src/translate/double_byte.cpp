@@ -13,7 +13,7 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
-#else
+#elif !defined(__wasi__)
 #include <iconv.h>
 #endif
 
@@ -26,13 +26,13 @@ bool Within(unsigned char byte, unsigned char low, unsigned char high) {
 
 // A character the two platforms agree on: not a user-defined code, which
 // Windows maps into the Private Use Area, nor anything a text cannot hold.
-char32_t Agreed(char32_t character) {
+[[maybe_unused]] char32_t Agreed(char32_t character) {
     if (character == 0 || (character >= 0xE000 && character <= 0xF8FF)) return 0;
     if ((character >= 0xD800 && character <= 0xDFFF) || character > 0x10FFFF) return 0;
     return character;
 }
 
-#if !defined(_WIN32)
+#if !defined(_WIN32) && !defined(__wasi__)
 constexpr int kPages[] = {932, 936, 949, 950, 1361};
 constexpr const char *kIconvNames[] = {"CP932", "CP936", "CP949", "CP950", "JOHAB"};
 
@@ -118,7 +118,7 @@ char32_t DecodeDoubleByte(int codePage, unsigned char lead, unsigned char trail)
     return count == 1 ? Agreed(wide[0]) : 0;
 }
 
-#else
+#elif !defined(__wasi__)  // WebAssembly has tables of its own: double_byte_tables.cpp
 
 char32_t DecodeDoubleByte(int codePage, unsigned char lead, unsigned char trail) {
     iconv_t converter = tConverters.Of(codePage);
