@@ -50,12 +50,12 @@ export class SceneView {
     this.context = canvas.getContext('2d');
     this.scene = scene;
     this.groups = null;
-    this.hidden = null;
     this.palettes = { true: palette(scene.colors.black, true), false: palette(scene.colors.white, false) };
   }
 
-  // Runs of paths of one look, each one Path2D in drawing units.
-  #build(hidden) {
+  // Runs of paths of one look on one layer, each one Path2D in drawing
+  // units: a layer turned off leaves the others' runs as they were.
+  #build() {
     const { paths, arcs } = this.scene;
     const groups = [];
     let last = null;
@@ -66,12 +66,12 @@ export class SceneView {
       const start = paths.start[i];
       const end = paths.start[i + 1];
       while (arc < arcs.at.length && arcs.at[arc] <= start) ++arc;
-      if (hidden[paths.layer[i]]) continue;
       const flags = paths.flags[i];
       const width = paths.width[i];
-      const key = `${paths.color[i]}/${flags & FILLED}/${width}/${paths.dash[i]}`;
+      const layer = paths.layer[i];
+      const key = `${paths.color[i]}/${flags & FILLED}/${width}/${paths.dash[i]}/${layer}`;
       if (!last || last.key !== key) {
-        last = { key, color: paths.color[i], filled: !!(flags & FILLED), width, dash: paths.dash[i], path: new Path2D() };
+        last = { key, color: paths.color[i], filled: !!(flags & FILLED), width, dash: paths.dash[i], layer, path: new Path2D() };
         groups.push(last);
       }
       const path = last.path;
@@ -89,7 +89,6 @@ export class SceneView {
       if (flags & CLOSED) path.closePath();
     }
     this.groups = groups;
-    this.hidden = hidden.slice();
   }
 
   // A line type's pattern as a canvas dash array in drawing units: dashes
@@ -114,7 +113,7 @@ export class SceneView {
 
   draw(view) {
     const hidden = view.hidden ?? new Uint8Array(this.scene.layers.length);
-    if (!this.groups || this.hidden.some((value, i) => value !== (hidden[i] ?? 0))) this.#build(hidden);
+    if (!this.groups) this.#build();
     const canvas = this.canvas;
     if (canvas.width !== view.width || canvas.height !== view.height) {
       canvas.width = view.width;
@@ -128,6 +127,7 @@ export class SceneView {
     context.fillRect(0, 0, view.width, view.height);
     context.setTransform(scale, 0, 0, -scale, view.width / 2 - view.x * scale, view.height / 2 + view.y * scale);
     for (const group of this.groups) {
+      if (hidden[group.layer]) continue;
       const color = colors[group.color];
       const wide = group.width > 0;
       context.strokeStyle = color;
