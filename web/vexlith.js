@@ -118,13 +118,15 @@ async function instantiate(source) {
   const module = await compile(source);
   let memory = null;
   let native = null;
+  const files = new Map();
   const instance = await WebAssembly.instantiate(module, {
-    wasi_snapshot_preview1: wasiImports(() => memory),
+    wasi_snapshot_preview1: wasiImports(() => memory, files),
     vexlith: { progress: (percent) => native?.progress?.(percent) },
   });
   memory = instance.exports.memory;
   instance.exports._initialize();
   native = new Native(instance);
+  native.files = files;
   return native;
 }
 
@@ -269,8 +271,20 @@ export async function read(bytes, options = {}) {
     (options.world !== false ? READ_WORLD : 0) |
     (options.utf8 !== false ? READ_UTF8 : 0) |
     (options.recover ? READ_RECOVER : 0);
-  const { at, length } = await native.copyIn(bytes);
-  const name = options.name ?? (typeof File !== 'undefined' && bytes instanceof File ? bytes.name : null);
+  let name = options.name ?? (typeof File !== 'undefined' && bytes instanceof File ? bytes.name : null);
+  // In a worker a Blob (a File) is read in pieces as the library asks for
+  // them, through a file of the WASI shim; elsewhere the bytes are copied
+  // into the module and read from there.
+  const streamed = bytes instanceof Blob && typeof FileReaderSync !== 'undefined';
+  let at = 0;
+  let length = bytes instanceof Blob ? bytes.size : bytes.byteLength;
+  if (streamed) {
+    name ??= 'drawing.dxf';
+    const reader = new FileReaderSync();
+    native.files.set(name, { size: length, read: (from, count) => new Uint8Array(reader.readAsArrayBuffer(bytes.slice(from, from + count))) });
+  } else {
+    ({ at, length } = await native.copyIn(bytes));
+  }
   const nameAt = name ? native.cString(name) : 0;
   native.progress = options.onProgress ?? null;
   let pointer = 0;
@@ -278,7 +292,8 @@ export async function read(bytes, options = {}) {
     pointer = native.exports.vxw_read(at, length, flags, options.tolerance ?? 0, options.onProgress ? 1 : 0, nameAt);
   } finally {
     native.progress = null;
-    native.exports.vxw_free(at);
+    native.files.clear();
+    if (at) native.exports.vxw_free(at);
     if (nameAt) native.exports.vxw_free(nameAt);
   }
   if (!pointer) throw new VexlithError([], 'Out of memory');

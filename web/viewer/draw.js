@@ -4,9 +4,9 @@
 // wide polylines and fills in their width, line type patterns as dashes,
 // circles and arcs as true curves, POINTs as dots, texts in DejaVu Sans
 // scaled to their height (1.37 times it: a height in DXF measures the
-// capitals). Paths of one look that follow each other are one Path2D, built
-// once in drawing units and placed by the canvas's transform, so that the
-// drawing order, which decides what covers what, is the renderer's.
+// capitals). Paths of one look that follow each other are stroked together,
+// in drawing units placed by the canvas's transform, so that the drawing
+// order, which decides what covers what, is the renderer's.
 //
 // A view is { width, height } in canvas pixels, `scale` pixels per drawing
 // unit, the drawing point (x, y), relative to the scene's origin, at the
@@ -49,46 +49,79 @@ export class SceneView {
     this.canvas = canvas;
     this.context = canvas.getContext('2d');
     this.scene = scene;
-    this.groups = null;
     this.palettes = { true: palette(scene.colors.black, true), false: palette(scene.colors.white, false) };
+    this.#index();
   }
 
-  // Runs of paths of one look on one layer, each one Path2D in drawing
-  // units: a layer turned off leaves the others' runs as they were.
-  #build() {
+  // Per path its box (arcs' whole circles in it) and its first arc; the runs
+  // of paths of one look on one layer, which are stroked together: a layer
+  // turned off leaves the others' runs as they were. The paths themselves
+  // are laid out afresh at every frame, only those in view: a drawing's
+  // Path2D objects would take as much memory again as its scene.
+  #index() {
     const { paths, arcs } = this.scene;
-    const groups = [];
-    let last = null;
-    const points = paths.points;
-    const ellipse = arcs.ellipse;
+    const count = paths.color.length;
+    const boxes = new Float32Array(4 * count);
+    const firstArc = new Uint32Array(count + 1);
+    const runs = [];
     let arc = 0;
-    for (let i = 0; i < paths.color.length; ++i) {
+    for (let i = 0; i < count; ++i) {
       const start = paths.start[i];
       const end = paths.start[i + 1];
       while (arc < arcs.at.length && arcs.at[arc] <= start) ++arc;
-      const flags = paths.flags[i];
-      const width = paths.width[i];
-      const layer = paths.layer[i];
-      const key = `${paths.color[i]}/${flags & FILLED}/${width}/${paths.dash[i]}/${layer}`;
-      if (!last || last.key !== key) {
-        last = { key, color: paths.color[i], filled: !!(flags & FILLED), width, dash: paths.dash[i], layer, path: new Path2D() };
-        groups.push(last);
+      firstArc[i] = arc;
+      let [minX, minY, maxX, maxY] = [Infinity, Infinity, -Infinity, -Infinity];
+      for (let k = start; k < end; ++k) {
+        const [x, y] = [paths.points[2 * k], paths.points[2 * k + 1]];
+        [minX, minY, maxX, maxY] = [Math.min(minX, x), Math.min(minY, y), Math.max(maxX, x), Math.max(maxY, y)];
       }
-      const path = last.path;
-      path.moveTo(points[2 * start], points[2 * start + 1]);
+      for (; arc < arcs.at.length && arcs.at[arc] < end; ++arc) {
+        const e = arcs.ellipse.subarray(arc * ARC_FLOATS);
+        const r = Math.max(e[2], e[3]);
+        [minX, minY, maxX, maxY] = [Math.min(minX, e[0] - r), Math.min(minY, e[1] - r), Math.max(maxX, e[0] + r), Math.max(maxY, e[1] + r)];
+      }
+      boxes.set([minX, minY, maxX, maxY], 4 * i);
+      const look = { color: paths.color[i], filled: !!(paths.flags[i] & FILLED), width: paths.width[i], dash: paths.dash[i], layer: paths.layer[i] };
+      const last = runs.at(-1);
+      if (last && last.color === look.color && last.filled === look.filled && last.width === look.width && last.dash === look.dash && last.layer === look.layer) {
+        last.to = i + 1;
+      } else {
+        runs.push({ ...look, from: i, to: i + 1 });
+      }
+    }
+    firstArc[count] = arc;
+    Object.assign(this, { boxes, firstArc, runs });
+  }
+
+  // The paths of a run inside `seen` (minX, minY, maxX, maxY) on the context;
+  // false when none is.
+  #layOut(run, seen) {
+    const { paths, arcs } = this.scene;
+    const { boxes, firstArc, context } = this;
+    const points = paths.points;
+    const ellipse = arcs.ellipse;
+    let any = false;
+    context.beginPath();
+    for (let i = run.from; i < run.to; ++i) {
+      if (boxes[4 * i] > seen[2] || boxes[4 * i + 1] > seen[3] || boxes[4 * i + 2] < seen[0] || boxes[4 * i + 3] < seen[1]) continue;
+      any = true;
+      const start = paths.start[i];
+      const end = paths.start[i + 1];
+      let arc = firstArc[i];
+      context.moveTo(points[2 * start], points[2 * start + 1]);
       for (let k = start + 1; k < end; ++k) {
-        if (arc < arcs.at.length && arcs.at[arc] === k) {
+        if (arc < firstArc[i + 1] && arcs.at[arc] === k) {
           const e = arc++ * ARC_FLOATS;
           const from = ellipse[e + 5];
           const sweep = ellipse[e + 6];
-          path.ellipse(ellipse[e], ellipse[e + 1], ellipse[e + 2], ellipse[e + 3], ellipse[e + 4], from, from + sweep, sweep < 0);
+          context.ellipse(ellipse[e], ellipse[e + 1], ellipse[e + 2], ellipse[e + 3], ellipse[e + 4], from, from + sweep, sweep < 0);
         } else {
-          path.lineTo(points[2 * k], points[2 * k + 1]);
+          context.lineTo(points[2 * k], points[2 * k + 1]);
         }
       }
-      if (flags & CLOSED) path.closePath();
+      if (paths.flags[i] & CLOSED) context.closePath();
     }
-    this.groups = groups;
+    return any;
   }
 
   // A line type's pattern as a canvas dash array in drawing units: dashes
@@ -113,7 +146,6 @@ export class SceneView {
 
   draw(view) {
     const hidden = view.hidden ?? new Uint8Array(this.scene.layers.length);
-    if (!this.groups) this.#build();
     const canvas = this.canvas;
     if (canvas.width !== view.width || canvas.height !== view.height) {
       canvas.width = view.width;
@@ -126,20 +158,26 @@ export class SceneView {
     context.fillStyle = view.black ? '#000000' : '#ffffff';
     context.fillRect(0, 0, view.width, view.height);
     context.setTransform(scale, 0, 0, -scale, view.width / 2 - view.x * scale, view.height / 2 + view.y * scale);
-    for (const group of this.groups) {
-      if (hidden[group.layer]) continue;
-      const color = colors[group.color];
-      const wide = group.width > 0;
+    // What the canvas shows, in drawing units, with room for wide lines.
+    const [left, top] = toDrawing(view, -8, -8);
+    const [right, bottom] = toDrawing(view, view.width + 8, view.height + 8);
+    const seen = [left, bottom, right, top];
+    for (const run of this.runs) {
+      if (hidden[run.layer]) continue;
+      const grow = run.width / 2;
+      if (!this.#layOut(run, grow ? [left - grow, bottom - grow, right + grow, top + grow] : seen)) continue;
+      const color = colors[run.color];
+      const wide = run.width > 0;
       context.strokeStyle = color;
-      context.lineWidth = (wide ? Math.max(line, group.width * scale) : line) / scale;
+      context.lineWidth = (wide ? Math.max(line, run.width * scale) : line) / scale;
       context.lineCap = wide ? 'butt' : 'round';
       context.lineJoin = wide ? 'miter' : 'round';
-      context.setLineDash(group.filled ? [] : this.#dashes(group.dash, view));
-      if (group.filled) {
+      context.setLineDash(run.filled ? [] : this.#dashes(run.dash, view));
+      if (run.filled) {
         context.fillStyle = color;
-        context.fill(group.path);
+        context.fill();
       }
-      context.stroke(group.path);
+      context.stroke();
     }
     context.setLineDash([]);
     context.setTransform(1, 0, 0, 1, 0, 0);

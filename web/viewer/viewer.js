@@ -284,7 +284,11 @@ function zoomAt(factor, px, py) {
 let press = null;
 canvas.addEventListener('pointerdown', (event) => {
   if (!state.view) return;
-  canvas.setPointerCapture(event.pointerId);
+  try {
+    canvas.setPointerCapture(event.pointerId);
+  } catch {
+    // a pointer the browser does not know (a synthetic event)
+  }
   press = { x: event.offsetX, y: event.offsetY, moved: false };
 });
 canvas.addEventListener('pointermove', (event) => {

@@ -144,15 +144,21 @@ WEB_EXPORT(vxw_free) void vxw_free(void *block) {
     std::free(block);
 }
 
-// Reads `size` bytes, which reports call `name` (null: "(memory)"). Never
-// null unless memory is exhausted: a drawing that did not read holds its
-// report chain.
+// Reads the `size` bytes at `data`, which reports call `name` (null:
+// "(memory)"), or with null data the file `name` of `size` bytes (the host's
+// WASI files). Never null unless memory is exhausted: a drawing that did not
+// read holds its report chain.
 WEB_EXPORT(vxw_read)
 Drawing *vxw_read(const void *data, std::size_t size, unsigned flags, double tolerance,
                   int progress, const char *name) {
+    // Each growth of the module's memory costs the host a garbage collection
+    // and the heap grows it by 64 KiB at a time: the room a drawing takes,
+    // about its file's size, is asked for at once.
+    void *volatile room = std::malloc(size + (8u << 20));  // volatile: kept by the optimiser
+    std::free(room);
     auto *drawing = new (std::nothrow) Drawing;
     if (!drawing) return nullptr;
-    Qdxf_ReadOptions options{sizeof options, flags, tolerance, data, size, nullptr};
+    Qdxf_ReadOptions options{sizeof options, flags, tolerance, data, data ? size : 0, nullptr};
     if (flags & QDXF_READ_RECOVER) options.repairs = &drawing->repairs;
     int last = -1;
     qmet_Meter meter{web::ShowProgress, &last};
@@ -225,7 +231,12 @@ void *vxw_write(Drawing *drawing, int binary, unsigned flags, std::size_t *size)
 WEB_EXPORT(vxw_scene) web::FlatScene *vxw_scene(Drawing *drawing, const char *layers) {
     auto *scene = new (std::nothrow) web::FlatScene;
     if (!scene || !drawing->info) return scene;
+    // A viewer draws what the file holds: limits sixteen times the picture
+    // renderer's, which bound the scene at about 150 MB.
     render::SceneOptions options;
+    options.maxPrimitives *= 16;
+    options.maxPoints *= 16;
+    options.maxVisits *= 16;
     for (const char *name = layers; name && *name; name += std::strlen(name) + 1)
         options.layers.emplace_back(name);
     std::vector<std::string> names;
