@@ -130,8 +130,8 @@ function opened(message) {
     showMessages('notes', 'Notes', [...message.scene.warnings, ...message.log]);
   }
   fillLayers();
-  fit();
   setState('opened');
+  fit();
 }
 
 function failed(message) {
@@ -213,6 +213,7 @@ function requestFrame() {
   const view = currentView();
   view.id = ++state.asked;
   worker.postMessage({ type: 'draw', view });
+  setState('drawing');
   state.dirty = true;
   requestAnimationFrame(paint);
 }

@@ -11,7 +11,30 @@ let view = null; // the SceneView
 let wanted = null; // the newest view asked for and not yet drawn
 let busy = false;
 
-const ready = init();
+// Before a file is chosen, a made-up drawing of the common kinds is read,
+// laid out and drawn a few times, so that the browser has compiled the
+// module's code for them (and optimised the busiest) by then.
+async function warmUp() {
+  const groups = ['0', 'SECTION', '2', 'ENTITIES'];
+  for (let i = 0; i < 400; ++i) {
+    groups.push('0', 'LINE', '8', 'A', '62', '1', '10', `${i}.5`, '20', '0', '11', `${i}`, '21', '10.25');
+    groups.push('0', 'ARC', '8', 'B', '10', `${i}`, '20', '5', '40', '2.5', '50', '15', '51', '200');
+    groups.push('0', 'TEXT', '8', 'C', '10', `${i}`, '20', '7', '40', '0.5', '1', `text ${i}`);
+    groups.push('0', 'POLYLINE', '8', 'D', '66', '1', '70', '1');
+    for (let k = 0; k < 8; ++k) groups.push('0', 'VERTEX', '8', 'D', '10', `${i + k}`, '20', `${k % 3}`, '42', k % 2 ? '0.5' : '0');
+    groups.push('0', 'SEQEND', '0', 'SOLID', '8', 'E', '10', `${i}`, '20', '1', '11', `${i + 1}`, '21', '1', '12', `${i}`, '22', '2', '13', `${i + 1}`, '23', '2');
+  }
+  groups.push('0', 'ENDSEC', '0', 'EOF');
+  const bytes = new TextEncoder().encode(groups.join('\n') + '\n');
+  for (let round = 0; round < 3; ++round) {
+    const made = await read(new Blob([bytes]));
+    const warm = new SceneView(new OffscreenCanvas(1, 1), sceneOf(made));
+    warm.draw({ width: 64, height: 64, scale: 0.1, x: 200, y: 5, line: 1, black: true });
+    made.free();
+  }
+}
+
+const ready = init().then(warmUp);
 
 async function open({ file, name, options }) {
   drawing?.free();
