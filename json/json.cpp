@@ -202,7 +202,11 @@ void Json::Raw(std::string_view text) {
 }
 
 void Json::Flush() {
-    std::fwrite(buffer_.data(), 1, buffer_.size(), stdout);
+    if (into_) {
+        into_->append(buffer_);
+    } else {
+        std::fwrite(buffer_.data(), 1, buffer_.size(), stdout);
+    }
     buffer_.clear();
 }
 

@@ -20,6 +20,8 @@ namespace cli {
 class Json {
 public:
     Json() = default;
+    // Appends the document to `into` instead of writing it to standard output.
+    explicit Json(std::string *into) : into_(into) {}
     virtual ~Json() { Flush(); }
     Json(const Json &) = delete;
     Json &operator=(const Json &) = delete;
@@ -49,6 +51,7 @@ private:
     std::vector<bool> first_;  // per open object or array: nothing in it yet
     std::vector<char> closers_;
     bool afterKey_ = false;
+    std::string *into_ = nullptr;
 };
 
 // The schema of the tool's JSON, written as "schema" in every document.

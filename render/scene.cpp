@@ -354,6 +354,7 @@ SceneStats Walker::Walk() {
     for (const Qdxf_Entity *entity = drawing_.entities; entity && !stopped_;
          entity = entity->next) {
         if (modelSpace && entity->space != 0) continue;
+        source_.entity = entity;
         Visit(*entity, top);
         Drain();
     }

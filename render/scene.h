@@ -67,6 +67,9 @@ struct Source {
     const char *kind = "";         // the entity's kind, "LINE" ... "3DFACE"
     const char *handle = nullptr;  // the entity's handle, when it has one
     std::string blockPath;         // the blocks it is placed through, outermost first, "/"-joined
+    // The entity of the ENTITIES section it is drawn for: the INSERT for what
+    // its block holds.
+    const Qdxf_Entity *entity = nullptr;
     // The line type's pattern in drawing units (positive a dash, negative a
     // gap, 0 a dot), scaled by $LTSCALE and the inserts; empty for a solid
     // line.

@@ -6,6 +6,11 @@
 #include <cmath>
 #include <cstring>
 #include <system_error>
+#if defined(__wasi__)
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#endif
 
 #include "codec/group.h"
 
@@ -51,6 +56,35 @@ double OutOfRange(const char *number, const char *end) {
     return scale + exponent > 0 ? HUGE_VAL : 0.0;
 }
 
+#if defined(__wasi__)
+// WebAssembly's libc++ has no floating from_chars. strtod reads the same
+// numbers there (WASI knows the C locale alone, so the point is '.'), from a
+// copy that ends it; the value lines of a file are shorter than the copy.
+// What strtod takes and from_chars does not, hexadecimal and leading blanks,
+// reads as from_chars reads it.
+std::from_chars_result ReadReal(const char *p, const char *end, double &value) {
+    if (p == end || IsSpace(*p)) return {p, std::errc::invalid_argument};
+    char copy[512];
+    std::size_t length = std::min(static_cast<std::size_t>(end - p), sizeof copy - 1);
+    std::memcpy(copy, p, length);
+    copy[length] = '\0';
+    if (copy[0] == '0' && (copy[1] == 'x' || copy[1] == 'X')) copy[1] = '\0';
+    char *stop = nullptr;
+    errno = 0;
+    double read = std::strtod(copy, &stop);
+    if (stop == copy) return {p, std::errc::invalid_argument};
+    const char *after = p + (stop - copy);
+    if (errno == ERANGE && (read == 0.0 || std::isinf(read)))
+        return {after, std::errc::result_out_of_range};
+    value = read;
+    return {after, std::errc{}};
+}
+#else
+std::from_chars_result ReadReal(const char *p, const char *end, double &value) {
+    return std::from_chars(p, end, value, std::chars_format::general);
+}
+#endif
+
 }  // namespace
 
 // Every group's code goes through here, so the digits are summed in the one
@@ -79,7 +113,7 @@ double ParseReal(const char *text, const char *end) {
     // A second sign is not part of a number ("+-1" reads 0, as atof does).
     if (p == end || *p == '+' || *p == '-') return 0.0;
     double value = 0.0;
-    auto [stop, error] = std::from_chars(p, end, value, std::chars_format::general);
+    auto [stop, error] = ReadReal(p, end, value);
     if (error == std::errc::result_out_of_range) {
         value = OutOfRange(p, end);
     } else if (error != std::errc{} || stop == p) {

@@ -37,6 +37,8 @@ bool SystemRandom(std::uint64_t *word) {
     if (rand_s(&halves[0]) != 0 || rand_s(&halves[1]) != 0) return false;
     *word = std::uint64_t{halves[0]} << 32 | halves[1];
     return true;
+#elif defined(__wasi__)
+    return getentropy(word, sizeof *word) == 0;  // WASI's random_get
 #else
     return getrandom(word, sizeof *word, GRND_NONBLOCK) == static_cast<ssize_t>(sizeof *word);
 #endif

@@ -12,7 +12,7 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
-#else
+#elif !defined(__wasi__)
 #include <iconv.h>
 #endif
 
@@ -25,13 +25,13 @@ bool Within(unsigned char byte, unsigned char low, unsigned char high) {
 
 // A character the two platforms agree on: not a user-defined code, which
 // Windows maps into the Private Use Area, nor anything a text cannot hold.
-char32_t Agreed(char32_t character) {
+[[maybe_unused]] char32_t Agreed(char32_t character) {
     if (character == 0 || (character >= 0xE000 && character <= 0xF8FF)) return 0;
     if ((character >= 0xD800 && character <= 0xDFFF) || character > 0x10FFFF) return 0;
     return character;
 }
 
-#if !defined(_WIN32)
+#if !defined(_WIN32) && !defined(__wasi__)
 constexpr int kPages[] = {932, 936, 949, 950, 1361};
 constexpr const char *kIconvNames[] = {"CP932", "CP936", "CP949", "CP950", "JOHAB"};
 const iconv_t kNone = reinterpret_cast<iconv_t>(-1);
@@ -90,7 +90,7 @@ bool DoubleByteConverters::Decode(int codePage, unsigned char lead, unsigned cha
 
 void DoubleByteConverters::Release() {}
 
-#else
+#elif !defined(__wasi__)  // WebAssembly has tables of its own: double_byte_tables.cpp
 
 bool DoubleByteConverters::Decode(int codePage, unsigned char lead, unsigned char trail,
                                   char32_t *character) {

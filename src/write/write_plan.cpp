@@ -45,7 +45,8 @@ bool ForEachHandle(const Qdxf_Info &drawing, Visit visit) {
 bool UniqueHandles(const Qdxf_Info &drawing, std::uint64_t most, std::size_t count, bool *unique) {
     *unique = true;
     if (most / 8 <= 2 * static_cast<std::uint64_t>(count)) {
-        rt::Owned<std::uint64_t> bits(rt::NewArray<std::uint64_t>(most / 64 + 1));
+        rt::Owned<std::uint64_t> bits(
+            rt::NewArray<std::uint64_t>(static_cast<std::size_t>(most / 64 + 1)));
         if (!bits) return false;
         ForEachHandle(drawing, [&](const char *handle) {
             std::uint64_t value = 0;

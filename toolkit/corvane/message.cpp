@@ -13,7 +13,15 @@ struct MessageSink {
     void *context = nullptr;
 };
 
+#if defined(__wasi__)
+// WebAssembly runs one thread: there is nothing to exclude.
+struct {
+    void lock() {}
+    void unlock() {}
+} sinkMutex;
+#else
 std::mutex sinkMutex;
+#endif
 MessageSink messageSink;
 
 }  // namespace
