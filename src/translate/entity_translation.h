@@ -53,6 +53,8 @@ struct Translation {
     HatchShapes hatch;
     rt::Scratch<char> line;
     MTextLayout mtext;
+    // A dimension's text as plain text.
+    rt::Scratch<char> plain;
     // The anonymous blocks made so far, the largest *U number met (blocks of
     // the file and blocks made) and the last block of the drawing already
     // looked at for it.

@@ -120,6 +120,14 @@ struct MTextLayout {
 // is a TEXT per run on its baseline. False when the heap is exhausted.
 bool LayOutMText(std::string_view content, const MTextBox &box, MTextLayout &layout);
 
+// Appends the plain text of content of this form to `out` (a dimension's
+// text is drawn so), its lines separated by '\n': braces and format codes
+// removed, \P and ^J a line break, \N and \~ a blank, \\ \{ \} the
+// character itself, a stack (\S1/2;) as its characters (1/2); character
+// escapes and %%d and the like kept, as above. False when the heap is
+// exhausted.
+bool AppendPlainText(std::string_view content, rt::Scratch<char> &out);
+
 }  // namespace vexlith::translate
 
 #endif

@@ -655,6 +655,7 @@ void Translation::Release() {
     hatch.Release();
     line.Release();
     mtext.Release();
+    plain.Release();
     made.Release();
     styles.Release();
     deferred.Release();
