@@ -4,6 +4,7 @@
 #ifndef VEXLITH_CODEC_GROUP_H
 #define VEXLITH_CODEC_GROUP_H
 
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -186,6 +187,10 @@ int ParseInteger(const char *text, const char *end);
 double ParseReal(const char *text, const char *end);
 int ParseInteger(const char *text);
 double ParseReal(const char *text);
+// A real at p, as std::from_chars reads one (no leading blanks, no
+// hexadecimal), on every platform: WebAssembly's C++ library has no
+// floating from_chars.
+std::from_chars_result ReadReal(const char *p, const char *end, double &value);
 
 }  // namespace vexlith
 

@@ -56,6 +56,8 @@ double OutOfRange(const char *number, const char *end) {
     return scale + exponent > 0 ? HUGE_VAL : 0.0;
 }
 
+}  // namespace
+
 #if defined(__wasi__)
 // WebAssembly's libc++ has no floating from_chars. strtod reads the same
 // numbers there (WASI knows the C locale alone, so the point is '.'), from a
@@ -84,8 +86,6 @@ std::from_chars_result ReadReal(const char *p, const char *end, double &value) {
     return std::from_chars(p, end, value, std::chars_format::general);
 }
 #endif
-
-}  // namespace
 
 // Every group's code goes through here, so the digits are summed in the one
 // pass that finds them rather than handed to from_chars, whose generic

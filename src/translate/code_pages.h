@@ -60,9 +60,11 @@ public:
     void Release();
 
 private:
+#if !defined(_WIN32) && !defined(__wasi__)  // Windows converts outright; WebAssembly has tables
     static constexpr int kPageCount = 5;
     void *converters_[kPageCount] = {};  // glibc's iconv_t; null until opened
     bool missing_[kPageCount] = {};      // the platform has no converter for the page
+#endif
 };
 
 }  // namespace vexlith::translate

@@ -53,8 +53,7 @@ double NumberOf(Qdxf_ValueKind kind, std::int32_t integer, double real, const ch
     while (!digits.empty() && digits.front() == ' ')
         digits.remove_prefix(1);
     double number = NAN;
-    bool read =
-        std::from_chars(digits.data(), digits.data() + digits.size(), number).ec == std::errc{};
+    bool read = ReadReal(digits.data(), digits.data() + digits.size(), number).ec == std::errc{};
     return read ? number : NAN;
 }
 

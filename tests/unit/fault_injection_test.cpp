@@ -244,9 +244,9 @@ void FailEachAllocation(const std::string &file, bool each, bool onThread = fals
         qerr_Report *report = nullptr;
         DrawingPtr drawing;
         auto read = [&] {
-            drawing.reset(each ? qdxf_ReadEach(file.c_str(), nullptr, &options, ignore, nullptr,
-                                               &report)
-                               : qdxf_ReadWithOptions(file.c_str(), nullptr, &options, &report));
+            drawing.reset(
+                each ? qdxf_ReadEach(file.c_str(), nullptr, &options, ignore, nullptr, &report)
+                     : qdxf_ReadWithOptions(file.c_str(), nullptr, &options, &report));
         };
         onThread ? std::thread(read).join() : read();
         if (!n) calls = pellund_TestAllocationCount();

@@ -60,7 +60,7 @@ before(async () => {
   browser = await chromium.launchPersistentContext(join(scratch, 'profile'), {
     executablePath: process.env.VEXLITH_CHROMIUM ?? '/usr/bin/chromium',
     headless: true,
-    viewport: { width: 1400, height: 1000 },
+    viewport: { width: 1400, height: 1600 },
     args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
       '--disable-background-networking', '--disable-component-update', '--disable-sync'],
   });
@@ -83,6 +83,11 @@ async function shot(width, height) {
 async function openUrl(file, width, height, extra = '') {
   await page.goto(`${base}/viewer/?url=/corpus/${file}&canvas=${width}x${height}${extra}`);
   await page.waitForSelector('body[data-state=ready]', { timeout: 120000 });
+}
+
+// The tool's report chain, without the hint it adds of its own.
+function reportChain(stderr) {
+  return stderr.trim().split('\n').filter((line) => !line.includes(' may be damaged: --recover'));
 }
 
 async function ready() {
@@ -182,6 +187,6 @@ test('a damaged file and one that is not DXF show the report chain of the tool',
     await page.setInputFiles('#file', { name, mimeType: 'application/octet-stream', buffer: bytes });
     await page.waitForSelector('body[data-state=failed]');
     const shown = await page.$$eval('#message-list li', (items) => items.map((item) => item.textContent));
-    assert.deepEqual(shown, dumped.stderr.trim().split('\n'));
+    assert.deepEqual(shown, reportChain(dumped.stderr));
   }
 });
