@@ -146,6 +146,20 @@ std::uint64_t PieceBlock::Room() const {
     return std::min(budget.pieces - pieces, (budget.bytes - bytes) / kLeastPieceBytes);
 }
 
+bool SpendBudget(Qdxf_ReadState &read, const Qdxf_Entity &piece) {
+    Translation &translation = read.translation;
+    Budget budget = BudgetOf(read);
+    std::uint64_t bytes = PieceBytes(piece);
+    if (translation.budgetPieces + 1 > budget.pieces ||
+        translation.budgetBytes + bytes > budget.bytes) {
+        translation.overBudget = true;
+        return false;
+    }
+    ++translation.budgetPieces;
+    translation.budgetBytes += bytes;
+    return true;
+}
+
 Qdxf_Entity *PieceBlock::Add(Qdxf_EntityType type) {
     // The last piece is complete: it is counted with what it owns, and the
     // new one with the least a piece takes.

@@ -36,6 +36,11 @@ constexpr std::uint64_t kBudgetLeastBytes = std::uint64_t{32} << 20;
 constexpr std::uint64_t kBudgetMostPieces = std::uint64_t{1} << 24;
 constexpr std::uint64_t kBudgetMostBytes = std::uint64_t{4} << 30;
 
+// Counts a piece made outside a PieceBlock (at the end of the read, into a
+// block already placed) against the read's budget; false, with nothing
+// counted, when it does not fit.
+bool SpendBudget(Qdxf_ReadState &read, const Qdxf_Entity &piece);
+
 class PieceBlock {
 public:
     PieceBlock(Qdxf_ReadState &read, Qdxf_Info *drawing) : read_(read), drawing_(drawing) {}

@@ -18,6 +18,7 @@
 
 #include "model/release.h"
 #include "read/readers.h"
+#include "translate/anonymous_block.h"
 #include "translate/deferred.h"
 #include "translate/geometry.h"
 #include "translate/records.h"
@@ -145,7 +146,7 @@ bool FinishMLineCaps(Qdxf_ReadState &read, Qdxf_Info *drawing, const Deferred &i
     Qdxf_Block *block = item.block;
     rt::ListAppender<Qdxf_Entity> pieces(&block->entities);
     // A piece as the block's others: on layer "0", BYBLOCK.
-    auto add = [&](Qdxf_EntityType type) -> Qdxf_Entity * {
+    auto make = [&](Qdxf_EntityType type) -> Qdxf_Entity * {
         auto *piece = rt::New<Qdxf_Entity>();
         if (!piece) return nullptr;
         piece->layerName = rt::Duplicate("0");
@@ -156,17 +157,22 @@ bool FinishMLineCaps(Qdxf_ReadState &read, Qdxf_Info *drawing, const Deferred &i
         piece->type = type;
         piece->block = block;
         piece->layer = layer;
+        return piece;
+    };
+    // Kept within the read's budget; a cap past it is left out.
+    auto keep = [&](Qdxf_Entity *piece) {
+        if (!SpendBudget(read, *piece)) return FreeEntity(piece);
         pieces.Append(piece);
         block->layer = layer;
-        return piece;
     };
     for (int end = 0; end < 2; ++end) {
         if (item.flags & (end == 0 ? 4 : 8)) continue;  // the MLINE suppresses it
         const Qdxf_Coord &a = item.point[2 * end], &b = item.point[2 * end + 1];
         if (flags & (end == 0 ? 16 : 256)) {
-            Qdxf_Entity *line = add(QDXF_LINE);
+            Qdxf_Entity *line = make(QDXF_LINE);
             if (!line) return false;
             line->data.line = {a, b};
+            keep(line);
         }
         if (!(flags & (end == 0 ? 64 : 1024))) continue;
         // A half circle from a to b bulging out: a bulge of 1 bulges to the
@@ -182,7 +188,7 @@ bool FinishMLineCaps(Qdxf_ReadState &read, Qdxf_Info *drawing, const Deferred &i
         auto *vertices = outcome == Outcome::Done ? rt::NewArray<Qdxf_Vertex>(arc.size()) : nullptr;
         if (outcome == Outcome::Done && !vertices) return false;
         if (!vertices) continue;
-        Qdxf_Entity *polyline = add(QDXF_POLYLINE);
+        Qdxf_Entity *polyline = make(QDXF_POLYLINE);
         if (!polyline) {
             rt::Free(vertices);
             return false;
@@ -194,6 +200,7 @@ bool FinishMLineCaps(Qdxf_ReadState &read, Qdxf_Info *drawing, const Deferred &i
         polyline->data.polyline.flag = 8;
         polyline->data.polyline.count = static_cast<int>(arc.size());
         polyline->data.polyline.vertices = vertices;
+        keep(polyline);
     }
     return true;
 }

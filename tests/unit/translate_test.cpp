@@ -98,10 +98,11 @@ struct Outcome {
 };
 
 Outcome Read(const std::vector<Group> &entities, unsigned flags,
-             const std::vector<Group> &before = {}, const std::vector<Group> &after = {}) {
+             const std::vector<Group> &before = {}, const std::vector<Group> &after = {},
+             double tolerance = 0.0) {
     TempFile file(Ascii(Drawing({before, Section("ENTITIES", entities), after})));
     LogCapture log;
-    Qdxf_ReadOptions options{sizeof options, flags, 0.0, nullptr, 0, nullptr};
+    Qdxf_ReadOptions options{sizeof options, flags, tolerance, nullptr, 0, nullptr};
     qerr_Report *report = nullptr;
     Outcome outcome{DrawingPtr(qdxf_ReadWithOptions(file.c_str(), nullptr, &options, &report)),
                     log.messages(),
@@ -339,6 +340,31 @@ TEST(Translate, HatchesShowTheirFillAndKeepToTheReadsBudget) {
                                "HATCH entity not translated: the drawing's translation budget "
                                "is spent",
                                "MTEXT entity translated"}));
+}
+
+// Round caps, made at the end of the read, keep to its budget too: twelve
+// MLINEs of half circles of 65,537 vertices would take 90 MB.
+TEST(Translate, MLineCapsKeepToTheReadsBudget) {
+    std::vector<Group> mlines;
+    for (int i = 0; i < 12; ++i) {
+        mlines =
+            mlines + std::vector<Group>{{0, "MLINE"}, {2, "S"},  {73, 2},   {11, 0.0},  {23, 1.0},
+                                        {74, 1},      {41, 1e6}, {74, 1},   {41, -1e6}, {11, 3.0},
+                                        {23, 1.0},    {74, 1},   {41, 1e6}, {74, 1},    {41, -1e6}};
+    }
+    Outcome outcome =
+        Read(mlines, kModern, {},
+             Section("OBJECTS", {{0, "MLINESTYLE"}, {2, "S"}, {70, 64 | 1024}}), 1e-9);
+    ASSERT_TRUE(outcome.drawing);
+    std::uint64_t capVertices = 0;
+    for (const Qdxf_Block *block = outcome.drawing->blocks; block; block = block->next) {
+        for (const Qdxf_Entity *e = block->entities; e; e = e->next) {
+            if (e->type == QDXF_POLYLINE && e->data.polyline.count > 2)
+                capVertices += static_cast<std::uint64_t>(e->data.polyline.count);
+        }
+    }
+    EXPECT_GT(capVertices, 65536u);
+    EXPECT_LE(capVertices * sizeof(Qdxf_Vertex), std::uint64_t{32} << 20);
 }
 
 // Made blocks take numbers no block of the file has: above those read before
