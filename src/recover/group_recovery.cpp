@@ -313,7 +313,8 @@ void TakeValue(GroupSource &source, int code, const Line &line, Place place, boo
             ViewText(group, line.text, line.kept);
             if (line.length > kLine && fresh) {
                 recovery.Add(Kind::LongText, place, line.View(),
-                             "a text of %zu characters is cut to %zu", line.length, kLine);
+                             "a text of %lld characters is cut to %lld",
+                             static_cast<long long>(line.length), static_cast<long long>(kLine));
             }
             if (code == 0) {
                 if (!IsTagAsWritten(group->text, group->length))
