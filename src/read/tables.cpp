@@ -319,8 +319,17 @@ void KeepStyleEntries(Qdxf_ReadState &read, rt::Report **report, const char *end
         if (group.code == 0 && group.kind == QDXF_VALUE_TEXT) {
             std::string_view tag(group.text, group.length);
             if (tag == end) break;
-            // A table without its ENDTAB ends at the next one or the section's end.
-            if (table && (tag == "TABLE" || tag == "ENDSEC")) {
+            // A table without its ENDTAB ends at the next one or the section's
+            // end; recovering, a section also ends where the next one begins
+            // or the input ends (which reads as EOF for ever).
+            bool tableEnd = table && (tag == "TABLE" || tag == "ENDSEC");
+            if (source.recovery && (tableEnd || recover::IsSectionEnd(group))) {
+                recover::SupplyEnd(
+                    source, table ? recover::Kind::EndtabMissing : recover::Kind::EndsecMissing,
+                    mark);
+                break;
+            }
+            if (tableEnd) {
                 PushBackGroup(source, mark);
                 break;
             }
