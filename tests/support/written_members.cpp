@@ -140,6 +140,20 @@ public:
     bool complete() const { return complete_; }
     // The name given to the first block of the empty name.
     const char *givenEmptyName = nullptr;
+    // The layers read back. The complete form, as CAD programs, takes names
+    // without regard to case, where the reader links a record to the entry of
+    // its very name: an entry whose name differs in case only serves.
+    const Qdxf_Layer *layersRead = nullptr;
+    bool HasLayerEntry(const char *name) const {
+        auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+        auto same = [&](char a, char b) { return upper(a) == upper(b); };
+        for (const Qdxf_Layer *layer = layersRead; layer && name; layer = layer->next) {
+            if (layer->name &&
+                std::ranges::equal(std::string_view(layer->name), std::string_view(name), same))
+                return true;
+        }
+        return false;
+    }
 
     // What the form keeps of a value. Both forms keep a real: the ASCII form
     // spells it in the shortest digits that read back to it; the complete
@@ -362,7 +376,8 @@ void CompareCommon(Comparison &c, const std::string &where, const Record &writte
     c.Kept(where, "space", written.space, 0, read.space);
     c.Reference(where, "layer", layerFound ? NameOf(written.layer) : nullptr, NameOf(read.layer));
     // Every layer a record names has an entry in a complete file.
-    if (complete && layerFound && !read.layer) c.Differ(where, "layer", "an entry", "none");
+    if (complete && layerFound && !read.layer && !c.HasLayerEntry(read.layerName))
+        c.Differ(where, "layer", "an entry", "none");
 }
 void CompareEntity(Comparison &c, const std::string &where, const Qdxf_Entity &written,
                    const Qdxf_Entity &read, const Qdxf_Block *block) {
@@ -584,6 +599,7 @@ std::vector<std::string> CompleteMemberDifferences(const Qdxf_Info &written,
                                                    const Qdxf_Info &readBack, bool binary,
                                                    const CompleteFile &file, std::size_t limit) {
     Comparison c(binary, limit, &file);
+    if (readBack.tables) c.layersRead = readBack.tables->layers;
     return Differences(c, written, readBack);
 }
 
