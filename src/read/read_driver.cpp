@@ -131,16 +131,19 @@ int ReadSection(Qdxf_ReadState &read, rt::Report **report, Qdxf_Info *drawing) {
     GroupSource &source = read.source;
     rt::Report *inner = nullptr;
     Qdxf_Group group{};
-    if (source.recovery) recover::SkipToSection(read);
-    ReadKnownGroup(source, &inner, &group, 0);
-    if (inner) {
-        VX_FAIL(out, inner, "Error reading group values");
-        return 0;
-    }
-    if (IsTag(group, "EOF")) return 1;
-    if (!IsTag(group, "SECTION")) {
-        VX_FAIL(out, nullptr, "Expected SECTION or EOF tag");
-        return 0;
+    if (source.recovery) {
+        if (recover::SkipToSection(read)) return 1;
+    } else {
+        ReadKnownGroup(source, &inner, &group, 0);
+        if (inner) {
+            VX_FAIL(out, inner, "Error reading group values");
+            return 0;
+        }
+        if (IsTag(group, "EOF")) return 1;
+        if (!IsTag(group, "SECTION")) {
+            VX_FAIL(out, nullptr, "Expected SECTION or EOF tag");
+            return 0;
+        }
     }
     if (source.recovery) {
         GroupMark mark = MarkGroup(source);

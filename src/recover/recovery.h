@@ -194,8 +194,8 @@ bool IsSectionEnd(const Qdxf_Group &group);  // SECTION or EOF: ENDSEC is missin
 bool IsSectionEnd(const GroupView &group);
 
 // Before a section: groups that are not (0, "SECTION") or (0, "EOF") are
-// passed over, with a repair.
-void SkipToSection(Qdxf_ReadState &read);
+// passed over, with a repair, and that tag is read; true when it is EOF.
+bool SkipToSection(Qdxf_ReadState &read);
 // The section name group just read after SECTION (`mark`: where it was):
 // made a name the readers know (blanks, case), the section noted; false when
 // it is no name group (pushed back) and the section is to be skipped.

@@ -94,7 +94,7 @@ bool IsSectionEnd(const GroupView &group) {
     return IsTag(group, "SECTION") || IsTag(group, "EOF");
 }
 
-void SkipToSection(Qdxf_ReadState &read) {
+bool SkipToSection(Qdxf_ReadState &read) {
     GroupSource &source = read.source;
     GroupView group{};
     GroupMark first{};
@@ -103,19 +103,20 @@ void SkipToSection(Qdxf_ReadState &read) {
     for (;;) {
         GroupMark mark = MarkGroup(source);
         Read(source, &group);
-        if (IsSectionEnd(group)) {
-            PushBackGroup(source, mark);
-            break;
-        }
+        if (IsSectionEnd(group)) break;
         if (skipped++ == 0) {
             first = mark;
             found = Describe(group);
         }
     }
-    if (!skipped) return;
+    // The tag is taken here, not read again: a group found by passing over
+    // lines that hold none is only found so from where the passing began.
+    bool eof = IsTag(group, "EOF");
+    if (!skipped) return eof;
     read.recovery.Add(Kind::OutsideSection, PlaceOf(source, first), found.text,
                       "%lld group%s outside any section %s passed over", skipped,
                       skipped == 1 ? "" : "s", skipped == 1 ? "is" : "are");
+    return eof;
 }
 
 bool TakeSectionName(Qdxf_ReadState &read, Qdxf_Group &group, const GroupMark &mark) {
