@@ -301,7 +301,7 @@ PyType_Slot kEntitySlots[] = {
     {0, nullptr},
 };
 
-PyType_Spec kEntitySpec = {"vexlith.Entity", sizeof(EntityObject), 0, Py_TPFLAGS_DEFAULT,
+PyType_Spec kEntityType = {"vexlith.Entity", sizeof(EntityObject), 0, Py_TPFLAGS_DEFAULT,
                            kEntitySlots};
 
 // Iterator slots.
@@ -324,7 +324,7 @@ PyType_Slot kIteratorSlots[] = {
     {0, nullptr},
 };
 
-PyType_Spec kIteratorSpec = {"vexlith.EntityIterator", sizeof(IteratorObject), 0,
+PyType_Spec kIteratorType = {"vexlith.EntityIterator", sizeof(IteratorObject), 0,
                              Py_TPFLAGS_DEFAULT, kIteratorSlots};
 
 class ViewCursor final : public Cursor {
@@ -651,8 +651,8 @@ std::string ViewRepr(const EntityView &view) {
     return text + "]";
 }
 
-PyTypeObject *MakeType(PyType_Spec &spec) {
-    PyObject *type = PyType_FromSpec(&spec);
+PyTypeObject *MakeType(PyType_Spec &description) {
+    PyObject *type = PyType_FromSpec(&description);
     if (!type) throw py::error_already_set();
     return reinterpret_cast<PyTypeObject *>(type);
 }
@@ -787,8 +787,8 @@ void DefineEntities(py::module_ &module) {
     for (PyType_Slot &slot : kEntitySlots) {
         if (slot.slot == Py_tp_getset) slot.pfunc = members.data();
     }
-    shared.entity = MakeType(kEntitySpec);
-    shared.iterator = MakeType(kIteratorSpec);
+    shared.entity = MakeType(kEntityType);
+    shared.iterator = MakeType(kIteratorType);
     module.attr("Entity") =
         py::reinterpret_borrow<py::object>(reinterpret_cast<PyObject *>(shared.entity));
     module.attr("EntityIterator") =
